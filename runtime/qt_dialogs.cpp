@@ -1,0 +1,117 @@
+#include "qt_dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QThread>
+
+namespace framla::runtime {
+
+namespace {
+
+/// Run fn on the UI thread and wait for it.
+template<typename Fn>
+auto onUiThread(Fn fn)
+{
+    using Result = decltype(fn());
+    auto *app = QCoreApplication::instance();
+    if (app == nullptr || QThread::currentThread() == app->thread())
+        return fn();
+    Result result{};
+    QMetaObject::invokeMethod(app, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
+    return result;
+}
+
+QMessageBox::Icon toQt(Icon icon)
+{
+    switch (icon) {
+    case Icon::Information:
+        return QMessageBox::Information;
+    case Icon::Question:
+        return QMessageBox::Question;
+    case Icon::Warning:
+        return QMessageBox::Warning;
+    case Icon::Critical:
+        return QMessageBox::Critical;
+    case Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+struct ButtonSpec {
+    QMessageBox::StandardButton button;
+    int answer;
+};
+
+QList<ButtonSpec> buttonSpecs(Buttons buttons)
+{
+    switch (buttons) {
+    case Buttons::Ok:
+        return {{QMessageBox::Ok, kOk}};
+    case Buttons::OkCancel:
+        return {{QMessageBox::Ok, kOk}, {QMessageBox::Cancel, kCancel}};
+    case Buttons::YesNo:
+        return {{QMessageBox::Yes, kYes}, {QMessageBox::No, kNo}};
+    case Buttons::RetryCancel:
+        return {{QMessageBox::Retry, kRetry}, {QMessageBox::Cancel, kCancel}};
+    case Buttons::AbortRetryIgnore:
+        return {{QMessageBox::Abort, kAbort}, {QMessageBox::Retry, kRetry},
+                {QMessageBox::Ignore, kIgnore}};
+    }
+    return {{QMessageBox::Ok, kOk}};
+}
+
+/// Box texts come with CR LF or CR line breaks; Qt wants LF.
+QString qtLines(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+void QtDialogs::msgBox(const QString &text, const QString &title)
+{
+    confirmBox(text, title, Buttons::Ok, Icon::None, DefaultButton::First);
+}
+
+int QtDialogs::confirmBox(const QString &text, const QString &title, Buttons buttons, Icon icon,
+                          DefaultButton defaultButton)
+{
+    return onUiThread([&]() -> int {
+        QMessageBox box(toQt(icon), title, qtLines(text), QMessageBox::NoButton, m_owner.data());
+        const QList<ButtonSpec> specs = buttonSpecs(buttons);
+        for (const ButtonSpec &spec : specs)
+            box.addButton(spec.button);
+        const qsizetype defaultIndex =
+            (defaultButton == DefaultButton::Second && specs.size() > 1) ? 1 : 0;
+        box.setDefaultButton(specs.at(defaultIndex).button);
+        // Closing the box counts as the last button (Cancel, No), or OK alone.
+        box.setEscapeButton(specs.constLast().button);
+        box.exec();
+        const auto pressed = box.standardButton(box.clickedButton());
+        for (const ButtonSpec &spec : specs) {
+            if (spec.button == pressed)
+                return spec.answer;
+        }
+        return specs.constLast().answer;
+    });
+}
+
+QString QtDialogs::openFileName(const QString &title, const QString &filterName,
+                                const QString &pattern, const QString &startDir)
+{
+    return onUiThread([&]() -> QString {
+        const QString current = QDir::currentPath();
+        const QString filter = filterName + QStringLiteral(" (") + pattern + QLatin1Char(')');
+        QString chosen = QFileDialog::getOpenFileName(m_owner.data(), title, startDir, filter);
+        // The program's own directory stays current whatever the dialog did.
+        QDir::setCurrent(current);
+        return chosen;
+    });
+}
+
+} // namespace framla::runtime

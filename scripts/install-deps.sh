@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Framla needs to build, run and test.
+# Safe to run again: packages already present are left as they are.
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    # the server program's table library
+    libxbase64-dev
+    # metafile rendering
+    libemf2svg-dev
+    # the tools the program runs
+    imagemagick putty-tools
+    # tests: a real SSH server, a virtual display and screenshots
+    openssh-server xvfb xauth x11-utils xdotool procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "install-deps: these packages are missing and need root: ${missing[*]}" >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "runtime/dialogs.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+
+namespace framla::test {
+
+/// Dialogs for tests: records every box and answers from a queue.
+class ScriptedDialogs final : public runtime::Dialogs {
+public:
+    struct Box {
+        enum Kind { Message, Confirm, OpenFile } kind = Message;
+        QString text;
+        QString title;
+        runtime::Buttons buttons = runtime::Buttons::Ok;
+        runtime::Icon icon = runtime::Icon::None;
+        runtime::DefaultButton defaultButton = runtime::DefaultButton::First;
+    };
+
+    /// Answers for confirm boxes, taken in order; an empty queue answers with
+    /// the last button (Cancel or No) and counts as unanswered.
+    QQueue<int> answers;
+    /// Paths for file dialogs, taken in order; empty when the queue is empty.
+    QQueue<QString> files;
+
+    QList<Box> boxes;
+    int unanswered = 0;
+
+    void msgBox(const QString &text, const QString &title) override;
+    int confirmBox(const QString &text, const QString &title, runtime::Buttons buttons,
+                   runtime::Icon icon, runtime::DefaultButton defaultButton) override;
+    QString openFileName(const QString &title, const QString &filterName, const QString &pattern,
+                         const QString &startDir) override;
+
+    /// The texts of all boxes shown, in order.
+    QStringList texts() const;
+};
+
+} // namespace framla::test
