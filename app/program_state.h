@@ -19,17 +19,21 @@ class QPushButton;
 class QSpinBox;
 class QWidget;
 
-namespace framla {
+namespace framla
+{
 
-namespace runtime {
+namespace runtime
+{
 class Clock;
 class Dialogs;
 class Shell;
 } // namespace runtime
-namespace imaging {
+namespace imaging
+{
 class ImageView;
 }
-namespace ui {
+namespace ui
+{
 class PresSpace;
 }
 
@@ -40,9 +44,9 @@ using LocalCfg = QList<LocalValue>;
 /// The ten local option slots with their defaults, in slot order.
 inline LocalCfg defaultLocalCfg()
 {
-    return {LocalValue{true},         LocalValue{false}, LocalValue{false}, LocalValue{QString("M")},
-            LocalValue{0.0},          LocalValue{true},  LocalValue{1.0},   LocalValue{4.0},
-            LocalValue{true},         LocalValue{false}};
+    return {LocalValue{true}, LocalValue{false}, LocalValue{false}, LocalValue{QString("M")},
+            LocalValue{0.0},  LocalValue{true},  LocalValue{1.0},   LocalValue{4.0},
+            LocalValue{true}, LocalValue{false}};
 }
 
 /// Two opposite corners of the crop box in source-view pixels.

@@ -6,7 +6,8 @@
 #include <QThread>
 #include <QTimer>
 
-namespace framla::runtime {
+namespace framla::runtime
+{
 
 QTime SystemClock::now() const
 {

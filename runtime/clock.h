@@ -4,10 +4,12 @@
 #include <QString>
 #include <QTime>
 
-namespace framla::runtime {
+namespace framla::runtime
+{
 
 /// Time of day and pauses. Pauses are counted in hundredths of a second.
-class Clock {
+class Clock
+{
 public:
     virtual ~Clock() = default;
     virtual QTime now() const = 0;
@@ -20,7 +22,8 @@ public:
 };
 
 /// The real clock.
-class SystemClock final : public Clock {
+class SystemClock final : public Clock
+{
 public:
     QTime now() const override;
     QDate today() const override;

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace framla::runtime {
+namespace framla::runtime
+{
 
 /// Answer codes of message and confirm boxes, as the handlers compare them.
 enum Answer : int {
@@ -24,7 +25,8 @@ enum class DefaultButton { First, Second };
 /// Message boxes, confirm boxes and file dialogs. The program uses QtDialogs;
 /// tests use a scripted implementation that records every box and answers
 /// from a queue.
-class Dialogs {
+class Dialogs
+{
 public:
     virtual ~Dialogs() = default;
 

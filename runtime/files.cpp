@@ -4,7 +4,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace framla::runtime {
+namespace framla::runtime
+{
 
 std::optional<QByteArray> readWholeFile(const QString &path)
 {

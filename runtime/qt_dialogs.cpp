@@ -6,20 +6,22 @@
 #include <QMessageBox>
 #include <QThread>
 
-namespace framla::runtime {
+namespace framla::runtime
+{
 
-namespace {
+namespace
+{
 
 /// Run fn on the UI thread and wait for it.
-template<typename Fn>
-auto onUiThread(Fn fn)
+template<typename Fn> auto onUiThread(Fn fn)
 {
     using Result = decltype(fn());
     auto *app = QCoreApplication::instance();
     if (app == nullptr || QThread::currentThread() == app->thread())
         return fn();
     Result result{};
-    QMetaObject::invokeMethod(app, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 
@@ -57,7 +59,8 @@ QList<ButtonSpec> buttonSpecs(Buttons buttons)
     case Buttons::RetryCancel:
         return {{QMessageBox::Retry, kRetry}, {QMessageBox::Cancel, kCancel}};
     case Buttons::AbortRetryIgnore:
-        return {{QMessageBox::Abort, kAbort}, {QMessageBox::Retry, kRetry},
+        return {{QMessageBox::Abort, kAbort},
+                {QMessageBox::Retry, kRetry},
                 {QMessageBox::Ignore, kIgnore}};
     }
     return {{QMessageBox::Ok, kOk}};

@@ -5,11 +5,13 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace framla::runtime {
+namespace framla::runtime
+{
 
 /// Dialogs shown with Qt's boxes, modal to the main window. Safe to call from
 /// a worker thread: the box is shown on the UI thread and the worker waits.
-class QtDialogs final : public Dialogs {
+class QtDialogs final : public Dialogs
+{
 public:
     void setOwner(QWidget *owner) { m_owner = owner; }
 

@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-namespace framla::runtime {
+namespace framla::runtime
+{
 
 double VAL(const QString &text)
 {

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace framla::runtime {
+namespace framla::runtime
+{
 
 /// The numeric value of a text: leading blanks skipped, an optional sign,
 /// then the leading digits with an optional fraction; 0 when the text does

@@ -1,6 +1,7 @@
 #include "scripted_dialogs.h"
 
-namespace framla::test {
+namespace framla::test
+{
 
 void ScriptedDialogs::msgBox(const QString &text, const QString &title)
 {
@@ -8,9 +9,8 @@ void ScriptedDialogs::msgBox(const QString &text, const QString &title)
                      runtime::DefaultButton::First});
 }
 
-int ScriptedDialogs::confirmBox(const QString &text, const QString &title,
-                                runtime::Buttons buttons, runtime::Icon icon,
-                                runtime::DefaultButton defaultButton)
+int ScriptedDialogs::confirmBox(const QString &text, const QString &title, runtime::Buttons buttons,
+                                runtime::Icon icon, runtime::DefaultButton defaultButton)
 {
     boxes.append(Box{Box::Confirm, text, title, buttons, icon, defaultButton});
     if (!answers.isEmpty())

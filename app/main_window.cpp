@@ -1,0 +1,18 @@
+#include "main_window.h"
+
+#include "app/program_state.h"
+
+namespace framla::app
+{
+
+MainWindow::MainWindow(ProgramState &state, QWidget *parent)
+    : QDialog(parent)
+    , m_state(state)
+{
+    setWindowTitle(QString::fromLatin1(kWindowTitle));
+    setFixedSize(m_state.nDlgWidth, m_state.nDlgHeight);
+    move(m_state.aPos);
+    setObjectName(QStringLiteral("oStartingDlg"));
+}
+
+} // namespace framla::app

@@ -1,0 +1,57 @@
+#include "program.h"
+
+#include "app/main_window.h"
+#include "app/startup.h"
+#include "app/termination.h"
+#include "runtime/clock.h"
+#include "runtime/logging.h"
+#include "runtime/qt_dialogs.h"
+#include "ui/line_attr.h"
+
+#include <QApplication>
+#include <QScreen>
+
+namespace framla::app
+{
+
+Program::Program()
+    : m_dialogs(std::make_unique<runtime::QtDialogs>())
+    , m_clock(std::make_unique<runtime::SystemClock>())
+    , m_presSpace(std::make_unique<ui::PresSpace>())
+{
+    m_state.services.dialogs = m_dialogs.get();
+    m_state.services.clock = m_clock.get();
+    m_state.oMainPresSpace = m_presSpace.get();
+}
+
+Program::~Program() = default;
+
+void Program::start(const QStringList &arguments)
+{
+    startBeforeWindow(m_state, arguments);
+
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QSize desktop =
+        screen != nullptr ? screen->size() : QSize(m_state.nDlgWidth, m_state.nDlgHeight);
+    m_state.aPos = centredPosition(desktop, m_state.nDlgWidth, m_state.nDlgHeight);
+
+    m_window = std::make_unique<MainWindow>(m_state);
+    m_state.oStartingDlg = m_window.get();
+    m_dialogs->setOwner(m_window.get());
+    m_window->show();
+    m_window->activateWindow();
+
+    startAfterWindow(m_state);
+    qCInfo(runtime::lcFramla) << "main window shown; settings file" << m_state.cCfgFileNm;
+}
+
+int Program::run(const QStringList &arguments)
+{
+    start(arguments);
+    closeWindowOnTermination(m_window.get());
+    const int code = QApplication::exec();
+    qCInfo(runtime::lcFramla) << "ended with exit code" << code;
+    return code;
+}
+
+} // namespace framla::app

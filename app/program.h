@@ -1,0 +1,51 @@
+#pragma once
+
+#include "app/program_state.h"
+
+#include <QStringList>
+
+#include <memory>
+
+namespace framla::runtime
+{
+class QtDialogs;
+class SystemClock;
+} // namespace framla::runtime
+namespace framla::ui
+{
+class PresSpace;
+}
+
+namespace framla::app
+{
+
+class MainWindow;
+
+/// The whole life of the program: its state, its services and its window.
+class Program
+{
+public:
+    Program();
+    ~Program();
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    /// Start up with the command-line arguments (program name excluded), show
+    /// the window and run until it is closed; returns the exit code.
+    int run(const QStringList &arguments);
+
+    /// Start up and show the window without entering the event loop.
+    void start(const QStringList &arguments);
+
+    ProgramState &state() { return m_state; }
+    MainWindow *window() const { return m_window.get(); }
+
+private:
+    ProgramState m_state;
+    std::unique_ptr<runtime::QtDialogs> m_dialogs;
+    std::unique_ptr<runtime::SystemClock> m_clock;
+    std::unique_ptr<ui::PresSpace> m_presSpace;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+} // namespace framla::app

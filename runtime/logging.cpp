@@ -1,0 +1,6 @@
+#include "logging.h"
+
+namespace framla::runtime
+{
+Q_LOGGING_CATEGORY(lcFramla, "framla", QtInfoMsg)
+}

@@ -1,0 +1,277 @@
+#include "shell.h"
+
+#include "dialogs.h"
+#include "logging.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QThread>
+#include <QTimer>
+
+namespace framla::runtime
+{
+
+namespace
+{
+
+/// Wait for the process within the limit; the window keeps repainting when
+/// this runs on the UI thread, but takes no operator input meanwhile.
+bool waitBounded(QProcess &process, int timeoutMs)
+{
+    auto *app = QCoreApplication::instance();
+    if (app == nullptr || QThread::currentThread() != app->thread())
+        return process.waitForFinished(timeoutMs);
+    if (process.state() == QProcess::NotRunning)
+        return true;
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    limit.start(timeoutMs);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return process.state() == QProcess::NotRunning;
+}
+
+void stop(QProcess &process)
+{
+    // Ask first so the tool can clean up; a tool that ignores it is killed.
+    process.terminate();
+    if (!process.waitForFinished(2000)) {
+        process.kill();
+        process.waitForFinished(2000);
+    }
+}
+
+QString firstLine(const QByteArray &text)
+{
+    const QList<QByteArray> lines = text.split('\n');
+    for (const QByteArray &line : lines) {
+        const QByteArray trimmed = line.trimmed();
+        if (!trimmed.isEmpty())
+            return QString::fromLocal8Bit(trimmed);
+    }
+    return {};
+}
+
+} // namespace
+
+HostKeyQuestion parseHostKeyQuestion(const QByteArray &standardError)
+{
+    HostKeyQuestion question;
+    const QString text = QString::fromLocal8Bit(standardError);
+    const bool unknown =
+        text.contains(QStringLiteral("The host key is not cached for this server"));
+    question.changed = text.contains(QStringLiteral("WARNING - POTENTIAL SECURITY BREACH!"));
+    if (!unknown && !question.changed)
+        return question;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString line = lines.at(i);
+        if (question.host.isEmpty() && line.startsWith(QStringLiteral("  ")) &&
+            question.fingerprint.isEmpty())
+            question.host = line.trimmed();
+        if (line.contains(QStringLiteral("fingerprint is:")) && i + 1 < lines.size()) {
+            question.fingerprint = lines.at(i + 1).trimmed();
+            break;
+        }
+    }
+    return question;
+}
+
+QString describePuttyFailure(const QByteArray &standardError)
+{
+    struct Known {
+        const char *said;
+        const char *meaning;
+    };
+    static const Known known[] = {
+        {"Configured password was not accepted",
+         "The server did not accept the user name or password."},
+        {"Access denied", "The server did not accept the user name or password."},
+        {"Connection refused",
+         "The server refused the connection. Check the server address and the port."},
+        {"Host does not exist", "The server address could not be found."},
+        {"Name or service not known", "The server address could not be found."},
+        {"Connection timed out", "The server could not be reached (no answer)."},
+        {"No route to host", "The server could not be reached."},
+        {"Network is unreachable", "The server could not be reached."},
+        {"No such file or directory", "The file or directory was not found on the server."},
+        {"Permission denied", "The server did not allow access to the file."},
+    };
+    for (const Known &entry : known) {
+        if (standardError.contains(entry.said))
+            return QString::fromLatin1(entry.meaning);
+    }
+    return {};
+}
+
+ProcessShell::ProcessShell(QString appDir, Dialogs *dialogs)
+    : m_appDir(std::move(appDir))
+    , m_dialogs(dialogs)
+{
+}
+
+QString ProcessShell::resolve(const ToolCommand &command) const
+{
+    const QString name = command.executableName();
+    QString found = QStandardPaths::findExecutable(name, {m_appDir});
+    if (found.isEmpty())
+        found = QStandardPaths::findExecutable(name);
+    return found;
+}
+
+QStringList ProcessShell::actualArguments(const ToolCommand &command, const QString &passwordFile,
+                                          bool batch)
+{
+    QStringList args;
+    if (command.isPutty() && batch)
+        args << QStringLiteral("-batch");
+    for (qsizetype i = 0; i < command.args.size(); ++i) {
+        if (i == command.passwordAt && !passwordFile.isEmpty())
+            args << QStringLiteral("-pwfile") << passwordFile;
+        args << command.args.at(i);
+    }
+    if (command.passwordAt >= command.args.size() && !passwordFile.isEmpty())
+        args << QStringLiteral("-pwfile") << passwordFile;
+    return args;
+}
+
+RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool batch,
+                                 const QByteArray &input)
+{
+    RunOutcome outcome;
+    const QString program = resolve(command);
+    if (program.isEmpty()) {
+        outcome.message =
+            QStringLiteral("The program %1 was not found in %2 or on the search path.")
+                .arg(command.executableName(), m_appDir);
+        qCWarning(lcFramla).noquote() << "not found:" << command.text();
+        return outcome;
+    }
+
+    // The password goes to PuTTY in a file only we can read, never on the
+    // command line where every user's process list would show it.
+    QTemporaryFile passwordFile(QDir::tempPath() + QStringLiteral("/framla-pw-XXXXXX"));
+    QString passwordPath;
+    if (command.isPutty() && command.passwordAt >= 0) {
+        if (!passwordFile.open() ||
+            !passwordFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+            passwordFile.write(command.password.toUtf8() + '\n') < 0 || !passwordFile.flush()) {
+            outcome.message = QStringLiteral("A private file for the password could not be "
+                                             "written in %1.")
+                                  .arg(QDir::tempPath());
+            return outcome;
+        }
+        passwordPath = passwordFile.fileName();
+    }
+
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(actualArguments(command, passwordPath, batch));
+    process.setWorkingDirectory(m_appDir);
+    if (!command.outputFile.isEmpty())
+        process.setStandardOutputFile(QDir(m_appDir).filePath(command.outputFile));
+
+    qCInfo(lcFramla).noquote() << "running:" << command.text();
+    QElapsedTimer timer;
+    timer.start();
+    process.start();
+    if (!process.waitForStarted(10000)) {
+        outcome.message = QStringLiteral("The program %1 could not be started: %2")
+                              .arg(program, process.errorString());
+        qCWarning(lcFramla).noquote() << outcome.message;
+        return outcome;
+    }
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+
+    if (!waitBounded(process, timeoutMs)) {
+        stop(process);
+        outcome.status = RunOutcome::Status::TimedOut;
+        outcome.message = QStringLiteral("%1 did not finish within %2 seconds and was stopped.")
+                              .arg(command.executableName())
+                              .arg(timeoutMs / 1000.0);
+    } else {
+        outcome.status = RunOutcome::Status::Finished;
+        outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    outcome.elapsedMs = timer.elapsed();
+    outcome.standardOutput = process.readAllStandardOutput();
+    outcome.standardError = process.readAllStandardError();
+    qCInfo(lcFramla).noquote() << "ended:" << command.executableName() << "in" << outcome.elapsedMs
+                               << "ms,"
+                               << (outcome.status == RunOutcome::Status::TimedOut
+                                       ? QStringLiteral("timed out")
+                                       : QStringLiteral("exit code %1").arg(outcome.exitCode));
+    return outcome;
+}
+
+bool ProcessShell::askToTrust(const ToolCommand &command, const HostKeyQuestion &question)
+{
+    if (m_dialogs == nullptr)
+        return false;
+    QStringList lines;
+    if (question.changed) {
+        lines << QStringLiteral("WARNING - POTENTIAL SECURITY BREACH!")
+              << QStringLiteral("The server's host key does not match the one stored for it.")
+              << QStringLiteral("Either the server was given a new key, or another computer "
+                                "is pretending to be the server.");
+    } else {
+        lines << QStringLiteral("The host key is not cached for this server")
+              << QStringLiteral("There is no guarantee that the server is the computer you "
+                                "think it is.");
+    }
+    lines << QString() << QStringLiteral("Server: ") + question.host
+          << QStringLiteral("Key fingerprint: ") + question.fingerprint << QString()
+          << (question.changed ? QStringLiteral("Replace the stored key and connect?")
+                               : QStringLiteral("Trust this server, store its key and connect?"));
+    qCWarning(lcFramla).noquote() << "host key question for" << question.host << ":"
+                                  << question.fingerprint << "from" << command.executableName();
+    const int answer =
+        m_dialogs->confirmBox(lines.join(QStringLiteral("\r\n")), QStringLiteral("Framla"),
+                              Buttons::YesNo, Icon::Warning, DefaultButton::Second);
+    return answer == kYes;
+}
+
+RunOutcome ProcessShell::run(const ToolCommand &command, int timeoutMs)
+{
+    RunOutcome outcome = runOnce(command, timeoutMs, true, {});
+    if (command.isPutty() && outcome.status == RunOutcome::Status::Finished &&
+        outcome.exitCode != 0) {
+        const HostKeyQuestion question = parseHostKeyQuestion(outcome.standardError);
+        if (question.isValid()) {
+            if (!askToTrust(command, question)) {
+                outcome.status = RunOutcome::Status::Refused;
+                outcome.message = QStringLiteral("The server's host key was not accepted, so "
+                                                 "nothing was sent to the server.");
+                return outcome;
+            }
+            // Answering "y" without -batch stores the key in PuTTY's own cache
+            // and goes on with the command.
+            outcome = runOnce(command, timeoutMs, false, QByteArrayLiteral("y\n"));
+        }
+    }
+    if (!outcome.succeeded() && outcome.message.isEmpty()) {
+        outcome.message =
+            command.isPutty() ? describePuttyFailure(outcome.standardError) : QString();
+        if (outcome.message.isEmpty()) {
+            const QString said = firstLine(outcome.standardError);
+            outcome.message =
+                QStringLiteral("%1 ended with exit code %2%3")
+                    .arg(command.executableName())
+                    .arg(outcome.exitCode)
+                    .arg(said.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + said);
+        }
+    }
+    return outcome;
+}
+
+} // namespace framla::runtime

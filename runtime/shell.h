@@ -1,0 +1,89 @@
+#pragma once
+
+#include "tool_command.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace framla::runtime
+{
+
+class Dialogs;
+
+/// How a run ended.
+struct RunOutcome {
+    enum class Status {
+        Finished,   ///< the tool ran and exited (see exitCode)
+        NotStarted, ///< the tool was not found or could not be started
+        TimedOut,   ///< the tool did not end within the time limit and was stopped
+        Refused,    ///< the operator did not trust the server's host key
+    };
+    Status status = Status::NotStarted;
+    int exitCode = -1;
+    QByteArray standardOutput;
+    QByteArray standardError;
+    qint64 elapsedMs = 0;
+    /// A readable sentence for the operator when the run did not succeed.
+    QString message;
+
+    bool succeeded() const { return status == Status::Finished && exitCode == 0; }
+};
+
+/// Time limits in milliseconds.
+inline constexpr int kCopyTimeoutMs = 60000;
+inline constexpr int kLookupTimeoutMs = 30000;
+inline constexpr int kImageToolTimeoutMs = 60000;
+
+/// Runs a tool and waits for it. The program uses ProcessShell; tests of the
+/// layers above use a scripted shell.
+class Shell
+{
+public:
+    virtual ~Shell() = default;
+    virtual RunOutcome run(const ToolCommand &command, int timeoutMs) = 0;
+};
+
+/// What PuTTY said when it stopped at a host key it could not check.
+struct HostKeyQuestion {
+    bool changed = false; ///< the cached key differs (a possible attack)
+    QString host;         ///< "127.0.0.1 (port 2222)"
+    QString fingerprint;  ///< "ssh-ed25519 255 SHA256:..."
+    bool isValid() const { return !fingerprint.isEmpty(); }
+};
+
+/// Finds the host-key question in a PuTTY tool's standard error.
+HostKeyQuestion parseHostKeyQuestion(const QByteArray &standardError);
+
+/// A sentence for the operator about a failed PuTTY run, from its standard
+/// error; empty when nothing known is in it.
+QString describePuttyFailure(const QByteArray &standardError);
+
+/// Runs tools directly with QProcess (never through a shell) in the program's
+/// directory. A tool is taken from the program's directory when it is there,
+/// else from PATH. The PuTTY tools always run with -batch and get the
+/// password in a private temporary file.
+class ProcessShell final : public Shell
+{
+public:
+    ProcessShell(QString appDir, Dialogs *dialogs);
+
+    RunOutcome run(const ToolCommand &command, int timeoutMs) override;
+
+    /// The executable the command would run, or "" when none is found.
+    QString resolve(const ToolCommand &command) const;
+
+    /// The argument list handed to the tool: for PuTTY "-batch" (unless
+    /// batch is false) and "-pwfile FILE" where the line has "-pw".
+    static QStringList actualArguments(const ToolCommand &command, const QString &passwordFile,
+                                       bool batch);
+
+private:
+    RunOutcome runOnce(const ToolCommand &command, int timeoutMs, bool batch,
+                       const QByteArray &input);
+    bool askToTrust(const ToolCommand &command, const HostKeyQuestion &question);
+
+    QString m_appDir;
+    Dialogs *m_dialogs;
+};
+
+} // namespace framla::runtime

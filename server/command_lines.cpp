@@ -1,0 +1,119 @@
+#include "command_lines.h"
+
+#include "app/program_state.h"
+
+namespace framla::server
+{
+
+using runtime::ToolCommand;
+using runtime::WindowHint;
+
+namespace
+{
+
+bool isNameChar(QChar c)
+{
+    return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+           (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-') ||
+           c == QLatin1Char('_') || c == QLatin1Char('.');
+}
+
+bool isPlainPathChar(QChar c, bool lIsDOS)
+{
+    return isNameChar(c) || c == QLatin1Char('/') || c == QLatin1Char(':') ||
+           (lIsDOS && c == QLatin1Char('\\'));
+}
+
+QString login(const ProgramState &state)
+{
+    return state.cUser + QLatin1Char('@') + state.cAddress;
+}
+
+QString remoteSpec(const ProgramState &state, const QString &remotePath, bool windowsFlavour)
+{
+    return login(state) + QLatin1Char(':') +
+           (windowsFlavour ? tripleBackslashes(remotePath) : remotePath);
+}
+
+} // namespace
+
+bool isSafeName(const QString &value)
+{
+    if (value.isEmpty() || value.startsWith(QLatin1Char('.')) ||
+        value.contains(QStringLiteral("..")))
+        return false;
+    for (const QChar c : value) {
+        if (!isNameChar(c))
+            return false;
+    }
+    return true;
+}
+
+QString unsafeNameMessage(const QString &what, const QString &value)
+{
+    return QStringLiteral("The %1 \"%2\" cannot be used.").arg(what, value) +
+           QStringLiteral("\r\nUse only letters, digits, \"-\", \"_\" and \".\" "
+                          "(no blanks, no slashes, not starting with \".\").");
+}
+
+QString remoteWord(const QString &word, bool lIsDOS)
+{
+    bool plain = !word.isEmpty();
+    for (const QChar c : word)
+        plain = plain && isPlainPathChar(c, lIsDOS);
+    if (plain)
+        return word;
+    if (lIsDOS)
+        return QLatin1Char('"') + QString(word).remove(QLatin1Char('"')) + QLatin1Char('"');
+    QString quoted = word;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString tripleBackslashes(const QString &path)
+{
+    QString out = path;
+    out.replace(QLatin1Char('\\'), QStringLiteral("\\\\\\"));
+    return out;
+}
+
+ToolCommand fetchCommand(const ProgramState &state, const QString &remotePath,
+                         const QString &localTarget, bool windowsFlavour, WindowHint window)
+{
+    ToolCommand command;
+    command.tool = QStringLiteral(".\\pscp.exe");
+    command.window = window;
+    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), state.cPort,
+                    remoteSpec(state, remotePath, windowsFlavour), localTarget};
+    command.password = state.cPass;
+    command.passwordAt = 3;
+    return command;
+}
+
+ToolCommand sendCommand(const ProgramState &state, const QString &localFile,
+                        const QString &remotePath, bool windowsFlavour)
+{
+    ToolCommand command;
+    command.tool = QStringLiteral(".\\pscp.exe");
+    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), state.cPort, localFile,
+                    remoteSpec(state, remotePath, windowsFlavour)};
+    command.password = state.cPass;
+    command.passwordAt = 3;
+    return command;
+}
+
+ToolCommand remoteCommand(const ProgramState &state, const QStringList &words, bool windowsFlavour)
+{
+    ToolCommand command;
+    command.tool = QStringLiteral(".\\plink.exe");
+    command.args = {QStringLiteral("-ssh"), QStringLiteral("-P"), state.cPort, login(state)};
+    for (const QString &word : words)
+        command.args << (windowsFlavour ? tripleBackslashes(remoteWord(word, true))
+                                        : remoteWord(word, state.lIsDOS));
+    command.password = state.cPass;
+    command.passwordAt = 3;
+    return command;
+}
+
+} // namespace framla::server

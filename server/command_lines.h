@@ -1,0 +1,47 @@
+#pragma once
+
+#include "runtime/tool_command.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace framla
+{
+struct ProgramState;
+}
+
+namespace framla::server
+{
+
+/// True when a typed value (a code, a picture name, a data file name) may go
+/// into a remote command: letters, digits, "-", "_" and "." only, not
+/// starting with "." and without "..". Nothing else can reach the server.
+bool isSafeName(const QString &value);
+
+/// The message for a refused value: what it is ("code", "image name") and why.
+QString unsafeNameMessage(const QString &what, const QString &value);
+
+/// A word of a remote command as the server's shell must see it: as it is
+/// when it holds only plain path characters, else quoted.
+QString remoteWord(const QString &word, bool lIsDOS);
+
+/// Backslashes of a Windows server's path written three times, as its shell
+/// needs them.
+QString tripleBackslashes(const QString &path);
+
+/// Copy a file from the server: pscp -scp -P port user@address:remote local.
+/// In the Windows-server flavour the remote path's backslashes are tripled.
+runtime::ToolCommand fetchCommand(const ProgramState &state, const QString &remotePath,
+                                  const QString &localTarget, bool windowsFlavour,
+                                  runtime::WindowHint window = runtime::WindowHint::Minimised);
+
+/// Copy a local file to the server: pscp -scp -P port local user@address:remote.
+runtime::ToolCommand sendCommand(const ProgramState &state, const QString &localFile,
+                                 const QString &remotePath, bool windowsFlavour);
+
+/// Run a command on the server: plink -ssh -P port user@address words...
+/// Each word is quoted for the server's shell when it needs it.
+runtime::ToolCommand remoteCommand(const ProgramState &state, const QStringList &words,
+                                   bool windowsFlavour);
+
+} // namespace framla::server

@@ -1,0 +1,59 @@
+#include "image_path.h"
+
+#include "app/normalize.h"
+#include "app/program_state.h"
+#include "runtime/value.h"
+
+namespace framla::server
+{
+
+using runtime::VAL;
+
+namespace
+{
+
+QString slashPath(const QString &code, const QString &cName, bool lInventory, bool lOrders)
+{
+    const qsizetype n = code.size();
+    if (lOrders)
+        return QStringLiteral("images/ord/") + code.toLower() + QStringLiteral(".jpg");
+    // A raw-material code (one letter, four digits) files the same in every mode.
+    if (n == 5 && VAL(code) == 0 && VAL(code.mid(1)) > 0)
+        return QStringLiteral("images/") + code.left(1) + QLatin1Char('/') + code +
+               QStringLiteral(".jpg");
+    if (!lInventory && n == 5 && VAL(code) > 10000)
+        return QStringLiteral("images/cust/") + code + QLatin1Char('/') + cName +
+               QStringLiteral(".jpg");
+    if (!lInventory && n == 4 && VAL(code) > 1000)
+        return QStringLiteral("images/ssr/") + code + QLatin1Char('/') + cName +
+               QStringLiteral(".jpg");
+    if (!lInventory && code == QStringLiteral("0"))
+        return QStringLiteral("images/ssr/0/") + cName + QStringLiteral(".jpg");
+    if (n == 7)
+        return QStringLiteral("images/") + code.left(2) + QLatin1Char('/') + code +
+               QStringLiteral(".jpg");
+    return {};
+}
+
+} // namespace
+
+QString MAKEFILE(const QString &cCode, const QString &cName, bool lInventory, bool lOrders,
+                 bool lIsDOS)
+{
+    const QString code = app::NORMALIZE(cCode, lInventory, lOrders);
+    QString path = slashPath(code, cName, lInventory, lOrders);
+    // An empty code or name names no file: "images/ord/.jpg" must never reach the server.
+    if (path.endsWith(QStringLiteral("/.jpg")))
+        return {};
+    if (lIsDOS)
+        path.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return path;
+}
+
+QString MAKEFILE(const ProgramState &state, const QString &cCode, const QString &cName,
+                 bool lInventory)
+{
+    return MAKEFILE(cCode, cName, lInventory, state.lOrders, state.lIsDOS);
+}
+
+} // namespace framla::server

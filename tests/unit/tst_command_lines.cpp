@@ -1,0 +1,186 @@
+// Remote command lines: the three shapes in both server flavours, rendered as
+// the log shows them, and the check of typed values.
+#include "app/program_state.h"
+#include "server/command_lines.h"
+
+#include <QTest>
+
+using namespace framla;
+using runtime::ToolCommand;
+using runtime::WindowHint;
+
+class TestCommandLines : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void lines_data();
+    void lines();
+    void passwordMasked();
+    void safeNames_data();
+    void safeNames();
+    void remoteWords_data();
+    void remoteWords();
+};
+
+namespace
+{
+ProgramState settings(const QString &path)
+{
+    ProgramState state;
+    state.cAddress = QStringLiteral("shop.example");
+    state.cPort = QStringLiteral("22");
+    state.cPath = path;
+    state.cUser = QStringLiteral("clerk");
+    state.cPass = QStringLiteral("se\\cret");
+    state.lIsDOS = path.contains(QLatin1Char('\\'));
+    return state;
+}
+} // namespace
+
+void TestCommandLines::lines_data()
+{
+    QTest::addColumn<ToolCommand>("command");
+    QTest::addColumn<QString>("expected");
+
+    const ProgramState unix = settings(QStringLiteral("/srv/zmr"));
+    const ProgramState dos = settings(QStringLiteral("c:\\zmr"));
+
+    QTest::newRow("reply fetch") << server::fetchCommand(
+                                        unix, unix.cPath + "/jtemp/" + unix.cUser + "/framla.tmp",
+                                        QStringLiteral("."), true)
+                                 << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
+                                    "clerk@shop.example:/srv/zmr/jtemp/clerk/framla.tmp .";
+    // Only the remote path's backslashes are tripled; the "/" before the file
+    // name stays single, the tool name and the password stay as they are.
+    QTest::newRow("reply fetch, Windows server")
+        << server::fetchCommand(dos, dos.cPath + "\\temp\\" + dos.cUser + "/framla.tmp",
+                                QStringLiteral("."), true)
+        << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
+           "clerk@shop.example:c:\\\\\\zmr\\\\\\temp\\\\\\clerk/framla.tmp .";
+    QTest::newRow("settings test shows its window")
+        << server::fetchCommand(unix, unix.cPath + "/framla.ok", QStringLiteral("."), true,
+                                WindowHint::Normal)
+        << "/C start /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
+           "clerk@shop.example:/srv/zmr/framla.ok .";
+    QTest::newRow("existing image fetch")
+        << server::fetchCommand(unix, unix.cPath + "/images/AB/AB12345.jpg",
+                                QStringLiteral("scratch.jpg"), true)
+        << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
+           "clerk@shop.example:/srv/zmr/images/AB/AB12345.jpg scratch.jpg";
+    QTest::newRow("upload")
+        << server::sendCommand(unix, QStringLiteral("scratch.jpg"),
+                               unix.cPath + "/images/AB/AB12345.jpg", false)
+        << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret scratch.jpg "
+           "clerk@shop.example:/srv/zmr/images/AB/AB12345.jpg";
+    QTest::newRow("upload to a Windows server keeps its slashes")
+        << server::sendCommand(dos, QStringLiteral("scratch.jpg"),
+                               dos.cPath + "/images/AB/AB12345.jpg", false)
+        << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret scratch.jpg "
+           "clerk@shop.example:c:\\zmr/images/AB/AB12345.jpg";
+    QTest::newRow("look-up request")
+        << server::remoteCommand(unix,
+                                 {QStringLiteral("framaid"), unix.cPath + "/jtemp/clerk",
+                                  QStringLiteral("AB12345"), QStringLiteral("10:30:00")},
+                                 false)
+        << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example "
+           "framaid /srv/zmr/jtemp/clerk AB12345 10:30:00";
+    QTest::newRow("deletion, Windows server")
+        << server::remoteCommand(dos,
+                                 {QStringLiteral("rm"), QStringLiteral("-f"),
+                                  dos.cPath + "\\images\\AB\\AB12345.jpg"},
+                                 true)
+        << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example rm -f "
+           "c:\\\\\\zmr\\\\\\images\\\\\\AB\\\\\\AB12345.jpg";
+    QTest::newRow("chmod")
+        << server::remoteCommand(unix,
+                                 {QStringLiteral("chmod"), QStringLiteral("644"),
+                                  unix.cPath + "/images/AB/AB12345.jpg"},
+                                 false)
+        << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example chmod "
+           "644 /srv/zmr/images/AB/AB12345.jpg";
+    ProgramState blank = settings(QStringLiteral("/srv/shop data"));
+    QTest::newRow("path with a blank is quoted for the server")
+        << server::remoteCommand(blank,
+                                 {QStringLiteral("framaid"), blank.cPath + "/jtemp/clerk",
+                                  QStringLiteral("AB12345"), QStringLiteral("10:30:00")},
+                                 false)
+        << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example "
+           "framaid \"'/srv/shop data/jtemp/clerk'\" AB12345 10:30:00";
+    QTest::newRow("local file with a blank stays one argument")
+        << server::sendCommand(unix, QStringLiteral("/home/shop/My Files/STOCK.DBF"),
+                               unix.cPath + "/shuttle/stock.dbf", true)
+        << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
+           "\"/home/shop/My Files/STOCK.DBF\" clerk@shop.example:/srv/zmr/shuttle/stock.dbf";
+}
+
+void TestCommandLines::lines()
+{
+    QFETCH(ToolCommand, command);
+    QFETCH(QString, expected);
+    QCOMPARE(command.textWithPassword(), expected);
+}
+
+void TestCommandLines::passwordMasked()
+{
+    const ProgramState unix = settings(QStringLiteral("/srv/zmr"));
+    const ToolCommand command =
+        server::fetchCommand(unix, QStringLiteral("/srv/zmr/x"), QStringLiteral("."), false);
+    QVERIFY(!command.text().contains(unix.cPass));
+    QVERIFY(command.text().contains(QStringLiteral("-pw ********")));
+    QVERIFY(!command.args.contains(unix.cPass));
+}
+
+void TestCommandLines::safeNames_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("safe");
+    QTest::newRow("code") << "AB---12" << true;
+    QTest::newRow("name") << "RING_5.v2" << true;
+    QTest::newRow("order") << "or000123" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("star") << "*" << false;
+    QTest::newRow("command") << ";touch x" << false;
+    QTest::newRow("substitution") << "$(id)" << false;
+    QTest::newRow("quote") << "a'b" << false;
+    QTest::newRow("double quote") << "a\"b" << false;
+    QTest::newRow("parent") << "../x" << false;
+    QTest::newRow("dots inside") << "a..b" << false;
+    QTest::newRow("leading dot") << ".profile" << false;
+    QTest::newRow("blank") << "a b" << false;
+    QTest::newRow("slash") << "a/b" << false;
+    QTest::newRow("backslash") << "a\\b" << false;
+    QTest::newRow("backquote") << "`id`" << false;
+    QTest::newRow("accented") << "caf\u00e9" << false;
+}
+
+void TestCommandLines::safeNames()
+{
+    QFETCH(QString, value);
+    QFETCH(bool, safe);
+    QCOMPARE(server::isSafeName(value), safe);
+}
+
+void TestCommandLines::remoteWords_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<bool>("dos");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain path") << "/srv/zmr/x.jpg" << false << "/srv/zmr/x.jpg";
+    QTest::newRow("blank") << "/srv/a b" << false << "'/srv/a b'";
+    QTest::newRow("quote inside") << "it's" << false << "'it'\\''s'";
+    QTest::newRow("star") << "*" << false << "'*'";
+    QTest::newRow("windows path") << "c:\\zmr\\x" << true << "c:\\zmr\\x";
+    QTest::newRow("windows blank") << "c:\\my zmr" << true << "\"c:\\my zmr\"";
+    QTest::newRow("backslash on a unix server") << "a\\b" << false << "'a\\b'";
+}
+
+void TestCommandLines::remoteWords()
+{
+    QFETCH(QString, word);
+    QFETCH(bool, dos);
+    QFETCH(QString, expected);
+    QCOMPARE(server::remoteWord(word, dos), expected);
+}
+
+QTEST_GUILESS_MAIN(TestCommandLines)
+#include "tst_command_lines.moc"
