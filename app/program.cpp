@@ -42,13 +42,13 @@ void Program::start(const QStringList &arguments)
     m_window->activateWindow();
 
     startAfterWindow(m_state);
+    closeWindowOnTermination(m_window.get());
     qCInfo(runtime::lcFramla) << "main window shown; settings file" << m_state.cCfgFileNm;
 }
 
 int Program::run(const QStringList &arguments)
 {
     start(arguments);
-    closeWindowOnTermination(m_window.get());
     const int code = QApplication::exec();
     qCInfo(runtime::lcFramla) << "ended with exit code" << code;
     return code;
