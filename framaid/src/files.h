@@ -1,0 +1,38 @@
+// What framaid tells about files and directories on the server.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace framaid {
+
+struct FileFacts {
+    bool exists = false;     // a plain file of that name
+    bool other = false;      // something else (a directory ...) under that name
+    long long size = 0;
+    std::string modified;    // "YYYY-MM-DD HH:MM", local time
+    std::string mode;        // "644"
+    std::string owner;       // "user=<login name>" (or "user=<uid>")
+    bool writable = false;   // the logged-in user may put a file there
+    std::string denier;      // when not writable: the owner that keeps us out
+};
+
+// Facts about dir/name as the logged-in user sees them. A file that does not
+// exist is writable when its directory may be written.
+FileFacts inspect(const std::string &dir, const std::string &name);
+
+bool isDirectory(const std::string &path);
+
+// Whether the logged-in user may make files in dir; owner gets dir's owner.
+bool mayWriteIn(const std::string &dir, std::string *owner);
+
+// The ".jpg" files (letter case ignored) directly in dir, sorted by name.
+std::vector<std::string> listPictures(const std::string &dir);
+
+// The name under which dir holds name (letter case ignored), or "".
+std::string findNoCase(const std::string &dir, const std::string &name);
+
+std::string ownerName(unsigned uid);
+std::string loginName();
+
+} // namespace framaid

@@ -1,0 +1,149 @@
+// framaid: answers the desktop program's questions about the shop database.
+//
+//   framaid OUTDIR CODE TOKEN          look-up of a code
+//   framaid OUTDIR FILE TOKEN SUBDIR   check of a file in a sub-directory
+//
+// OUTDIR is <database>/jtemp/<user>; the reply goes to OUTDIR/framla.tmp.
+// Exit codes: 0 reply written; 2 request refused (a reply says why) or wrong
+// number of arguments; 3 OUTDIR unusable (no reply); 4 reply not written.
+#include "answer.h"
+#include "files.h"
+#include "reply.h"
+#include "text.h"
+
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+using namespace framaid;
+
+constexpr int kOk = 0;
+constexpr int kRefused = 2;
+constexpr int kBadOutdir = 3;
+constexpr int kNotWritten = 4;
+
+std::string parentOf(const std::string &p)
+{
+    const std::size_t slash = p.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return p.substr(0, slash);
+}
+
+std::string baseOf(const std::string &p)
+{
+    const std::size_t slash = p.find_last_of('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+// Checks OUTDIR (<db>/jtemp/<user>), makes the user's directory when jtemp is
+// there, and finds the database directory. Returns "" or what is wrong.
+std::string prepareOutdir(std::string outdir, std::string &dbDir, std::string &cleanOutdir)
+{
+    while (outdir.size() > 1 && outdir.back() == '/')
+        outdir.pop_back();
+    if (outdir.empty() || outdir.size() > 1000)
+        return "no reply directory given";
+    for (char c : outdir)
+        if (static_cast<unsigned char>(c) < 0x20)
+            return "the reply directory's name holds control characters";
+    for (const std::string &part : split(outdir, '/'))
+        if (part == "..")
+            return "the reply directory's name holds \"..\"";
+    if (!isSafeName(baseOf(outdir)))
+        return "the reply directory's last part is not a plain name";
+    const std::string jtemp = parentOf(outdir);
+    if (baseOf(jtemp) != "jtemp")
+        return "the reply directory must be <database>/jtemp/<user>";
+    if (!isDirectory(jtemp))
+        return jtemp + " is not a directory";
+    dbDir = parentOf(jtemp);
+    if (!isDirectory(dbDir))
+        return dbDir + " is not a directory";
+    struct stat st{};
+    if (::lstat(outdir.c_str(), &st) != 0 && ::mkdir(outdir.c_str(), 0755) != 0)
+        return "cannot make " + outdir;
+    if (!isDirectory(outdir))
+        return outdir + " is not a directory";
+    cleanOutdir = outdir;
+    return {};
+}
+
+bool acceptableToken(const std::string &t)
+{
+    if (t.empty() || t.size() > 32)
+        return false;
+    for (char c : t)
+        if (c < 0x21 || c > 0x7e)
+            return false;
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: framaid OUTDIR CODE TOKEN\n"
+                             "       framaid OUTDIR FILE TOKEN SUBDIR\n");
+        return kRefused;
+    }
+    std::string dbDir;
+    std::string outdir;
+    const std::string problem = prepareOutdir(argv[1], dbDir, outdir);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "framaid: %s\n", problem.c_str());
+        return kBadOutdir;
+    }
+
+    const std::string subject = argv[2];
+    const std::string token = argv[3];
+    const bool fileCheck = argc == 5;
+    std::string subdir = fileCheck ? argv[4] : "";
+    while (subdir.size() > 1 && subdir.back() == '/')
+        subdir.pop_back();
+
+    // A token we cannot repeat safely gets a reply that matches no request.
+    Reply reply(acceptableToken(token) ? token : "?");
+    int code = kOk;
+    if (!acceptableToken(token)) {
+        reply.line("Request refused: the request token is not acceptable.");
+        code = kRefused;
+    } else if (!isSafeName(subject, fileCheck ? 64 : 40)) {
+        reply.line("Request refused: \"" + printable(subject) + "\" is not a " + (fileCheck ? "file name" : "code")
+                   + " framaid accepts (letters, digits, \"-\", \"_\" and \".\" only, not starting with \".\").");
+        reply.line("Nothing can be filed under it: no pre-existing group.");
+        code = kRefused;
+    } else if (fileCheck && !isSafeRelativePath(subdir)) {
+        reply.line("Request refused: \"" + printable(subdir) + "\" is not a directory framaid reports on.");
+        reply.line("Nothing can be filed there: no pre-existing group.");
+        code = kRefused;
+    } else {
+        Context ctx{dbDir, loadConfig(dbDir)};
+        if (fileCheck) {
+            if (!answerFile(ctx, subject, subdir, reply)) {
+                reply.line("Nothing can be filed there: no pre-existing group.");
+                code = kRefused;
+            }
+        } else {
+            answerCode(ctx, subject, reply);
+        }
+        if (!ctx.cfg.problems.empty()) {
+            std::string l = "Note: framaid.conf has lines framaid does not understand:";
+            for (const std::string &p : ctx.cfg.problems)
+                l += " " + p;
+            reply.line(l);
+        }
+    }
+
+    const std::string error = writeReplyFile(outdir, reply.text());
+    if (!error.empty()) {
+        std::fprintf(stderr, "framaid: %s\n", error.c_str());
+        return kNotWritten;
+    }
+    return code;
+}

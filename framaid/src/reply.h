@@ -1,0 +1,33 @@
+// The reply file "framla.tmp" and how it is written.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace framaid {
+
+// Layout (CR LF line ends):
+//   line 1       the request token, then " framaid"
+//   lines 2 ...  the description for the operator
+//   last lines   "<!-- ... -->" notes on the target file(s)
+class Reply {
+public:
+    explicit Reply(std::string token) : token_(std::move(token)) {}
+
+    void line(const std::string &text) { lines_.push_back(text); }
+    void note(const std::string &text) { notes_.push_back(text); }
+
+    std::string text() const;
+
+private:
+    std::string token_;
+    std::vector<std::string> lines_;
+    std::vector<std::string> notes_;
+};
+
+// Writes text to dir/framla.tmp through a temporary file in dir and a rename,
+// so that a reader sees either the old reply or the whole new one.
+// Returns "" on success, else what went wrong.
+std::string writeReplyFile(const std::string &dir, const std::string &text);
+
+} // namespace framaid

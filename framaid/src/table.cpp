@@ -1,0 +1,311 @@
+#include "table.h"
+
+#include "files.h"
+#include "text.h"
+
+#include <xbase64/xbase64.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace framaid {
+
+namespace {
+
+constexpr int kChildSeconds = 8;
+
+bool Record_hasField(const Record &r, const std::string &field, std::string *value)
+{
+    for (const auto &[name, v] : r.fields)
+        if (name == field) {
+            if (value)
+                *value = v;
+            return true;
+        }
+    return false;
+}
+
+// One line per item on the pipe; values never hold a newline or a tab.
+std::string clean(const char *s)
+{
+    std::string r;
+    for (const char *p = s; *p; ++p)
+        r.push_back(*p == '\n' || *p == '\r' || *p == '\t' ? ' ' : *p);
+    return trim(r);
+}
+
+void writeAll(int fd, const std::string &s)
+{
+    std::size_t done = 0;
+    while (done < s.size()) {
+        const ssize_t n = ::write(fd, s.data() + done, s.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            _exit(3);
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+std::string fieldText(xbDbf &dbf, xbShort no, std::vector<char> &buf)
+{
+    const char type = dbf.GetFieldType(no);
+    if (type == XB_MEMO_FLD)
+        return {}; // memo text lives in another file; not needed for a reply
+    std::fill(buf.begin(), buf.end(), '\0');
+    dbf.GetField(no, buf.data());
+    buf.back() = '\0';
+    std::string v = clean(buf.data());
+    if (type == XB_DATE_FLD && v.size() == 8 && allDigits(v))
+        v = v.substr(0, 4) + "-" + v.substr(4, 2) + "-" + v.substr(6, 2);
+    else if (type == XB_LOGICAL_FLD && !v.empty())
+        v = (v[0] == 'T' || v[0] == 't' || v[0] == 'Y' || v[0] == 'y') ? "yes" : "no";
+    return v;
+}
+
+// Child side: checks the header's numbers against the file, opens the table
+// with the library, and writes the answer to fd:
+//   "E <state> <detail>"                      on failure, or
+//   "R <number>" then "F <name>\t<value>" ... per record, then "END".
+[[noreturn]] void searchInChild(int fd, const std::string &path, const std::vector<Match> &anyOf,
+                                const std::vector<std::string> &required, std::size_t limit)
+{
+    const auto fail = [fd](const char *state, const std::string &detail) {
+        writeAll(fd, std::string("E ") + state + " " + detail + "\n");
+        _exit(0);
+    };
+
+    const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        fail(errno == EACCES || errno == EPERM ? "unreadable" : "damaged", std::strerror(errno));
+    struct stat st{};
+    unsigned char head[32]{};
+    const bool headRead = ::fstat(in, &st) == 0 && ::read(in, head, sizeof head) == static_cast<ssize_t>(sizeof head);
+    ::close(in);
+    if (!headRead)
+        fail("damaged", "it is too short to be a dBase table");
+
+    // dBase III/IV tables, with or without memo file.
+    const unsigned version = head[0];
+    if (version != 0x03 && version != 0x83 && version != 0x8b)
+        fail("damaged", "it is not a dBase table");
+    const std::uint32_t count = head[4] | (head[5] << 8) | (head[6] << 16) | (std::uint32_t(head[7]) << 24);
+    const unsigned headerLen = head[8] | (head[9] << 8);
+    const unsigned recordLen = head[10] | (head[11] << 8);
+    const auto size = static_cast<unsigned long long>(st.st_size);
+    if (headerLen < 65 || headerLen > size || recordLen < 2)
+        fail("damaged", "its header is damaged");
+    if (static_cast<unsigned long long>(count) * recordLen > size - headerLen)
+        fail("damaged", "it is shorter than its header says (" + std::to_string(count) + " records)");
+
+    xbXBase xbase;
+    xbDbf dbf(&xbase);
+    dbf.AutoLockOff();
+    const xbShort rc = dbf.OpenDatabase(path.c_str());
+    if (rc != XB_NO_ERROR)
+        fail("damaged", xbase.GetErrorMessage(rc));
+
+    long fieldsLen = 1;
+    const xbShort fieldCount = static_cast<xbShort>(dbf.FieldCount());
+    for (xbShort i = 0; i < fieldCount; ++i)
+        fieldsLen += dbf.GetFieldLen(i);
+    if (fieldCount <= 0 || fieldsLen != dbf.GetRecordLen() || static_cast<unsigned>(dbf.GetRecordLen()) != recordLen)
+        fail("damaged", "its field list does not match its record length");
+
+    for (const std::string &f : required)
+        if (dbf.GetFieldNo(f.c_str()) < 0)
+            fail("nofield", f);
+    std::vector<std::pair<xbShort, std::string>> conditions;
+    for (const Match &m : anyOf) {
+        const xbShort no = dbf.GetFieldNo(m.field.c_str());
+        if (no < 0 && m.optional)
+            continue;
+        if (no < 0)
+            fail("nofield", m.field);
+        conditions.emplace_back(no, upper(trim(m.value)));
+    }
+
+    std::vector<char> buf(static_cast<std::size_t>(recordLen) + 1);
+    std::string out;
+    std::size_t found = 0;
+    for (std::uint32_t recNo = 1; recNo <= count && found < limit; ++recNo) {
+        if (dbf.GetRecord(recNo) != XB_NO_ERROR)
+            fail("damaged", "record " + std::to_string(recNo) + " cannot be read");
+        if (dbf.RecordDeleted())
+            continue;
+        bool hit = false;
+        for (const auto &[no, value] : conditions)
+            if (upper(fieldText(dbf, no, buf)) == value)
+                hit = true;
+        if (!hit)
+            continue;
+        ++found;
+        out += "R " + std::to_string(recNo) + "\n";
+        for (xbShort i = 0; i < fieldCount; ++i)
+            out += std::string("F ") + clean(dbf.GetFieldName(i)) + "\t" + fieldText(dbf, i, buf) + "\n";
+    }
+    dbf.CloseDatabase();
+    writeAll(fd, out + "END\n");
+    _exit(0);
+}
+
+TableResult parseAnswer(const std::string &answer, TableResult result)
+{
+    std::size_t pos = 0;
+    bool complete = false;
+    while (pos < answer.size()) {
+        std::size_t nl = answer.find('\n', pos);
+        if (nl == std::string::npos)
+            break; // an unfinished line: the child did not end properly
+        const std::string line = answer.substr(pos, nl - pos);
+        pos = nl + 1;
+        if (line == "END") {
+            complete = true;
+            break;
+        }
+        if (line.rfind("E ", 0) == 0) {
+            const std::string rest = line.substr(2);
+            const std::size_t sp = rest.find(' ');
+            const std::string state = rest.substr(0, sp);
+            result.detail = sp == std::string::npos ? std::string() : rest.substr(sp + 1);
+            result.state = state == "unreadable" ? TableState::Unreadable
+                         : state == "nofield"    ? TableState::NoField
+                                                 : TableState::Damaged;
+            result.records.clear();
+            return result;
+        }
+        if (line.rfind("R ", 0) == 0) {
+            Record r;
+            r.number = std::atol(line.c_str() + 2);
+            result.records.push_back(r);
+        } else if (line.rfind("F ", 0) == 0 && !result.records.empty()) {
+            const std::size_t tab = line.find('\t');
+            if (tab != std::string::npos)
+                result.records.back().fields.emplace_back(line.substr(2, tab - 2), line.substr(tab + 1));
+        }
+    }
+    if (!complete) {
+        result.state = TableState::Damaged;
+        result.detail = "reading it failed part way";
+        result.records.clear();
+        return result;
+    }
+    result.state = TableState::Ok;
+    return result;
+}
+
+} // namespace
+
+bool Record::has(const std::string &field) const
+{
+    return Record_hasField(*this, field, nullptr);
+}
+
+std::string Record::get(const std::string &field) const
+{
+    std::string v;
+    Record_hasField(*this, field, &v);
+    return v;
+}
+
+TableResult findRecords(const std::string &dbDir, const std::string &tableName,
+                        const std::vector<Match> &anyOf, const std::vector<std::string> &requiredFields,
+                        std::size_t limit)
+{
+    TableResult result;
+    result.file = tableName;
+    const std::string file = findNoCase(dbDir, tableName);
+    if (file.empty()) {
+        result.state = TableState::Missing;
+        result.detail = "no such file";
+        return result;
+    }
+    result.file = file;
+    const std::string path = dbDir + "/" + file;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        result.state = TableState::Damaged;
+        result.detail = "it is not a plain file";
+        return result;
+    }
+
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        result.state = TableState::Damaged;
+        result.detail = std::string("no pipe: ") + std::strerror(errno);
+        return result;
+    }
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        result.state = TableState::Damaged;
+        result.detail = std::string("no process: ") + std::strerror(errno);
+        return result;
+    }
+    if (child == 0) {
+        ::close(fds[0]);
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        const int devNull = ::open("/dev/null", O_RDWR);
+        if (devNull >= 0) { // the library may print; the reply is our only output
+            ::dup2(devNull, STDOUT_FILENO);
+            ::dup2(devNull, STDERR_FILENO);
+        }
+        ::alarm(kChildSeconds);
+        searchInChild(fds[1], path, anyOf, requiredFields, limit);
+    }
+    ::close(fds[1]);
+
+    std::string answer;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kChildSeconds + 1);
+    char buf[4096];
+    bool timedOut = false;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            timedOut = true;
+            break;
+        }
+        pollfd p{fds[0], POLLIN, 0};
+        const int pr = ::poll(&p, 1, static_cast<int>(left));
+        if (pr < 0 && errno == EINTR)
+            continue;
+        if (pr <= 0) {
+            timedOut = pr == 0;
+            break;
+        }
+        const ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        if (answer.size() < 4 * 1024 * 1024)
+            answer.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fds[0]);
+    if (timedOut)
+        ::kill(child, SIGKILL);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        result.state = TableState::Damaged;
+        result.detail = timedOut || (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
+            ? "reading it took too long"
+            : "reading it failed part way";
+        return result;
+    }
+    return parseAnswer(answer, result);
+}
+
+} // namespace framaid
