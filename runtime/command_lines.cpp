@@ -2,14 +2,9 @@
 
 #include "app/program_state.h"
 
-namespace framla::server
-{
+namespace framla::runtime {
 
-using runtime::ToolCommand;
-using runtime::WindowHint;
-
-namespace
-{
+namespace {
 
 bool isNameChar(QChar c)
 {
@@ -116,4 +111,4 @@ ToolCommand remoteCommand(const ProgramState &state, const QStringList &words, b
     return command;
 }
 
-} // namespace framla::server
+} // namespace framla::runtime

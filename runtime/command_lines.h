@@ -1,17 +1,15 @@
 #pragma once
 
-#include "runtime/tool_command.h"
+#include "tool_command.h"
 
 #include <QString>
 #include <QStringList>
 
-namespace framla
-{
+namespace framla {
 struct ProgramState;
 }
 
-namespace framla::server
-{
+namespace framla::runtime {
 
 /// True when a typed value (a code, a picture name, a data file name) may go
 /// into a remote command: letters, digits, "-", "_" and "." only, not
@@ -31,17 +29,16 @@ QString tripleBackslashes(const QString &path);
 
 /// Copy a file from the server: pscp -scp -P port user@address:remote local.
 /// In the Windows-server flavour the remote path's backslashes are tripled.
-runtime::ToolCommand fetchCommand(const ProgramState &state, const QString &remotePath,
-                                  const QString &localTarget, bool windowsFlavour,
-                                  runtime::WindowHint window = runtime::WindowHint::Minimised);
+ToolCommand fetchCommand(const ProgramState &state, const QString &remotePath,
+                         const QString &localTarget, bool windowsFlavour,
+                         WindowHint window = WindowHint::Minimised);
 
 /// Copy a local file to the server: pscp -scp -P port local user@address:remote.
-runtime::ToolCommand sendCommand(const ProgramState &state, const QString &localFile,
-                                 const QString &remotePath, bool windowsFlavour);
+ToolCommand sendCommand(const ProgramState &state, const QString &localFile,
+                        const QString &remotePath, bool windowsFlavour);
 
 /// Run a command on the server: plink -ssh -P port user@address words...
 /// Each word is quoted for the server's shell when it needs it.
-runtime::ToolCommand remoteCommand(const ProgramState &state, const QStringList &words,
-                                   bool windowsFlavour);
+ToolCommand remoteCommand(const ProgramState &state, const QStringList &words, bool windowsFlavour);
 
-} // namespace framla::server
+} // namespace framla::runtime

@@ -1,7 +1,7 @@
 // Remote command lines: the three shapes in both server flavours, rendered as
 // the log shows them, and the check of typed values.
 #include "app/program_state.h"
-#include "server/command_lines.h"
+#include "runtime/command_lines.h"
 
 #include <QTest>
 
@@ -9,8 +9,7 @@ using namespace framla;
 using runtime::ToolCommand;
 using runtime::WindowHint;
 
-class TestCommandLines : public QObject
-{
+class TestCommandLines : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void lines_data();
@@ -22,8 +21,7 @@ private Q_SLOTS:
     void remoteWords();
 };
 
-namespace
-{
+namespace {
 ProgramState settings(const QString &path)
 {
     ProgramState state;
@@ -45,7 +43,7 @@ void TestCommandLines::lines_data()
     const ProgramState unix = settings(QStringLiteral("/srv/zmr"));
     const ProgramState dos = settings(QStringLiteral("c:\\zmr"));
 
-    QTest::newRow("reply fetch") << server::fetchCommand(
+    QTest::newRow("reply fetch") << runtime::fetchCommand(
                                         unix, unix.cPath + "/jtemp/" + unix.cUser + "/framla.tmp",
                                         QStringLiteral("."), true)
                                  << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
@@ -53,62 +51,62 @@ void TestCommandLines::lines_data()
     // Only the remote path's backslashes are tripled; the "/" before the file
     // name stays single, the tool name and the password stay as they are.
     QTest::newRow("reply fetch, Windows server")
-        << server::fetchCommand(dos, dos.cPath + "\\temp\\" + dos.cUser + "/framla.tmp",
-                                QStringLiteral("."), true)
+        << runtime::fetchCommand(dos, dos.cPath + "\\temp\\" + dos.cUser + "/framla.tmp",
+                                 QStringLiteral("."), true)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "clerk@shop.example:c:\\\\\\zmr\\\\\\temp\\\\\\clerk/framla.tmp .";
     QTest::newRow("settings test shows its window")
-        << server::fetchCommand(unix, unix.cPath + "/framla.ok", QStringLiteral("."), true,
-                                WindowHint::Normal)
+        << runtime::fetchCommand(unix, unix.cPath + "/framla.ok", QStringLiteral("."), true,
+                                 WindowHint::Normal)
         << "/C start /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "clerk@shop.example:/srv/zmr/framla.ok .";
     QTest::newRow("existing image fetch")
-        << server::fetchCommand(unix, unix.cPath + "/images/AB/AB12345.jpg",
-                                QStringLiteral("scratch.jpg"), true)
+        << runtime::fetchCommand(unix, unix.cPath + "/images/AB/AB12345.jpg",
+                                 QStringLiteral("scratch.jpg"), true)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "clerk@shop.example:/srv/zmr/images/AB/AB12345.jpg scratch.jpg";
     QTest::newRow("upload")
-        << server::sendCommand(unix, QStringLiteral("scratch.jpg"),
-                               unix.cPath + "/images/AB/AB12345.jpg", false)
+        << runtime::sendCommand(unix, QStringLiteral("scratch.jpg"),
+                                unix.cPath + "/images/AB/AB12345.jpg", false)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret scratch.jpg "
            "clerk@shop.example:/srv/zmr/images/AB/AB12345.jpg";
     QTest::newRow("upload to a Windows server keeps its slashes")
-        << server::sendCommand(dos, QStringLiteral("scratch.jpg"),
-                               dos.cPath + "/images/AB/AB12345.jpg", false)
+        << runtime::sendCommand(dos, QStringLiteral("scratch.jpg"),
+                                dos.cPath + "/images/AB/AB12345.jpg", false)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret scratch.jpg "
            "clerk@shop.example:c:\\zmr/images/AB/AB12345.jpg";
     QTest::newRow("look-up request")
-        << server::remoteCommand(unix,
-                                 {QStringLiteral("framaid"), unix.cPath + "/jtemp/clerk",
-                                  QStringLiteral("AB12345"), QStringLiteral("10:30:00")},
-                                 false)
+        << runtime::remoteCommand(unix,
+                                  {QStringLiteral("framaid"), unix.cPath + "/jtemp/clerk",
+                                   QStringLiteral("AB12345"), QStringLiteral("10:30:00")},
+                                  false)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example "
            "framaid /srv/zmr/jtemp/clerk AB12345 10:30:00";
     QTest::newRow("deletion, Windows server")
-        << server::remoteCommand(dos,
-                                 {QStringLiteral("rm"), QStringLiteral("-f"),
-                                  dos.cPath + "\\images\\AB\\AB12345.jpg"},
-                                 true)
+        << runtime::remoteCommand(dos,
+                                  {QStringLiteral("rm"), QStringLiteral("-f"),
+                                   dos.cPath + "\\images\\AB\\AB12345.jpg"},
+                                  true)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example rm -f "
            "c:\\\\\\zmr\\\\\\images\\\\\\AB\\\\\\AB12345.jpg";
     QTest::newRow("chmod")
-        << server::remoteCommand(unix,
-                                 {QStringLiteral("chmod"), QStringLiteral("644"),
-                                  unix.cPath + "/images/AB/AB12345.jpg"},
-                                 false)
+        << runtime::remoteCommand(unix,
+                                  {QStringLiteral("chmod"), QStringLiteral("644"),
+                                   unix.cPath + "/images/AB/AB12345.jpg"},
+                                  false)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example chmod "
            "644 /srv/zmr/images/AB/AB12345.jpg";
     ProgramState blank = settings(QStringLiteral("/srv/shop data"));
     QTest::newRow("path with a blank is quoted for the server")
-        << server::remoteCommand(blank,
-                                 {QStringLiteral("framaid"), blank.cPath + "/jtemp/clerk",
-                                  QStringLiteral("AB12345"), QStringLiteral("10:30:00")},
-                                 false)
+        << runtime::remoteCommand(blank,
+                                  {QStringLiteral("framaid"), blank.cPath + "/jtemp/clerk",
+                                   QStringLiteral("AB12345"), QStringLiteral("10:30:00")},
+                                  false)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example "
            "framaid \"'/srv/shop data/jtemp/clerk'\" AB12345 10:30:00";
     QTest::newRow("local file with a blank stays one argument")
-        << server::sendCommand(unix, QStringLiteral("/home/shop/My Files/STOCK.DBF"),
-                               unix.cPath + "/shuttle/stock.dbf", true)
+        << runtime::sendCommand(unix, QStringLiteral("/home/shop/My Files/STOCK.DBF"),
+                                unix.cPath + "/shuttle/stock.dbf", true)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "\"/home/shop/My Files/STOCK.DBF\" clerk@shop.example:/srv/zmr/shuttle/stock.dbf";
 }
@@ -124,7 +122,7 @@ void TestCommandLines::passwordMasked()
 {
     const ProgramState unix = settings(QStringLiteral("/srv/zmr"));
     const ToolCommand command =
-        server::fetchCommand(unix, QStringLiteral("/srv/zmr/x"), QStringLiteral("."), false);
+        runtime::fetchCommand(unix, QStringLiteral("/srv/zmr/x"), QStringLiteral("."), false);
     QVERIFY(!command.text().contains(unix.cPass));
     QVERIFY(command.text().contains(QStringLiteral("-pw ********")));
     QVERIFY(!command.args.contains(unix.cPass));
@@ -157,7 +155,7 @@ void TestCommandLines::safeNames()
 {
     QFETCH(QString, value);
     QFETCH(bool, safe);
-    QCOMPARE(server::isSafeName(value), safe);
+    QCOMPARE(runtime::isSafeName(value), safe);
 }
 
 void TestCommandLines::remoteWords_data()
@@ -179,7 +177,7 @@ void TestCommandLines::remoteWords()
     QFETCH(QString, word);
     QFETCH(bool, dos);
     QFETCH(QString, expected);
-    QCOMPARE(server::remoteWord(word, dos), expected);
+    QCOMPARE(runtime::remoteWord(word, dos), expected);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLines)

@@ -1,0 +1,83 @@
+#include "settings_test.h"
+
+#include "app/program_state.h"
+#include "runtime/command_lines.h"
+#include "runtime/dialogs.h"
+#include "runtime/files.h"
+#include "runtime/shell.h"
+#include "ui/busy.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace framla::config {
+
+bool TestConfig(ProgramState &state, const QString &cAddress, const QString &cPort,
+                const QString &cPath, const QString &cUser, const QString &cPass)
+{
+    // The line is built from the values being tested, not the running settings.
+    ProgramState trial;
+    trial.cAddress = cAddress;
+    trial.cPort = cPort;
+    trial.cPath = cPath;
+    trial.cUser = cUser;
+    trial.cPass = cPass;
+    const QString probe = QString::fromLatin1(kProbeFile);
+    const QString remote =
+        cPath + (state.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + probe;
+    const runtime::ToolCommand command = runtime::fetchCommand(
+        trial, remote, QStringLiteral("."), state.lIsDOS, runtime::WindowHint::Normal);
+
+    const QDir appDir(state.cAppPath);
+    if (runtime::fileExists(appDir.filePath(QString::fromLatin1(kGuardFile)))) {
+        state.services.dialogs->msgBox(
+            QStringLiteral("Sorry, you are running the program from a damaged or improper "
+                           "directory"));
+        return false;
+    }
+    const QString localProbe = appDir.filePath(probe);
+    runtime::eraseFile(localProbe);
+
+    QDir::setCurrent(state.cAppPath);
+    ui::SHOWBUSY(state);
+    const runtime::RunOutcome outcome = state.services.shell->run(command, runtime::kCopyTimeoutMs);
+    ui::SHOWDONE(state);
+
+    if (runtime::fileExists(localProbe))
+        return true;
+    QString text = QStringLiteral("Cannot read ZMR database using the entered parameters.");
+    if (!outcome.message.isEmpty())
+        text += QStringLiteral("\r\n") + outcome.message;
+    state.services.dialogs->msgBox(text);
+    return false;
+}
+
+bool imageToolsOnPath(const QStringList &pathDirs)
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("convert"), pathDirs).isEmpty() &&
+           !QStandardPaths::findExecutable(QStringLiteral("mogrify"), pathDirs).isEmpty();
+}
+
+bool CheckImageTools(ProgramState &state)
+{
+#ifdef Q_OS_WIN
+    const QString path = qEnvironmentVariable("Path").toUpper();
+    if (path.contains(QStringLiteral("IMAGEMAGICK")) ||
+        QFileInfo::exists(QStringLiteral("c:\\Windows\\System\\Mogrify.exe")))
+        return true;
+#else
+    const QStringList dirs =
+        qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (imageToolsOnPath(dirs))
+        return true;
+#endif
+    const int answer = state.services.dialogs->confirmBox(
+        QStringLiteral("'ImageMagick' must be installed and the\r\n"
+                       "path to ImageMagick must be registered.\r\n"
+                       "Proceed regardless. Image functions may fail."),
+        QString(), runtime::Buttons::YesNo, runtime::Icon::Warning, runtime::DefaultButton::Second);
+    return answer != runtime::kNo;
+}
+
+} // namespace framla::config

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace framla {
+struct ProgramState;
+}
+
+namespace framla::config {
+
+/// The file every database directory of ours holds, fetched by the settings test.
+inline constexpr auto kProbeFile = "framla.ok";
+/// Its presence in the program's directory means the program runs from a
+/// database directory, where the settings test must not run.
+inline constexpr auto kGuardFile = "control.dbf";
+
+/// Prove a set of server settings by fetching the probe file from the
+/// database directory into the program's directory. state.lIsDOS must already
+/// match cPath. Says why it failed in a message box.
+bool TestConfig(ProgramState &state, const QString &cAddress, const QString &cPort,
+                const QString &cPath, const QString &cUser, const QString &cPass);
+
+/// True when convert and mogrify are found in one of the given directories.
+bool imageToolsOnPath(const QStringList &pathDirs);
+
+/// Make sure the image tools are installed; when they are not, ask the
+/// operator whether to go on regardless. False when the operator declines.
+bool CheckImageTools(ProgramState &state);
+
+} // namespace framla::config

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "runtime/shell.h"
+
+#include <QList>
+#include <functional>
+
+namespace framla::test {
+
+/// A shell for tests of the layers above the runner: records every command
+/// and lets the test decide what each run does and how it ends.
+class ScriptedShell final : public runtime::Shell {
+public:
+    /// Called for every run; may create files the real tool would have made.
+    /// The default leaves everything alone and reports exit code 0.
+    std::function<runtime::RunOutcome(const runtime::ToolCommand &)> onRun;
+
+    QList<runtime::ToolCommand> commands;
+    QList<int> timeouts;
+
+    runtime::RunOutcome run(const runtime::ToolCommand &command, int timeoutMs) override
+    {
+        commands.append(command);
+        timeouts.append(timeoutMs);
+        if (onRun)
+            return onRun(command);
+        runtime::RunOutcome outcome;
+        outcome.status = runtime::RunOutcome::Status::Finished;
+        outcome.exitCode = 0;
+        return outcome;
+    }
+
+    /// The logged texts of all commands run, in order.
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const runtime::ToolCommand &command : commands)
+            out.append(command.textWithPassword());
+        return out;
+    }
+};
+
+} // namespace framla::test

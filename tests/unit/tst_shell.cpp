@@ -1,0 +1,227 @@
+// The tool runner: finding the tool, time limits, exit codes, the working
+// directory, the password file and the host-key question. The tools here are
+// small scripts standing in for the real ones.
+#include "runtime/shell.h"
+#include "support/scripted_dialogs.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace framla;
+using runtime::ProcessShell;
+using runtime::RunOutcome;
+using runtime::ToolCommand;
+
+class TestShell : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void notFound();
+    void exitCodeAndError();
+    void timeLimit();
+    void workingDirectoryAndOutputFile();
+    void passwordGoesThroughPrivateFile();
+    void hostKey_data();
+    void hostKey();
+    void puttyFailures_data();
+    void puttyFailures();
+
+private:
+    void tool(const QString &name, const QByteArray &body);
+    QString file(const QString &name) const { return m_dir->filePath(name); }
+    QByteArray read(const QString &name) const;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    test::ScriptedDialogs m_dialogs;
+};
+
+void TestShell::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_dialogs = test::ScriptedDialogs();
+}
+
+void TestShell::tool(const QString &name, const QByteArray &body)
+{
+    QFile script(file(name));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n" + body + "\n");
+    script.close();
+    QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                  QFileDevice::ExeOwner));
+}
+
+QByteArray TestShell::read(const QString &name) const
+{
+    QFile f(file(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void TestShell::notFound()
+{
+    ProcessShell shell(m_dir->path(), &m_dialogs);
+    ToolCommand command;
+    command.tool = QStringLiteral("no-such-framla-tool");
+    const RunOutcome outcome = shell.run(command, 5000);
+    QCOMPARE(outcome.status, RunOutcome::Status::NotStarted);
+    QVERIFY(!outcome.succeeded());
+    QVERIFY(outcome.message.contains(QStringLiteral("no-such-framla-tool")));
+}
+
+void TestShell::exitCodeAndError()
+{
+    tool(QStringLiteral("failing"), "echo 'convert: unable to open image' >&2; exit 3");
+    ProcessShell shell(m_dir->path(), &m_dialogs);
+    ToolCommand command;
+    command.tool = QStringLiteral("failing");
+    const RunOutcome outcome = shell.run(command, 5000);
+    QCOMPARE(outcome.status, RunOutcome::Status::Finished);
+    QCOMPARE(outcome.exitCode, 3);
+    QVERIFY(!outcome.succeeded());
+    QVERIFY(outcome.message.contains(QStringLiteral("unable to open image")));
+}
+
+void TestShell::timeLimit()
+{
+    tool(QStringLiteral("hanging"), "exec sleep 60");
+    ProcessShell shell(m_dir->path(), &m_dialogs);
+    ToolCommand command;
+    command.tool = QStringLiteral("hanging");
+    QElapsedTimer timer;
+    timer.start();
+    const RunOutcome outcome = shell.run(command, 300);
+    QCOMPARE(outcome.status, RunOutcome::Status::TimedOut);
+    QVERIFY(!outcome.message.isEmpty());
+    // Stopped promptly, not left to run out its minute.
+    QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TestShell::workingDirectoryAndOutputFile()
+{
+    tool(QStringLiteral("where"), "pwd; printf '%s|' \"$@\"");
+    ProcessShell shell(m_dir->path(), &m_dialogs);
+    ToolCommand command;
+    command.tool = QStringLiteral("where");
+    command.args = {QStringLiteral("two words"), QStringLiteral("*"), QStringLiteral("$(id)")};
+    command.outputFile = QStringLiteral("devlist.tmp");
+    const QString before = QDir::currentPath();
+    QVERIFY(shell.run(command, 5000).succeeded());
+    QCOMPARE(QDir::currentPath(), before);
+    const QList<QByteArray> lines = read(QStringLiteral("devlist.tmp")).split('\n');
+    QCOMPARE(QDir(QString::fromLocal8Bit(lines.value(0))).canonicalPath(),
+             QDir(m_dir->path()).canonicalPath());
+    // Arguments arrive as they were given: no splitting, no globbing, no substitution.
+    QCOMPARE(lines.value(1), QByteArray("two words|*|$(id)|"));
+}
+
+void TestShell::passwordGoesThroughPrivateFile()
+{
+    tool(QStringLiteral("pscp"), "printf '%s\\n' \"$@\" > args.txt\n"
+                                 "while [ $# -gt 0 ]; do\n"
+                                 "  if [ \"$1\" = -pwfile ]; then cat \"$2\" > pw.txt; "
+                                 "stat -c %a \"$2\" > mode.txt; echo \"$2\" > pwpath.txt; fi\n"
+                                 "  shift\ndone");
+    ProcessShell shell(m_dir->path(), &m_dialogs);
+    ToolCommand command;
+    command.tool = QStringLiteral(".\\pscp.exe");
+    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), QStringLiteral("22"),
+                    QStringLiteral("clerk@shop:/srv/x"), QStringLiteral(".")};
+    command.password = QStringLiteral("s3cret pass");
+    command.passwordAt = 3;
+    QVERIFY(shell.run(command, 5000).succeeded());
+
+    const QList<QByteArray> args = read(QStringLiteral("args.txt")).trimmed().split('\n');
+    QCOMPARE(args.value(0), QByteArray("-batch"));
+    QVERIFY(args.contains("-pwfile"));
+    QVERIFY(!args.contains("-pw"));
+    QVERIFY(!read(QStringLiteral("args.txt")).contains("s3cret"));
+    QCOMPARE(args.indexOf("-pwfile"), 4); // where -pw stands in the documented line
+    QCOMPARE(read(QStringLiteral("pw.txt")), QByteArray("s3cret pass\n"));
+    QCOMPARE(read(QStringLiteral("mode.txt")).trimmed(), QByteArray("600"));
+    QVERIFY(!QFile::exists(QString::fromLocal8Bit(read(QStringLiteral("pwpath.txt")).trimmed())));
+    QVERIFY(!command.text().contains(QStringLiteral("s3cret")));
+}
+
+void TestShell::hostKey_data()
+{
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<int>("answer");
+    QTest::newRow("new key accepted") << false << int(runtime::kYes);
+    QTest::newRow("new key refused") << false << int(runtime::kNo);
+    QTest::newRow("changed key accepted") << true << int(runtime::kYes);
+    QTest::newRow("changed key refused") << true << int(runtime::kNo);
+}
+
+void TestShell::hostKey()
+{
+    QFETCH(bool, changed);
+    QFETCH(int, answer);
+    const QByteArray firstLine = changed ? "WARNING - POTENTIAL SECURITY BREACH!\\n"
+                                           "The host key does not match the one PuTTY has cached\\n"
+                                           "for this server:\\n"
+                                         : "The host key is not cached for this server:\\n";
+    tool(QStringLiteral("plink"),
+         "echo run >> runs.txt\n"
+         "if [ \"$1\" = -batch ]; then\n"
+         "  printf '" +
+             firstLine +
+             "  127.0.0.1 (port 2222)\\n"
+             "The server'\\''s ssh-ed25519 key fingerprint is:\\n"
+             "  ssh-ed25519 255 SHA256:AbCdEf\\nConnection abandoned.\\n' >&2\n"
+             "  exit 1\nfi\n"
+             "read reply; [ \"$reply\" = y ] && echo stored > stored.txt");
+    m_dialogs.answers.enqueue(answer);
+    ProcessShell shell(m_dir->path(), &m_dialogs);
+    ToolCommand command;
+    command.tool = QStringLiteral(".\\plink.exe");
+    command.args = {QStringLiteral("-ssh"), QStringLiteral("clerk@127.0.0.1"),
+                    QStringLiteral("true")};
+    const RunOutcome outcome = shell.run(command, 5000);
+
+    QCOMPARE(m_dialogs.boxes.size(), 1);
+    const QString box = m_dialogs.boxes.first().text;
+    QVERIFY(box.contains(QStringLiteral("ssh-ed25519 255 SHA256:AbCdEf")));
+    QVERIFY(box.contains(QStringLiteral("127.0.0.1 (port 2222)")));
+    QVERIFY(box.contains(changed ? QStringLiteral("WARNING - POTENTIAL SECURITY BREACH!")
+                                 : QStringLiteral("The host key is not cached for this server")));
+    QCOMPARE(m_dialogs.boxes.first().defaultButton, runtime::DefaultButton::Second);
+    if (answer == runtime::kYes) {
+        QVERIFY(outcome.succeeded());
+        QCOMPARE(read(QStringLiteral("stored.txt")), QByteArray("stored\n"));
+        QCOMPARE(read(QStringLiteral("runs.txt")), QByteArray("run\nrun\n"));
+    } else {
+        QCOMPARE(outcome.status, RunOutcome::Status::Refused);
+        QVERIFY(!outcome.message.isEmpty());
+        QCOMPARE(read(QStringLiteral("runs.txt")), QByteArray("run\n"));
+    }
+}
+
+void TestShell::puttyFailures_data()
+{
+    QTest::addColumn<QByteArray>("said");
+    QTest::addColumn<QString>("meaning");
+    QTest::newRow("password") << QByteArray("Configured password was not accepted\n")
+                              << "The server did not accept the user name or password.";
+    QTest::newRow("closed port")
+        << QByteArray("FATAL ERROR: Network error: Connection refused\n")
+        << "The server refused the connection. Check the server address and the port.";
+    QTest::newRow("unknown host") << QByteArray("FATAL ERROR: Host does not exist\n")
+                                  << "The server address could not be found.";
+    QTest::newRow("missing file") << QByteArray(
+                                         "scp: /srv/zmr/framla.ok: No such file or directory\n")
+                                  << "The file or directory was not found on the server.";
+    QTest::newRow("nothing known") << QByteArray("something else\n") << "";
+}
+
+void TestShell::puttyFailures()
+{
+    QFETCH(QByteArray, said);
+    QFETCH(QString, meaning);
+    QCOMPARE(runtime::describePuttyFailure(said), meaning);
+}
+
+QTEST_GUILESS_MAIN(TestShell)
+#include "tst_shell.moc"
