@@ -17,12 +17,12 @@ namespace framla::runtime {
 
 /// Generic error codes the central handler knows.
 enum GenCode : int {
-    kGenNumeric = 11,  ///< a numeric operation that yields 0 silently
-    kGenArith = 12,    ///< an arithmetic operation failed (a zero divisor when "/" or "%")
-    kGenConvert = 33,  ///< a value could not be converted
-    kGenWrite = 24,    ///< a file could not be written
-    kGenOpen = 71,     ///< a file could not be opened (osCode 32: in use by another process)
-    kGenCreate = 78,   ///< a file could not be created; goes on with the default when it may
+    kGenNumeric = 11, ///< a numeric operation that yields 0 silently
+    kGenArith = 12,   ///< an arithmetic operation failed (a zero divisor when "/" or "%")
+    kGenConvert = 33, ///< a value could not be converted
+    kGenWrite = 24,   ///< a file could not be written
+    kGenOpen = 71,    ///< a file could not be opened (osCode 32: in use by another process)
+    kGenCreate = 78,  ///< a file could not be created; goes on with the default when it may
 };
 
 /// An object passed in an error's args: logged with its class name.
@@ -69,12 +69,82 @@ struct OperationAbandoned : std::exception {
     const char *what() const noexcept override { return "operation abandoned"; }
 };
 
+/// What the central handler settled on, when it returns at all.
+struct HandlerResult {
+    enum class Kind {
+        Number,  ///< the failed operation's result is `number`
+        Retry,   ///< attempt the operation again
+        Default, ///< go on with the operation's default result
+    };
+    Kind kind = Kind::Default;
+    double number = 0;
+
+    static HandlerResult retry() { return {Kind::Retry, 0}; }
+    static HandlerResult byDefault() { return {Kind::Default, 0}; }
+    static HandlerResult value(double n) { return {Kind::Number, n}; }
+    bool operator==(const HandlerResult &other) const = default;
+};
+
+/// Title of the error boxes: the runtime's name followed by " Error Message".
+inline constexpr QLatin1String kErrorTitle{"Framla Error Message"};
+
 /// The identifier of the calling thread, as the error message and the log show it.
 qint64 currentThreadNumber();
+
+/// The bare routine name of a compiler-given function signature:
+/// "void framla::server::PutFile(ProgramState&)" gives "PutFile".
+QString routineName(const char *functionName);
+
+/// One call level for the given source location.
+StackFrame stackFrame(const std::source_location &where);
 
 /// A new error object with the thread and the caller's location filled in.
 RuntimeError makeError(int genCode, const QString &description,
                        std::source_location where = std::source_location::current());
+
+/// The central handler. Settles a few cases silently (genCode 11; 12 for "/" or
+/// "%" with a zero last argument; 71 with osCode 32 and 78 when they may
+/// default); otherwise asks the operator. Retry and Ignore return; Cancel
+/// followed by No throws OperationAbandoned; every other answer writes the
+/// error log and ends the program with exit code 1 (state.services.exitProgram).
+HandlerResult StandardEH(ProgramState &state, RuntimeError &error);
+
+/// The message text of an error, lines separated by ";".
+QString ERRORMESSAGE(const RuntimeError &error);
+
+/// The text word-wrapped at width, each line without trailing blanks, lines
+/// joined with ";".
+QString LINESPLIT(const QString &text, int width);
+
+/// Writes RUNERROR.LOG (or RUNERROR.001 ... RUNERROR.999 when it cannot be
+/// created) in the current directory and tells the operator its name.
+/// stackStart 2 lists the call stack from the routine in which the error
+/// occurred; each level above 2 skips one more routine. When no file can be
+/// created, the program ends with exit code 1.
+void ErrorLog(ProgramState &state, const RuntimeError &error, int stackStart);
+
+/// The type letter of a value: "C" text, "N" number, "L" logical, "D" date,
+/// "A" list, "O" object, "U" no value.
+QChar valueType(const QVariant &value);
+
+/// A value written out as text: ".T."/".F.", numbers without padding, dates
+/// "mm/dd/yy", lists as "{a, b}", objects as "<ClassName>", no value as "NIL".
+QString valueText(const QVariant &value);
+
+/// A value in display form, as the error log's field lines show it: like
+/// valueText, but numbers right-aligned in 10 characters.
+QString displayValue(const QVariant &value);
+
+/// The operating system's name and version, as the error log shows it.
+QString platformText();
+
+/// The text with every occurrence of the server password (cPass, cPassx)
+/// masked, so that no log or message ever shows it.
+QString maskPassword(const ProgramState &state, QString text);
+
+/// Ends the program with exit code 1 through state.services.exitProgram.
+/// Never returns: should the service come back, the operation is abandoned.
+[[noreturn]] void endWithError(ProgramState &state);
 
 } // namespace framla::runtime
 

@@ -1,0 +1,65 @@
+#include "application.h"
+
+#include <QPointer>
+#include <QScopedValueRollback>
+#include <QThread>
+
+#include "runtime/error.h"
+
+namespace framla::runtime {
+
+FramlaApplication::FramlaApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{}
+
+template<typename Deliver>
+bool FramlaApplication::underHandler(const Deliver &deliver, QObject *receiver, QEvent *event)
+{
+    const QPointer<QObject> alive(receiver);
+    const bool accepted = event != nullptr && event->isAccepted();
+    for (int tries = 1;; ++tries) {
+        try {
+            return deliver();
+        } catch (RuntimeError &error) {
+            if (m_state == nullptr) {
+                qCritical("Run-time error before the error handler was installed: %s",
+                          qPrintable(error.description));
+                return false;
+            }
+            error.tries = tries;
+            try {
+                if (StandardEH(*m_state, error).kind != HandlerResult::Kind::Retry)
+                    return false;
+            } catch (const OperationAbandoned &) {
+                return false;
+            }
+        } catch (const OperationAbandoned &) {
+            // Cancelled further down, where a guarded operation failed.
+            return false;
+        }
+        // The handler may have let the receiver go (a deferred delete).
+        if (!alive)
+            return false;
+        if (event != nullptr)
+            event->setAccepted(accepted);
+    }
+}
+
+bool FramlaApplication::notify(QObject *receiver, QEvent *event)
+{
+    const QPointer<QObject> alive(receiver);
+    const bool handled =
+        underHandler([&] { return QApplication::notify(receiver, event); }, receiver, event);
+    if (m_chain && !m_inChain && alive && QThread::currentThread() == thread()) {
+        const QScopedValueRollback inChain(m_inChain, true);
+        underHandler(
+            [&] {
+                m_chain(receiver, event);
+                return true;
+            },
+            receiver, nullptr);
+    }
+    return handled;
+}
+
+} // namespace framla::runtime

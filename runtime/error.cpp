@@ -1,0 +1,254 @@
+#include "error.h"
+
+#include <QThread>
+
+#include "app/program_state.h"
+#include "runtime/appsys.h"
+#include "runtime/dialogs.h"
+
+#include <algorithm>
+
+#ifdef Q_OS_LINUX
+#include <unistd.h>
+#endif
+
+namespace framla::runtime {
+
+namespace {
+
+bool isZeroNumber(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return value.toDouble() == 0.0;
+    default:
+        return false;
+    }
+}
+
+bool isDivisionByZero(const RuntimeError &error)
+{
+    if (!error.operation.contains(QLatin1Char('/')) && !error.operation.contains(QLatin1Char('%')))
+        return false;
+    return error.args && !error.args->isEmpty() && isZeroNumber(error.args->last());
+}
+
+Buttons buttonsFor(const RuntimeError &error)
+{
+    if (error.canDefault && error.canRetry)
+        return Buttons::AbortRetryIgnore;
+    if (error.canRetry)
+        return Buttons::RetryCancel;
+    if (error.canDefault)
+        return Buttons::OkCancel;
+    return Buttons::Ok;
+}
+
+Icon iconFor(int severity)
+{
+    if (severity == 2 || severity == 3)
+        return Icon::Critical;
+    if (severity == 1)
+        return Icon::Warning;
+    return Icon::Information;
+}
+
+QString withoutTrailingBlanks(QString text)
+{
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
+
+/// Word-wraps one paragraph (no line breaks in it) at width.
+void wrapParagraph(QString rest, int width, QStringList &lines)
+{
+    rest = withoutTrailingBlanks(rest);
+    while (rest.size() > width) {
+        const qsizetype blank = rest.lastIndexOf(QLatin1Char(' '), width);
+        qsizetype next = width;
+        if (blank > 0) {
+            lines.append(withoutTrailingBlanks(rest.left(blank)));
+            next = blank;
+            while (next < rest.size() && rest.at(next) == QLatin1Char(' '))
+                ++next;
+        } else {
+            // A word longer than the line is cut at the width.
+            lines.append(rest.left(width));
+        }
+        rest = rest.mid(next);
+    }
+    lines.append(rest);
+}
+
+} // namespace
+
+qint64 currentThreadNumber()
+{
+#ifdef Q_OS_LINUX
+    return static_cast<qint64>(gettid());
+#else
+    return static_cast<qint64>(reinterpret_cast<quintptr>(QThread::currentThreadId()));
+#endif
+}
+
+QString routineName(const char *functionName)
+{
+    const QString signature = QString::fromLatin1(functionName);
+    qsizetype paren = signature.indexOf(QLatin1Char('('));
+    if (paren < 0)
+        paren = signature.size();
+    // Drop template arguments, so that "::" and blanks inside them do not count.
+    QString head;
+    int depth = 0;
+    for (qsizetype i = 0; i < paren; ++i) {
+        const QChar c = signature.at(i);
+        if (c == QLatin1Char('<'))
+            ++depth;
+        else if (c == QLatin1Char('>'))
+            depth = std::max(0, depth - 1);
+        else if (depth == 0)
+            head.append(c);
+    }
+    head = head.mid(head.lastIndexOf(QLatin1Char(' ')) + 1);
+    const qsizetype scope = head.lastIndexOf(QLatin1String("::"));
+    return scope < 0 ? head : head.mid(scope + 2);
+}
+
+StackFrame stackFrame(const std::source_location &where)
+{
+    return StackFrame{routineName(where.function_name()), static_cast<int>(where.line())};
+}
+
+RuntimeError makeError(int genCode, const QString &description, std::source_location where)
+{
+    RuntimeError error;
+    error.genCode = genCode;
+    error.description = description;
+    error.filename = QLatin1String("");
+    error.operation = QLatin1String("");
+    error.thread = currentThreadNumber();
+    error.callStack.append(stackFrame(where));
+    return error;
+}
+
+QString LINESPLIT(const QString &text, int width)
+{
+    if (text.isEmpty())
+        return {};
+    QString plain = text;
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList paragraphs = plain.split(QLatin1Char('\n'));
+    if (paragraphs.size() > 1 && paragraphs.last().isEmpty())
+        paragraphs.removeLast();
+    QStringList lines;
+    for (const QString &paragraph : std::as_const(paragraphs))
+        wrapParagraph(paragraph, std::max(1, width), lines);
+    return lines.join(QLatin1Char(';'));
+}
+
+QString ERRORMESSAGE(const RuntimeError &error)
+{
+    QString message = error.severity > 1 ? QStringLiteral("Error ") : QStringLiteral("Warning ");
+    message += error.subSystem.isNull() ? QStringLiteral("????") : error.subSystem;
+    message += QLatin1Char('/') + QString::number(error.subCode);
+    if (!error.description.isNull())
+        message += QLatin1String(";Description : ") + error.description;
+    if (!error.filename.isEmpty())
+        message += QLatin1String(";File : ") + error.filename;
+    if (!error.operation.isEmpty())
+        message += QLatin1String(";Operation : ") + error.operation;
+    message += QLatin1String(";Thread ID : ") + QString::number(error.thread);
+    if (error.cargo.typeId() == QMetaType::QVariantList) {
+        const QVariantList cargo = error.cargo.toList();
+        if (cargo.size() == 3) {
+            if (cargo.at(0).typeId() == QMetaType::QString)
+                message += QLatin1Char(';') + LINESPLIT(cargo.at(0).toString(), 50);
+            message += QLatin1Char(';') + LINESPLIT(valueText(cargo.at(2)), 50);
+        }
+    }
+    return message;
+}
+
+QString maskPassword(const ProgramState &state, QString text)
+{
+    QStringList secrets{state.cPass, state.cPassx};
+    // The longer first, so that a password containing the other is masked whole.
+    std::sort(secrets.begin(), secrets.end(),
+              [](const QString &a, const QString &b) { return a.size() > b.size(); });
+    for (const QString &secret : std::as_const(secrets)) {
+        if (!secret.isEmpty())
+            text.replace(secret, QStringLiteral("********"));
+    }
+    return text;
+}
+
+void endWithError(ProgramState &state)
+{
+    if (state.services.exitProgram)
+        state.services.exitProgram(1);
+    else
+        endProgram(1);
+    // The exit service came back (it only asked the event loop to stop):
+    // the failed operation must not go on.
+    throw OperationAbandoned{};
+}
+
+HandlerResult StandardEH(ProgramState &state, RuntimeError &error)
+{
+    if (error.genCode == kGenNumeric)
+        return HandlerResult::value(0);
+    if (error.genCode == kGenArith && isDivisionByZero(error))
+        return HandlerResult::value(0);
+    if (error.genCode == kGenOpen && error.osCode == 32 && error.canDefault)
+        return HandlerResult::byDefault();
+    if (error.genCode == kGenCreate && error.canDefault)
+        return HandlerResult::byDefault();
+    // No database sessions exist in this program, so cargo is left as it is.
+
+    QString message = ERRORMESSAGE(error);
+    if (error.osCode != 0) {
+        message += QLatin1String(";Operating system error : ") + QString::number(error.osCode) +
+                   QLatin1Char(';') + qt_error_string(error.osCode);
+    }
+    for (const StackFrame &frame : std::as_const(error.callStack)) {
+        if (frame.name.isEmpty())
+            break;
+        message += QLatin1String(";Called from ") + frame.name + QLatin1Char('(') +
+                   QString::number(frame.line) + QLatin1Char(')');
+    }
+    // Masked before the line breaks go in, so a password with ";" is caught too.
+    const QString text = maskPassword(state, message).replace(QLatin1Char(';'), QLatin1Char('\r'));
+
+    Dialogs *dialogs = state.services.dialogs;
+    int answer = kOk;
+    if (dialogs != nullptr)
+        answer = dialogs->confirmBox(text, kErrorTitle, buttonsFor(error), iconFor(error.severity));
+    else
+        qCritical("%s", qPrintable(text));
+
+    switch (answer) {
+    case kRetry:
+        return HandlerResult::retry();
+    case kIgnore:
+        return HandlerResult::byDefault();
+    case kCancel:
+        if (dialogs == nullptr ||
+            dialogs->confirmBox(QStringLiteral("Exit with LOG file"), kErrorTitle, Buttons::YesNo,
+                                Icon::Warning) != kYes)
+            throw OperationAbandoned{};
+        break;
+    default:
+        break;
+    }
+    ErrorLog(state, error, 2);
+    endWithError(state);
+}
+
+} // namespace framla::runtime
