@@ -3,8 +3,7 @@
 #include "app/normalize.h"
 #include "runtime/value.h"
 
-namespace framla::app
-{
+namespace framla::app {
 
 QString settingsFileName(const QString &argument)
 {

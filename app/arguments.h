@@ -3,8 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace framla::app
-{
+namespace framla::app {
 
 /// The three command-line arguments after cleaning.
 struct StartArguments {

@@ -1,10 +1,10 @@
 #include "app/program.h"
 
-#include <QApplication>
+#include "runtime/application.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication application(argc, argv);
+    framla::runtime::FramlaApplication application(argc, argv);
     framla::app::Program program;
-    return program.run(QApplication::arguments().mid(1));
+    return program.run(framla::runtime::FramlaApplication::arguments().mid(1));
 }

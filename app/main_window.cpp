@@ -2,8 +2,7 @@
 
 #include "app/program_state.h"
 
-namespace framla::app
-{
+namespace framla::app {
 
 MainWindow::MainWindow(ProgramState &state, QWidget *parent)
     : QDialog(parent)

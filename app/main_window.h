@@ -2,19 +2,16 @@
 
 #include <QDialog>
 
-namespace framla
-{
+namespace framla {
 struct ProgramState;
 }
 
-namespace framla::app
-{
+namespace framla::app {
 
 inline constexpr auto kWindowTitle = "Framla by Tillsmith Solutions CC";
 
 /// The one window of the program.
-class MainWindow final : public QDialog
-{
+class MainWindow final : public QDialog {
     Q_OBJECT
 public:
     explicit MainWindow(ProgramState &state, QWidget *parent = nullptr);

@@ -3,13 +3,11 @@
 #include "app/program_state.h"
 #include "runtime/value.h"
 
-namespace framla::app
-{
+namespace framla::app {
 
 using runtime::VAL;
 
-namespace
-{
+namespace {
 
 QString trimRight(const QString &text)
 {

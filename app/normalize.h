@@ -2,13 +2,11 @@
 
 #include <QString>
 
-namespace framla
-{
+namespace framla {
 struct ProgramState;
 }
 
-namespace framla::app
-{
+namespace framla::app {
 
 /// Bring a typed target code into the canonical form of the mode: inventory
 /// codes widened to seven characters, service orders as "or" and six digits,

@@ -3,16 +3,17 @@
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app/termination.h"
+#include "runtime/appsys.h"
 #include "runtime/clock.h"
 #include "runtime/logging.h"
 #include "runtime/qt_dialogs.h"
+#include "runtime/shell.h"
 #include "ui/line_attr.h"
 
 #include <QApplication>
 #include <QScreen>
 
-namespace framla::app
-{
+namespace framla::app {
 
 Program::Program()
     : m_dialogs(std::make_unique<runtime::QtDialogs>())
@@ -22,6 +23,10 @@ Program::Program()
     m_state.services.dialogs = m_dialogs.get();
     m_state.services.clock = m_clock.get();
     m_state.oMainPresSpace = m_presSpace.get();
+    runtime::ErrorSys(m_state);
+    runtime::DBESYS();
+    runtime::APPSYS();
+    runtime::registerAppExit();
 }
 
 Program::~Program() = default;
@@ -29,6 +34,8 @@ Program::~Program() = default;
 void Program::start(const QStringList &arguments)
 {
     startBeforeWindow(m_state, arguments);
+    m_shell = std::make_unique<runtime::ProcessShell>(m_state.cAppPath, m_dialogs.get());
+    m_state.services.shell = m_shell.get();
 
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QSize desktop =

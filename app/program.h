@@ -6,24 +6,21 @@
 
 #include <memory>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
+class ProcessShell;
 class QtDialogs;
 class SystemClock;
 } // namespace framla::runtime
-namespace framla::ui
-{
+namespace framla::ui {
 class PresSpace;
 }
 
-namespace framla::app
-{
+namespace framla::app {
 
 class MainWindow;
 
 /// The whole life of the program: its state, its services and its window.
-class Program
-{
+class Program {
 public:
     Program();
     ~Program();
@@ -44,6 +41,7 @@ private:
     ProgramState m_state;
     std::unique_ptr<runtime::QtDialogs> m_dialogs;
     std::unique_ptr<runtime::SystemClock> m_clock;
+    std::unique_ptr<runtime::ProcessShell> m_shell;
     std::unique_ptr<ui::PresSpace> m_presSpace;
     std::unique_ptr<MainWindow> m_window;
 };

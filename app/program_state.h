@@ -19,21 +19,17 @@ class QPushButton;
 class QSpinBox;
 class QWidget;
 
-namespace framla
-{
+namespace framla {
 
-namespace runtime
-{
+namespace runtime {
 class Clock;
 class Dialogs;
 class Shell;
 } // namespace runtime
-namespace imaging
-{
+namespace imaging {
 class ImageView;
 }
-namespace ui
-{
+namespace ui {
 class PresSpace;
 }
 

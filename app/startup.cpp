@@ -9,8 +9,7 @@
 #include <QPoint>
 #include <QSize>
 
-namespace framla::app
-{
+namespace framla::app {
 
 StartArguments startBeforeWindow(ProgramState &state, const QStringList &arguments)
 {

@@ -8,13 +8,11 @@
 
 class QDialog;
 
-namespace framla
-{
+namespace framla {
 struct ProgramState;
 }
 
-namespace framla::app
-{
+namespace framla::app {
 
 /// Start-up before the window: arguments, stale preview removed, the
 /// program's directory, local options loaded and completed, the start mode.

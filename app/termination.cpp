@@ -8,11 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace framla::app
-{
+namespace framla::app {
 
-namespace
-{
+namespace {
 
 int signalPipe[2] = {-1, -1};
 
@@ -37,8 +35,7 @@ void closeWindowOnTermination(QWidget *window)
         if (target)
             target->close();
     });
-    struct sigaction action {
-    };
+    struct sigaction action {};
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

@@ -2,8 +2,7 @@
 
 class QWidget;
 
-namespace framla::app
-{
+namespace framla::app {
 
 /// On SIGTERM, SIGINT or SIGHUP (a session logging out, a service manager
 /// stopping the program) close the window the way the operator would, so the
