@@ -17,12 +17,7 @@ bool TestConfig(ProgramState &state, const QString &cAddress, const QString &cPo
                 const QString &cPath, const QString &cUser, const QString &cPass)
 {
     // The line is built from the values being tested, not the running settings.
-    ProgramState trial;
-    trial.cAddress = cAddress;
-    trial.cPort = cPort;
-    trial.cPath = cPath;
-    trial.cUser = cUser;
-    trial.cPass = cPass;
+    const runtime::ServerLogin trial{cAddress, cPort, cUser, cPass, state.lIsDOS};
     const QString probe = QString::fromLatin1(kProbeFile);
     const QString remote =
         cPath + (state.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + probe;

@@ -20,18 +20,23 @@ bool isPlainPathChar(QChar c, bool lIsDOS)
            (lIsDOS && c == QLatin1Char('\\'));
 }
 
-QString login(const ProgramState &state)
+QString userAtHost(const ServerLogin &login)
 {
-    return state.cUser + QLatin1Char('@') + state.cAddress;
+    return login.cUser + QLatin1Char('@') + login.cAddress;
 }
 
-QString remoteSpec(const ProgramState &state, const QString &remotePath, bool windowsFlavour)
+QString remoteSpec(const ServerLogin &login, const QString &remotePath, bool windowsFlavour)
 {
-    return login(state) + QLatin1Char(':') +
+    return userAtHost(login) + QLatin1Char(':') +
            (windowsFlavour ? tripleBackslashes(remotePath) : remotePath);
 }
 
 } // namespace
+
+ServerLogin loginOf(const ProgramState &state)
+{
+    return {state.cAddress, state.cPort, state.cUser, state.cPass, state.lIsDOS};
+}
 
 bool isSafeName(const QString &value)
 {
@@ -73,40 +78,40 @@ QString tripleBackslashes(const QString &path)
     return out;
 }
 
-ToolCommand fetchCommand(const ProgramState &state, const QString &remotePath,
+ToolCommand fetchCommand(const ServerLogin &login, const QString &remotePath,
                          const QString &localTarget, bool windowsFlavour, WindowHint window)
 {
     ToolCommand command;
     command.tool = QStringLiteral(".\\pscp.exe");
     command.window = window;
-    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), state.cPort,
-                    remoteSpec(state, remotePath, windowsFlavour), localTarget};
-    command.password = state.cPass;
+    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), login.cPort,
+                    remoteSpec(login, remotePath, windowsFlavour), localTarget};
+    command.password = login.cPass;
     command.passwordAt = 3;
     return command;
 }
 
-ToolCommand sendCommand(const ProgramState &state, const QString &localFile,
+ToolCommand sendCommand(const ServerLogin &login, const QString &localFile,
                         const QString &remotePath, bool windowsFlavour)
 {
     ToolCommand command;
     command.tool = QStringLiteral(".\\pscp.exe");
-    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), state.cPort, localFile,
-                    remoteSpec(state, remotePath, windowsFlavour)};
-    command.password = state.cPass;
+    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), login.cPort, localFile,
+                    remoteSpec(login, remotePath, windowsFlavour)};
+    command.password = login.cPass;
     command.passwordAt = 3;
     return command;
 }
 
-ToolCommand remoteCommand(const ProgramState &state, const QStringList &words, bool windowsFlavour)
+ToolCommand remoteCommand(const ServerLogin &login, const QStringList &words, bool windowsFlavour)
 {
     ToolCommand command;
     command.tool = QStringLiteral(".\\plink.exe");
-    command.args = {QStringLiteral("-ssh"), QStringLiteral("-P"), state.cPort, login(state)};
+    command.args = {QStringLiteral("-ssh"), QStringLiteral("-P"), login.cPort, userAtHost(login)};
     for (const QString &word : words)
         command.args << (windowsFlavour ? tripleBackslashes(remoteWord(word, true))
-                                        : remoteWord(word, state.lIsDOS));
-    command.password = state.cPass;
+                                        : remoteWord(word, login.lIsDOS));
+    command.password = login.cPass;
     command.passwordAt = 3;
     return command;
 }

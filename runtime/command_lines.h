@@ -11,6 +11,19 @@ struct ProgramState;
 
 namespace framla::runtime {
 
+/// What every remote command needs to reach the server and log in.
+struct ServerLogin {
+    QString cAddress;
+    QString cPort;
+    QString cUser;
+    QString cPass;
+    /// The server runs Windows: its paths use backslashes.
+    bool lIsDOS = false;
+};
+
+/// The running settings' login.
+ServerLogin loginOf(const ProgramState &state);
+
 /// True when a typed value (a code, a picture name, a data file name) may go
 /// into a remote command: letters, digits, "-", "_" and "." only, not
 /// starting with "." and without "..". Nothing else can reach the server.
@@ -29,16 +42,16 @@ QString tripleBackslashes(const QString &path);
 
 /// Copy a file from the server: pscp -scp -P port user@address:remote local.
 /// In the Windows-server flavour the remote path's backslashes are tripled.
-ToolCommand fetchCommand(const ProgramState &state, const QString &remotePath,
+ToolCommand fetchCommand(const ServerLogin &login, const QString &remotePath,
                          const QString &localTarget, bool windowsFlavour,
                          WindowHint window = WindowHint::Minimised);
 
 /// Copy a local file to the server: pscp -scp -P port local user@address:remote.
-ToolCommand sendCommand(const ProgramState &state, const QString &localFile,
+ToolCommand sendCommand(const ServerLogin &login, const QString &localFile,
                         const QString &remotePath, bool windowsFlavour);
 
 /// Run a command on the server: plink -ssh -P port user@address words...
 /// Each word is quoted for the server's shell when it needs it.
-ToolCommand remoteCommand(const ProgramState &state, const QStringList &words, bool windowsFlavour);
+ToolCommand remoteCommand(const ServerLogin &login, const QStringList &words, bool windowsFlavour);
 
 } // namespace framla::runtime

@@ -22,16 +22,20 @@ private Q_SLOTS:
 };
 
 namespace {
-ProgramState settings(const QString &path)
+struct Settings : runtime::ServerLogin {
+    QString cPath;
+};
+
+Settings settings(const QString &path)
 {
-    ProgramState state;
-    state.cAddress = QStringLiteral("shop.example");
-    state.cPort = QStringLiteral("22");
-    state.cPath = path;
-    state.cUser = QStringLiteral("clerk");
-    state.cPass = QStringLiteral("se\\cret");
-    state.lIsDOS = path.contains(QLatin1Char('\\'));
-    return state;
+    Settings s;
+    s.cAddress = QStringLiteral("shop.example");
+    s.cPort = QStringLiteral("22");
+    s.cPath = path;
+    s.cUser = QStringLiteral("clerk");
+    s.cPass = QStringLiteral("se\\cret");
+    s.lIsDOS = path.contains(QLatin1Char('\\'));
+    return s;
 }
 } // namespace
 
@@ -40,8 +44,8 @@ void TestCommandLines::lines_data()
     QTest::addColumn<ToolCommand>("command");
     QTest::addColumn<QString>("expected");
 
-    const ProgramState unix = settings(QStringLiteral("/srv/zmr"));
-    const ProgramState dos = settings(QStringLiteral("c:\\zmr"));
+    const Settings unix = settings(QStringLiteral("/srv/zmr"));
+    const Settings dos = settings(QStringLiteral("c:\\zmr"));
 
     QTest::newRow("reply fetch") << runtime::fetchCommand(
                                         unix, unix.cPath + "/jtemp/" + unix.cUser + "/framla.tmp",
@@ -96,7 +100,7 @@ void TestCommandLines::lines_data()
                                   false)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example chmod "
            "644 /srv/zmr/images/AB/AB12345.jpg";
-    ProgramState blank = settings(QStringLiteral("/srv/shop data"));
+    Settings blank = settings(QStringLiteral("/srv/shop data"));
     QTest::newRow("path with a blank is quoted for the server")
         << runtime::remoteCommand(blank,
                                   {QStringLiteral("framaid"), blank.cPath + "/jtemp/clerk",
@@ -120,7 +124,7 @@ void TestCommandLines::lines()
 
 void TestCommandLines::passwordMasked()
 {
-    const ProgramState unix = settings(QStringLiteral("/srv/zmr"));
+    const Settings unix = settings(QStringLiteral("/srv/zmr"));
     const ToolCommand command =
         runtime::fetchCommand(unix, QStringLiteral("/srv/zmr/x"), QStringLiteral("."), false);
     QVERIFY(!command.text().contains(unix.cPass));
