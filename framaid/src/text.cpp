@@ -185,7 +185,7 @@ std::string printable(std::string_view s)
     std::string r;
     for (char c : s.substr(0, 40)) {
         const auto u = static_cast<unsigned char>(c);
-        r.push_back(u < 0x21 || u > 0x7e ? '?' : c);
+        r.push_back(u < 0x20 || u > 0x7e ? '?' : c);
     }
     if (s.size() > 40)
         r += "...";

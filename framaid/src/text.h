@@ -37,7 +37,8 @@ std::string neutralise(std::string_view s);
 std::string toUtf8(std::string_view s, const std::string& codePage);
 
 // A value for a reply line that came from an argument: anything outside
-// printable ASCII becomes "?", and the result is cut to 40 characters.
+// printable ASCII becomes "?" (blanks stay), and the result is cut to 40
+// characters.
 std::string printable(std::string_view s);
 
 } // namespace framaid

@@ -1,0 +1,608 @@
+// framaid, the server program, run as a real process over the sample shop
+// database (made fresh by make_sample). The ownership cases run framaid as the
+// unprivileged user "nobody", since root may write every file.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+constexpr uid_t kWwwData = 33;
+const QString kToken = QStringLiteral("09:41:07");
+
+QString binDir()
+{
+    const QString env = qEnvironmentVariable("FRAMLA_BIN_DIR");
+    return env.isEmpty() ? QStringLiteral(FRAMLA_BINARY_DIR) : env;
+}
+
+struct Run {
+    int exitCode = -1;
+    QString reply; // framla.tmp after the run ("" when none)
+    QByteArray raw;
+};
+
+// The reply's notes: everything from the first "<!--" on.
+QString notes(const QString &reply)
+{
+    const qsizetype at = reply.indexOf(QLatin1String("<!--"));
+    return at < 0 ? QString() : reply.mid(at);
+}
+
+// Line 2 of the reply, the first line of the description.
+QString line2(const QString &reply)
+{
+    return reply.section(QLatin1String("\r\n"), 1, 1);
+}
+
+// The owner the desktop program reads from a reply: after the first
+// "Owned by " that follows "<!--", up to the first " -->".
+QString ownerMark(const QString &reply)
+{
+    const QString n = notes(reply);
+    const qsizetype at = n.indexOf(QLatin1String("Owned by "));
+    if (at < 0)
+        return {};
+    const QString rest = n.mid(at + 9);
+    return rest.left(rest.indexOf(QLatin1String(" -->")));
+}
+
+// The supplier picture the desktop program fetches for a reply: from the last
+// "images/ssr/" on, cut before "exists on server", trimmed.
+QString supplierPicture(const QString &reply)
+{
+    const qsizetype at = reply.lastIndexOf(QLatin1String("images/ssr/"));
+    if (at < 0)
+        return {};
+    QString path = reply.mid(at);
+    const qsizetype cut = path.indexOf(QLatin1String("exists on server"));
+    return cut < 0 ? path : path.left(cut).trimmed();
+}
+
+QStringList treeOf(const QString &dir)
+{
+    QStringList all;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        all << it.next();
+    all.sort();
+    return all;
+}
+
+} // namespace
+
+class FramaidTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+    QString m_db; // shared sample database, not changed by the tests
+    int m_fresh = 0;
+
+    QString framaid() const { return binDir() + QStringLiteral("/framaid/framaid"); }
+
+    // A new sample database that a test may change as it likes.
+    QString freshDb()
+    {
+        const QString db = m_tmp.filePath(QStringLiteral("db%1").arg(++m_fresh));
+        QProcess maker;
+        maker.start(binDir() + QStringLiteral("/framaid/make_sample"), {db});
+        if (!maker.waitForFinished(60000) || maker.exitCode() != 0)
+            qFatal("make_sample failed: %s", maker.readAllStandardError().constData());
+        return db;
+    }
+
+    Run run(const QStringList &args, uid_t as = 0, const QString &replyDir = {})
+    {
+        QProcess p;
+        if (as != 0) {
+            p.setChildProcessModifier([as] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(as) != 0 || ::setuid(as) != 0)
+                    ::_exit(99);
+            });
+        }
+        p.start(framaid(), args);
+        Run r;
+        if (!p.waitForFinished(20000)) {
+            p.kill();
+            p.waitForFinished();
+            return r;
+        }
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+        QFile f((replyDir.isEmpty() ? args.value(0) : replyDir) + QStringLiteral("/framla.tmp"));
+        if (f.open(QIODevice::ReadOnly))
+            r.raw = f.readAll();
+        r.reply = QString::fromUtf8(r.raw);
+        return r;
+    }
+
+    Run lookUp(const QString &db, const QString &code, uid_t as = 0)
+    {
+        const QString user = as == 0 ? QStringLiteral("root") : QStringLiteral("nobody");
+        return run({db + QStringLiteral("/jtemp/") + user, code, kToken}, as);
+    }
+
+    // What every reply must be: token first, CR LF lines, notes last and
+    // closed, a supplier picture named only when it is there.
+    void checkShape(const Run &r, const QString &db)
+    {
+        QVERIFY2(r.reply.startsWith(kToken + QLatin1Char(' ')), qPrintable(r.reply));
+        QVERIFY(r.raw.endsWith("\r\n"));
+        QCOMPARE(r.raw.count('\n'), r.raw.count("\r\n"));
+        QVERIFY(!line2(r.reply).isEmpty());
+        const QStringList noteLines = notes(r.reply).split(QLatin1String("\r\n"), Qt::SkipEmptyParts);
+        for (const QString &l : noteLines)
+            QVERIFY2(l.startsWith(QLatin1String("<!-- ")) && l.endsWith(QLatin1String(" -->")), qPrintable(l));
+        const QString ssr = supplierPicture(r.reply);
+        if (!ssr.isEmpty())
+            QVERIFY2(QFileInfo(db + QLatin1Char('/') + ssr).isFile(), qPrintable(ssr));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFileInfo(framaid()).isExecutable(), qPrintable(framaid() + " is not built"));
+        QVERIFY(m_tmp.isValid());
+        // The ownership cases run framaid as nobody, who must reach the files.
+        QVERIFY(::chmod(QFile::encodeName(m_tmp.path()).constData(), 0755) == 0);
+        m_db = freshDb();
+    }
+
+    void lookUp_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QStringList>("absent");
+        QTest::addColumn<bool>("exists"); // "exists" among the notes
+
+        const QStringList noMarks{"no pre-existing group", "(no images found)", "is not an existing", "Owned by"};
+        QTest::newRow("own picture") << "AB10001"
+            << QStringList{"AB10001: Solitaire ring, 0.50ct diamond", "Supplier 1234 (Bellini Oro S.p.A.), stock reference RING5",
+                           "Price: 2450.00", "<!-- images/AB/AB10001.jpg exists ("}
+            << noMarks + QStringList{"images/ssr/"} << true;
+        QTest::newRow("supplier's picture") << "AB10003"
+            << QStringList{"<!-- images/AB/AB10003.jpg: no picture on file yet -->",
+                           "images/ssr/1234/RING5.jpg exists on server -->"}
+            << noMarks << true;
+        QTest::newRow("supplier's picture, other letter case") << "AB10005"
+            << QStringList{"images/ssr/1234/RING7.jpg exists on server"} << noMarks << true;
+        QTest::newRow("picture not tied to a supplier") << "AB00012"
+            << QStringList{"images/ssr/0/KID1.jpg exists on server"} << noMarks << true;
+        QTest::newRow("no picture anywhere") << "AB10004"
+            << QStringList{"AB10004: Eternity ring", "<!-- images/AB/AB10004.jpg: no picture on file yet -->"}
+            << noMarks + QStringList{"images/ssr/"} << false;
+        QTest::newRow("deleted record") << "AB19999"
+            << QStringList{"Item AB19999 is not in the item table."} << QStringList{"Withdrawn"} << false;
+        QTest::newRow("unknown item, group there") << "AB12345"
+            << QStringList{"Item AB12345 is not in the item table."} << noMarks << false;
+        QTest::newRow("group directory missing") << "GH40001"
+            << QStringList{"GH40001: Automatic watch", "no pre-existing group images/GH/"} << QStringList{"images/ssr/"} << false;
+        QTest::newRow("raw material") << "F0001"
+            << QStringList{"F0001: Fine gold grain, 999.9", "<!-- images/F/F0001.jpg exists ("} << noMarks << true;
+        QTest::newRow("raw material, group missing") << "K0001"
+            << QStringList{"K0001: Ruby", "no pre-existing group images/K/"} << QStringList{} << false;
+        QTest::newRow("numeric inventory code") << "1200034"
+            << QStringList{"1200034: Gift voucher card", "images/12/1200034.jpg exists"} << noMarks << true;
+        QTest::newRow("supplier") << "1234"
+            << QStringList{"Supplier 1234: Bellini Oro S.p.A.", "City: Vicenza",
+                           "Pictures on file (3): CHAIN2.jpg, RING5.jpg, RING7.jpg"}
+            << noMarks + QStringList{"images/ssr/"} << false;
+        QTest::newRow("supplier, empty directory, code page") << "7777"
+            << QStringList{"Supplier 7777: Atelier R\u00e9my", "(no images found)"}
+            << QStringList{"is not an existing", "no pre-existing group"} << false;
+        QTest::newRow("unknown supplier") << "1111"
+            << QStringList{"1111 is not an existing supplier account.", "(no images found)", "no pre-existing group"}
+            << QStringList{} << false;
+        QTest::newRow("customer") << "12345"
+            << QStringList{"Customer 12345: Mr J. Okafor", "Pictures on file (2): BROOCH.jpg, WATCH1.jpg"}
+            << noMarks << false;
+        QTest::newRow("customer, empty directory") << "23456"
+            << QStringList{"Customer 23456: Ms L. Brennan", "(no images found)"} << QStringList{"is not an existing"} << false;
+        QTest::newRow("unknown customer") << "88888"
+            << QStringList{"88888 is not an existing customer account."} << QStringList{} << false;
+        QTest::newRow("supplier account 0") << "0"
+            << QStringList{"Pictures on file (1): KID1.jpg"} << noMarks << false;
+        QTest::newRow("service order") << "or000101"
+            << QStringList{"Service order or000101: Resize ring from N to P", "Customer 12345 (Mr J. Okafor)",
+                           "Due: 2024-03-18", "<!-- images/ord/or000101.jpg exists ("}
+            << noMarks << true;
+        QTest::newRow("service order without picture") << "or000103"
+            << QStringList{"Service order or000103: Replace watch battery"} << noMarks << false;
+        QTest::newRow("unknown service order") << "or000999"
+            << QStringList{"Service order or000999 is not in the service order table."} << QStringList{} << false;
+        QTest::newRow("not a code") << "12"
+            << QStringList{"Code 12 is not an inventory code", "no pre-existing group"} << QStringList{} << false;
+    }
+
+    void lookUp()
+    {
+        QFETCH(QString, code);
+        QFETCH(QStringList, present);
+        QFETCH(QStringList, absent);
+        QFETCH(bool, exists);
+        const Run r = lookUp(m_db, code);
+        QCOMPARE(r.exitCode, 0);
+        checkShape(r, m_db);
+        for (const QString &p : present)
+            QVERIFY2(r.reply.contains(p), qPrintable(p + QLatin1String("\n--- not in ---\n") + r.reply));
+        for (const QString &a : absent)
+            QVERIFY2(!r.reply.contains(a), qPrintable(a + QLatin1String("\n--- is in ---\n") + r.reply));
+        QCOMPARE(notes(r.reply).contains(QLatin1String("exists")), exists);
+    }
+
+    void accountDirectoryIsMade()
+    {
+        const QString db = freshDb();
+        QVERIFY(!QFileInfo(db + "/images/ssr/1500").exists());
+        const Run r = lookUp(db, QStringLiteral("1500"));
+        QVERIFY(r.reply.contains("A new picture directory has been made"));
+        QVERIFY(r.reply.contains("(no images found)"));
+        QVERIFY(!r.reply.contains("no pre-existing group"));
+        QVERIFY(QFileInfo(db + "/images/ssr/1500").isDir());
+        QVERIFY(!QFileInfo(db + "/images/ssr/1111").exists()); // unknown accounts get none
+    }
+
+    void longCode_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("resolved"); // "" when it must not resolve
+        QTest::newRow("code with a suffix") << "AB10001X" << "AB10001";
+        QTest::newRow("scanned tag") << "2000000100014" << "AB10001";
+        QTest::newRow("scanned tag of a chain") << "2000000200011" << "CD20001";
+        QTest::newRow("unknown") << "AB99999XX" << "";
+        QTest::newRow("deleted item") << "AB19999-2" << "";
+        QTest::newRow("raw material with a suffix") << "F0001XYZ" << "";
+        QTest::newRow("unknown tag") << "2000000999999" << "";
+    }
+
+    void longCode()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, resolved);
+        const Run r = lookUp(m_db, code);
+        QCOMPARE(r.exitCode, 0);
+        checkShape(r, m_db);
+        const QString second = line2(r.reply);
+        // What the desktop program does: ":" as 8th character of line 2.
+        const bool resolves = second.size() > 7 && second.at(7) == QLatin1Char(':');
+        QCOMPARE(resolves, !resolved.isEmpty());
+        if (resolves) {
+            QCOMPARE(second.left(7), resolved);
+            QVERIFY(r.reply.contains("(the long code " + code + " was read as " + resolved + ")"));
+            QVERIFY(notes(r.reply).contains("images/" + resolved.left(2) + '/' + resolved + ".jpg"));
+        } else {
+            QVERIFY(r.reply.contains("no pre-existing group")); // nothing can be put under it
+        }
+    }
+
+    void fileCheck_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("subdir");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("data file there") << "ix0001.dbf" << "shuttle" << 0
+            << QStringList{"File ix0001.dbf in the shuttle directory", "<!-- shuttle/ix0001.dbf exists (124 bytes,"} << true;
+        QTest::newRow("new data file") << "ix0002.dbf" << "shuttle/" << 0
+            << QStringList{"<!-- shuttle/ix0002.dbf: no file of that name yet -->"} << false;
+        QTest::newRow("supplier picture there") << "RING5.jpg" << "images/ssr/1234" << 0
+            << QStringList{"Bellini Oro", "<!-- images/ssr/1234/RING5.jpg exists on server ("} << true;
+        QTest::newRow("new supplier picture") << "RING8.jpg" << "images/ssr/1234" << 0
+            << QStringList{"<!-- RING8.jpg: no file of that name yet -->"} << false;
+        QTest::newRow("customer picture there") << "BROOCH.jpg" << "images/cust/12345" << 0
+            << QStringList{"Mr J. Okafor", "<!-- images/cust/12345/BROOCH.jpg exists ("} << true;
+        QTest::newRow("new customer picture") << "RING2.jpg" << "images/cust/10001" << 0
+            << QStringList{"images/cust/10001/RING2.jpg: no file of that name yet"} << false;
+        QTest::newRow("unknown supplier") << "X.jpg" << "images/ssr/1111" << 0
+            << QStringList{"1111 is not an existing supplier account.", "no pre-existing group"} << false;
+        QTest::newRow("inventory group") << "AB10001.jpg" << "images/AB" << 0
+            << QStringList{"<!-- images/AB/AB10001.jpg exists ("} << true;
+        QTest::newRow("not an account") << "X.jpg" << "images/ssr/999" << 2
+            << QStringList{"Request refused: 999 is not a supplier account number."} << false;
+        QTest::newRow("reply directory") << "framla.tmp" << "jtemp" << 2
+            << QStringList{"Request refused: framaid reports only on files in shuttle/ and under images/"} << false;
+    }
+
+    void fileCheck()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, subdir);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, present);
+        QFETCH(bool, exists);
+        const Run r = run({m_db + "/jtemp/root", file, kToken, subdir});
+        QCOMPARE(r.exitCode, exitCode);
+        checkShape(r, m_db);
+        for (const QString &p : present)
+            QVERIFY2(r.reply.contains(p), qPrintable(p + QLatin1String("\n--- not in ---\n") + r.reply));
+        QCOMPARE(notes(r.reply).contains(QLatin1String("exists")), exists);
+        QVERIFY(!r.reply.contains("Owned by")); // root may write everything
+    }
+
+    void ownership_data()
+    {
+        QTest::addColumn<QStringList>("request"); // after OUTDIR: code or file, token, sub-directory
+        QTest::addColumn<QString>("path");        // the file (or directory) given an owner
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<uint>("mode");
+        QTest::addColumn<QString>("mark");        // owner as the desktop program reads it
+        QTest::addColumn<bool>("exists");
+        const QStringList ab10001{"AB10001", kToken};
+        QTest::newRow("published by the web server") << ab10001 << "images/AB/AB10001.jpg" << uint(kWwwData) << 0644u << "user=www-data" << true;
+        QTest::newRow("root's picture") << ab10001 << "images/AB/AB10001.jpg" << 0u << 0644u << "user=root" << true;
+        QTest::newRow("own picture") << ab10001 << "images/AB/AB10001.jpg" << uint(kNobody) << 0644u << "" << true;
+        QTest::newRow("anyone may write it") << ab10001 << "images/AB/AB10001.jpg" << 0u << 0666u << "" << true;
+        QTest::newRow("new picture, directory closed") << QStringList{"AB10004", kToken} << "images/AB" << 0u << 0755u << "user=root" << false;
+        QTest::newRow("new picture, own directory") << QStringList{"AB10004", kToken} << "images/AB" << uint(kNobody) << 0755u << "" << false;
+        QTest::newRow("data file of the web server") << QStringList{"ix0001.dbf", kToken, "shuttle"} << "shuttle/ix0001.dbf" << uint(kWwwData) << 0644u << "user=www-data" << true;
+        QTest::newRow("supplier picture of another") << QStringList{"RING5.jpg", kToken, "images/ssr/1234"} << "images/ssr/1234/RING5.jpg" << 0u << 0644u << "user=root" << true;
+    }
+
+    void ownership()
+    {
+        QFETCH(QStringList, request);
+        QFETCH(QString, path);
+        QFETCH(uint, owner);
+        QFETCH(uint, mode);
+        QFETCH(QString, mark);
+        QFETCH(bool, exists);
+        const QString db = freshDb();
+        const QByteArray target = QFile::encodeName(db + '/' + path);
+        QVERIFY(::chown(target.constData(), owner, owner) == 0);
+        QVERIFY(::chmod(target.constData(), mode) == 0);
+
+        const QString outdir = db + "/jtemp/nobody";
+        const Run r = run(QStringList{outdir} + request, kNobody);
+        QCOMPARE(r.exitCode, 0);
+        checkShape(r, db);
+        QCOMPARE(ownerMark(r.reply), mark);
+        if (!mark.isEmpty())
+            QVERIFY(r.reply.contains("Owned by " + mark + " -->"));
+        QCOMPARE(notes(r.reply).contains(QLatin1String("exists")), exists);
+
+        // The same request by root: root may write it, so no owner mark.
+        const Run asRoot = run(QStringList{db + "/jtemp/root"} + request);
+        QCOMPARE(ownerMark(asRoot.reply), QString());
+    }
+
+    void brokenTable_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("items missing") << "items.dbf" << "remove" << "AB10001" << "Item AB10001: the item table items.dbf is missing from the database directory";
+        QTest::newRow("items cut short") << "items.dbf" << "truncate" << "AB10001" << "the item table items.dbf is damaged: it is shorter than its header says (32 records)";
+        QTest::newRow("items empty") << "items.dbf" << "empty" << "AB10001" << "the item table items.dbf is damaged: it is too short to be a dBase table";
+        QTest::newRow("items not a table") << "items.dbf" << "text" << "AB10001" << "the item table items.dbf is damaged: it is not a dBase table";
+        QTest::newRow("record length zero") << "items.dbf" << "reclen" << "AB10001" << "the item table items.dbf is damaged: its header is damaged";
+        QTest::newRow("field list broken") << "items.dbf" << "fieldlen" << "AB10001" << "the item table items.dbf is damaged: its field list does not match its record length";
+        QTest::newRow("items a directory") << "items.dbf" << "directory" << "AB10001" << "the item table items.dbf is damaged: it is not a plain file";
+        QTest::newRow("items unreadable") << "items.dbf" << "unreadable" << "AB10001" << "the item table items.dbf cannot be read (Permission denied)";
+        QTest::newRow("long code, items missing") << "items.dbf" << "remove" << "AB10001X" << "The long code AB10001X cannot be matched to an item: the item table items.dbf is missing";
+        QTest::newRow("table name in capitals") << "items.dbf" << "capitals" << "AB10001" << "AB10001: Solitaire ring";
+        QTest::newRow("suppliers missing, item") << "suppliers.dbf" << "remove" << "AB10001" << "AB10001: Solitaire ring";
+        QTest::newRow("suppliers missing") << "suppliers.dbf" << "remove" << "1234" << "Supplier 1234: the supplier table suppliers.dbf is missing";
+        QTest::newRow("customers damaged") << "customers.dbf" << "truncate" << "12345" << "Customer 12345: the customer table customers.dbf is damaged";
+        QTest::newRow("orders missing") << "orders.dbf" << "remove" << "or000101" << "Service order or000101: the service order table orders.dbf is missing";
+    }
+
+    void brokenTable()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, damage);
+        QFETCH(QString, code);
+        QFETCH(QString, expected);
+        const QString db = freshDb();
+        const QString path = db + '/' + table;
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray bytes = f.readAll();
+        f.close();
+        uid_t as = 0;
+        if (damage == "remove" || damage == "directory" || damage == "capitals") {
+            QVERIFY(QFile::remove(path));
+            if (damage == "directory")
+                QVERIFY(QDir().mkdir(path));
+            if (damage == "capitals")
+                QVERIFY(QFile::copy(m_db + '/' + table, db + '/' + table.toUpper()));
+        } else if (damage == "unreadable") {
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0) == 0);
+            as = kNobody;
+        } else {
+            if (damage == "truncate")
+                bytes.truncate(bytes.size() / 2);
+            else if (damage == "empty")
+                bytes.clear();
+            else if (damage == "text")
+                bytes = QByteArray("code,desc\nAB10001,ring\n").repeated(40);
+            else if (damage == "reclen")
+                bytes[10] = bytes[11] = 0;
+            else if (damage == "fieldlen")
+                bytes[32 + 16] = char(200); // first field's length
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+            f.close();
+        }
+        const Run r = lookUp(db, code, as);
+        QCOMPARE(r.exitCode, 0);
+        checkShape(r, db);
+        QVERIFY2(r.reply.contains(expected), qPrintable(r.reply));
+    }
+
+    // Random damage to the item table's header and first records: every run
+    // must end normally with a reply that carries the token.
+    void damagedTablesNeverStopTheReply()
+    {
+        const QString db = freshDb();
+        QFile f(db + "/items.dbf");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray original = f.readAll();
+        f.close();
+        QRandomGenerator rng(20240611);
+        const QStringList codes{"AB10001", "AB10003", "AB10001X", "2000000200011"};
+        for (int round = 0; round < 80; ++round) {
+            QByteArray b = original;
+            const int changes = rng.bounded(1, 7);
+            for (int i = 0; i < changes; ++i)
+                b[rng.bounded(rng.bounded(4) ? 320 : int(b.size()))] = char(rng.bounded(256));
+            if (rng.bounded(5) == 0)
+                b.truncate(rng.bounded(int(b.size())));
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(b);
+            f.close();
+            const Run r = lookUp(db, codes.at(round % codes.size()));
+            QVERIFY2(r.exitCode == 0, qPrintable(QString::number(round)));
+            checkShape(r, db);
+        }
+    }
+
+    void refusedArgument_data()
+    {
+        QTest::addColumn<QStringList>("request"); // after OUTDIR
+        QTest::addColumn<QString>("expected");
+        const QString refusedCode = "is not a code framaid accepts";
+        for (const char *code : {"../x", "a/b", "$(id)", "*", ";touch x", "a b", "'", ".hidden", "..", "x\ny", ""})
+            QTest::newRow(qPrintable("code " + QString::fromUtf8(code).toHtmlEscaped()))
+                << QStringList{code, kToken} << refusedCode;
+        QTest::newRow("code too long") << QStringList{QString(41, 'A'), kToken} << refusedCode;
+        QTest::newRow("file with a path") << QStringList{"../../framla.ok", kToken, "shuttle"} << "is not a file name framaid accepts";
+        QTest::newRow("file with a wildcard") << QStringList{"*.jpg", kToken, "images/AB"} << "is not a file name framaid accepts";
+        for (const char *subdir : {"../jtemp", "/etc", "images/../jtemp", "shuttle;id", "images/ssr/1234/..", ""})
+            QTest::newRow(qPrintable(QString("sub-directory ") + subdir))
+                << QStringList{"x.jpg", kToken, subdir} << "is not a directory framaid reports on";
+        QTest::newRow("token with a blank") << QStringList{"AB10001", "09 41"} << "the request token is not acceptable";
+    }
+
+    void refusedArgument()
+    {
+        QFETCH(QStringList, request);
+        QFETCH(QString, expected);
+        const QString db = freshDb();
+        const QStringList before = treeOf(db);
+        const Run r = run(QStringList{db + "/jtemp/root"} + request);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.reply.contains("Request refused: ") && r.reply.contains(expected), qPrintable(r.reply));
+        QVERIFY(r.raw.endsWith("\r\n"));
+        // Nothing but the reply (and its directory) is new.
+        QStringList after = treeOf(db);
+        after.removeAll(db + "/jtemp/root");
+        after.removeAll(db + "/jtemp/root/framla.tmp");
+        QCOMPARE(after, before);
+    }
+
+    void unusableReplyDirectory_data()
+    {
+        QTest::addColumn<QString>("outdir"); // "DB" stands for a fresh database
+        QTest::newRow("not under jtemp") << "DB/shuttle/root";
+        QTest::newRow("no such database") << "/nonexistent/jtemp/root";
+        QTest::newRow("dot-dot") << "DB/jtemp/../jtemp/root";
+        QTest::newRow("empty") << "";
+        QTest::newRow("a file") << "DB/jtemp/taken";
+        QTest::newRow("user part not a name") << "DB/jtemp/a b";
+        QTest::newRow("jtemp itself") << "DB/jtemp";
+    }
+
+    void unusableReplyDirectory()
+    {
+        QFETCH(QString, outdir);
+        const QString db = freshDb();
+        QFile taken(db + "/jtemp/taken");
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+        taken.close();
+        const QStringList before = treeOf(db);
+        const Run r = run({outdir.replace("DB", db), "AB10001", kToken});
+        QCOMPARE(r.exitCode, 3);
+        QCOMPARE(treeOf(db), before);
+    }
+
+    void replyDirectoryIsMadeForANewUser()
+    {
+        const QString db = freshDb();
+        const Run r = run({db + "/jtemp/newclerk/", "AB10001", kToken}, 0, db + "/jtemp/newclerk");
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.reply.startsWith(kToken));
+        QCOMPARE(run({db + "/jtemp/newclerk", "AB10001"}).exitCode, 2); // a token missing: usage
+    }
+
+    void configuration_data()
+    {
+        QTest::addColumn<QString>("conf");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no file: defaults") << "-" << "AB10001" << "AB10001: Solitaire ring";
+        QTest::newRow("other table and fields") << "items = STOCK.DBF\nitems.desc = metal\nitems.show = price\n"
+            << "AB10001" << "AB10001: 18ct white gold\r\nSupplier 1234 (Bellini Oro S.p.A.), stock reference RING5\r\nPrice: 2450.00\r\n";
+        QTest::newRow("code field missing") << "items.code = NOSUCH\n" << "AB10001" << "the item table items.dbf has no field NOSUCH (see framaid.conf)";
+        QTest::newRow("tag field missing: prefix still works") << "items.tag = NOSUCH\n" << "AB10001X" << "AB10001: Solitaire ring";
+        QTest::newRow("lines not understood") << "itemz = x\nitems = ../../etc/passwd\n# comment\n\nsuppliers.show = CITY\n"
+            << "1234" << "Note: framaid.conf has lines framaid does not understand: line 1 (itemz = x) line 2 (items = ../../etc/passwd)";
+        QTest::newRow("account directories not made") << "create_account_dirs = no\n" << "1500" << "no pre-existing group";
+    }
+
+    void configuration()
+    {
+        QFETCH(QString, conf);
+        QFETCH(QString, code);
+        QFETCH(QString, expected);
+        const QString db = freshDb();
+        QVERIFY(QFile::copy(db + "/items.dbf", db + "/STOCK.DBF"));
+        QFile f(db + "/framaid.conf");
+        if (conf == "-") {
+            QVERIFY(f.remove());
+        } else {
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(conf.toUtf8());
+            f.close();
+        }
+        const Run r = lookUp(db, code);
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.reply.contains(expected), qPrintable(r.reply));
+    }
+
+    // Readers see either the old reply or a whole new one, never a part.
+    void replyIsReplacedWhole()
+    {
+        const QString db = freshDb();
+        const QString outdir = db + "/jtemp/root";
+        QVERIFY(run({outdir, "AB10001", "00:00:00"}).exitCode == 0);
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (int i = 0; i < 12; ++i) {
+            runs.push_back(std::make_unique<QProcess>());
+            runs.back()->start(framaid(), {outdir, i % 2 ? "AB10003" : "1234", QString("00:00:%1").arg(i + 10)});
+        }
+        QFile reply(outdir + "/framla.tmp");
+        int reads = 0;
+        QDeadlineTimer deadline(30000);
+        auto running = [&] {
+            for (auto &p : runs)
+                if (p->state() != QProcess::NotRunning && !p->waitForFinished(0))
+                    return true;
+            return false;
+        };
+        do {
+            QVERIFY(reply.open(QIODevice::ReadOnly));
+            const QByteArray text = reply.readAll();
+            reply.close();
+            ++reads;
+            QVERIFY2(text.startsWith("00:00:") && text.endsWith(" -->\r\n"), text.constData());
+        } while (running() && !deadline.hasExpired());
+        QVERIFY(!deadline.hasExpired());
+        for (auto &p : runs)
+            QCOMPARE(p->exitCode(), 0);
+        QVERIFY(reads > 0);
+        QCOMPARE(QDir(outdir).entryList(QDir::Files | QDir::Hidden), QStringList{"framla.tmp"});
+    }
+};
+
+QTEST_GUILESS_MAIN(FramaidTest)
+#include "tst_framaid.moc"
