@@ -23,17 +23,6 @@ namespace {
 
 constexpr int kChildSeconds = 8;
 
-bool Record_hasField(const Record &r, const std::string &field, std::string *value)
-{
-    for (const auto &[name, v] : r.fields)
-        if (name == field) {
-            if (value)
-                *value = v;
-            return true;
-        }
-    return false;
-}
-
 // One line per item on the pipe; values never hold a newline or a tab.
 std::string clean(const char *s)
 {
@@ -205,16 +194,12 @@ TableResult parseAnswer(const std::string &answer, TableResult result)
 
 } // namespace
 
-bool Record::has(const std::string &field) const
-{
-    return Record_hasField(*this, field, nullptr);
-}
-
 std::string Record::get(const std::string &field) const
 {
-    std::string v;
-    Record_hasField(*this, field, &v);
-    return v;
+    for (const auto &[name, v] : fields)
+        if (name == field)
+            return v;
+    return {};
 }
 
 TableResult findRecords(const std::string &dbDir, const std::string &tableName,

@@ -17,7 +17,6 @@ struct Record {
     std::vector<std::pair<std::string, std::string>> fields;
     long number = 0; // record number in the table, from 1
 
-    bool has(const std::string &field) const;
     std::string get(const std::string &field) const; // "" when absent
 };
 
