@@ -6,11 +6,13 @@
 
 #include <QList>
 #include <QPoint>
+#include <QRecursiveMutex>
 #include <QSize>
 #include <QString>
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <variant>
 
 class QDialog;
@@ -59,6 +61,9 @@ struct Services {
     runtime::Shell *shell = nullptr;
     /// Ends the program with the given exit code (after the exit routine).
     std::function<void(int)> exitProgram;
+    /// Look-ups and the upload worker take turns on the shared working files
+    /// ("framla.tmp", "scratch.jpg"); see runtime::WorkingFilesLock.
+    std::shared_ptr<QRecursiveMutex> workingFiles = std::make_shared<QRecursiveMutex>();
 };
 
 struct ProgramState {

@@ -4,13 +4,11 @@
 #include "app/program_state.h"
 #include "runtime/value.h"
 
-namespace framla::server
-{
+namespace framla::server {
 
 using runtime::VAL;
 
-namespace
-{
+namespace {
 
 QString slashPath(const QString &code, const QString &cName, bool lInventory, bool lOrders)
 {

@@ -2,13 +2,11 @@
 
 #include <QString>
 
-namespace framla
-{
+namespace framla {
 struct ProgramState;
 }
 
-namespace framla::server
-{
+namespace framla::server {
 
 /// The path of a target's picture relative to the database directory on the
 /// server ("images/AB/AB12345.jpg"), or "" when the code fits no rule. The

@@ -1,0 +1,30 @@
+#include "working_files.h"
+
+#include "app/program_state.h"
+
+#include <QCoreApplication>
+#include <QRecursiveMutex>
+#include <QThread>
+
+namespace framla::runtime {
+
+WorkingFilesLock::WorkingFilesLock(ProgramState &state)
+{
+    m_mutex = state.services.workingFiles.get();
+    auto *app = QCoreApplication::instance();
+    if (app == nullptr || QThread::currentThread() != app->thread()) {
+        m_mutex->lock();
+        return;
+    }
+    // The worker posts its progress to this thread while it holds the files:
+    // keep delivering it (but no operator input) until the files are free.
+    while (!m_mutex->tryLock(20))
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+WorkingFilesLock::~WorkingFilesLock()
+{
+    m_mutex->unlock();
+}
+
+} // namespace framla::runtime

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+namespace framla {
+struct ProgramState;
+}
+
+namespace framla::server {
+
+class TargetDisplay;
+
+/// Look a code up on the server: the request, the reply with its token, the
+/// description, the put permission and the picture on file. A long inventory
+/// code that the server resolves is looked up once more under its real code.
+bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
+              const QString &cPort, const QString &cPath, const QString &cUser,
+              const QString &cPass, QString cCode, const QString &cTime, bool lInventory,
+              QString cName);
+
+/// One look-up pass. False when the code was resolved to another code (then
+/// held in cCode and cName) that must be looked up again.
+bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
+               const QString &cPort, const QString &cPath, const QString &cUser,
+               const QString &cPass, QString &cCode, const QString &cTime, bool lInventory,
+               QString &cName);
+
+/// Fetch the reply file until it carries the token (three retries), show its
+/// text and set lOk2Put and the "Show Existing" button. False when no
+/// matching reply came; the local reply file then holds "Unknown!", so no
+/// later reader acts on an older reply.
+bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
+                const QString &cPort, const QString &cPath, const QString &cUser,
+                const QString &cPass, const QString &cCode, const QString &cTime);
+
+/// The reply display's text after the last retry failed.
+inline constexpr auto kFetchFailedText = "ERROR: Failed to fetch data from\r\n"
+                                         "Server. Probably temporary connection\r\n"
+                                         "failure. Please try again, or check\r\n"
+                                         "settings if it persists.";
+
+} // namespace framla::server

@@ -1,0 +1,83 @@
+#include "reply.h"
+
+#include "runtime/command_lines.h"
+#include "runtime/value.h"
+
+#include <QStringList>
+
+namespace framla::server {
+
+bool replyMatches(const QByteArray &reply, const QString &token)
+{
+    return !token.isEmpty() && reply.startsWith(token.toUtf8());
+}
+
+QString replyText(const QByteArray &reply)
+{
+    qsizetype end = reply.indexOf("\r\n");
+    qsizetype skip = 2;
+    if (end < 0) {
+        end = reply.indexOf('\n');
+        skip = 1;
+    }
+    if (end < 0)
+        return {};
+    return QString::fromUtf8(reply.mid(end + skip));
+}
+
+QString resolvedCode(const QString &text)
+{
+    if (text.size() >= 8 && text.at(7) == QLatin1Char(':'))
+        return text.left(7);
+    return {};
+}
+
+bool showExistingFor(const QString &cCode, const QString &text)
+{
+    const double value = runtime::VAL(cCode);
+    return value > 1000 && value < 100000 && !text.contains(QStringLiteral("(no images found)")) &&
+           !text.contains(QStringLiteral("is not an existing"));
+}
+
+bool okToPut(const QString &text)
+{
+    return !text.contains(QStringLiteral("no pre-existing group"));
+}
+
+QString supplierImagePath(const QString &reply)
+{
+    const qsizetype start = reply.lastIndexOf(QStringLiteral("images/ssr/"));
+    if (start < 0)
+        return {};
+    QString path = reply.mid(start);
+    const qsizetype end = path.indexOf(QStringLiteral("exists on server"));
+    if (end >= 0)
+        path.truncate(end);
+    path = path.trimmed();
+    // The name comes from the server: use it only when it is a plain picture path.
+    const QStringList parts = path.split(QLatin1Char('/'));
+    if (parts.size() != 4 || !path.endsWith(QStringLiteral(".jpg")) ||
+        !runtime::isSafeName(parts.at(2)) || !runtime::isSafeName(parts.at(3)))
+        return {};
+    return path;
+}
+
+WriteMarks writeMarks(const QString &reply)
+{
+    WriteMarks marks;
+    const qsizetype comment = reply.indexOf(QStringLiteral("<!--"));
+    // Without the mark the text is taken from its fourth character on.
+    const QString kept = reply.mid(comment >= 0 ? comment + 4 : 3);
+    const qsizetype owned = kept.indexOf(QStringLiteral("Owned by "));
+    if (owned >= 0) {
+        marks.owned = true;
+        const QString after = kept.mid(owned + 9);
+        const qsizetype close = after.indexOf(QStringLiteral(" -->"));
+        // Without its closing mark the owner's name is unknown.
+        marks.owner = close >= 0 ? after.left(close) : QString();
+    }
+    marks.exists = kept.contains(QStringLiteral("exists"));
+    return marks;
+}
+
+} // namespace framla::server

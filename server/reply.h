@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace framla::server {
+
+/// The name of the reply file, in the program's directory.
+inline constexpr auto kReplyFile = "framla.tmp";
+/// What the reply file holds when no reply arrived: it matches no token.
+inline constexpr auto kNoReply = "Unknown!";
+
+/// True when the reply begins with the whole token.
+bool replyMatches(const QByteArray &reply, const QString &token);
+
+/// The reply text: everything after the first line.
+QString replyText(const QByteArray &reply);
+
+/// The seven-character inventory code a reply names for a longer code (line
+/// two with ":" as its eighth character), or "".
+QString resolvedCode(const QString &text);
+
+/// Whether the "Show Existing" button belongs with this code and reply text:
+/// an account number (1000 < value < 100000) that has pictures on file.
+bool showExistingFor(const QString &cCode, const QString &text);
+
+/// Whether a picture may be put for the code the reply describes.
+bool okToPut(const QString &text);
+
+/// The shared supplier picture a reply names (the last "images/ssr/" up to
+/// "exists on server"), or "" when it names none or the name is not a plain
+/// path of the form images/ssr/<account>/<name>.jpg.
+QString supplierImagePath(const QString &reply);
+
+/// What a reply says about the target file on the server.
+struct WriteMarks {
+    bool owned = false; ///< someone else owns it: the logged-in user may not write it
+    QString owner;
+    bool exists = false; ///< a file of the target name exists
+};
+
+/// The marks after the first "<!--" of a reply.
+WriteMarks writeMarks(const QString &reply);
+
+} // namespace framla::server

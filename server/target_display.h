@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace framla::server {
+
+/// What the server routines show on the image tab: the reply display, the
+/// "Show Existing" button, the target name field and the target view. The
+/// window implements it with its widgets; tests record what is shown.
+class TargetDisplay {
+public:
+    virtual ~TargetDisplay() = default;
+    /// Put a text in the reply display (oXbpShowTxt).
+    virtual void showReply(const QString &text) = 0;
+    /// Show or hide the "Show Existing" button.
+    virtual void setShowExistingVisible(bool visible) = 0;
+    /// Write a name into the target name field (enabled, filled, disabled again).
+    virtual void showTargetName(const QString &name) = 0;
+    /// Hang a picture in the target view with the given mode letters.
+    virtual void hangTarget(const QString &file, const QString &mode) = 0;
+};
+
+} // namespace framla::server

@@ -1,0 +1,372 @@
+// The look-up: the request, the reply with its token and retries, the flags
+// derived from the reply, long-code resolution and the picture on file.
+#include "app/program_state.h"
+#include "runtime/files.h"
+#include "server/existing_image.h"
+#include "server/lookup.h"
+#include "support/recording_display.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_shell.h"
+#include "support/test_clock.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace framla;
+using runtime::RunOutcome;
+using runtime::ToolCommand;
+
+namespace {
+const QString kToken = QStringLiteral("10:30:00");
+}
+
+class TestLookup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void token_data();
+    void token();
+    void matchOnRetry();
+    void noReplyFileAtAll();
+    void putPermission_data();
+    void putPermission();
+    void showExisting_data();
+    void showExisting();
+    void longCode_data();
+    void longCode();
+    void existingImage_data();
+    void existingImage();
+    void staleReplyNotActedOn();
+    void hostileValuesSendNothing_data();
+    void hostileValuesSendNothing();
+
+private:
+    /// The replies the server gives to successive fetches of the reply file
+    /// (the last one repeats); image fetches create "scratch.jpg".
+    void serve(const QList<QByteArray> &replies);
+    QStringList fetchedImages() const;
+    QStringList requests() const;
+    bool lookUp(const QString &code, bool inventory = true, const QString &name = {});
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_previousDir;
+    test::ScriptedDialogs m_dialogs;
+    test::ScriptedShell m_shell;
+    test::TestClock m_clock;
+    test::RecordingDisplay m_display;
+    ProgramState m_state;
+    int m_fetches = 0;
+};
+
+void TestLookup::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_previousDir = QDir::currentPath();
+    m_dialogs = {};
+    m_shell = {};
+    m_clock = {};
+    m_display = {};
+    m_fetches = 0;
+    m_state = ProgramState();
+    m_state.cAppPath = m_dir->path();
+    m_state.cAddress = QStringLiteral("shop");
+    m_state.cPath = QStringLiteral("/srv/zmr");
+    m_state.cUser = QStringLiteral("clerk");
+    m_state.cPass = QStringLiteral("pw");
+    m_state.services.dialogs = &m_dialogs;
+    m_state.services.shell = &m_shell;
+    m_state.services.clock = &m_clock;
+}
+
+void TestLookup::cleanup()
+{
+    QDir::setCurrent(m_previousDir);
+}
+
+void TestLookup::serve(const QList<QByteArray> &replies)
+{
+    m_shell.onRun = [this, replies](const ToolCommand &command) {
+        RunOutcome outcome;
+        outcome.status = RunOutcome::Status::Finished;
+        outcome.exitCode = 0;
+        const QString target = command.args.value(4);
+        const QDir dir(m_state.cAppPath);
+        if (command.executableName() == QStringLiteral("pscp") &&
+            command.args.value(3).endsWith(QStringLiteral("/framla.tmp"))) {
+            const QByteArray reply = replies.value(qMin<qsizetype>(m_fetches, replies.size() - 1));
+            ++m_fetches;
+            if (!reply.isNull())
+                runtime::writeWholeFile(dir.filePath(QStringLiteral("framla.tmp")), reply);
+        } else if (target == QStringLiteral("scratch.jpg")) {
+            runtime::writeWholeFile(dir.filePath(target), command.args.value(3).toUtf8());
+        }
+        return outcome;
+    };
+}
+
+QStringList TestLookup::fetchedImages() const
+{
+    QStringList out;
+    for (const ToolCommand &command : m_shell.commands) {
+        if (command.args.value(4) == QStringLiteral("scratch.jpg"))
+            out.append(command.args.value(3));
+    }
+    return out;
+}
+
+QStringList TestLookup::requests() const
+{
+    QStringList out;
+    for (const ToolCommand &command : m_shell.commands) {
+        if (command.executableName() == QStringLiteral("plink"))
+            out.append(command.args.mid(4).join(QLatin1Char(' ')));
+    }
+    return out;
+}
+
+bool TestLookup::lookUp(const QString &code, bool inventory, const QString &name)
+{
+    return server::PrepText(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
+                            m_state.cUser, m_state.cPass, code, kToken, inventory, name);
+}
+
+void TestLookup::token_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("full token") << QByteArray("10:30:00 ok\r\nGold ring\r\n") << true;
+    QTest::newRow("earlier token") << QByteArray("10:29:59\r\nGold ring\r\n") << false;
+    QTest::newRow("part of the token") << QByteArray("10:30:0") << false;
+    QTest::newRow("empty") << QByteArray("") << false;
+    QTest::newRow("no reply") << QByteArray("Unknown!") << false;
+}
+
+void TestLookup::token()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, accepted);
+    serve({reply});
+    const bool ok = server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw",
+                                       "AB12345", kToken);
+    QCOMPARE(ok, accepted);
+    if (accepted) {
+        QCOMPARE(m_fetches, 1);
+        QVERIFY(m_clock.pauses.isEmpty());
+        QCOMPARE(m_display.replies.last(), QStringLiteral("Gold ring\r\n"));
+        QVERIFY(m_state.lOk2Put);
+        return;
+    }
+    QCOMPARE(m_fetches, 4);
+    QCOMPARE(m_clock.pauses, (QList<int>{10, 100, 200}));
+    // "Re-trying..." only before the third retry, then the error text.
+    QCOMPARE(m_display.replies, (QStringList{"Fetching data from server...",
+                                             "Fetching data from server...\r\nRe-trying...",
+                                             QString::fromLatin1(server::kFetchFailedText)}));
+    QVERIFY(!m_state.lOk2Put);
+    QCOMPARE(runtime::readWholeFile(m_dir->filePath("framla.tmp")).value(), QByteArray("Unknown!"));
+}
+
+void TestLookup::matchOnRetry()
+{
+    serve({"10:29:59\r\nold\r\n", "10:29:59\r\nold\r\n", "10:30:00\r\nnew\r\n"});
+    QVERIFY(server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw",
+                               "AB12345", kToken));
+    QCOMPARE(m_clock.pauses, (QList<int>{10, 100}));
+    QCOMPARE(m_display.replies, (QStringList{"Fetching data from server...", "new\r\n"}));
+}
+
+void TestLookup::noReplyFileAtAll()
+{
+    serve({QByteArray()});
+    QVERIFY(!server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw",
+                                "AB12345", kToken));
+    QCOMPARE(runtime::readWholeFile(m_dir->filePath("framla.tmp")).value(), QByteArray("Unknown!"));
+}
+
+void TestLookup::putPermission_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("ok2Put");
+    QTest::newRow("known item") << QByteArray("10:30:00\r\nAB12345 Gold ring\r\n") << true;
+    QTest::newRow("no group") << QByteArray("10:30:00\r\nZZ no pre-existing group\r\n") << false;
+}
+
+void TestLookup::putPermission()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, ok2Put);
+    serve({reply});
+    QVERIFY(lookUp(QStringLiteral("AB12345")));
+    QCOMPARE(m_state.lOk2Put, ok2Put);
+    QCOMPARE(m_display.replies.last(), QString::fromUtf8(reply.mid(10)));
+}
+
+void TestLookup::showExisting_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("supplier with pictures") << "1500" << QByteArray("Supplier Ltd\r\n") << 1;
+    QTest::newRow("supplier without pictures") << "1500" << QByteArray("(no images found)") << 0;
+    QTest::newRow("unknown account") << "1500" << QByteArray("1500 is not an existing") << 0;
+    QTest::newRow("customer") << "12345" << QByteArray("Mrs Smith\r\n") << 1;
+    QTest::newRow("999") << "999" << QByteArray("x\r\n") << 0;
+    QTest::newRow("100000") << "100000" << QByteArray("x\r\n") << 0;
+    QTest::newRow("inventory code") << "AB12345" << QByteArray("x\r\n") << 0;
+}
+
+void TestLookup::showExisting()
+{
+    QFETCH(QString, code);
+    QFETCH(QByteArray, text);
+    QFETCH(int, shown);
+    serve({"10:30:00\r\n" + text});
+    QVERIFY(server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw", code,
+                               kToken));
+    QCOMPARE(m_display.showExisting, shown);
+}
+
+void TestLookup::longCode_data()
+{
+    QTest::addColumn<bool>("inventory");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QByteArray>("line2");
+    QTest::addColumn<QStringList>("expectedRequests");
+    QTest::addColumn<QStringList>("names");
+    const QString dir = QStringLiteral("framaid /srv/zmr/jtemp/clerk ");
+    QTest::newRow("resolved once")
+        << true << "AB1234567" << QByteArray("AB12345: Gold ring")
+        << QStringList{dir + "AB1234567 10:30:00", dir + "AB12345 10:30:00"}
+        << QStringList{"AB12345"};
+    QTest::newRow("colon elsewhere") << true << "AB1234567" << QByteArray("AB1234: Gold ring")
+                                     << QStringList{dir + "AB1234567 10:30:00"} << QStringList{};
+    QTest::newRow("seven characters never resolve")
+        << true << "AB12345" << QByteArray("AB12399: Gold ring")
+        << QStringList{dir + "AB12345 10:30:00"} << QStringList{};
+    QTest::newRow("not in account mode") << false << "12345" << QByteArray("1234567: x")
+                                         << QStringList{dir + "12345 10:30:00"} << QStringList{};
+}
+
+void TestLookup::longCode()
+{
+    QFETCH(bool, inventory);
+    QFETCH(QString, code);
+    QFETCH(QByteArray, line2);
+    QFETCH(QStringList, expectedRequests);
+    QFETCH(QStringList, names);
+    // Every reply names a seven-character code: the look-up still ends.
+    serve({"10:30:00\r\n" + line2 + "\r\n"});
+    QVERIFY(lookUp(code, inventory, QStringLiteral("RING")));
+    QCOMPARE(requests(), expectedRequests);
+    QCOMPARE(m_display.names, names);
+}
+
+void TestLookup::existingImage_data()
+{
+    QTest::addColumn<bool>("inventory");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("fetched");
+    QTest::newRow("own picture") << true << "/srv/zmr"
+                                 << "AB12345"
+                                 << "" << QByteArray("x")
+                                 << "clerk@shop:/srv/zmr/images/AB/AB12345.jpg";
+    QTest::newRow("supplier picture")
+        << true << "/srv/zmr"
+        << "AB12345"
+        << "" << QByteArray("Ring\r\nimages/ssr/1234/RING5.jpg exists on server\r\n")
+        << "clerk@shop:/srv/zmr/images/ssr/1234/RING5.jpg";
+    QTest::newRow("last of two supplier pictures")
+        << true << "/srv/zmr"
+        << "AB12345"
+        << ""
+        << QByteArray("images/ssr/1234/A.jpg exists on server\r\n"
+                      "images/ssr/1234/B.jpg exists on server\r\n")
+        << "clerk@shop:/srv/zmr/images/ssr/1234/B.jpg";
+    QTest::newRow("server names something odd")
+        << true << "/srv/zmr"
+        << "AB12345"
+        << "" << QByteArray("images/ssr/1234/../../x.jpg exists on server\r\n")
+        << "clerk@shop:/srv/zmr/images/AB/AB12345.jpg";
+    QTest::newRow("supplier without a name")
+        << false << "/srv/zmr"
+        << "1234"
+        << "" << QByteArray("x") << "clerk@shop:/srv/zmr/images/ssr/1234/1234.jpg";
+    QTest::newRow("path ending in a slash")
+        << true << "/srv/zmr/"
+        << "AB12345"
+        << "" << QByteArray("x") << "clerk@shop:/srv/zmr/images/AB/AB12345.jpg";
+    QTest::newRow("no rule fetches nothing") << true << "/srv/zmr"
+                                             << "F0000X12"
+                                             << "" << QByteArray("x") << "";
+}
+
+void TestLookup::existingImage()
+{
+    QFETCH(bool, inventory);
+    QFETCH(QString, path);
+    QFETCH(QString, code);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, fetched);
+    QVERIFY(runtime::writeWholeFile(m_dir->filePath("framla.tmp"), reply));
+    QVERIFY(runtime::writeWholeFile(m_dir->filePath("scratch.jpg"), "left over"));
+    serve({reply});
+    QVERIFY(server::ShowOldImg(m_state, m_display, "shop", "22", path, "clerk", "pw", code,
+                               inventory, name));
+    QCOMPARE(fetchedImages(), fetched.isEmpty() ? QStringList{} : QStringList{fetched});
+    QCOMPARE(m_display.pictures, (QStringList{"wait.gif TW", "scratch.jpg T"}));
+    // The left-over preview is never shown as the recorded picture.
+    QCOMPARE(QFile::exists(m_dir->filePath("scratch.jpg")), !fetched.isEmpty());
+}
+
+void TestLookup::staleReplyNotActedOn()
+{
+    // An earlier look-up left a reply naming a supplier picture; this one fails.
+    QVERIFY(runtime::writeWholeFile(m_dir->filePath("framla.tmp"),
+                                    "09:00:00\r\nimages/ssr/1234/RING5.jpg exists on server\r\n"
+                                    "<!-- exists Owned by someone -->"));
+    serve({QByteArray()});
+    QVERIFY(lookUp(QStringLiteral("CD54321")));
+    QCOMPARE(fetchedImages(), QStringList{"clerk@shop:/srv/zmr/images/CD/CD54321.jpg"});
+    QVERIFY(!m_state.lOk2Put);
+}
+
+void TestLookup::hostileValuesSendNothing_data()
+{
+    QTest::addColumn<bool>("inventory");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("long code with a command") << true << "AB1;touch x"
+                                              << "";
+    QTest::newRow("substitution") << true << "$(id)xxxx"
+                                  << "";
+    QTest::newRow("star in a name") << false << "1234"
+                                    << "*";
+    QTest::newRow("parent in a name") << false << "1234"
+                                      << "../x";
+    QTest::newRow("blank in a name") << false << "1234"
+                                     << "a b";
+    QTest::newRow("quote in a name") << false << "12345"
+                                     << "a'b";
+}
+
+void TestLookup::hostileValuesSendNothing()
+{
+    QFETCH(bool, inventory);
+    QFETCH(QString, code);
+    QFETCH(QString, name);
+    serve({"10:30:00\r\nx\r\n"});
+    QVERIFY(lookUp(code, inventory, name));
+    QVERIFY(m_shell.commands.isEmpty());
+    QCOMPARE(m_dialogs.boxes.size(), 1);
+    QVERIFY(m_dialogs.boxes.first().text.contains(QStringLiteral("cannot be used")));
+}
+
+QTEST_GUILESS_MAIN(TestLookup)
+#include "tst_lookup.moc"
