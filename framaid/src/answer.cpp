@@ -251,6 +251,13 @@ void answerItem(const Context &ctx, const std::string &code, Reply &reply, std::
     }
 
     const std::string dir = groupDir(code);
+    // A picture is filed only under an item the shop has keyed in: a mistyped
+    // code must not collect pictures of its own.
+    if (!found) {
+        reply.line("No picture can be filed for an item that cannot be found: no pre-existing group.");
+        noteTarget(ctx, reply, dir, code + ".jpg", "no picture on file");
+        return;
+    }
     if (!isDirectory(path(ctx, dir))) {
         reply.line("No picture can be filed for " + code + ": no pre-existing group " + dir + "/ on the server.");
         reply.note(rel(dir, code + ".jpg") + " cannot be put: its group directory is missing");

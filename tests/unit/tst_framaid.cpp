@@ -179,10 +179,13 @@ private slots:
         QTest::newRow("no picture anywhere") << "AB10004"
             << QStringList{"AB10004: Eternity ring", "<!-- images/AB/AB10004.jpg: no picture on file yet -->"}
             << noMarks + QStringList{"images/ssr/"} << false;
+        // No picture is filed under a code the shop has not keyed in.
         QTest::newRow("deleted record") << "AB19999"
-            << QStringList{"Item AB19999 is not in the item table."} << QStringList{"Withdrawn"} << false;
+            << QStringList{"Item AB19999 is not in the item table.", "no pre-existing group"}
+            << QStringList{"Withdrawn"} << false;
         QTest::newRow("unknown item, group there") << "AB12345"
-            << QStringList{"Item AB12345 is not in the item table."} << noMarks << false;
+            << QStringList{"Item AB12345 is not in the item table.", "no pre-existing group"}
+            << QStringList{"images/ssr/", "(no images found)", "is not an existing"} << false;
         QTest::newRow("group directory missing") << "GH40001"
             << QStringList{"GH40001: Automatic watch", "no pre-existing group images/GH/"} << QStringList{"images/ssr/"} << false;
         QTest::newRow("raw material") << "F0001"
