@@ -1,0 +1,302 @@
+// The remote layer against a real SSH server with the real PuTTY tools and
+// the real framaid: the settings test, look-ups in every mode, hostile
+// values, the host-key question and the password kept out of process lists.
+#include "app/program_state.h"
+#include "config/settings_test.h"
+#include "runtime/command_lines.h"
+#include "runtime/files.h"
+#include "runtime/shell.h"
+#include "server/lookup.h"
+#include "support/recording_display.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_clock.h"
+#include "support/test_server.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using namespace framla;
+using runtime::RunOutcome;
+
+class TestRemote : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void settingsTest_data();
+    void settingsTest();
+    void unknownHostKey_data();
+    void unknownHostKey();
+    void lookUp_data();
+    void lookUp();
+    void hostileWordsRunNothing_data();
+    void hostileWordsRunNothing();
+    void passwordNotInProcessList();
+
+private:
+    QByteArray serverFile(const QString &relative) const;
+    bool lookUpCode(const QString &code, bool inventory, bool orders, const QString &name);
+
+    test::TestServer m_server;
+    std::unique_ptr<QTemporaryDir> m_appDir;
+    QString m_previousDir;
+    test::ScriptedDialogs m_dialogs;
+    test::TestClock m_clock;
+    test::RecordingDisplay m_display;
+    std::unique_ptr<runtime::ProcessShell> m_shell;
+    ProgramState m_state;
+};
+
+void TestRemote::initTestCase()
+{
+    QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+}
+
+void TestRemote::cleanupTestCase()
+{
+    m_server.stop();
+}
+
+void TestRemote::init()
+{
+    m_appDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_appDir->isValid());
+    m_previousDir = QDir::currentPath();
+    m_dialogs = {};
+    m_display = {};
+    m_state = ProgramState();
+    m_state.cAppPath = m_appDir->path();
+    m_server.configure(m_state);
+    m_shell = std::make_unique<runtime::ProcessShell>(m_appDir->path(), &m_dialogs);
+    m_state.services.dialogs = &m_dialogs;
+    m_state.services.clock = &m_clock;
+    m_state.services.shell = m_shell.get();
+}
+
+void TestRemote::cleanup()
+{
+    QDir::setCurrent(m_previousDir);
+    qputenv("PUTTYDIR", m_server.fact("PUTTYDIR").toLocal8Bit());
+}
+
+QByteArray TestRemote::serverFile(const QString &relative) const
+{
+    return runtime::readWholeFile(m_server.dbPath() + QLatin1Char('/') + relative)
+        .value_or(QByteArray("(missing on server)"));
+}
+
+bool TestRemote::lookUpCode(const QString &code, bool inventory, bool orders, const QString &name)
+{
+    m_state.lOrders = orders;
+    m_state.cTime = m_clock.timeOfDay();
+    return server::PrepText(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
+                            m_state.cUser, m_state.cPass, code, m_state.cTime, inventory, name);
+}
+
+void TestRemote::settingsTest_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("passes");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("good") << ""
+                          << ""
+                          << "" << true << "";
+    QTest::newRow("wrong password") << ""
+                                    << ""
+                                    << "wrong" << false << "password";
+    QTest::newRow("wrong path") << ""
+                                << "/nowhere"
+                                << "" << false << "not found";
+    QTest::newRow("closed port") << "1"
+                                 << ""
+                                 << "" << false << "refused";
+}
+
+void TestRemote::settingsTest()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, path);
+    QFETCH(QString, password);
+    QFETCH(bool, passes);
+    QFETCH(QString, reason);
+    const bool ok =
+        config::TestConfig(m_state, m_state.cAddress, port.isEmpty() ? m_state.cPort : port,
+                           path.isEmpty() ? m_state.cPath : path, m_state.cUser,
+                           password.isEmpty() ? m_state.cPass : password);
+    QCOMPARE(ok, passes);
+    QCOMPARE(QFile::exists(m_appDir->filePath("framla.ok")), passes);
+    if (passes) {
+        QCOMPARE(runtime::readWholeFile(m_appDir->filePath("framla.ok")).value(),
+                 serverFile("framla.ok"));
+        QVERIFY(m_dialogs.boxes.isEmpty());
+    } else {
+        QCOMPARE(m_dialogs.boxes.size(), 1);
+        const QString text = m_dialogs.boxes.first().text;
+        QVERIFY(text.startsWith(
+            QStringLiteral("Cannot read ZMR database using the entered parameters.")));
+        QVERIFY2(text.contains(reason), qPrintable(text));
+    }
+}
+
+void TestRemote::unknownHostKey_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("refused") << int(runtime::kNo);
+    QTest::newRow("trusted") << int(runtime::kYes);
+}
+
+void TestRemote::unknownHostKey()
+{
+    QFETCH(int, answer);
+    // A PuTTY that has never seen this server.
+    QTemporaryDir fresh;
+    qputenv("PUTTYDIR", fresh.path().toLocal8Bit());
+    m_dialogs.answers.enqueue(answer);
+    const bool ok = config::TestConfig(m_state, m_state.cAddress, m_state.cPort, m_state.cPath,
+                                       m_state.cUser, m_state.cPass);
+    QCOMPARE(m_dialogs.boxes.first().kind, test::ScriptedDialogs::Box::Confirm);
+    const QString question = m_dialogs.boxes.first().text;
+    QVERIFY2(question.contains(QStringLiteral("The host key is not cached for this server")),
+             qPrintable(question));
+    QVERIFY2(question.contains(m_server.fact("FRAMLA_TEST_HOSTKEY")), qPrintable(question));
+    const QByteArray cache =
+        runtime::readWholeFile(fresh.filePath(QStringLiteral("sshhostkeys"))).value_or("");
+    if (answer == runtime::kYes) {
+        QVERIFY(ok);
+        QVERIFY(cache.contains(m_state.cPort.toLatin1()));
+        QCOMPARE(m_dialogs.boxes.size(), 1);
+    } else {
+        QVERIFY(!ok);
+        QVERIFY(cache.isEmpty());
+        QVERIFY(m_dialogs.boxes.last().text.contains(QStringLiteral("host key was not accepted")));
+    }
+}
+
+void TestRemote::lookUp_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("mode"); // 0 inventory, 1 accounts, 2 orders
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("described");
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<bool>("ok2Put");
+    QTest::newRow("inventory") << "AB10001" << 0 << ""
+                               << "Solitaire ring"
+                               << "images/AB/AB10001.jpg" << true;
+    QTest::newRow("abbreviation") << "AB1" << 0 << ""
+                                  << "AB----1"
+                                  << "" << false;
+    QTest::newRow("supplier picture") << "AB10003" << 0 << ""
+                                      << "Signet ring"
+                                      << "images/ssr/1234/RING5.jpg" << true;
+    QTest::newRow("long code") << "2000000100014" << 0 << ""
+                               << "Solitaire ring"
+                               << "images/AB/AB10001.jpg" << true;
+    QTest::newRow("supplier account") << "1234" << 1 << "RING5"
+                                      << "1234"
+                                      << "images/ssr/1234/RING5.jpg" << true;
+    QTest::newRow("customer account") << "12345" << 1 << ""
+                                      << "12345"
+                                      << "" << true;
+    QTest::newRow("service order") << "101" << 2 << ""
+                                   << "or000101"
+                                   << "images/ord/or000101.jpg" << true;
+    QTest::newRow("unknown code") << "AB99999" << 0 << ""
+                                  << "AB99999"
+                                  << "" << false;
+    QTest::newRow("group missing") << "GH40001" << 0 << ""
+                                   << "Automatic watch"
+                                   << "" << false;
+}
+
+void TestRemote::lookUp()
+{
+    QFETCH(QString, code);
+    QFETCH(int, mode);
+    QFETCH(QString, name);
+    QFETCH(QString, described);
+    QFETCH(QString, picture);
+    QFETCH(bool, ok2Put);
+    QVERIFY(lookUpCode(code, mode == 0, mode == 2, name));
+    const QByteArray reply = runtime::readWholeFile(m_appDir->filePath("framla.tmp")).value_or("");
+    QVERIFY2(reply.startsWith(m_state.cTime.toLatin1()), reply.constData());
+    QVERIFY2(m_display.replies.last().contains(described), qPrintable(m_display.replies.last()));
+    QCOMPARE(m_state.lOk2Put, ok2Put);
+    const QString scratch = m_appDir->filePath("scratch.jpg");
+    if (picture.isEmpty()) {
+        QVERIFY(!QFile::exists(scratch));
+    } else {
+        // The recorded picture arrives byte for byte.
+        QCOMPARE(runtime::readWholeFile(scratch).value_or(""), serverFile(picture));
+    }
+    QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));
+}
+
+void TestRemote::hostileWordsRunNothing_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::newRow("star") << "*";
+    QTest::newRow("command") << ";touch x";
+    QTest::newRow("substitution") << "$(touch x)";
+    QTest::newRow("quote") << "a'b;touch x";
+    QTest::newRow("parent") << "../x";
+    QTest::newRow("blank") << "a touch x";
+}
+
+void TestRemote::hostileWordsRunNothing()
+{
+    QFETCH(QString, word);
+    const QDir home(m_server.dbPath() + QStringLiteral("/.."));
+    // Typed values never get that far: the look-up refuses them.
+    QVERIFY(lookUpCode(word, false, false, QStringLiteral("x")));
+    QCOMPARE(m_dialogs.boxes.size(), 1);
+    // And a word that did reach a command line stays one argument on the server.
+    const runtime::ToolCommand request = runtime::remoteCommand(
+        runtime::loginOf(m_state),
+        {QStringLiteral("framaid"), m_state.cPath + QStringLiteral("/jtemp/") + m_state.cUser, word,
+         QStringLiteral("10:30:00")},
+        false);
+    m_shell->run(request, runtime::kLookupTimeoutMs);
+    QVERIFY(!QFile::exists(home.filePath(QStringLiteral("x"))));
+    QVERIFY(!QFile::exists(m_appDir->filePath(QStringLiteral("x"))));
+    const QByteArray reply =
+        runtime::readWholeFile(m_server.dbPath() + "/jtemp/" + m_state.cUser + "/framla.tmp")
+            .value_or("");
+    QVERIFY2(reply.contains("Request refused"), reply.constData());
+}
+
+void TestRemote::passwordNotInProcessList()
+{
+    const runtime::ToolCommand slow = runtime::remoteCommand(
+        runtime::loginOf(m_state), {QStringLiteral("sleep"), QStringLiteral("3")}, false);
+    RunOutcome outcome;
+    QThread *worker = QThread::create([&] { outcome = m_shell->run(slow, 30000); });
+    worker->start();
+    bool sawPlink = false;
+    const QByteArray password = m_state.cPass.toUtf8();
+    while (!worker->isFinished()) {
+        QDirIterator procs(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
+        while (procs.hasNext()) {
+            const QByteArray cmdline =
+                runtime::readWholeFile(procs.next() + QStringLiteral("/cmdline")).value_or("");
+            if (cmdline.contains("plink"))
+                sawPlink = true;
+            QVERIFY2(!cmdline.contains(password), cmdline.constData());
+        }
+        QThread::msleep(50);
+    }
+    worker->wait();
+    delete worker;
+    QVERIFY(sawPlink);
+    QVERIFY2(outcome.succeeded(), qPrintable(outcome.message));
+}
+
+QTEST_GUILESS_MAIN(TestRemote)
+#include "tst_remote.moc"

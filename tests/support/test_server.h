@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace framla {
+struct ProgramState;
+}
+
+namespace framla::test {
+
+/// The real SSH server of scripts/test-server, with the sample shop database
+/// and framaid, for end-to-end tests. Points PuTTY at the prepared host-key
+/// cache (PUTTYDIR) of this process.
+class TestServer {
+public:
+    ~TestServer();
+    /// Start the server; false (with the script's words in error()) when it did not.
+    bool start();
+    void stop();
+
+    QString fact(const char *key) const { return m_facts.value(QLatin1String(key)); }
+    QString host() const { return fact("FRAMLA_TEST_HOST"); }
+    QString port() const { return fact("FRAMLA_TEST_PORT"); }
+    QString user() const { return fact("FRAMLA_TEST_USER"); }
+    QString password() const { return fact("FRAMLA_TEST_PASSWORD"); }
+    QString dbPath() const { return fact("FRAMLA_TEST_DBPATH"); }
+    QString error() const { return m_error; }
+
+    /// Put this server's settings into a program state.
+    void configure(ProgramState &state) const;
+
+private:
+    QTemporaryDir m_dir;
+    QMap<QString, QString> m_facts;
+    QString m_error;
+    bool m_running = false;
+};
+
+} // namespace framla::test
