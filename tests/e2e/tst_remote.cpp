@@ -3,6 +3,7 @@
 // values, the host-key question and the password kept out of process lists.
 #include "app/program_state.h"
 #include "config/settings_test.h"
+#include "runtime/clock.h"
 #include "runtime/command_lines.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
@@ -37,6 +38,9 @@ private Q_SLOTS:
     void hostileWordsRunNothing_data();
     void hostileWordsRunNothing();
     void passwordNotInProcessList();
+    void lateReply_data();
+    void lateReply();
+    void serverDown();
 
 private:
     QByteArray serverFile(const QString &relative) const;
@@ -296,6 +300,65 @@ void TestRemote::passwordNotInProcessList()
     delete worker;
     QVERIFY(sawPlink);
     QVERIFY2(outcome.succeeded(), qPrintable(outcome.message));
+}
+
+void TestRemote::lateReply_data()
+{
+    QTest::addColumn<QString>("delay");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("slow, caught by a retry") << "1.5" << true;
+    QTest::newRow("too slow") << "8" << false;
+}
+
+void TestRemote::lateReply()
+{
+    QFETCH(QString, delay);
+    QFETCH(bool, accepted);
+    // A framaid that returns at once and writes its reply only later.
+    const QString bin = m_server.dbPath() + QStringLiteral("/../bin/");
+    QVERIFY(QFile::rename(bin + "framaid", bin + "framaid.real"));
+    QVERIFY(
+        runtime::writeWholeFile(bin + "framaid", "#!/bin/sh\n( sleep " + delay.toLatin1() +
+                                                     "; exec \"$HOME/bin/framaid.real\" \"$@\" ) "
+                                                     ">/dev/null 2>&1 </dev/null &\n"));
+    QFile::setPermissions(bin + "framaid", QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                               QFileDevice::ReadOther | QFileDevice::ExeOther);
+    runtime::SystemClock clock;
+    m_state.services.clock = &clock;
+    m_state.cTime = accepted ? QStringLiteral("11:11:11") : QStringLiteral("11:11:22");
+    const bool ok = server::PrepText(m_state, m_display, m_state.cAddress, m_state.cPort,
+                                     m_state.cPath, m_state.cUser, m_state.cPass,
+                                     QStringLiteral("AB10001"), m_state.cTime, true, QString());
+    QFile::remove(bin + "framaid");
+    QVERIFY(QFile::rename(bin + "framaid.real", bin + "framaid"));
+    QVERIFY(ok);
+    const bool retried =
+        m_display.replies.contains(QStringLiteral("Fetching data from server...\r\nRe-trying..."));
+    if (accepted) {
+        QVERIFY2(m_display.replies.last().contains(QStringLiteral("Solitaire ring")),
+                 qPrintable(m_display.replies.join('|')));
+        QVERIFY(m_state.lOk2Put);
+    } else {
+        QVERIFY(retried);
+        QVERIFY(m_display.replies.contains(QString::fromLatin1(server::kFetchFailedText)));
+        QVERIFY(!m_state.lOk2Put);
+        // Nothing stale is shown as the recorded picture of this code.
+        QCOMPARE(runtime::readWholeFile(m_appDir->filePath("framla.tmp")).value_or(""),
+                 QByteArray("Unknown!"));
+    }
+    // Let the late writer finish before the next test uses the reply file.
+    if (!accepted)
+        QThread::sleep(8);
+}
+
+void TestRemote::serverDown()
+{
+    m_state.cPort = QStringLiteral("1");
+    QVERIFY(lookUpCode(QStringLiteral("AB10001"), true, false, QString()));
+    const QString last = m_display.replies.last();
+    QVERIFY2(last.startsWith(QString::fromLatin1(server::kFetchFailedText)), qPrintable(last));
+    QVERIFY2(last.contains(QStringLiteral("refused the connection")), qPrintable(last));
+    QVERIFY(!m_state.lOk2Put);
 }
 
 QTEST_GUILESS_MAIN(TestRemote)
