@@ -13,6 +13,8 @@ packages=(
     libemf2svg-dev
     # the tools the program runs
     imagemagick putty-tools
+    # the webcam capture tool reads cameras (and its synthetic test camera) through ffmpeg
+    ffmpeg
     # tests: a real SSH server, a virtual display and screenshots
     openssh-server xvfb xauth x11-utils xdotool procps
 )

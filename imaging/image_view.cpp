@@ -1,0 +1,216 @@
+#include "image_view.h"
+
+#include "imaging/picture_reader.h"
+
+#include <QFileInfo>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace framla::imaging {
+
+/// The drawing area: its repaints show the view's surface and overlay.
+class Canvas final : public QWidget {
+public:
+    Canvas(ImageView *view, QWidget *parent)
+        : QWidget(parent)
+        , m_view(view)
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        m_view->paintCanvas(painter, event->rect());
+    }
+    void resizeEvent(QResizeEvent *) override { m_view->resetSurface(); }
+
+private:
+    ImageView *m_view;
+};
+
+ImageView::ImageView(QWidget *parent)
+    : QFrame(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    m_frame = new QFrame(this);
+    m_frame->setFrameShape(QFrame::NoFrame);
+    m_canvas = new Canvas(this, m_frame);
+    resetSurface();
+}
+
+ImageView::~ImageView() = default;
+
+QWidget *ImageView::canvas() const
+{
+    return m_canvas;
+}
+
+void ImageView::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    // The frame and the canvas always fill the view, so the drawing area is
+    // the view's own size.
+    m_frame->setGeometry(rect());
+    m_canvas->setGeometry(m_frame->rect());
+}
+
+void ImageView::resetSurface()
+{
+    const QSize size = m_canvas->size();
+    const double ratio = m_canvas->devicePixelRatioF();
+    if (!m_surface.isNull() && m_surface.deviceIndependentSize().toSize() == size &&
+        qFuzzyCompare(m_surface.devicePixelRatio(), ratio))
+        return;
+    m_surface = QImage((QSizeF(size) * ratio).toSize().expandedTo({1, 1}), QImage::Format_RGB32);
+    m_surface.setDevicePixelRatio(ratio);
+    m_surface.fill(palette().color(QPalette::Window));
+    display();
+}
+
+bool ImageView::load(const QString &cFile)
+{
+    const bool builtin = isBuiltinName(cFile);
+    if (!builtin && (cFile.isEmpty() || !QFileInfo::exists(cFile)))
+        return false;
+    m_mode = kNothing;
+    m_file.clear();
+    switch (kindOfName(cFile)) {
+    case PictureKind::Bitmap: {
+        const QString source =
+            builtin ? builtinResource(cFile) : QFileInfo(cFile).absoluteFilePath();
+        const QSize canvasSize = m_canvas->size();
+        const double ratio = m_canvas->devicePixelRatioF();
+        const bool fit = m_autoScale;
+        auto decoded = decodeBitmap(source, [&](QSize raw) {
+            return neededPixels(raw, fitRect(raw, canvasSize, fit), ratio);
+        });
+        if (decoded) {
+            m_bitmap = std::move(decoded->image);
+            m_rawSize = decoded->rawSize;
+            m_bitmapSource = source;
+            m_mode = kBitmap;
+            m_file = cFile;
+        }
+        break;
+    }
+    case PictureKind::Metafile: {
+        const std::optional<QByteArray> svg = metafileAsSvg(cFile);
+        if (!svg)
+            break;
+        if (m_metafile == nullptr)
+            m_metafile = new QSvgRenderer(this);
+        if (m_metafile->load(*svg) && m_metafile->isValid()) {
+            m_mode = kMetafile;
+            m_file = cFile;
+        }
+        break;
+    }
+    case PictureKind::None:
+        break;
+    }
+    return m_mode != kNothing;
+}
+
+ImageView &ImageView::display(std::optional<ViewRect> aClip)
+{
+    const QSize size = m_canvas->size();
+    const ViewRect clip =
+        aClip.value_or(ViewRect{0, 0, double(size.width() - 1), double(size.height() - 1)});
+    const QRectF area =
+        toWidget(ViewRect{clip.x1 - 1, clip.y1 - 1, clip.x2 + 1, clip.y2 + 1}, size.height());
+    {
+        QPainter painter(&m_surface);
+        painter.setClipRect(area);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        if (m_mode == kBitmap)
+            drawBitmap(painter, size);
+        else if (m_mode == kMetafile && m_metafile != nullptr) {
+            const QRectF target = m_autoScale
+                                      ? QRectF(QPointF(0, 0), QSizeF(size))
+                                      : QRectF(QPointF(0, 0), QSizeF(m_metafile->defaultSize()));
+            m_metafile->render(&painter, target);
+        }
+    }
+    m_canvas->update(area.toAlignedRect());
+    return *this;
+}
+
+void ImageView::drawBitmap(QPainter &painter, QSize canvasSize)
+{
+    const ViewRect target = fitRect(m_rawSize, canvasSize, m_autoScale);
+    const QSize needed = neededPixels(m_rawSize, target, m_surface.devicePixelRatio());
+    // The canvas grew, or natural size was asked for: decode the file again
+    // at the larger size when the copy held is too small for it.
+    if ((m_bitmap.width() < needed.width() || m_bitmap.height() < needed.height()) &&
+        m_bitmap.size() != m_rawSize && QFileInfo::exists(m_bitmapSource)) {
+        auto larger = decodeBitmap(m_bitmapSource, [&](QSize) { return needed; });
+        if (larger && larger->rawSize == m_rawSize)
+            m_bitmap = std::move(larger->image);
+    }
+    painter.drawImage(toWidget(target, canvasSize.height()), m_bitmap, m_bitmap.rect());
+}
+
+void ImageView::setCropBox(std::optional<CropCoords> box)
+{
+    m_cropBox = box;
+    m_canvas->update();
+}
+
+void ImageView::setCrosshairs(const QList<QPoint> &points)
+{
+    m_crosshairs = points;
+    m_canvas->update();
+}
+
+QPoint ImageView::viewPos(QPoint canvasPos) const
+{
+    return toView(canvasPos, m_canvas->height());
+}
+
+QPointF ImageView::canvasPos(QPointF viewPos) const
+{
+    return toWidget(viewPos, m_canvas->height());
+}
+
+void ImageView::paintCanvas(QPainter &painter, const QRect &area)
+{
+    painter.drawImage(area, m_surface,
+                      QRectF(QPointF(area.topLeft()) * m_surface.devicePixelRatio(),
+                             QSizeF(area.size()) * m_surface.devicePixelRatio()));
+    paintOverlay(painter);
+}
+
+void ImageView::paintOverlay(QPainter &painter)
+{
+    if (!m_cropBox && m_crosshairs.isEmpty())
+        return;
+    const ui::LineAttributes line = m_ps.setAttrLine();
+    QPen pen = m_ps.pen();
+    if (line.mixMode == ui::kMixInvert) {
+        // The marks invert what lies under them, so they show on any picture;
+        // painted as an overlay they leave the picture itself untouched.
+        pen.setColor(Qt::white);
+        painter.setCompositionMode(QPainter::CompositionMode_Difference);
+    }
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const int width = m_canvas->width();
+    const int height = m_canvas->height();
+    for (const QPoint &point : std::as_const(m_crosshairs)) {
+        const QPointF at = toWidget(QPointF(point), height);
+        painter.drawLine(QPointF(at.x(), 0), QPointF(at.x(), height));
+        painter.drawLine(QPointF(0, at.y()), QPointF(width, at.y()));
+    }
+    if (m_cropBox) {
+        const QPoint a = m_cropBox->at(0);
+        const QPoint b = m_cropBox->at(1);
+        painter.drawRect(toWidget(ViewRect{double(qMin(a.x(), b.x())), double(qMin(a.y(), b.y())),
+                                           double(qMax(a.x(), b.x())), double(qMax(a.y(), b.y()))},
+                                  height));
+    }
+}
+
+} // namespace framla::imaging

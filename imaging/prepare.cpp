@@ -1,0 +1,150 @@
+#include "prepare.h"
+
+#include "imaging/working_directory.h"
+#include "runtime/files.h"
+#include "runtime/logging.h"
+#include "runtime/shell.h"
+#include "runtime/value.h"
+
+#include <QSpinBox>
+
+#include <cmath>
+
+namespace framla::imaging {
+
+using runtime::safeDiv;
+using runtime::ToolCommand;
+
+namespace {
+
+qint64 truncated(double value)
+{
+    return qint64(std::trunc(value));
+}
+
+/// A file name as the image tools must see it: one that starts with "-"
+/// would be taken for an option.
+QString toolFileName(const QString &name)
+{
+    return name.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + name : name;
+}
+
+ToolCommand imageToolCommand(const QString &tool, const QStringList &args)
+{
+    ToolCommand command;
+    command.tool = tool;
+    command.args = args;
+    command.window = runtime::WindowHint::Hidden;
+    command.viaStart = false;
+    return command;
+}
+
+int spinValue(const QSpinBox *spin, int missing)
+{
+    return qBound(0, spin != nullptr ? spin->value() : missing, 9);
+}
+
+runtime::RunOutcome runImageTool(ProgramState &state, const ToolCommand &command)
+{
+    runtime::RunOutcome outcome;
+    if (state.services.shell != nullptr)
+        outcome = state.services.shell->run(command, runtime::kImageToolTimeoutMs);
+    else
+        outcome.message = QStringLiteral("No tool runner is set up.");
+    restoreAppDirectory(state);
+    if (!outcome.succeeded())
+        qCWarning(runtime::lcFramla).noquote()
+            << command.executableName() << "failed:" << outcome.message;
+    return outcome;
+}
+
+} // namespace
+
+QString CropArgument::text() const
+{
+    return QStringLiteral("%1x%2+%3+%4").arg(W).arg(H).arg(L).arg(T);
+}
+
+CropArgument cropArgument(QSize anSize, QSize aScrnSize, const CropCoords &aCropCoords)
+{
+    const double rs = safeDiv(aScrnSize.width(), aScrnSize.height());
+    const double ri = safeDiv(anSize.width(), anSize.height());
+    const QPoint a = aCropCoords.at(0);
+    const QPoint b = aCropCoords.at(1);
+    const double w = std::abs(a.x() - b.x());
+    const double h = std::abs(a.y() - b.y());
+    const double l = qMin(a.x(), b.x());
+    // Image rows count from the top, view coordinates from the bottom.
+    const double t = aScrnSize.height() - qMax(a.y(), b.y());
+    const double s = rs < ri ? safeDiv(anSize.width(), aScrnSize.width())
+                             : safeDiv(anSize.height(), aScrnSize.height());
+    return {truncated(w * s), truncated(h * s), truncated(l * s), truncated(t * s)};
+}
+
+Adjustment adjustmentFromControls(const ProgramState &state)
+{
+    return {spinValue(state.oXbpBright, 4), spinValue(state.oXbpGamma, 0),
+            spinValue(state.oXbpContrast, 0)};
+}
+
+QString brightnessArgument(int bright)
+{
+    return QString::number((bright + 1) * 20);
+}
+
+QString gammaArgument(int gamma)
+{
+    return QString::number((gamma + 10) / 10.0, 'f', 2);
+}
+
+QString contrastArgument(int contrast)
+{
+    return QString::number(contrast * 10 / 2.55, 'f', 2) + QLatin1Char('%');
+}
+
+ToolCommand cropCommand(const QString &cFilename, const CropArgument &crop)
+{
+    return imageToolCommand(QStringLiteral("convert"),
+                            {toolFileName(cFilename), QStringLiteral("-crop"), crop.text(),
+                             QLatin1String(kPreviewFile)});
+}
+
+ToolCommand adjustmentCommand(const Adjustment &adjustment)
+{
+    return imageToolCommand(QStringLiteral("mogrify"),
+                            {QStringLiteral("-modulate"), brightnessArgument(adjustment.bright),
+                             QStringLiteral("-gamma"), gammaArgument(adjustment.gamma),
+                             QStringLiteral("-level"), contrastArgument(adjustment.contrast),
+                             QLatin1String(kPreviewFile)});
+}
+
+ToolCommand rotateCommand(const QString &cFilename)
+{
+    return imageToolCommand(
+        QStringLiteral("mogrify"),
+        {QStringLiteral("-rotate"), QStringLiteral("90"), toolFileName(cFilename)});
+}
+
+bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize aScrnSize,
+             const CropCoords &aCropCoords, bool lNormalize)
+{
+    Q_UNUSED(lNormalize);
+    const QString preview = QLatin1String(kPreviewFile);
+    runtime::eraseFile(preview);
+    runImageTool(state, cropCommand(cFilename, cropArgument(anSize, aScrnSize, aCropCoords)));
+    if (!runtime::fileExists(preview)) {
+        qCWarning(runtime::lcFramla).noquote()
+            << "no preview was made from" << cFilename << "; the adjustment is skipped";
+        return true;
+    }
+    runImageTool(state, adjustmentCommand(adjustmentFromControls(state)));
+    return true;
+}
+
+bool SrcRotate(ProgramState &state, const QString &cFilename)
+{
+    runImageTool(state, rotateCommand(cFilename));
+    return true;
+}
+
+} // namespace framla::imaging

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "app/program_state.h"
+#include "runtime/tool_command.h"
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+namespace framla::imaging {
+
+/// The preview file that Prepare writes, the preview view shows and the
+/// upload sends.
+inline constexpr auto kPreviewFile = "scratch.jpg";
+
+/// The crop in image pixels, each number truncated toward zero.
+struct CropArgument {
+    qint64 W = 0;
+    qint64 H = 0;
+    qint64 L = 0;
+    qint64 T = 0;
+    /// "WxH+L+T", as the crop tool takes it.
+    QString text() const;
+    bool operator==(const CropArgument &) const = default;
+};
+
+/// Maps the crop marks (view coordinates, y upward, either corner order) onto
+/// the picture's pixels. The scale follows the picture's width when it is
+/// relatively wider than the screen box, else its height; a zero size gives 0.
+CropArgument cropArgument(QSize anSize, QSize aScrnSize, const CropCoords &aCropCoords);
+
+/// The three adjustment controls, each 0 to 9.
+struct Adjustment {
+    int bright = 4;
+    int gamma = 0;
+    int contrast = 0;
+};
+
+/// The controls' values as Prepare reads them: clamped to 0..9; a missing
+/// control counts as its value for a new source (4, 0, 0).
+Adjustment adjustmentFromControls(const ProgramState &state);
+
+/// Brightness for -modulate: (b + 1) x 20, 100 leaving the picture as it is.
+QString brightnessArgument(int bright);
+/// Gamma: (g + 10) / 10 with two decimals, "1.00" to "1.90".
+QString gammaArgument(int gamma);
+/// Black point for -level: c x 10 on the 0..255 scale, written as a
+/// percentage so that every ImageMagick build (8- or 16-bit) reads the same
+/// level: 90 is "35.29%".
+QString contrastArgument(int contrast);
+
+/// convert "source" -crop WxH+L+T scratch.jpg
+runtime::ToolCommand cropCommand(const QString &cFilename, const CropArgument &crop);
+/// mogrify -modulate B -gamma G -level C scratch.jpg
+runtime::ToolCommand adjustmentCommand(const Adjustment &adjustment);
+/// mogrify -rotate 90 "file"
+runtime::ToolCommand rotateCommand(const QString &cFilename);
+
+/// Makes the preview "scratch.jpg" from the source: the crop, then the
+/// adjustment from the three controls, each run and waited for. Returns true.
+/// The previous preview is removed first, so a crop that fails leaves no
+/// preview rather than an old one that no longer matches the source.
+bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize aScrnSize,
+             const CropCoords &aCropCoords, bool lNormalize);
+
+/// Turns the source file a quarter turn clockwise, in place. Returns true.
+bool SrcRotate(ProgramState &state, const QString &cFilename);
+
+} // namespace framla::imaging

@@ -1,0 +1,256 @@
+// Preview preparation and the quarter turn, with a scripted runner standing
+// in for ImageMagick: the command lines, their order, and what is left on disk.
+#include "app/program_state.h"
+#include "imaging/prepare.h"
+#include "runtime/files.h"
+#include "support/scripted_shell.h"
+
+#include <QDir>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace framla;
+using runtime::RunOutcome;
+using runtime::ToolCommand;
+
+namespace {
+
+RunOutcome finished(int exitCode)
+{
+    RunOutcome outcome;
+    outcome.status = RunOutcome::Status::Finished;
+    outcome.exitCode = exitCode;
+    return outcome;
+}
+
+} // namespace
+
+class TestImagingPrepare : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void cropLine_data();
+    void cropLine();
+    void adjustmentLine_data();
+    void adjustmentLine();
+    void contrastIsMonotonic();
+    void failedCropLeavesNoPreview_data();
+    void failedCropLeavesNoPreview();
+    void directoryMadeCurrentAgain();
+    void rotateLine_data();
+    void rotateLine();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_previousDir;
+    test::ScriptedShell m_shell;
+    ProgramState m_state;
+    std::unique_ptr<QSpinBox> m_bright;
+    std::unique_ptr<QSpinBox> m_gamma;
+    std::unique_ptr<QSpinBox> m_contrast;
+};
+
+void TestImagingPrepare::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir->path()));
+    m_shell = test::ScriptedShell();
+    // The crop tool writes the preview; the others change files in place.
+    m_shell.onRun = [](const ToolCommand &command) {
+        if (command.tool == QLatin1String("convert"))
+            runtime::writeWholeFile(command.args.last(), "jpeg");
+        return finished(0);
+    };
+    m_state = ProgramState();
+    m_state.cAppPath = m_dir->path();
+    m_state.services.shell = &m_shell;
+    for (auto *spin : {&m_bright, &m_gamma, &m_contrast}) {
+        *spin = std::make_unique<QSpinBox>();
+        (*spin)->setRange(-5, 20); // the window's loop clamps; these may not have yet
+    }
+    m_bright->setValue(4);
+    m_state.oXbpBright = m_bright.get();
+    m_state.oXbpGamma = m_gamma.get();
+    m_state.oXbpContrast = m_contrast.get();
+}
+
+void TestImagingPrepare::cleanup()
+{
+    QDir::setCurrent(m_previousDir);
+}
+
+void TestImagingPrepare::cropLine_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("line");
+
+    const QString photo = QStringLiteral("/home/shop/photos/ring.jpg");
+    QTest::newRow("landscape") << photo << QSize(1600, 1200)
+                               << QStringList{photo, "-crop", "583x583+291+303", "scratch.jpg"}
+                               << "/C convert /home/shop/photos/ring.jpg -crop 583x583+291+303 "
+                                  "scratch.jpg";
+    QTest::newRow("portrait") << photo << QSize(1200, 1600)
+                              << QStringList{photo, "-crop", "634x634+317+330", "scratch.jpg"}
+                              << "/C convert /home/shop/photos/ring.jpg -crop 634x634+317+330 "
+                                 "scratch.jpg";
+    // A blank in the name stays inside one argument.
+    QTest::newRow("blank in the name")
+        << "/home/shop/my photos/ring 2.jpg" << QSize(1600, 1200)
+        << QStringList{"/home/shop/my photos/ring 2.jpg", "-crop", "583x583+291+303", "scratch.jpg"}
+        << "/C convert \"/home/shop/my photos/ring 2.jpg\" -crop 583x583+291+303 scratch.jpg";
+    QTest::newRow("no picture") << photo << QSize(0, 0)
+                                << QStringList{photo, "-crop", "0x0+0+0", "scratch.jpg"}
+                                << "/C convert /home/shop/photos/ring.jpg -crop 0x0+0+0 "
+                                   "scratch.jpg";
+    // A name that starts with "-" is not taken for an option.
+    QTest::newRow("name like an option")
+        << "-rotate.jpg" << QSize(1600, 1200)
+        << QStringList{"./-rotate.jpg", "-crop", "583x583+291+303", "scratch.jpg"}
+        << "/C convert ./-rotate.jpg -crop 583x583+291+303 scratch.jpg";
+}
+
+void TestImagingPrepare::cropLine()
+{
+    QFETCH(QString, source);
+    QFETCH(QSize, size);
+    QFETCH(QStringList, args);
+    QFETCH(QString, line);
+    QVERIFY(imaging::Prepare(m_state, source, size, ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)},
+                             false));
+    QCOMPARE(m_shell.commands.size(), 2);
+    const ToolCommand crop = m_shell.commands.first();
+    QCOMPARE(crop.executableName(), QStringLiteral("convert"));
+    QCOMPARE(crop.args, args);
+    QCOMPARE(crop.text(), line);
+    QCOMPARE(crop.window, runtime::WindowHint::Hidden);
+    QVERIFY(m_shell.timeouts.first() > 0);
+}
+
+void TestImagingPrepare::adjustmentLine_data()
+{
+    QTest::addColumn<int>("bright");
+    QTest::addColumn<int>("gamma");
+    QTest::addColumn<int>("contrast");
+    QTest::addColumn<QStringList>("args");
+
+    QTest::newRow("0/0/0") << 0 << 0 << 0 << QStringList{"-modulate", "20",    "-gamma",     "1.00",
+                                                         "-level",    "0.00%", "scratch.jpg"};
+    QTest::newRow("4/0/0 leaves the picture")
+        << 4 << 0 << 0
+        << QStringList{"-modulate", "100", "-gamma", "1.00", "-level", "0.00%", "scratch.jpg"};
+    QTest::newRow("9/9/9") << 9 << 9 << 9
+                           << QStringList{"-modulate", "200",    "-gamma",     "1.90",
+                                          "-level",    "35.29%", "scratch.jpg"};
+    QTest::newRow("2/5/3") << 2 << 5 << 3
+                           << QStringList{"-modulate", "60",     "-gamma",     "1.50",
+                                          "-level",    "11.76%", "scratch.jpg"};
+    // Values the window's loop has not clamped yet count as 0 and 9.
+    QTest::newRow("out of range") << -3 << 14 << 12
+                                  << QStringList{"-modulate", "20",     "-gamma",     "1.90",
+                                                 "-level",    "35.29%", "scratch.jpg"};
+}
+
+void TestImagingPrepare::adjustmentLine()
+{
+    QFETCH(int, bright);
+    QFETCH(int, gamma);
+    QFETCH(int, contrast);
+    QFETCH(QStringList, args);
+    m_bright->setValue(bright);
+    m_gamma->setValue(gamma);
+    m_contrast->setValue(contrast);
+    imaging::Prepare(m_state, QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
+                     {QPoint(0, 0), QPoint(274, 252)}, false);
+    QCOMPARE(m_shell.commands.size(), 2);
+    QCOMPARE(m_shell.commands.at(1).executableName(), QStringLiteral("mogrify"));
+    QCOMPARE(m_shell.commands.at(1).args, args);
+}
+
+void TestImagingPrepare::contrastIsMonotonic()
+{
+    // On a 16-bit build a bare "-level 90" would be 90/65535 of the range:
+    // the percentage keeps every step of the control visible and ordered.
+    double previous = -1;
+    for (int c = 0; c <= 9; ++c) {
+        QString text = imaging::contrastArgument(c);
+        QVERIFY(text.endsWith(QLatin1Char('%')));
+        text.chop(1);
+        const double percent = text.toDouble();
+        QVERIFY(percent > previous);
+        QVERIFY(percent <= 100);
+        previous = percent;
+    }
+    QCOMPARE(imaging::contrastArgument(9), QStringLiteral("35.29%"));
+}
+
+void TestImagingPrepare::failedCropLeavesNoPreview_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::newRow("tool missing") << int(RunOutcome::Status::NotStarted);
+    QTest::newRow("timed out") << int(RunOutcome::Status::TimedOut);
+    QTest::newRow("unreadable source") << int(RunOutcome::Status::Finished);
+}
+
+void TestImagingPrepare::failedCropLeavesNoPreview()
+{
+    QFETCH(int, status);
+    // A preview of an earlier source must not survive a crop that failed,
+    // or it would be shown, and sent, as this source's.
+    QVERIFY(runtime::writeWholeFile(QStringLiteral("scratch.jpg"), "old preview"));
+    m_shell.onRun = [status](const ToolCommand &) {
+        RunOutcome outcome;
+        outcome.status = RunOutcome::Status(status);
+        outcome.exitCode = 1;
+        return outcome;
+    };
+    QVERIFY(imaging::Prepare(m_state, QStringLiteral("/tmp/broken.jpg"), QSize(1600, 1200),
+                             ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}, false));
+    QVERIFY(!QFile::exists(QStringLiteral("scratch.jpg")));
+    QCOMPARE(m_shell.commands.size(), 1);
+}
+
+void TestImagingPrepare::directoryMadeCurrentAgain()
+{
+    QTemporaryDir elsewhere;
+    m_shell.onRun = [&](const ToolCommand &command) {
+        if (command.tool == QLatin1String("convert"))
+            runtime::writeWholeFile(command.args.last(), "jpeg");
+        QDir::setCurrent(elsewhere.path());
+        return finished(0);
+    };
+    imaging::Prepare(m_state, QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
+                     {QPoint(0, 0), QPoint(274, 252)}, false);
+    QCOMPARE(m_shell.commands.size(), 2); // the adjustment ran in the program's directory
+    QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
+    imaging::SrcRotate(m_state, QStringLiteral("/tmp/a.jpg"));
+    QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
+}
+
+void TestImagingPrepare::rotateLine_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("plain") << "/home/shop/ring.jpg"
+                           << "/C mogrify -rotate 90 /home/shop/ring.jpg";
+    QTest::newRow("blank") << "/home/shop/my ring.bmp"
+                           << "/C mogrify -rotate 90 \"/home/shop/my ring.bmp\"";
+    QTest::newRow("like an option") << "-x.jpg"
+                                    << "/C mogrify -rotate 90 ./-x.jpg";
+}
+
+void TestImagingPrepare::rotateLine()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, line);
+    QVERIFY(imaging::SrcRotate(m_state, source));
+    QCOMPARE(m_shell.texts(), QStringList{line});
+}
+
+QTEST_MAIN(TestImagingPrepare)
+#include "tst_imaging_prepare.moc"
