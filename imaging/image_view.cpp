@@ -25,7 +25,11 @@ protected:
         QPainter painter(this);
         m_view->paintCanvas(painter, event->rect());
     }
-    void resizeEvent(QResizeEvent *) override { m_view->resetSurface(); }
+    void resizeEvent(QResizeEvent *) override
+    {
+        if (m_view->ensureSurface())
+            m_view->display();
+    }
 
 private:
     ImageView *m_view;
@@ -38,7 +42,7 @@ ImageView::ImageView(QWidget *parent)
     m_frame = new QFrame(this);
     m_frame->setFrameShape(QFrame::NoFrame);
     m_canvas = new Canvas(this, m_frame);
-    resetSurface();
+    ensureSurface();
 }
 
 ImageView::~ImageView() = default;
@@ -51,23 +55,28 @@ QWidget *ImageView::canvas() const
 void ImageView::resizeEvent(QResizeEvent *event)
 {
     QFrame::resizeEvent(event);
-    // The frame and the canvas always fill the view, so the drawing area is
-    // the view's own size.
-    m_frame->setGeometry(rect());
-    m_canvas->setGeometry(m_frame->rect());
+    if (ensureSurface())
+        display();
 }
 
-void ImageView::resetSurface()
+bool ImageView::ensureSurface()
 {
+    // The frame and the canvas always fill the view, so the drawing area is
+    // the view's own size. A hidden view gets no resize events, so this is
+    // also done before every load and display.
+    if (m_frame->geometry() != rect())
+        m_frame->setGeometry(rect());
+    if (m_canvas->geometry() != m_frame->rect())
+        m_canvas->setGeometry(m_frame->rect());
     const QSize size = m_canvas->size();
     const double ratio = m_canvas->devicePixelRatioF();
     if (!m_surface.isNull() && m_surface.deviceIndependentSize().toSize() == size &&
         qFuzzyCompare(m_surface.devicePixelRatio(), ratio))
-        return;
+        return false;
     m_surface = QImage((QSizeF(size) * ratio).toSize().expandedTo({1, 1}), QImage::Format_RGB32);
     m_surface.setDevicePixelRatio(ratio);
     m_surface.fill(palette().color(QPalette::Window));
-    display();
+    return true;
 }
 
 bool ImageView::load(const QString &cFile)
@@ -75,6 +84,7 @@ bool ImageView::load(const QString &cFile)
     const bool builtin = isBuiltinName(cFile);
     if (!builtin && (cFile.isEmpty() || !QFileInfo::exists(cFile)))
         return false;
+    ensureSurface();
     m_mode = kNothing;
     m_file.clear();
     switch (kindOfName(cFile)) {
@@ -116,6 +126,7 @@ bool ImageView::load(const QString &cFile)
 
 ImageView &ImageView::display(std::optional<ViewRect> aClip)
 {
+    ensureSurface();
     const QSize size = m_canvas->size();
     const ViewRect clip =
         aClip.value_or(ViewRect{0, 0, double(size.width() - 1), double(size.height() - 1)});

@@ -82,7 +82,8 @@ protected:
 private:
     friend class Canvas;
     void paintCanvas(QPainter &painter, const QRect &area);
-    void resetSurface();
+    /// Keeps the canvas the view's size; true when the surface was made anew.
+    bool ensureSurface();
     void drawBitmap(QPainter &painter, QSize canvasSize);
     void paintOverlay(QPainter &painter);
 

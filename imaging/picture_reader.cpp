@@ -39,6 +39,30 @@ constexpr qint64 kMaxMetafileBytes = 64 * 1024 * 1024;
 /// memory first; allow that up to this many megabytes.
 constexpr int kFullDecodeLimitMb = 1024;
 
+/// Raises Qt's limit on the memory one picture may take for as long as it
+/// lives. The limit is process-wide; pictures are decoded on the UI thread only.
+class RaisedAllocationLimit {
+public:
+    explicit RaisedAllocationLimit(bool raise)
+        : m_previous(QImageReader::allocationLimit())
+        , m_raised(raise && m_previous < kFullDecodeLimitMb && m_previous != 0)
+    {
+        if (m_raised)
+            QImageReader::setAllocationLimit(kFullDecodeLimitMb);
+    }
+    ~RaisedAllocationLimit()
+    {
+        if (m_raised)
+            QImageReader::setAllocationLimit(m_previous);
+    }
+    RaisedAllocationLimit(const RaisedAllocationLimit &) = delete;
+    RaisedAllocationLimit &operator=(const RaisedAllocationLimit &) = delete;
+
+private:
+    int m_previous;
+    bool m_raised;
+};
+
 quint32 le32(const QByteArray &bytes, int offset)
 {
     return qFromLittleEndian<quint32>(bytes.constData() + offset);
@@ -96,8 +120,9 @@ std::optional<DecodedBitmap> decodeBitmap(const QString &path,
             (needed.width() < result.rawSize.width() || needed.height() < result.rawSize.height()))
             reader.setScaledSize(needed);
     }
-    if (!scalesWhileDecoding)
-        reader.setAllocationLimit(qMax(reader.allocationLimit(), kFullDecodeLimitMb));
+    // A format that cannot decode at a reduced size holds the whole picture
+    // before it is scaled down; JPEG allocates only the reduced one.
+    const RaisedAllocationLimit limit(!scalesWhileDecoding);
     if (!reader.read(&result.image)) {
         qCInfo(runtime::lcFramla).noquote()
             << "picture not readable:" << path << "-" << reader.errorString();
