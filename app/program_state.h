@@ -34,6 +34,9 @@ class ImageView;
 namespace ui {
 class PresSpace;
 }
+namespace server {
+class UploadQueue;
+}
 
 /// One slot of the local options: logical, text or number with fraction.
 using LocalValue = std::variant<bool, QString, double>;
@@ -59,6 +62,8 @@ struct Services {
     runtime::Dialogs *dialogs = nullptr;
     runtime::Clock *clock = nullptr;
     runtime::Shell *shell = nullptr;
+    /// The one worker that runs uploads, one after another.
+    server::UploadQueue *uploads = nullptr;
     /// Ends the program with the given exit code (after the exit routine).
     std::function<void(int)> exitProgram;
     /// Look-ups and the upload worker take turns on the shared working files

@@ -8,7 +8,6 @@
 #include "runtime/shell.h"
 #include "runtime/value.h"
 #include "target_display.h"
-#include "ui/busy.h"
 
 #include <QDir>
 
@@ -53,9 +52,9 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const QString &cAddre
             runtime::fetchCommand(login, remoteImagePath(cPath, imagePath, state.lIsDOS),
                                   QStringLiteral("scratch.jpg"), state.lIsDOS);
         QDir::setCurrent(state.cAppPath);
-        ui::SHOWBUSY(state);
+        owner.setBusy(true);
         state.services.shell->run(fetch, runtime::kCopyTimeoutMs);
-        ui::SHOWDONE(state);
+        owner.setBusy(false);
     }
     owner.hangTarget(QStringLiteral("scratch.jpg"), QStringLiteral("T"));
     return true;

@@ -11,7 +11,6 @@
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
 #include "target_display.h"
-#include "ui/busy.h"
 
 #include <QDir>
 
@@ -27,12 +26,13 @@ QString appFile(const ProgramState &state, const char *name)
     return QDir(state.cAppPath).filePath(QString::fromLatin1(name));
 }
 
-RunOutcome runBusy(ProgramState &state, const runtime::ToolCommand &command, int timeoutMs)
+RunOutcome runBusy(ProgramState &state, TargetDisplay &display, const runtime::ToolCommand &command,
+                   int timeoutMs)
 {
     QDir::setCurrent(state.cAppPath);
-    ui::SHOWBUSY(state);
+    display.setBusy(true);
     const RunOutcome outcome = state.services.shell->run(command, timeoutMs);
-    ui::SHOWDONE(state);
+    display.setBusy(false);
     return outcome;
 }
 
@@ -59,7 +59,7 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &
         runtime::fetchCommand(login, remote, QStringLiteral("."), state.lIsDOS);
     const QString local = appFile(state, kReplyFile);
 
-    RunOutcome outcome = runBusy(state, fetch, runtime::kLookupTimeoutMs);
+    RunOutcome outcome = runBusy(state, oXbpShowTxt, fetch, runtime::kLookupTimeoutMs);
     if (!runtime::fileExists(local))
         runtime::writeWholeFile(local, kNoReply);
     QByteArray reply = runtime::readWholeFile(local).value_or(QByteArray());
@@ -70,11 +70,11 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &
     for (int retry = 0; retry < 3 && !replyMatches(reply, cTime) && !hopeless(outcome); ++retry) {
         if (retry == 2)
             oXbpShowTxt.showReply(QStringLiteral("Fetching data from server...\r\nRe-trying..."));
-        ui::SHOWBUSY(state);
+        oXbpShowTxt.setBusy(true);
         state.services.clock->sleep(pauses[retry]);
         QDir::setCurrent(state.cAppPath);
         outcome = state.services.shell->run(fetch, runtime::kLookupTimeoutMs);
-        ui::SHOWDONE(state);
+        oXbpShowTxt.setBusy(false);
         reply = runtime::readWholeFile(local).value_or(QByteArray());
     }
 
@@ -104,7 +104,7 @@ bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &c
     const runtime::ToolCommand request = runtime::remoteCommand(
         login, {QStringLiteral("framaid"), cPath + QStringLiteral("/jtemp/") + cUser, cCode, cTime},
         false);
-    runBusy(state, request, runtime::kLookupTimeoutMs);
+    runBusy(state, oXbpShowTxt, request, runtime::kLookupTimeoutMs);
 
     SHWTXTMSG1(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, cTime);
     ShowOldImg(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, lInventory, cName);

@@ -18,6 +18,10 @@ public:
     virtual void showTargetName(const QString &name) = 0;
     /// Hang a picture in the target view with the given mode letters.
     virtual void hangTarget(const QString &file, const QString &mode) = 0;
+    /// Set the caption above the target view (oXbpTargGrp).
+    virtual void showCaption(const QString &text) = 0;
+    /// The wait pointer over the whole window (true) or the normal one (false).
+    virtual void setBusy(bool busy) = 0;
 };
 
 } // namespace framla::server

@@ -1,0 +1,150 @@
+#include "data_transfer.h"
+
+#include "app/program_state.h"
+#include "lookup.h"
+#include "reply.h"
+#include "runtime/clock.h"
+#include "runtime/command_lines.h"
+#include "runtime/dialogs.h"
+#include "runtime/files.h"
+#include "runtime/shell.h"
+#include "runtime/working_files.h"
+#include "target_display.h"
+#include "write_check.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace framla::server {
+
+QString GetDataFile(ProgramState &state)
+{
+    const QString chosen = state.services.dialogs->openFileName(
+        QStringLiteral("Select Data Transfer File"),
+        QStringLiteral("Allowed data files: ix.., iy.., i..exp, csv & txt"),
+        QStringLiteral("IX*.DBF;IY*.DBF;I*EXP.DBF;*.CSV;*.TXT"), state.cAppPath);
+    QDir::setCurrent(state.cAppPath);
+    return chosen;
+}
+
+bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &fileName,
+                 const QString &cPath, const QString &cAddress, const QString &cPort,
+                 const QString &cUser, const QString &cPass, const QString &subDirectory)
+{
+    runtime::WorkingFilesLock lock(state);
+    const QString token = state.services.clock->timeOfDay();
+    const runtime::ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    const runtime::ToolCommand request = runtime::remoteCommand(
+        login,
+        {QStringLiteral("framaid"), cPath + QStringLiteral("/jtemp/") + cUser, fileName, token,
+         subDirectory},
+        false);
+    QDir::setCurrent(state.cAppPath);
+    oXbpShowTxt.setBusy(true);
+    state.services.shell->run(request, runtime::kLookupTimeoutMs);
+    oXbpShowTxt.setBusy(false);
+    return SHWTXTMSG1(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, fileName, token);
+}
+
+QString dataFileMode(const QString &fileName)
+{
+    const QString tail = fileName.right(4).toUpper();
+    return QStringLiteral(".DBF .DBT").contains(tail) && tail.size() == 4 ? QStringLiteral("666")
+                                                                          : QStringLiteral("644");
+}
+
+bool SendIXdata(ProgramState &state, const QString &localDirectory, const QString &fileName,
+                const QString &targetDirectory, const QString &cAddress, const QString &cPort,
+                const QString &cUser, const QString &cPass, QString *reason)
+{
+    const QString serverName = fileName.toLower();
+    const runtime::ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    const QString local = QDir(localDirectory).filePath(fileName);
+    const QString remote = targetDirectory + serverName;
+    QDir::setCurrent(state.cAppPath);
+    const runtime::RunOutcome sent = state.services.shell->run(
+        runtime::sendCommand(login, local, remote, state.lIsDOS), runtime::kCopyTimeoutMs);
+    runtime::RunOutcome mode;
+    if (sent.succeeded())
+        mode = state.services.shell->run(
+            runtime::remoteCommand(
+                login, {QStringLiteral("chmod"), dataFileMode(serverName), remote}, false),
+            runtime::kLookupTimeoutMs);
+    if (reason != nullptr)
+        *reason = !sent.succeeded() ? sent.message : (!mode.succeeded() ? mode.message : QString());
+    return sent.succeeded() && mode.succeeded();
+}
+
+namespace {
+
+/// The size the server's report gives for the file, or -1.
+qint64 reportedSize(const QString &reply, const QString &serverName)
+{
+    const QRegularExpression size(QRegularExpression::escape(serverName) +
+                                  QStringLiteral(" exists \\((\\d+) bytes"));
+    const QRegularExpressionMatch match = size.match(reply);
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+} // namespace
+
+bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &chosenPath)
+{
+    runtime::Dialogs &dialogs = *state.services.dialogs;
+    const QFileInfo local(chosenPath);
+    const QString serverName = local.fileName().toLower();
+    const QString failed = QStringLiteral("Failed to send file ") + serverName;
+    if (chosenPath.isEmpty()) {
+        dialogs.msgBox(QStringLiteral("Failed to send file "));
+        return false;
+    }
+    if (serverName.contains(QLatin1Char(' '))) {
+        dialogs.msgBox(QStringLiteral("Space character in file or path name!\r\n") + failed);
+        return false;
+    }
+    if (!runtime::isSafeName(serverName)) {
+        dialogs.msgBox(failed + QStringLiteral("\r\n") +
+                       runtime::unsafeNameMessage(QStringLiteral("file name"), serverName));
+        return false;
+    }
+    if (!local.isFile() || !local.isReadable()) {
+        dialogs.msgBox(failed + QStringLiteral("\r\nThe file cannot be read: ") + chosenPath);
+        return false;
+    }
+    const qint64 size = local.size();
+
+    runtime::WorkingFilesLock lock(state);
+    const QString shuttle = QStringLiteral("shuttle");
+    if (!CheckIXdata(state, oXbpShowTxt, serverName, state.cPath, state.cAddress, state.cPort,
+                     state.cUser, state.cPass, shuttle)) {
+        dialogs.msgBox(failed + QStringLiteral("\r\nThe server did not answer the check."));
+        return false;
+    }
+    if (!Ok2Write(state, QString::fromLatin1(kReplyFile), false))
+        return false;
+    QString reason;
+    const bool sent = SendIXdata(state, local.absolutePath(), local.fileName(),
+                                 state.cPath + QStringLiteral("/shuttle/"), state.cAddress,
+                                 state.cPort, state.cUser, state.cPass, &reason);
+    CheckIXdata(state, oXbpShowTxt, serverName, state.cPath, state.cAddress, state.cPort,
+                state.cUser, state.cPass, shuttle);
+    const QString report = replyText(
+        runtime::readWholeFile(QDir(state.cAppPath).filePath(QString::fromLatin1(kReplyFile)))
+            .value_or(QByteArray()));
+    const qint64 onServer = reportedSize(report, serverName);
+    if (sent && onServer == size) {
+        dialogs.msgBox(QStringLiteral("File ") + serverName +
+                       QStringLiteral(" sent.\r\nCheck details shown for validity."));
+        return true;
+    }
+    if (reason.isEmpty())
+        reason = onServer < 0 ? QStringLiteral("The server does not show the file.")
+                              : QStringLiteral("The server shows %1 bytes; %2 were sent.")
+                                    .arg(onServer)
+                                    .arg(size);
+    dialogs.msgBox(failed + QStringLiteral("\r\n") + reason);
+    return false;
+}
+
+} // namespace framla::server

@@ -1,0 +1,67 @@
+#include "deletion.h"
+
+#include "app/program_state.h"
+#include "existing_image.h"
+#include "image_path.h"
+#include "reply.h"
+#include "runtime/command_lines.h"
+#include "runtime/dialogs.h"
+#include "runtime/files.h"
+#include "runtime/shell.h"
+#include "runtime/working_files.h"
+#include "target_display.h"
+#include "write_check.h"
+
+#include <QDir>
+
+namespace framla::server {
+
+void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const QString &cAddress,
+              const QString &cPort, const QString &cPath, const QString &cUser,
+              const QString &cPass, const QString &cCode, const QString &, bool lInventory,
+              const QString &cName)
+{
+    runtime::WorkingFilesLock lock(state);
+    runtime::Dialogs &dialogs = *state.services.dialogs;
+    const QString targetPath = MAKEFILE(state, cCode, cName, lInventory);
+    const QString reply = QString::fromUtf8(
+        runtime::readWholeFile(QDir(state.cAppPath).filePath(QString::fromLatin1(kReplyFile)))
+            .value_or(QByteArray()));
+
+    // A Windows server's path has backslashes: compare with either separator.
+    const QString slashed = QString(targetPath).replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (reply.contains(QStringLiteral("images/ssr/")) &&
+        !slashed.contains(QStringLiteral("images/ssr/"))) {
+        dialogs.msgBox(QString::fromLatin1(kSupplierGuardText));
+        return;
+    }
+    // Nothing typed reaches the server unless it is a plain name, and an
+    // empty path would name the database directory itself.
+    if (targetPath.isEmpty() || (!lInventory && !state.lOrders && !runtime::isSafeName(cName))) {
+        dialogs.msgBox(QStringLiteral("Nothing deleted: the code \"%1\" and name \"%2\" name no "
+                                      "image file on the server.")
+                           .arg(cCode, cName));
+        return;
+    }
+
+    oXbpTargGrp.showCaption(QStringLiteral("Deleting image on server..."));
+    if (!Ok2Write(state, QString::fromLatin1(kReplyFile), true, true))
+        return;
+
+    const runtime::ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    const QString remote =
+        cPath + (state.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + targetPath;
+    const runtime::ToolCommand remove = runtime::remoteCommand(
+        login, {QStringLiteral("rm"), QStringLiteral("-f"), remote}, state.lIsDOS);
+    QDir::setCurrent(state.cAppPath);
+    const runtime::RunOutcome outcome =
+        state.services.shell->run(remove, runtime::kLookupTimeoutMs);
+    if (!outcome.succeeded())
+        dialogs.msgBox(QStringLiteral("The image could not be deleted on the server.\r\n") +
+                       outcome.message);
+
+    ShowOldImg(state, oXbpTargGrp, cAddress, cPort, cPath, cUser, cPass, cCode, lInventory, cName);
+    oXbpTargGrp.showCaption(QStringLiteral("Image as now recorded:"));
+}
+
+} // namespace framla::server

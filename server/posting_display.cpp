@@ -1,0 +1,50 @@
+#include "posting_display.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+namespace framla::server {
+
+template<typename Fn> void PostingDisplay::post(Fn fn)
+{
+    auto *app = QCoreApplication::instance();
+    if (app == nullptr || QThread::currentThread() == app->thread()) {
+        fn(m_target);
+        return;
+    }
+    TargetDisplay *target = &m_target;
+    QMetaObject::invokeMethod(
+        app, [target, fn] { fn(*target); }, Qt::QueuedConnection);
+}
+
+void PostingDisplay::showReply(const QString &text)
+{
+    post([text](TargetDisplay &d) { d.showReply(text); });
+}
+
+void PostingDisplay::setShowExistingVisible(bool visible)
+{
+    post([visible](TargetDisplay &d) { d.setShowExistingVisible(visible); });
+}
+
+void PostingDisplay::showTargetName(const QString &name)
+{
+    post([name](TargetDisplay &d) { d.showTargetName(name); });
+}
+
+void PostingDisplay::hangTarget(const QString &file, const QString &mode)
+{
+    post([file, mode](TargetDisplay &d) { d.hangTarget(file, mode); });
+}
+
+void PostingDisplay::showCaption(const QString &text)
+{
+    post([text](TargetDisplay &d) { d.showCaption(text); });
+}
+
+void PostingDisplay::setBusy(bool busy)
+{
+    post([busy](TargetDisplay &d) { d.setBusy(busy); });
+}
+
+} // namespace framla::server

@@ -1,0 +1,233 @@
+#include "upload.h"
+
+#include "app/program_state.h"
+#include "existing_image.h"
+#include "image_path.h"
+#include "lookup.h"
+#include "posting_display.h"
+#include "reply.h"
+#include "runtime/command_lines.h"
+#include "runtime/dialogs.h"
+#include "runtime/files.h"
+#include "runtime/guarded.h"
+#include "runtime/shell.h"
+#include "runtime/working_files.h"
+#include "target_display.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryFile>
+#include <QThread>
+
+namespace framla::server {
+
+using runtime::RunOutcome;
+using runtime::ToolCommand;
+
+UploadQueue::UploadQueue()
+{
+    m_pool.setMaxThreadCount(1);
+    // Idle threads of a pool end after a while; the worker stays for the run.
+    m_pool.setExpiryTimeout(-1);
+}
+
+UploadQueue::~UploadQueue()
+{
+    m_pool.waitForDone();
+}
+
+void UploadQueue::enqueue(std::function<void()> job)
+{
+    m_pool.start(std::move(job));
+}
+
+bool UploadQueue::waitForIdle(int timeoutMs)
+{
+    return m_pool.waitForDone(timeoutMs);
+}
+
+int uploadEdge(const QString &cSize)
+{
+    if (cSize == QStringLiteral("S"))
+        return 160;
+    if (cSize == QStringLiteral("L"))
+        return 640;
+    return 320;
+}
+
+namespace {
+
+QString appFile(const ProgramState &state, const QString &name)
+{
+    return QDir(state.cAppPath).filePath(name);
+}
+
+/// A copy of the prepared picture that only this upload uses, in the
+/// program's directory; "" when none could be made.
+QString privateCopy(const ProgramState &state)
+{
+    QTemporaryFile copy(appFile(state, QStringLiteral("upload-XXXXXX.jpg")));
+    copy.setAutoRemove(false);
+    if (!copy.open())
+        return {};
+    const auto data = runtime::readWholeFile(appFile(state, QStringLiteral("scratch.jpg")));
+    if (!data || data->isEmpty() || copy.write(*data) != data->size()) {
+        copy.remove();
+        return {};
+    }
+    return QFileInfo(copy.fileName()).fileName();
+}
+
+/// Fetch the target as it now lies on the server into a file of its own.
+QByteArray fetchBack(ProgramState &state, const runtime::ServerLogin &login, const QString &remote)
+{
+    QTemporaryFile check(appFile(state, QStringLiteral("verify-XXXXXX.jpg")));
+    if (!check.open())
+        return {};
+    const QString name = QFileInfo(check.fileName()).fileName();
+    check.close();
+    QFile::remove(check.fileName());
+    state.services.shell->run(runtime::fetchCommand(login, remote, name, false),
+                              runtime::kCopyTimeoutMs);
+    const QByteArray data = runtime::readWholeFile(appFile(state, name)).value_or(QByteArray());
+    QFile::remove(appFile(state, name));
+    return data;
+}
+
+} // namespace
+
+bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
+             const QString &cPort, const QString &cPath, const QString &cUser, const QString &cPass,
+             const QString &cCode, const QString &cSize, bool lInventory, const QString &cName,
+             const QString &cTime)
+{
+    runtime::Dialogs &dialogs = *state.services.dialogs;
+    const bool accounts = !lInventory && !state.lOrders;
+    if (accounts && !runtime::isSafeName(cName)) {
+        dialogs.msgBox(runtime::unsafeNameMessage(QStringLiteral("image name"), cName));
+        return true;
+    }
+    if (MAKEFILE(state, cCode, cName, lInventory).isEmpty()) {
+        dialogs.msgBox(QStringLiteral("Not put: the code \"%1\" names no image file on the server.")
+                           .arg(cCode));
+        return true;
+    }
+    QString copy;
+    {
+        // The picture is taken while no upload or look-up is using the file.
+        runtime::WorkingFilesLock lock(state);
+        copy = privateCopy(state);
+    }
+    if (copy.isEmpty()) {
+        dialogs.msgBox(QStringLiteral("Not put: there is no prepared image to send."));
+        return true;
+    }
+    // The worker gets the state as it is now: nothing the operator does
+    // meanwhile changes what is sent or where it goes.
+    ProgramState job = state;
+    ProgramState *live = &state;
+    TargetDisplay *display = &oXbpShowTxt;
+    auto run = [=]() mutable {
+        PostingDisplay posted(*display);
+        runtime::runRecoverable(job, [&] {
+            PutFile1(job, posted, cAddress, cPort, cPath, cUser, cPass, cCode, cSize, lInventory,
+                     cName, cTime, copy);
+        });
+        QFile::remove(appFile(job, copy));
+        const bool ok2Put = job.lOk2Put;
+        auto *app = QCoreApplication::instance();
+        if (app == nullptr || QThread::currentThread() == app->thread())
+            live->lOk2Put = ok2Put;
+        else
+            QMetaObject::invokeMethod(
+                app, [live, ok2Put] { live->lOk2Put = ok2Put; }, Qt::QueuedConnection);
+    };
+    if (state.services.uploads != nullptr)
+        state.services.uploads->enqueue(run);
+    else
+        run();
+    return true;
+}
+
+bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
+              const QString &cPort, const QString &cPath, const QString &cUser,
+              const QString &cPass, const QString &cCode, const QString &cSize, bool lInventory,
+              const QString &cName, const QString &cTime, const QString &localFile)
+{
+    runtime::WorkingFilesLock lock(state);
+    const int edge = uploadEdge(cSize);
+    const QString targetPath = MAKEFILE(state, cCode, cName, lInventory);
+    // Uploads always name the remote file with "/", whatever the server.
+    const QString remote = cPath + QLatin1Char('/') + targetPath;
+    const runtime::ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    QString failure;
+
+    oXbpShowTxt.showReply(QStringLiteral("Sending image to server..."));
+    ToolCommand resize;
+    resize.tool = QStringLiteral("mogrify");
+    resize.viaStart = false;
+    resize.window = runtime::WindowHint::Hidden;
+    resize.args = {QStringLiteral("-resize"), QStringLiteral("%1x%1").arg(edge), localFile};
+    QDir::setCurrent(state.cAppPath);
+    const RunOutcome resized = state.services.shell->run(resize, runtime::kImageToolTimeoutMs);
+    if (!resized.succeeded())
+        failure = QStringLiteral("The image could not be resized: ") + resized.message;
+
+    if (failure.isEmpty()) {
+        QDir::setCurrent(state.cAppPath);
+        oXbpShowTxt.setBusy(true);
+        const RunOutcome copied = state.services.shell->run(
+            runtime::sendCommand(login, localFile, remote, false), runtime::kCopyTimeoutMs);
+        RunOutcome mode;
+        if (copied.succeeded())
+            mode = state.services.shell->run(
+                runtime::remoteCommand(
+                    login, {QStringLiteral("chmod"), QStringLiteral("644"), remote}, false),
+                runtime::kLookupTimeoutMs);
+        oXbpShowTxt.setBusy(false);
+        if (!copied.succeeded())
+            failure = QStringLiteral("The copy to the server failed: ") + copied.message;
+        else if (!mode.succeeded())
+            failure = QStringLiteral("The image was copied, but it could not be made readable: ") +
+                      mode.message;
+    }
+
+    oXbpShowTxt.showReply(QStringLiteral("Verifying that image is on server..."));
+    oXbpShowTxt.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
+    runtime::eraseFile(appFile(state, QStringLiteral("scratch.jpg")));
+    const QByteArray sent =
+        runtime::readWholeFile(appFile(state, localFile)).value_or(QByteArray());
+    const QString reply =
+        QString::fromUtf8(runtime::readWholeFile(appFile(state, QString::fromLatin1(kReplyFile)))
+                              .value_or(QByteArray()));
+    const QString supplierImage = supplierImagePath(reply);
+    ShowOldImg(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, lInventory, cName);
+
+    if (failure.isEmpty()) {
+        // What the view shows is the target itself unless the reply pointed
+        // it at a supplier's picture; then the target is fetched on its own.
+        const QByteArray recorded =
+            supplierImage.isEmpty()
+                ? runtime::readWholeFile(appFile(state, QStringLiteral("scratch.jpg")))
+                      .value_or(QByteArray())
+                : fetchBack(state, login, remote);
+        if (recorded.isEmpty())
+            failure =
+                QStringLiteral("Nothing could be fetched back from ") + remote + QLatin1Char('.');
+        else if (recorded != sent)
+            failure = QStringLiteral("The image fetched back from the server differs from the one "
+                                     "sent.");
+    }
+
+    SHWTXTMSG1(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, cTime);
+    if (!failure.isEmpty()) {
+        const QString description =
+            replyText(runtime::readWholeFile(appFile(state, QString::fromLatin1(kReplyFile)))
+                          .value_or(QByteArray()));
+        oXbpShowTxt.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
+                              failure + QStringLiteral("\r\n\r\n") + description);
+    }
+    return failure.isEmpty();
+}
+
+} // namespace framla::server

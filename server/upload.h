@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QThreadPool>
+
+#include <functional>
+
+namespace framla {
+struct ProgramState;
+}
+
+namespace framla::server {
+
+class TargetDisplay;
+
+/// The one upload worker: uploads run on it one after another, in the order
+/// they were asked for.
+class UploadQueue {
+public:
+    UploadQueue();
+    /// Waits for the uploads still queued.
+    ~UploadQueue();
+    UploadQueue(const UploadQueue &) = delete;
+    UploadQueue &operator=(const UploadQueue &) = delete;
+
+    void enqueue(std::function<void()> job);
+    /// Wait until every queued upload has ended; false when the time ran out.
+    bool waitForIdle(int timeoutMs);
+
+private:
+    QThreadPool m_pool;
+};
+
+/// The edge of the square the picture is resized to fit: 160 for "S", 640
+/// for "L", 320 for anything else.
+int uploadEdge(const QString &cSize);
+
+/// Put the prepared picture ("scratch.jpg") on the server as the target's
+/// image. Returns at once; the upload runs on the upload worker with its own
+/// copy of the picture and the target as they are now. A target that names
+/// no file, or no prepared picture, is refused with a message.
+bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
+             const QString &cPort, const QString &cPath, const QString &cUser, const QString &cPass,
+             const QString &cCode, const QString &cSize, bool lInventory, const QString &cName,
+             const QString &cTime);
+
+/// The upload itself, on the calling thread: resize localFile, copy it to the
+/// target, make it readable, fetch back and show what the server now records,
+/// and say plainly when the picture did not arrive. Returns whether the
+/// server holds the picture that was sent.
+bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
+              const QString &cPort, const QString &cPath, const QString &cUser,
+              const QString &cPass, const QString &cCode, const QString &cSize, bool lInventory,
+              const QString &cName, const QString &cTime,
+              const QString &localFile = QStringLiteral("scratch.jpg"));
+
+/// What the description box says above the description when an upload failed.
+inline constexpr auto kNotRecordedText = "THE IMAGE WAS NOT RECORDED ON THE SERVER.";
+
+} // namespace framla::server

@@ -1,0 +1,91 @@
+#include "fake_server.h"
+
+#include "runtime/files.h"
+
+#include <QDir>
+
+namespace framla::test {
+
+using runtime::RunOutcome;
+
+namespace {
+RunOutcome finished(int code, const QByteArray &error = {})
+{
+    RunOutcome outcome;
+    outcome.status = RunOutcome::Status::Finished;
+    outcome.exitCode = code;
+    outcome.standardError = error;
+    if (code != 0)
+        outcome.message = QString::fromLatin1(error);
+    return outcome;
+}
+
+QString remotePart(const QString &spec)
+{
+    const qsizetype colon = spec.indexOf(QLatin1Char(':'));
+    return colon >= 0 ? spec.mid(colon + 1) : spec;
+}
+} // namespace
+
+FakeServer::FakeServer(QString appDir)
+    : m_appDir(std::move(appDir))
+{}
+
+void FakeServer::attach(ScriptedShell &shell)
+{
+    shell.onRun = [this](const runtime::ToolCommand &command) { return handle(command); };
+}
+
+RunOutcome FakeServer::handle(const runtime::ToolCommand &command)
+{
+    QMutexLocker lock(&mutex);
+    const QDir app(m_appDir);
+    const QString name = command.executableName();
+    if (name == QStringLiteral("mogrify") || name == QStringLiteral("convert")) {
+        // Stands for the resize: mark the file so the test can see it ran.
+        const QString file = app.filePath(command.args.last());
+        const auto data = runtime::readWholeFile(file);
+        if (!data)
+            return finished(1, "mogrify: unable to open image");
+        runtime::writeWholeFile(file, *data + "|" + command.args.value(1).toLatin1());
+        return finished(0);
+    }
+    if (name == QStringLiteral("plink")) {
+        const QStringList words = command.args.mid(4);
+        if (words.value(0) == QStringLiteral("framaid")) {
+            replyDir = words.value(1);
+            m_token = words.value(3);
+            files.insert(replyDir + QStringLiteral("/framla.tmp"),
+                         (m_token + QStringLiteral(" framaid\r\n") + replyBody).toUtf8());
+        } else if (words.value(0) == QStringLiteral("chmod")) {
+            if (!files.contains(words.value(2)))
+                return finished(1, "chmod: No such file or directory");
+            modes.insert(words.value(2), words.value(1));
+        } else if (words.value(0) == QStringLiteral("rm")) {
+            files.remove(words.value(2));
+        }
+        return finished(0);
+    }
+    if (name == QStringLiteral("pscp")) {
+        const QString from = command.args.value(3);
+        const QString to = command.args.value(4);
+        if (to.contains(QLatin1Char('@'))) { // a send
+            if (failCopies)
+                return finished(1, "Access denied");
+            const auto data = runtime::readWholeFile(app.filePath(from));
+            if (!data)
+                return finished(1, "No such file or directory");
+            files.insert(remotePart(to), corruptCopies ? QByteArray("garbled") : *data);
+            return finished(0);
+        }
+        const QString remote = remotePart(from);
+        if (!files.contains(remote))
+            return finished(1, "scp: No such file or directory");
+        const QString local = to == QStringLiteral(".") ? QFileInfo(remote).fileName() : to;
+        runtime::writeWholeFile(app.filePath(local), files.value(remote));
+        return finished(0);
+    }
+    return finished(0);
+}
+
+} // namespace framla::test

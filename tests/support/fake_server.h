@@ -1,0 +1,38 @@
+#pragma once
+
+#include "runtime/shell.h"
+#include "support/scripted_shell.h"
+
+#include <QMap>
+#include <QMutex>
+#include <QString>
+
+namespace framla::test {
+
+/// A server in memory behind a scripted shell: pscp sends store files,
+/// fetches copy them into the program's directory, chmod records modes, the
+/// reply file carries the token of the last framaid request. For tests of
+/// the layers above the tool runner.
+class FakeServer {
+public:
+    explicit FakeServer(QString appDir);
+
+    /// Install this server as the shell's behaviour.
+    void attach(ScriptedShell &shell);
+
+    QMutex mutex;
+    QMap<QString, QByteArray> files;                     ///< remote path -> content
+    QMap<QString, QString> modes;                        ///< remote path -> mode set by chmod
+    QString replyBody = QStringLiteral("Gold ring\r\n"); ///< reply text after the token line
+    QString replyDir;        ///< where framaid leaves its reply (remote), set by the first request
+    bool failCopies = false; ///< sends fail with "Access denied"
+    bool corruptCopies = false; ///< sends store something else than was sent
+
+    runtime::RunOutcome handle(const runtime::ToolCommand &command);
+
+private:
+    QString m_appDir;
+    QString m_token;
+};
+
+} // namespace framla::test

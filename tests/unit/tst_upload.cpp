@@ -1,0 +1,352 @@
+// Putting a picture on the server and deleting the recorded one, against a
+// server kept in memory behind a scripted shell.
+#include "app/program_state.h"
+#include "runtime/files.h"
+#include "runtime/working_files.h"
+#include "server/deletion.h"
+#include "server/lookup.h"
+#include "server/upload.h"
+#include "support/fake_server.h"
+#include "support/recording_display.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_shell.h"
+#include "support/test_clock.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace framla;
+
+namespace {
+const QString kToken = QStringLiteral("10:30:00");
+const QString kTarget = QStringLiteral("/srv/zmr/images/AB/AB12345.jpg");
+} // namespace
+
+class TestUpload : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void size_data();
+    void size();
+    void linesAndOrder();
+    void windowsServer();
+    void notRecorded_data();
+    void notRecorded();
+    void refused_data();
+    void refused();
+    void uploadsTakeTurns();
+    void uploadKeepsItsPictureAndPath();
+    void deletion_data();
+    void deletion();
+
+private:
+    bool put(const QString &code, const QString &size = QStringLiteral("M"), bool inventory = true,
+             const QString &name = QString());
+    QStringList commandTexts() const;
+    void prepare(const QByteArray &picture);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_previousDir;
+    test::ScriptedDialogs m_dialogs;
+    test::ScriptedShell m_shell;
+    test::TestClock m_clock;
+    test::RecordingDisplay m_display;
+    std::unique_ptr<test::FakeServer> m_server;
+    ProgramState m_state;
+};
+
+void TestUpload::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_previousDir = QDir::currentPath();
+    m_dialogs = {};
+    m_shell = {};
+    m_clock = {};
+    m_display = {};
+    m_state = ProgramState();
+    m_state.cAppPath = m_dir->path();
+    m_state.cAddress = QStringLiteral("shop");
+    m_state.cPath = QStringLiteral("/srv/zmr");
+    m_state.cUser = QStringLiteral("clerk");
+    m_state.cPass = QStringLiteral("pw");
+    m_state.services.dialogs = &m_dialogs;
+    m_state.services.shell = &m_shell;
+    m_state.services.clock = &m_clock;
+    m_server = std::make_unique<test::FakeServer>(m_dir->path());
+    m_server->attach(m_shell);
+    // The reply of the look-up that came before the put.
+    m_server->files.insert(QStringLiteral("/srv/zmr/jtemp/clerk/framla.tmp"),
+                           (kToken + QStringLiteral("\r\nGold ring\r\n")).toUtf8());
+    prepare("picture");
+}
+
+void TestUpload::cleanup()
+{
+    QDir::setCurrent(m_previousDir);
+}
+
+void TestUpload::prepare(const QByteArray &picture)
+{
+    QVERIFY(runtime::writeWholeFile(m_dir->filePath("scratch.jpg"), picture));
+}
+
+bool TestUpload::put(const QString &code, const QString &size, bool inventory, const QString &name)
+{
+    return server::PutFile(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
+                           m_state.cUser, m_state.cPass, code, size, inventory,
+                           name.isEmpty() ? code : name, kToken);
+}
+
+QStringList TestUpload::commandTexts() const
+{
+    QStringList texts = m_shell.texts();
+    // The private copy has a random name; show it as the one name it stands for.
+    static const QRegularExpression copy(QStringLiteral("upload-\\w+\\.jpg"));
+    static const QRegularExpression check(QStringLiteral("verify-\\w+\\.jpg"));
+    for (QString &text : texts) {
+        text.replace(copy, QStringLiteral("COPY.jpg"));
+        text.replace(check, QStringLiteral("CHECK.jpg"));
+    }
+    return texts;
+}
+
+void TestUpload::size_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("edge");
+    QTest::newRow("S") << "S"
+                       << "160x160";
+    QTest::newRow("M") << "M"
+                       << "320x320";
+    QTest::newRow("L") << "L"
+                       << "640x640";
+    QTest::newRow("empty") << ""
+                           << "320x320";
+    QTest::newRow("s") << "s"
+                       << "320x320";
+    QTest::newRow("l") << "l"
+                       << "320x320";
+}
+
+void TestUpload::size()
+{
+    QFETCH(QString, size);
+    QFETCH(QString, edge);
+    QVERIFY(put(QStringLiteral("AB12345"), size));
+    QCOMPARE(commandTexts().first(),
+             QStringLiteral("/C mogrify -resize ") + edge + QStringLiteral(" COPY.jpg"));
+    QCOMPARE(m_server->files.value(kTarget), QByteArray("picture|") + edge.toLatin1());
+}
+
+void TestUpload::linesAndOrder()
+{
+    QVERIFY(put(QStringLiteral("AB12345")));
+    const QStringList texts = commandTexts();
+    QCOMPARE(texts.mid(0, 3),
+             (QStringList{"/C mogrify -resize 320x320 COPY.jpg",
+                          "/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw COPY.jpg "
+                          "clerk@shop:/srv/zmr/images/AB/AB12345.jpg",
+                          "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop chmod "
+                          "644 /srv/zmr/images/AB/AB12345.jpg"}));
+    QCOMPARE(m_server->modes.value(kTarget), QStringLiteral("644"));
+    // The pointer covers the copy and the mode change only.
+    QCOMPARE(m_display.events.mid(0, 6),
+             (QStringList{"text:Sending image to server...", "busy", "done",
+                          "text:Verifying that image is on server...", "picture:wait.gif TW",
+                          "picture:wait.gif TW"}));
+    QCOMPARE(m_display.events.last(), QStringLiteral("text:Gold ring\r\n"));
+    QVERIFY(m_display.events.contains(QStringLiteral("picture:scratch.jpg T")));
+    // The server's copy is what the view now shows; the private copy is gone.
+    QCOMPARE(runtime::readWholeFile(m_dir->filePath("scratch.jpg")).value_or(""),
+             m_server->files.value(kTarget));
+    QCOMPARE(QDir(m_dir->path()).entryList({"upload-*"}), QStringList{});
+    QVERIFY(m_state.lOk2Put);
+}
+
+void TestUpload::windowsServer()
+{
+    m_state.cPath = QStringLiteral("c:\\zmr");
+    m_state.lIsDOS = true;
+    QVERIFY(put(QStringLiteral("AB12345")));
+    const QStringList texts = commandTexts();
+    // Uploads keep "/" after the database path; the mode is set all the same.
+    QCOMPARE(texts.value(1), QStringLiteral("/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw "
+                                            "COPY.jpg clerk@shop:c:\\zmr/images\\AB\\AB12345.jpg"));
+    QVERIFY(texts.value(2).endsWith(QStringLiteral(" chmod 644 c:\\zmr/images\\AB\\AB12345.jpg")));
+}
+
+void TestUpload::notRecorded_data()
+{
+    QTest::addColumn<bool>("failCopies");
+    QTest::addColumn<bool>("corrupt");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("copy refused") << true << false << "Access denied";
+    QTest::newRow("something else arrived") << false << true << "differs";
+}
+
+void TestUpload::notRecorded()
+{
+    QFETCH(bool, failCopies);
+    QFETCH(bool, corrupt);
+    QFETCH(QString, reason);
+    m_server->failCopies = failCopies;
+    m_server->corruptCopies = corrupt;
+    QVERIFY(put(QStringLiteral("AB12345")));
+    const QString last = m_display.replies.last();
+    QVERIFY2(last.startsWith(QString::fromLatin1(server::kNotRecordedText)), qPrintable(last));
+    QVERIFY2(last.contains(reason), qPrintable(last));
+    QVERIFY(last.endsWith(QStringLiteral("Gold ring\r\n")));
+    // The view still shows what the server holds.
+    QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));
+}
+
+void TestUpload::refused_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("inventory");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("prepared");
+    QTest::newRow("no rule for the code") << "AB123456" << true << "" << true;
+    QTest::newRow("supplier without a name") << "1234" << false << "" << true;
+    QTest::newRow("name with a slash") << "1234" << false << "a/b" << true;
+    QTest::newRow("nothing prepared") << "AB12345" << true << "" << false;
+}
+
+void TestUpload::refused()
+{
+    QFETCH(QString, code);
+    QFETCH(bool, inventory);
+    QFETCH(QString, name);
+    QFETCH(bool, prepared);
+    if (!prepared)
+        QFile::remove(m_dir->filePath("scratch.jpg"));
+    QVERIFY(server::PutFile(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
+                            m_state.cUser, m_state.cPass, code, "M", inventory, name, kToken));
+    QCOMPARE(m_dialogs.boxes.size(), 1);
+    QVERIFY(m_dialogs.boxes.first().text.startsWith(QStringLiteral("Not put")) ||
+            m_dialogs.boxes.first().text.contains(QStringLiteral("cannot be used")));
+    QVERIFY(m_shell.commands.isEmpty());
+}
+
+void TestUpload::uploadsTakeTurns()
+{
+    server::UploadQueue queue;
+    m_state.services.uploads = &queue;
+    QVERIFY(put(QStringLiteral("AB12345")));
+    {
+        // As the put action does: the next picture is prepared while no
+        // upload is using the working files.
+        runtime::WorkingFilesLock lock(m_state);
+        prepare("second");
+        QVERIFY(put(QStringLiteral("CD54321")));
+    }
+    QVERIFY(queue.waitForIdle(30000));
+    QCoreApplication::processEvents();
+    // Every step of the first upload comes before the first step of the second.
+    const QStringList texts = commandTexts();
+    const qsizetype secondStart = texts.indexOf(QRegularExpression(QStringLiteral(".*CD54321.*")));
+    QVERIFY2(secondStart > 0, qPrintable(texts.join(QLatin1Char('\n'))));
+    for (qsizetype i = secondStart; i < texts.size(); ++i)
+        QVERIFY2(!texts.at(i).contains(QStringLiteral("AB12345")), qPrintable(texts.at(i)));
+    QCOMPARE(m_server->files.value(kTarget), QByteArray("picture|320x320"));
+    QCOMPARE(m_server->files.value("/srv/zmr/images/CD/CD54321.jpg"), QByteArray("second|320x320"));
+    // The display changes reached the UI thread in order.
+    QCOMPARE(m_display.replies.first(), QStringLiteral("Sending image to server..."));
+    QCOMPARE(m_display.replies.count(QStringLiteral("Sending image to server...")), 2);
+}
+
+void TestUpload::uploadKeepsItsPictureAndPath()
+{
+    server::UploadQueue queue;
+    m_state.services.uploads = &queue;
+    QVERIFY(put(QStringLiteral("AB12345")));
+    // At once the operator prepares another picture and looks up another code.
+    prepare("another picture");
+    QVERIFY(server::PrepText(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
+                             m_state.cUser, m_state.cPass, QStringLiteral("CD54321"), kToken, true,
+                             QString()));
+    QVERIFY(queue.waitForIdle(30000));
+    QCOMPARE(m_server->files.value(kTarget), QByteArray("picture|320x320"));
+    QVERIFY(!m_server->files.contains("/srv/zmr/images/CD/CD54321.jpg"));
+}
+
+void TestUpload::deletion_data()
+{
+    QTest::addColumn<bool>("inventory");
+    QTest::addColumn<bool>("dos");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("boxes");
+
+    const QByteArray ssr =
+        "10:30:00\r\nRing\r\n<!-- images/ssr/1234/RING5.jpg exists on server -->";
+    QTest::newRow("own picture")
+        << true << false << "AB12345"
+        << "AB12345" << QByteArray("10:30:00\r\nRing\r\n")
+        << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop rm -f "
+           "/srv/zmr/images/AB/AB12345.jpg"
+        << QStringList{};
+    QTest::newRow("supplier picture from inventory mode")
+        << true << false << "AB12345"
+        << "AB12345" << ssr << "" << QStringList{QString::fromLatin1(server::kSupplierGuardText)};
+    QTest::newRow("supplier picture in supplier mode")
+        << false << false << "1234"
+        << "RING5" << ssr
+        << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop rm -f "
+           "/srv/zmr/images/ssr/1234/RING5.jpg"
+        << QStringList{"Replace existing image?"};
+    QTest::newRow("supplier picture on a Windows server")
+        << false << true << "1234"
+        << "RING5" << ssr
+        << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop rm -f "
+           "c:\\\\\\zmr\\\\\\images\\\\\\ssr\\\\\\1234\\\\\\RING5.jpg"
+        << QStringList{"Replace existing image?"};
+    QTest::newRow("web picture may go")
+        << true << false << "AB12345"
+        << "AB12345"
+        << QByteArray("10:30:00\r\n<!-- images/AB/AB12345.jpg exists Owned by user=www-data -->")
+        << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop rm -f "
+           "/srv/zmr/images/AB/AB12345.jpg"
+        << QStringList{};
+    QTest::newRow("someone else's picture")
+        << true << false << "AB12345"
+        << "AB12345" << QByteArray("10:30:00\r\n<!-- exists Owned by user=jane -->") << ""
+        << QStringList{"This image file is owned by user=jane and you\r\ndo not have write access "
+                       "permission to overwite it."};
+}
+
+void TestUpload::deletion()
+{
+    QFETCH(bool, inventory);
+    QFETCH(bool, dos);
+    QFETCH(QString, code);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, line);
+    QFETCH(QStringList, boxes);
+    m_state.lIsDOS = dos;
+    if (dos)
+        m_state.cPath = QStringLiteral("c:\\zmr");
+    QVERIFY(runtime::writeWholeFile(m_dir->filePath("framla.tmp"), reply));
+    m_dialogs.answers.enqueue(runtime::kOk);
+    server::DelImage(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
+                     m_state.cUser, m_state.cPass, code, kToken, inventory, name);
+    QCOMPARE(m_dialogs.texts(), boxes);
+    const QStringList removals = m_shell.texts().filter(QStringLiteral(" rm -f "));
+    QCOMPARE(removals, line.isEmpty() ? QStringList{} : QStringList{line});
+    if (line.isEmpty()) {
+        QVERIFY(m_display.pictures.isEmpty());
+    } else {
+        QCOMPARE(m_display.captions,
+                 (QStringList{"Deleting image on server...", "Image as now recorded:"}));
+        QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestUpload)
+#include "tst_upload.moc"
