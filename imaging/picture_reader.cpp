@@ -84,6 +84,12 @@ PictureKind kindOfName(const QString &name)
     return PictureKind::None;
 }
 
+QIcon windowIcon()
+{
+    ensureResources();
+    return QIcon(QLatin1String(kWindowIconResource));
+}
+
 bool isBuiltinName(const QString &name)
 {
     return name == QLatin1String(kWaitPicture) || name == QLatin1String(kNoImagePicture);

@@ -5,6 +5,7 @@
 // enhanced metafiles turned into SVG.
 
 #include <QByteArray>
+#include <QIcon>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -19,6 +20,9 @@ inline constexpr auto kWaitPicture = "wait.gif";
 inline constexpr auto kNoImagePicture = "noimage.gif";
 /// The window icon, compiled in beside the two pictures.
 inline constexpr auto kWindowIconResource = ":/framla/framla.png";
+
+/// The window icon, from the compiled-in resources.
+QIcon windowIcon();
 
 enum class PictureKind { None, Bitmap, Metafile };
 

@@ -23,8 +23,6 @@ class TestImagingGeometry : public QObject {
 private Q_SLOTS:
     void fitting_data();
     void fitting();
-    void widgetMapping_data();
-    void widgetMapping();
     void decodeSize_data();
     void decodeSize();
     void crop_data();
@@ -78,28 +76,6 @@ void TestImagingGeometry::fitting()
                             .arg(got.y1)
                             .arg(got.x2)
                             .arg(got.y2)));
-}
-
-void TestImagingGeometry::widgetMapping_data()
-{
-    QTest::addColumn<ViewRect>("view");
-    QTest::addColumn<QRectF>("widget");
-    // View y counts up from the bottom; Qt's counts down from the top.
-    QTest::newRow("landscape picture") << ViewRect{1, 48, 276, 254} << QRectF(1, 2, 275, 206);
-    QTest::newRow("whole canvas") << ViewRect{0, 0, 278, 256} << QRectF(0, 0, 278, 256);
-    QTest::newRow("corners given reversed")
-        << ViewRect{100, 200, 50, 150} << QRectF(50, 56, 50, 50);
-}
-
-void TestImagingGeometry::widgetMapping()
-{
-    QFETCH(ViewRect, view);
-    QFETCH(QRectF, widget);
-    QCOMPARE(imaging::toWidget(view, kSourceView.height()), widget);
-    // A pointer on the canvas comes back in view coordinates.
-    const QPoint corner = widget.topLeft().toPoint();
-    QCOMPARE(imaging::toView(corner, kSourceView.height()),
-             QPoint(corner.x(), kSourceView.height() - corner.y()));
 }
 
 void TestImagingGeometry::decodeSize_data()
