@@ -2,6 +2,12 @@
 # Builds Framla and starts it in its working directory (~/.local/share/framla
 # unless FRAMLA_WORKDIR says otherwise). Arguments go to the program:
 # settings file stem, start inventory code, start account number.
+#
+# When nothing else is configured (no Framla.cfg of the operator's own in the
+# working directory) and we run as root, a demo server is started first: a
+# real SSH server on 127.0.0.1 with the sample shop database and framaid
+# (scripts/test-server), and the program is pointed at it. It is stopped when
+# the program ends. FRAMLA_DEMO=off never starts it.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/build.sh"
@@ -9,8 +15,38 @@ build="${FRAMLA_BUILD_DIR:-$top/build}"
 work="${FRAMLA_WORKDIR:-${XDG_DATA_HOME:-$HOME/.local/share}/framla}"
 mkdir -p "$work"
 cd "$work"
+
+program=("$build/app/framla" "$@")
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "run: no display found; starting on a virtual display (xvfb-run)" >&2
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$build/app/framla" "$@"
+    program=(xvfb-run -a -s "-screen 0 1280x1024x24" "${program[@]}")
 fi
-exec "$build/app/framla" "$@"
+
+cfg="$work/Framla.cfg"
+demo="$work/demo-server"
+marker="$work/.demo-settings" # the checksum of the settings the demo wrote
+ours() { [ -e "$marker" ] && [ "$(sha256sum < "$cfg")" = "$(cat "$marker")" ]; }
+if [ "${FRAMLA_DEMO:-auto}" != off ] && [ $# -eq 0 ] && [ "$(id -u)" -eq 0 ] &&
+    { [ ! -e "$cfg" ] || ours; }; then
+    export FRAMLA_BIN_DIR="$build"
+    [ -e "$demo/server.env" ] && "$top/scripts/test-server" stop "$demo" >/dev/null 2>&1 || true
+    mkdir -p "$demo"
+    "$top/scripts/test-server" start "$demo"
+    trap '"$top/scripts/test-server" stop "$demo" >/dev/null 2>&1 || true' EXIT
+    fact() { sed -n "s/^$1=//p" "$demo/server.env" | head -n 1; }
+    # The settings file as the program writes it; a plain port and password
+    # read back as they are.
+    printf '%s\r\n' "Configuration file for 'Framla'." "Framla is an image filing clerk for" \
+        "The Jewellery Tillsmith (Plus)." "" "[Address]" "$(fact FRAMLA_TEST_HOST)" "" \
+        "[Port]" "$(fact FRAMLA_TEST_PORT)" "" "[Datapath]" "$(fact FRAMLA_TEST_DBPATH)" "" \
+        "[Username]" "$(fact FRAMLA_TEST_USER)" "" "[Password]" "$(fact FRAMLA_TEST_PASSWORD)" \
+        "" "(end of parameter file)" > "$cfg"
+    sha256sum < "$cfg" > "$marker"
+    export PUTTYDIR
+    PUTTYDIR=$(fact PUTTYDIR)
+    echo "run: demo server on $(fact FRAMLA_TEST_HOST):$(fact FRAMLA_TEST_PORT)," \
+        "database $(fact FRAMLA_TEST_DBPATH)" >&2
+    "${program[@]}"
+    exit $?
+fi
+exec "${program[@]}"
