@@ -101,6 +101,7 @@ bool ImageView::load(const QString &cFile)
             m_bitmap = std::move(decoded->image);
             m_rawSize = decoded->rawSize;
             m_bitmapSource = source;
+            m_triedSize = QSize();
             m_mode = kBitmap;
             m_file = cFile;
         }
@@ -156,7 +157,9 @@ void ImageView::drawBitmap(QPainter &painter, QSize canvasSize)
     // The canvas grew, or natural size was asked for: decode the file again
     // at the larger size when the copy held is too small for it.
     if ((m_bitmap.width() < needed.width() || m_bitmap.height() < needed.height()) &&
-        m_bitmap.size() != m_rawSize && QFileInfo::exists(m_bitmapSource)) {
+        m_bitmap.size() != m_rawSize && needed != m_triedSize &&
+        QFileInfo::exists(m_bitmapSource)) {
+        m_triedSize = needed; // once per size, even when it cannot be done
         auto larger = decodeBitmap(m_bitmapSource, [&](QSize) { return needed; });
         if (larger && larger->rawSize == m_rawSize)
             m_bitmap = std::move(larger->image);
