@@ -94,6 +94,7 @@ private:
     QImage m_bitmap;        ///< the last bitmap loaded, possibly decoded smaller
     QString m_bitmapSource; ///< where it came from, to decode again when larger is needed
     QSize m_rawSize{0, 0};  ///< its true pixel size
+    QSize m_triedSize;      ///< the last larger size asked of the file
     QPointer<QSvgRenderer> m_metafile;
     int m_mode = kNothing;
     bool m_autoScale = true;
