@@ -227,6 +227,19 @@ void TestPut::ownedByOthers()
     lookUp(QStringLiteral("AB10002"));
     QVERIFY(!server::Ok2Write(m_state, QStringLiteral("framla.tmp"), true));
     QCOMPARE(m_dialogs.texts().last(), server::webUploadMessage());
+
+    // A picture that belongs to another account.
+    const QString other = serverPath("images/EF/EF30002.jpg");
+    QVERIFY(QFile::exists(other));
+    QProcess chown;
+    chown.start(QStringLiteral("chown"), {QStringLiteral("nobody"), other});
+    QVERIFY(chown.waitForFinished(10000));
+    QCOMPARE(chown.exitCode(), 0);
+    lookUp(QStringLiteral("EF30002"));
+    QVERIFY(!server::Ok2Write(m_state, QStringLiteral("framla.tmp"), true));
+    QCOMPARE(m_dialogs.texts().last(),
+             QStringLiteral("This image file is owned by user=nobody and you\r\ndo not have write "
+                            "access permission to overwite it."));
 }
 
 void TestPut::replaceCancelled()

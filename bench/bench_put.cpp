@@ -1,0 +1,161 @@
+// The whole put (resize, copy, mode, fetch back, reply) through the program's
+// upload against the same tool runs started bare, side by side in one run,
+// on the test SSH server of scripts/test-server. Run as root (the server
+// makes a throwaway account).
+#include "app/program_state.h"
+#include "bench_common.h"
+#include "runtime/clock.h"
+#include "runtime/dialogs.h"
+#include "runtime/files.h"
+#include "runtime/shell.h"
+#include "server/lookup.h"
+#include "server/target_display.h"
+#include "server/upload.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace framla;
+
+namespace {
+
+class QuietDisplay final : public server::TargetDisplay {
+public:
+    void showReply(const QString &) override {}
+    void setShowExistingVisible(bool) override {}
+    void showTargetName(const QString &) override {}
+    void hangTarget(const QString &, const QString &) override {}
+    void showCaption(const QString &) override {}
+    void setBusy(bool) override {}
+};
+
+class NoDialogs final : public runtime::Dialogs {
+public:
+    void msgBox(const QString &, const QString &) override {}
+    int confirmBox(const QString &, const QString &, runtime::Buttons, runtime::Icon,
+                   runtime::DefaultButton) override
+    {
+        return runtime::kOk;
+    }
+    QString openFileName(const QString &, const QString &, const QString &,
+                         const QString &) override
+    {
+        return {};
+    }
+};
+
+bool run(const QString &program, const QStringList &args, const QString &dir)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.start(program, args);
+    return process.waitForFinished(120000) && process.exitCode() == 0;
+}
+
+QMap<QString, QString> readFacts(const QString &file)
+{
+    QMap<QString, QString> facts;
+    QFile env(file);
+    if (env.open(QIODevice::ReadOnly)) {
+        while (!env.atEnd()) {
+            const QString line = QString::fromUtf8(env.readLine()).trimmed();
+            const qsizetype eq = line.indexOf(QLatin1Char('='));
+            if (eq > 0)
+                facts.insert(line.left(eq), line.mid(eq + 1));
+        }
+    }
+    return facts;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int rounds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 9;
+    QTemporaryDir serverDir;
+    QTemporaryDir work;
+    const QString script = QStringLiteral(FRAMLA_SOURCE_DIR "/scripts/test-server");
+    qputenv("FRAMLA_BIN_DIR", FRAMLA_BINARY_DIR);
+    if (!run(QStringLiteral("bash"), {script, QStringLiteral("start"), serverDir.path()},
+             work.path())) {
+        std::fprintf(stderr, "bench_put: the test server did not start (run as root)\n");
+        return 1;
+    }
+    const auto facts = readFacts(serverDir.filePath(QStringLiteral("server.env")));
+    qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
+
+    NoDialogs dialogs;
+    runtime::SystemClock clock;
+    runtime::ProcessShell shell(work.path(), &dialogs);
+    QuietDisplay display;
+    ProgramState state;
+    state.cAppPath = work.path();
+    state.cAddress = facts.value(QStringLiteral("FRAMLA_TEST_HOST"));
+    state.cPort = facts.value(QStringLiteral("FRAMLA_TEST_PORT"));
+    state.cUser = facts.value(QStringLiteral("FRAMLA_TEST_USER"));
+    state.cPass = facts.value(QStringLiteral("FRAMLA_TEST_PASSWORD"));
+    state.cPath = facts.value(QStringLiteral("FRAMLA_TEST_DBPATH"));
+    state.services = {&dialogs, &clock, &shell, nullptr, {}, state.services.workingFiles};
+
+    const QString photo = work.filePath(QStringLiteral("photo.jpg"));
+    bench::writePhoto(photo, QSize(2000, 1500));
+    const QString code = QStringLiteral("AB10004");
+    state.cTime = QStringLiteral("12:34:56");
+    server::PrepText(state, display, state.cAddress, state.cPort, state.cPath, state.cUser,
+                     state.cPass, code, state.cTime, true, code);
+
+    const QString login = state.cUser + QLatin1Char('@') + state.cAddress;
+    const QString remote = state.cPath + QStringLiteral("/images/AB/AB10004.jpg");
+    const QString pwfile = facts.value(QStringLiteral("FRAMLA_TEST_PWFILE"));
+    const QStringList putty = {QStringLiteral("-batch"), QStringLiteral("-P"), state.cPort,
+                               QStringLiteral("-pwfile"), pwfile};
+    const QString reply =
+        state.cPath + QStringLiteral("/jtemp/") + state.cUser + QStringLiteral("/framla.tmp");
+
+    const auto times = bench::sideBySide(
+        {[&] {
+             QFile::remove(work.filePath(QStringLiteral("scratch.jpg")));
+             QFile::copy(photo, work.filePath(QStringLiteral("scratch.jpg")));
+             server::PutFile1(state, display, state.cAddress, state.cPort, state.cPath, state.cUser,
+                              state.cPass, code, QStringLiteral("M"), true, code, state.cTime);
+         },
+         [&] {
+             const QString bare = work.filePath(QStringLiteral("bare.jpg"));
+             QFile::remove(bare);
+             QFile::copy(photo, bare);
+             run(QStringLiteral("mogrify"),
+                 {QStringLiteral("-resize"), QStringLiteral("320x320"), bare}, work.path());
+             run(QStringLiteral("pscp"),
+                 putty + QStringList{QStringLiteral("-scp"), bare, login + ':' + remote},
+                 work.path());
+             run(QStringLiteral("plink"),
+                 putty + QStringList{QStringLiteral("-ssh"), login, QStringLiteral("chmod"),
+                                     QStringLiteral("644"), remote},
+                 work.path());
+             run(QStringLiteral("pscp"),
+                 putty + QStringList{QStringLiteral("-scp"), login + ':' + remote,
+                                     work.filePath(QStringLiteral("back.jpg"))},
+                 work.path());
+             run(QStringLiteral("pscp"),
+                 putty + QStringList{QStringLiteral("-scp"), login + ':' + reply,
+                                     work.filePath(QStringLiteral("reply.tmp"))},
+                 work.path());
+         }},
+        rounds);
+
+    const double ours = bench::median(times[0]);
+    const double bare = bench::median(times[1]);
+    std::printf("put of a 2000 x 1500 JPEG in size M, %d rounds side by side\n", rounds);
+    std::printf("  PutFile1 (runner, five tool runs) : %8.1f ms (median)\n", ours);
+    std::printf("  the same tools started bare       : %8.1f ms (median)\n", bare);
+    std::printf("  ratio put / bare                  : %8.3f\n", bare > 0 ? ours / bare : 0.0);
+
+    run(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()}, work.path());
+    return 0;
+}
