@@ -6,11 +6,9 @@
 #include <QMessageBox>
 #include <QThread>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 
-namespace
-{
+namespace {
 
 /// Run fn on the UI thread and wait for it.
 template<typename Fn> auto onUiThread(Fn fn)
@@ -76,6 +74,26 @@ QString qtLines(QString text)
 
 } // namespace
 
+QString fileDialogFilter(const QString &filterName, const QString &pattern, bool caseSensitiveFiles)
+{
+    QStringList patterns;
+    for (const QString &one : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (!caseSensitiveFiles) {
+            patterns.append(one.trimmed());
+            continue;
+        }
+        QString caseless;
+        for (const QChar c : one.trimmed()) {
+            if (c.isLetter() && c.toLower() != c.toUpper())
+                caseless += QLatin1Char('[') + c.toUpper() + c.toLower() + QLatin1Char(']');
+            else
+                caseless += c;
+        }
+        patterns.append(caseless);
+    }
+    return filterName + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
+
 void QtDialogs::msgBox(const QString &text, const QString &title)
 {
     confirmBox(text, title, Buttons::Ok, Icon::None, DefaultButton::First);
@@ -109,7 +127,12 @@ QString QtDialogs::openFileName(const QString &title, const QString &filterName,
 {
     return onUiThread([&]() -> QString {
         const QString current = QDir::currentPath();
-        const QString filter = filterName + QStringLiteral(" (") + pattern + QLatin1Char(')');
+#ifdef Q_OS_WIN
+        const bool caseSensitive = false;
+#else
+        const bool caseSensitive = true;
+#endif
+        const QString filter = fileDialogFilter(filterName, pattern, caseSensitive);
         QString chosen = QFileDialog::getOpenFileName(m_owner.data(), title, startDir, filter);
         // The program's own directory stays current whatever the dialog did.
         QDir::setCurrent(current);

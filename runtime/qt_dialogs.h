@@ -5,13 +5,18 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
+
+/// The filter of a file dialog: the name, then the patterns (given separated
+/// by ";") as Qt wants them, separated by blanks. On a file system that tells
+/// letter case apart, each letter matches either case ("IX*.DBF" also finds
+/// "ix0001.dbf").
+QString fileDialogFilter(const QString &filterName, const QString &pattern,
+                         bool caseSensitiveFiles);
 
 /// Dialogs shown with Qt's boxes, modal to the main window. Safe to call from
 /// a worker thread: the box is shown on the UI thread and the worker waits.
-class QtDialogs final : public Dialogs
-{
+class QtDialogs final : public Dialogs {
 public:
     void setOwner(QWidget *owner) { m_owner = owner; }
 

@@ -15,6 +15,8 @@ build="${FRAMLA_BUILD_DIR:-$top/build}"
 work="${FRAMLA_WORKDIR:-${XDG_DATA_HOME:-$HOME/.local/share}/framla}"
 mkdir -p "$work"
 cd "$work"
+# The webcam tool is built with the program.
+export PATH="$build/tools/commandcam:$PATH"
 
 program=("$build/app/framla" "$@")
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
