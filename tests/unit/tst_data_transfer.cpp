@@ -3,10 +3,7 @@
 #include "runtime/files.h"
 #include "server/data_transfer.h"
 #include "support/fake_server.h"
-#include "support/recording_display.h"
-#include "support/scripted_dialogs.h"
-#include "support/scripted_shell.h"
-#include "support/test_clock.h"
+#include "support/scripted_world.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -18,7 +15,6 @@ class TestDataTransfer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void cleanup();
     void mode_data();
     void mode();
     void sendLines_data();
@@ -28,42 +24,23 @@ private Q_SLOTS:
     void transfer();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
-    test::ScriptedDialogs m_dialogs;
-    test::ScriptedShell m_shell;
-    test::TestClock m_clock;
-    test::RecordingDisplay m_display;
+    test::ScriptedWorld m_world;
+    test::ScriptedDialogs &m_dialogs = m_world.dialogs;
+    test::ScriptedShell &m_shell = m_world.shell;
+    test::RecordingDisplay &m_display = m_world.display;
+    ProgramState &m_state = m_world.state;
     std::unique_ptr<test::FakeServer> m_server;
-    ProgramState m_state;
 };
 
 void TestDataTransfer::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_previousDir = QDir::currentPath();
-    m_dialogs = {};
-    m_shell = {};
-    m_clock = {};
-    m_display = {};
-    m_state = ProgramState();
-    m_state.cAppPath = m_dir->filePath("app");
+    m_world.reset();
+    QVERIFY(m_world.dir->isValid());
+    // The data files live elsewhere than the program.
+    m_state.cAppPath = m_world.file("app");
     QVERIFY(QDir().mkpath(m_state.cAppPath));
-    m_state.cAddress = QStringLiteral("shop");
-    m_state.cPath = QStringLiteral("/srv/zmr");
-    m_state.cUser = QStringLiteral("clerk");
-    m_state.cPass = QStringLiteral("pw");
-    m_state.services.dialogs = &m_dialogs;
-    m_state.services.shell = &m_shell;
-    m_state.services.clock = &m_clock;
     m_server = std::make_unique<test::FakeServer>(m_state.cAppPath);
     m_server->attach(m_shell);
-}
-
-void TestDataTransfer::cleanup()
-{
-    QDir::setCurrent(m_previousDir);
 }
 
 void TestDataTransfer::mode_data()
@@ -165,7 +142,7 @@ void TestDataTransfer::transfer()
     QFETCH(QString, reportAfter);
     QFETCH(bool, sent);
     QFETCH(QString, message);
-    const QString local = file.isEmpty() ? QString() : m_dir->filePath(file);
+    const QString local = file.isEmpty() ? QString() : m_world.file(file);
     const QByteArray content = "0123456789";
     if (!local.isEmpty())
         QVERIFY(runtime::writeWholeFile(local, content));

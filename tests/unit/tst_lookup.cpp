@@ -4,10 +4,7 @@
 #include "runtime/files.h"
 #include "server/existing_image.h"
 #include "server/lookup.h"
-#include "support/recording_display.h"
-#include "support/scripted_dialogs.h"
-#include "support/scripted_shell.h"
-#include "support/test_clock.h"
+#include "support/scripted_world.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -25,7 +22,6 @@ class TestLookup : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void cleanup();
     void token_data();
     void token();
     void matchOnRetry();
@@ -50,40 +46,20 @@ private:
     QStringList requests() const;
     bool lookUp(const QString &code, bool inventory = true, const QString &name = {});
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
-    test::ScriptedDialogs m_dialogs;
-    test::ScriptedShell m_shell;
-    test::TestClock m_clock;
-    test::RecordingDisplay m_display;
-    ProgramState m_state;
+    test::ScriptedWorld m_world;
+    test::ScriptedDialogs &m_dialogs = m_world.dialogs;
+    test::ScriptedShell &m_shell = m_world.shell;
+    test::TestClock &m_clock = m_world.clock;
+    test::RecordingDisplay &m_display = m_world.display;
+    ProgramState &m_state = m_world.state;
     int m_fetches = 0;
 };
 
 void TestLookup::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_previousDir = QDir::currentPath();
-    m_dialogs = {};
-    m_shell = {};
-    m_clock = {};
-    m_display = {};
+    m_world.reset();
+    QVERIFY(m_world.dir->isValid());
     m_fetches = 0;
-    m_state = ProgramState();
-    m_state.cAppPath = m_dir->path();
-    m_state.cAddress = QStringLiteral("shop");
-    m_state.cPath = QStringLiteral("/srv/zmr");
-    m_state.cUser = QStringLiteral("clerk");
-    m_state.cPass = QStringLiteral("pw");
-    m_state.services.dialogs = &m_dialogs;
-    m_state.services.shell = &m_shell;
-    m_state.services.clock = &m_clock;
-}
-
-void TestLookup::cleanup()
-{
-    QDir::setCurrent(m_previousDir);
 }
 
 void TestLookup::serve(const QList<QByteArray> &replies)
@@ -166,7 +142,7 @@ void TestLookup::token()
                                              "Fetching data from server...\r\nRe-trying...",
                                              QString::fromLatin1(server::kFetchFailedText)}));
     QVERIFY(!m_state.lOk2Put);
-    QCOMPARE(runtime::readWholeFile(m_dir->filePath("framla.tmp")).value(), QByteArray("Unknown!"));
+    QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
 
 void TestLookup::matchOnRetry()
@@ -183,7 +159,7 @@ void TestLookup::noReplyFileAtAll()
     serve({QByteArray()});
     QVERIFY(!server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw",
                                 "AB12345", kToken));
-    QCOMPARE(runtime::readWholeFile(m_dir->filePath("framla.tmp")).value(), QByteArray("Unknown!"));
+    QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
 
 void TestLookup::putPermission_data()
@@ -314,21 +290,21 @@ void TestLookup::existingImage()
     QFETCH(QString, name);
     QFETCH(QByteArray, reply);
     QFETCH(QString, fetched);
-    QVERIFY(runtime::writeWholeFile(m_dir->filePath("framla.tmp"), reply));
-    QVERIFY(runtime::writeWholeFile(m_dir->filePath("scratch.jpg"), "left over"));
+    QVERIFY(runtime::writeWholeFile(m_world.file("framla.tmp"), reply));
+    QVERIFY(runtime::writeWholeFile(m_world.file("scratch.jpg"), "left over"));
     serve({reply});
     QVERIFY(server::ShowOldImg(m_state, m_display, "shop", "22", path, "clerk", "pw", code,
                                inventory, name));
     QCOMPARE(fetchedImages(), fetched.isEmpty() ? QStringList{} : QStringList{fetched});
     QCOMPARE(m_display.pictures, (QStringList{"wait.gif TW", "scratch.jpg T"}));
     // The left-over preview is never shown as the recorded picture.
-    QCOMPARE(QFile::exists(m_dir->filePath("scratch.jpg")), !fetched.isEmpty());
+    QCOMPARE(QFile::exists(m_world.file("scratch.jpg")), !fetched.isEmpty());
 }
 
 void TestLookup::staleReplyNotActedOn()
 {
     // An earlier look-up left a reply naming a supplier picture; this one fails.
-    QVERIFY(runtime::writeWholeFile(m_dir->filePath("framla.tmp"),
+    QVERIFY(runtime::writeWholeFile(m_world.file("framla.tmp"),
                                     "09:00:00\r\nimages/ssr/1234/RING5.jpg exists on server\r\n"
                                     "<!-- exists Owned by someone -->"));
     serve({QByteArray()});

@@ -7,10 +7,7 @@
 #include "server/lookup.h"
 #include "server/upload.h"
 #include "support/fake_server.h"
-#include "support/recording_display.h"
-#include "support/scripted_dialogs.h"
-#include "support/scripted_shell.h"
-#include "support/test_clock.h"
+#include "support/scripted_world.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -27,7 +24,6 @@ class TestUpload : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
-    void cleanup();
     void size_data();
     void size();
     void linesAndOrder();
@@ -47,35 +43,19 @@ private:
     QStringList commandTexts() const;
     void prepare(const QByteArray &picture);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_previousDir;
-    test::ScriptedDialogs m_dialogs;
-    test::ScriptedShell m_shell;
-    test::TestClock m_clock;
-    test::RecordingDisplay m_display;
+    test::ScriptedWorld m_world;
+    test::ScriptedDialogs &m_dialogs = m_world.dialogs;
+    test::ScriptedShell &m_shell = m_world.shell;
+    test::RecordingDisplay &m_display = m_world.display;
+    ProgramState &m_state = m_world.state;
     std::unique_ptr<test::FakeServer> m_server;
-    ProgramState m_state;
 };
 
 void TestUpload::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_previousDir = QDir::currentPath();
-    m_dialogs = {};
-    m_shell = {};
-    m_clock = {};
-    m_display = {};
-    m_state = ProgramState();
-    m_state.cAppPath = m_dir->path();
-    m_state.cAddress = QStringLiteral("shop");
-    m_state.cPath = QStringLiteral("/srv/zmr");
-    m_state.cUser = QStringLiteral("clerk");
-    m_state.cPass = QStringLiteral("pw");
-    m_state.services.dialogs = &m_dialogs;
-    m_state.services.shell = &m_shell;
-    m_state.services.clock = &m_clock;
-    m_server = std::make_unique<test::FakeServer>(m_dir->path());
+    m_world.reset();
+    QVERIFY(m_world.dir->isValid());
+    m_server = std::make_unique<test::FakeServer>(m_world.dir->path());
     m_server->attach(m_shell);
     // The reply of the look-up that came before the put.
     m_server->files.insert(QStringLiteral("/srv/zmr/jtemp/clerk/framla.tmp"),
@@ -83,14 +63,9 @@ void TestUpload::init()
     prepare("picture");
 }
 
-void TestUpload::cleanup()
-{
-    QDir::setCurrent(m_previousDir);
-}
-
 void TestUpload::prepare(const QByteArray &picture)
 {
-    QVERIFY(runtime::writeWholeFile(m_dir->filePath("scratch.jpg"), picture));
+    QVERIFY(runtime::writeWholeFile(m_world.file("scratch.jpg"), picture));
 }
 
 bool TestUpload::put(const QString &code, const QString &size, bool inventory, const QString &name)
@@ -160,9 +135,9 @@ void TestUpload::linesAndOrder()
     QCOMPARE(m_display.events.last(), QStringLiteral("text:Gold ring\r\n"));
     QVERIFY(m_display.events.contains(QStringLiteral("picture:scratch.jpg T")));
     // The server's copy is what the view now shows; the private copy is gone.
-    QCOMPARE(runtime::readWholeFile(m_dir->filePath("scratch.jpg")).value_or(""),
+    QCOMPARE(runtime::readWholeFile(m_world.file("scratch.jpg")).value_or(""),
              m_server->files.value(kTarget));
-    QCOMPARE(QDir(m_dir->path()).entryList({"upload-*"}), QStringList{});
+    QCOMPARE(QDir(m_world.dir->path()).entryList({"upload-*"}), QStringList{});
     QVERIFY(m_state.lOk2Put);
 }
 
@@ -222,7 +197,7 @@ void TestUpload::refused()
     QFETCH(QString, name);
     QFETCH(bool, prepared);
     if (!prepared)
-        QFile::remove(m_dir->filePath("scratch.jpg"));
+        QFile::remove(m_world.file("scratch.jpg"));
     QVERIFY(server::PutFile(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
                             m_state.cUser, m_state.cPass, code, "M", inventory, name, kToken));
     QCOMPARE(m_dialogs.boxes.size(), 1);
@@ -332,7 +307,7 @@ void TestUpload::deletion()
     m_state.lIsDOS = dos;
     if (dos)
         m_state.cPath = QStringLiteral("c:\\zmr");
-    QVERIFY(runtime::writeWholeFile(m_dir->filePath("framla.tmp"), reply));
+    QVERIFY(runtime::writeWholeFile(m_world.file("framla.tmp"), reply));
     m_dialogs.answers.enqueue(runtime::kOk);
     server::DelImage(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
                      m_state.cUser, m_state.cPass, code, kToken, inventory, name);

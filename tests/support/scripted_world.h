@@ -1,0 +1,63 @@
+#pragma once
+
+#include "app/program_state.h"
+#include "support/recording_display.h"
+#include "support/scripted_dialogs.h"
+#include "support/scripted_shell.h"
+#include "support/test_clock.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace framla::test {
+
+/// Everything a test of the server routines needs around them: a program
+/// directory of its own, scripted dialogs, shell and clock, a recording
+/// display, and a program state with the settings of the shop's server.
+struct ScriptedWorld {
+    std::unique_ptr<QTemporaryDir> dir;
+    ScriptedDialogs dialogs;
+    ScriptedShell shell;
+    TestClock clock;
+    RecordingDisplay display;
+    ProgramState state;
+
+    ScriptedWorld()
+        : m_previousDir(QDir::currentPath())
+    {
+        reset();
+    }
+    ~ScriptedWorld() { QDir::setCurrent(m_previousDir); }
+    ScriptedWorld(const ScriptedWorld &) = delete;
+    ScriptedWorld &operator=(const ScriptedWorld &) = delete;
+
+    /// A new program directory and fresh services, as before every test.
+    void reset()
+    {
+        QDir::setCurrent(m_previousDir);
+        dir = std::make_unique<QTemporaryDir>();
+        dialogs = {};
+        shell = {};
+        clock = {};
+        display = {};
+        state = ProgramState();
+        state.cAppPath = dir->path();
+        state.cAddress = QStringLiteral("shop");
+        state.cPath = QStringLiteral("/srv/zmr");
+        state.cUser = QStringLiteral("clerk");
+        state.cPass = QStringLiteral("pw");
+        state.services.dialogs = &dialogs;
+        state.services.shell = &shell;
+        state.services.clock = &clock;
+    }
+
+    /// A file in the program directory.
+    QString file(const QString &name) const { return dir->filePath(name); }
+
+private:
+    QString m_previousDir;
+};
+
+} // namespace framla::test
