@@ -20,10 +20,10 @@ RunOutcome finished(int code, const QByteArray &error = {})
     return outcome;
 }
 
-QString remotePart(const QString &spec)
+QString remotePart(const QString &target)
 {
-    const qsizetype colon = spec.indexOf(QLatin1Char(':'));
-    return colon >= 0 ? spec.mid(colon + 1) : spec;
+    const qsizetype colon = target.indexOf(QLatin1Char(':'));
+    return colon >= 0 ? target.mid(colon + 1) : target;
 }
 } // namespace
 
