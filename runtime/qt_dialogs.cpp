@@ -105,8 +105,8 @@ int QtDialogs::confirmBox(const QString &text, const QString &title, Buttons but
     return onUiThread([&]() -> int {
         QMessageBox box(toQt(icon), title, qtLines(text), QMessageBox::NoButton, m_owner.data());
         const QList<ButtonSpec> specs = buttonSpecs(buttons);
-        for (const ButtonSpec &spec : specs)
-            box.addButton(spec.button);
+        for (const ButtonSpec &entry : specs)
+            box.addButton(entry.button);
         const qsizetype defaultIndex =
             (defaultButton == DefaultButton::Second && specs.size() > 1) ? 1 : 0;
         box.setDefaultButton(specs.at(defaultIndex).button);
@@ -114,9 +114,9 @@ int QtDialogs::confirmBox(const QString &text, const QString &title, Buttons but
         box.setEscapeButton(specs.constLast().button);
         box.exec();
         const auto pressed = box.standardButton(box.clickedButton());
-        for (const ButtonSpec &spec : specs) {
-            if (spec.button == pressed)
-                return spec.answer;
+        for (const ButtonSpec &entry : specs) {
+            if (entry.button == pressed)
+                return entry.answer;
         }
         return specs.constLast().answer;
     });
