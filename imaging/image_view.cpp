@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSvgRenderer>
 
 namespace framla::imaging {
@@ -169,12 +170,18 @@ void ImageView::drawBitmap(QPainter &painter, QSize canvasSize)
 
 void ImageView::setCropBox(std::optional<CropCoords> box)
 {
+    // Only the overlay changes: the canvas shows the surface again as it is,
+    // without decoding or scaling the picture.
+    if (box == m_cropBox)
+        return;
     m_cropBox = box;
     m_canvas->update();
 }
 
 void ImageView::setCrosshairs(const QList<QPoint> &points)
 {
+    if (points == m_crosshairs)
+        return;
     m_crosshairs = points;
     m_canvas->update();
 }
@@ -201,29 +208,37 @@ void ImageView::paintOverlay(QPainter &painter)
 {
     if (!m_cropBox && m_crosshairs.isEmpty())
         return;
-    const ui::LineAttributes line = m_ps.setAttrLine();
-    QPen pen = m_ps.pen();
-    if (line.mixMode == ui::kMixInvert) {
-        // The marks invert what lies under them, so they show on any picture;
-        // painted as an overlay they leave the picture itself untouched.
-        pen.setColor(Qt::white);
-        painter.setCompositionMode(QPainter::CompositionMode_Difference);
-    }
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
     const int width = m_canvas->width();
     const int height = m_canvas->height();
+    QPainterPath marks;
     for (const QPoint &point : std::as_const(m_crosshairs)) {
         const QPointF at = toWidget(QPointF(point), height);
-        painter.drawLine(QPointF(at.x(), 0), QPointF(at.x(), height));
-        painter.drawLine(QPointF(0, at.y()), QPointF(width, at.y()));
+        marks.moveTo(at.x(), 0);
+        marks.lineTo(at.x(), height);
+        marks.moveTo(0, at.y());
+        marks.lineTo(width, at.y());
     }
     if (m_cropBox) {
         const QPoint a = m_cropBox->at(0);
         const QPoint b = m_cropBox->at(1);
-        painter.drawRect(toWidget(ViewRect{double(qMin(a.x(), b.x())), double(qMin(a.y(), b.y())),
-                                           double(qMax(a.x(), b.x())), double(qMax(a.y(), b.y()))},
-                                  height));
+        marks.addRect(toWidget(ViewRect{double(qMin(a.x(), b.x())), double(qMin(a.y(), b.y())),
+                                        double(qMax(a.x(), b.x())), double(qMax(a.y(), b.y()))},
+                               height));
+    }
+    const ui::LineAttributes line = m_ps.setAttrLine();
+    const QPen pen = m_ps.pen();
+    painter.setBrush(Qt::NoBrush);
+    painter.strokePath(marks, pen);
+    if (line.mixMode == ui::kMixInvert && pen.style() != Qt::NoPen) {
+        // The inverting mix mode is there so that the marks show on any
+        // picture. Painted over the picture, a line in the pen's colour with
+        // dashes of the opposite shade does that, also on mid-grey where an
+        // inverted line would vanish, and leaves the picture as it is.
+        QPen dashes = pen;
+        dashes.setColor(pen.color().lightness() < 128 ? Qt::white : Qt::black);
+        dashes.setCapStyle(Qt::FlatCap);
+        dashes.setDashPattern({2, 2});
+        painter.strokePath(marks, dashes);
     }
 }
 

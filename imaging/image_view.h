@@ -60,7 +60,9 @@ public:
     ui::PresSpace &presSpace() { return m_ps; }
 
     /// The crop box drawn over the picture, in view coordinates; nothing
-    /// draws no box. It stays drawn across repaints until changed.
+    /// draws no box. It stays drawn across repaints until changed. Changing
+    /// the box or the crosshairs only repaints the canvas from its surface:
+    /// the picture is neither decoded nor scaled again.
     void setCropBox(std::optional<CropCoords> box);
     std::optional<CropCoords> cropBox() const { return m_cropBox; }
     /// Crosshairs through the given view points, over the whole canvas.

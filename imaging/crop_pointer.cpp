@@ -1,0 +1,182 @@
+#include "crop_pointer.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QWidget>
+#include <QWindow>
+
+namespace framla::imaging {
+
+namespace {
+
+/// Input that a marking routine reads and drops: it must not reach any
+/// control while the routine runs. Pointer presses, releases and motion are
+/// taken separately.
+bool droppedInput(const QEvent &event)
+{
+    switch (event.type()) {
+    case QEvent::MouseButtonDblClick:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::NonClientAreaMouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::HoverEnter:
+    case QEvent::HoverLeave:
+    case QEvent::HoverMove:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::NativeGesture:
+    case QEvent::Gesture:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+    case QEvent::InputMethod:
+        return true;
+    case QEvent::Close:
+        // The window's close box: the original loop read it and dropped it
+        // too. A close the program asks for itself is not spontaneous.
+        return event.spontaneous();
+    default:
+        return false;
+    }
+}
+
+/// The top-level widget that a window stands for, if any.
+QWidget *widgetOfWindow(const QWindow *window)
+{
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    for (QWidget *top : tops) {
+        if (top->windowHandle() == window)
+            return top;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+PointerGrab::PointerGrab(QWidget *subject)
+    : QObject(QCoreApplication::instance())
+    , m_subject(subject)
+{
+    // A child of the application, so that active() can find it; the filter
+    // sees every event of the UI thread before its receiver does.
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+PointerGrab::~PointerGrab()
+{
+    if (QCoreApplication::instance() != nullptr)
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool PointerGrab::active()
+{
+    const QCoreApplication *app = QCoreApplication::instance();
+    return app != nullptr &&
+           app->findChild<PointerGrab *>(QString(), Qt::FindDirectChildrenOnly) != nullptr;
+}
+
+bool PointerGrab::run(Handler handler)
+{
+    m_handler = std::move(handler);
+    m_finished = false;
+    if (m_subject == nullptr)
+        return false;
+    QEventLoop loop;
+    m_loop = &loop;
+    const QMetaObject::Connection gone =
+        connect(m_subject, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
+    disconnect(gone);
+    m_loop = nullptr;
+    m_handler = nullptr;
+    return m_finished;
+}
+
+bool PointerGrab::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseMove: {
+        const auto *mouse = static_cast<const QMouseEvent *>(event);
+        if (watched->isWidgetType()) {
+            take(event->type(), mouse->button(), static_cast<QWidget *>(watched),
+                 mouse->position().toPoint());
+            return true;
+        }
+        if (watched->isWindowType()) {
+            const bool wasRunning = !m_finished;
+            takeFromWindow(static_cast<QWindow *>(watched), *mouse);
+            // The release that ends the routine still goes to the window, so
+            // that its own record of the control last pressed on (a drag
+            // starts with a press the window has seen) ends as usual. A
+            // control gets it only if it had that press.
+            return !(wasRunning && m_finished && event->type() == QEvent::MouseButtonRelease);
+        }
+        return true;
+    }
+    default:
+        return droppedInput(*event);
+    }
+}
+
+void PointerGrab::takeFromWindow(QWindow *window, const QMouseEvent &event)
+{
+    QWidget *top = widgetOfWindow(window);
+    if (top == nullptr)
+        return;
+    const QPoint inTop = event.position().toPoint();
+    QWidget *target = m_holder;
+    if (target == nullptr || target->window() != top) {
+        target = top->childAt(inTop);
+        if (target == nullptr)
+            target = top;
+    }
+    take(event.type(), event.button(), target, target->mapFrom(top, inTop));
+}
+
+void PointerGrab::take(QEvent::Type type, Qt::MouseButton button, QWidget *target, QPoint pos)
+{
+    PointerEvent taken;
+    taken.pos = QPoint(pos.x(), target->height() - pos.y());
+    switch (type) {
+    case QEvent::MouseButtonPress:
+        if (button != Qt::LeftButton)
+            return;
+        taken.kind = PointerEvent::LeftPress;
+        m_holder = target; // the pointer stays with it until the release
+        break;
+    case QEvent::MouseButtonRelease:
+        if (button != Qt::LeftButton)
+            return;
+        taken.kind = PointerEvent::LeftRelease;
+        m_holder = nullptr;
+        break;
+    default:
+        taken.kind = PointerEvent::Move;
+        break;
+    }
+    if (m_finished || !m_handler)
+        return;
+    if (m_handler(taken)) {
+        m_finished = true;
+        if (m_loop != nullptr)
+            m_loop->quit();
+    }
+}
+
+} // namespace framla::imaging
