@@ -8,6 +8,7 @@
 #include "runtime/logging.h"
 #include "runtime/qt_dialogs.h"
 #include "runtime/shell.h"
+#include "server/upload.h"
 #include "ui/line_attr.h"
 
 #include <QApplication>
@@ -36,6 +37,8 @@ void Program::start(const QStringList &arguments)
     startBeforeWindow(m_state, arguments);
     m_shell = std::make_unique<runtime::ProcessShell>(m_state.cAppPath, m_dialogs.get());
     m_state.services.shell = m_shell.get();
+    m_uploads = std::make_unique<server::UploadQueue>();
+    m_state.services.uploads = m_uploads.get();
 
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QSize desktop =

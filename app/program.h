@@ -14,6 +14,9 @@ class SystemClock;
 namespace framla::ui {
 class PresSpace;
 }
+namespace framla::server {
+class UploadQueue;
+}
 
 namespace framla::app {
 
@@ -42,6 +45,8 @@ private:
     std::unique_ptr<runtime::QtDialogs> m_dialogs;
     std::unique_ptr<runtime::SystemClock> m_clock;
     std::unique_ptr<runtime::ProcessShell> m_shell;
+    // Declared after the services the uploads use: it waits for them first.
+    std::unique_ptr<server::UploadQueue> m_uploads;
     std::unique_ptr<ui::PresSpace> m_presSpace;
     std::unique_ptr<MainWindow> m_window;
 };
