@@ -63,6 +63,8 @@ public:
                 m_first = at;
                 setCaption(m_button, kSecondCaption);
                 showCrosshairs();
+            } else if (m_view != nullptr) {
+                m_view->setCrosshairs({}); // the box replaces them
             }
         }
         return m_count >= 2;

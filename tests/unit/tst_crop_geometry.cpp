@@ -7,6 +7,20 @@
 
 #include <QTest>
 
+namespace QTest {
+/// Crop rectangles in failure messages: {{x1, y1}, {x2, y2}}.
+template<> inline char *toString(const framla::CropCoords &coords)
+{
+    return qstrdup(QStringLiteral("{{%1, %2}, {%3, %4}}")
+                       .arg(coords[0].x())
+                       .arg(coords[0].y())
+                       .arg(coords[1].x())
+                       .arg(coords[1].y())
+                       .toLatin1()
+                       .constData());
+}
+} // namespace QTest
+
 using namespace framla;
 using imaging::noCropMarks;
 
