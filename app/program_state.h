@@ -6,13 +6,13 @@
 
 #include <QList>
 #include <QPoint>
-#include <QRecursiveMutex>
 #include <QSize>
 #include <QString>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <variant>
 
 class QDialog;
@@ -68,7 +68,7 @@ struct Services {
     std::function<void(int)> exitProgram;
     /// Look-ups and the upload worker take turns on the shared working files
     /// ("framla.tmp", "scratch.jpg"); see runtime::WorkingFilesLock.
-    std::shared_ptr<QRecursiveMutex> workingFiles = std::make_shared<QRecursiveMutex>();
+    std::shared_ptr<std::recursive_mutex> workingFiles = std::make_shared<std::recursive_mutex>();
 };
 
 struct ProgramState {

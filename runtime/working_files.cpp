@@ -3,7 +3,6 @@
 #include "app/program_state.h"
 
 #include <QCoreApplication>
-#include <QRecursiveMutex>
 #include <QThread>
 
 namespace framla::runtime {
@@ -18,8 +17,10 @@ WorkingFilesLock::WorkingFilesLock(ProgramState &state)
     }
     // The worker posts its progress to this thread while it holds the files:
     // keep delivering it (but no operator input) until the files are free.
-    while (!m_mutex->tryLock(20))
+    while (!m_mutex->try_lock()) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QThread::msleep(10);
+    }
 }
 
 WorkingFilesLock::~WorkingFilesLock()

@@ -1,6 +1,6 @@
 #pragma once
 
-class QRecursiveMutex;
+#include <mutex>
 
 namespace framla {
 struct ProgramState;
@@ -19,7 +19,7 @@ public:
     WorkingFilesLock &operator=(const WorkingFilesLock &) = delete;
 
 private:
-    QRecursiveMutex *m_mutex = nullptr;
+    std::recursive_mutex *m_mutex = nullptr;
 };
 
 } // namespace framla::runtime
