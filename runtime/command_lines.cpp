@@ -50,6 +50,19 @@ bool isSafeName(const QString &value)
     return true;
 }
 
+bool isSafeRelativePath(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QStringList parts =
+        QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
+    for (const QString &part : parts) {
+        if (!isSafeName(part))
+            return false;
+    }
+    return true;
+}
+
 QString unsafeNameMessage(const QString &what, const QString &value)
 {
     return QStringLiteral("The %1 \"%2\" cannot be used.").arg(what, value) +

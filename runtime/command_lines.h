@@ -29,6 +29,11 @@ ServerLogin loginOf(const ProgramState &state);
 /// starting with "." and without "..". Nothing else can reach the server.
 bool isSafeName(const QString &value);
 
+/// True when every part of a relative path ("images/AB/AB12345.jpg", with
+/// "/" or "\\") is a safe name: such a path names one file and nothing else,
+/// whatever shell on the server reads it.
+bool isSafeRelativePath(const QString &path);
+
 /// The message for a refused value: what it is ("code", "image name") and why.
 QString unsafeNameMessage(const QString &what, const QString &value);
 

@@ -37,7 +37,7 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const QString &cA
     }
     // Nothing typed reaches the server unless it is a plain name, and an
     // empty path would name the database directory itself.
-    if (targetPath.isEmpty() || (!lInventory && !state.lOrders && !runtime::isSafeName(cName))) {
+    if (!runtime::isSafeRelativePath(targetPath)) {
         dialogs.msgBox(QStringLiteral("Nothing deleted: the code \"%1\" and name \"%2\" name no "
                                       "image file on the server.")
                            .arg(cCode, cName));

@@ -35,9 +35,6 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const QString &cAddre
     if (name.isEmpty() && account > 1000 && account < 100000 && !lInventory && !state.lOrders)
         name = cCode;
     QString imagePath = MAKEFILE(state, cCode, name, lInventory);
-    // A name that is not plain never reaches the server.
-    if (!lInventory && !state.lOrders && !runtime::isSafeName(name))
-        imagePath.clear();
 
     const QString reply =
         QString::fromUtf8(runtime::readWholeFile(appDir.filePath(QString::fromLatin1(kReplyFile)))
@@ -45,6 +42,9 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const QString &cAddre
     const QString supplierImage = supplierImagePath(reply);
     if (!supplierImage.isEmpty())
         imagePath = supplierImage;
+    // A code or name that is not plain never reaches the server.
+    if (!runtime::isSafeRelativePath(imagePath))
+        imagePath.clear();
 
     if (!imagePath.isEmpty()) {
         const runtime::ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};

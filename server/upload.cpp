@@ -107,9 +107,14 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAd
         dialogs.msgBox(runtime::unsafeNameMessage(QStringLiteral("image name"), cName));
         return true;
     }
-    if (MAKEFILE(state, cCode, cName, lInventory).isEmpty()) {
+    const QString targetPath = MAKEFILE(state, cCode, cName, lInventory);
+    if (targetPath.isEmpty()) {
         dialogs.msgBox(QStringLiteral("Not put: the code \"%1\" names no image file on the server.")
                            .arg(cCode));
+        return true;
+    }
+    if (!runtime::isSafeRelativePath(targetPath)) {
+        dialogs.msgBox(runtime::unsafeNameMessage(QStringLiteral("code"), cCode));
         return true;
     }
     QString copy;

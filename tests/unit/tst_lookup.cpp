@@ -277,6 +277,9 @@ void TestLookup::existingImage_data()
         << true << "/srv/zmr/"
         << "AB12345"
         << "" << QByteArray("x") << "clerk@shop:/srv/zmr/images/AB/AB12345.jpg";
+    QTest::newRow("code with a substitution fetches nothing") << true << "/srv/zmr"
+                                                              << "A$(id)B"
+                                                              << "" << QByteArray("x") << "";
     QTest::newRow("no rule fetches nothing") << true << "/srv/zmr"
                                              << "F0000X12"
                                              << "" << QByteArray("x") << "";

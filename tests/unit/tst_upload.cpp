@@ -188,6 +188,8 @@ void TestUpload::refused_data()
     QTest::newRow("supplier without a name") << "1234" << false << "" << true;
     QTest::newRow("name with a slash") << "1234" << false << "a/b" << true;
     QTest::newRow("nothing prepared") << "AB12345" << true << "" << false;
+    QTest::newRow("seven characters with a substitution") << "A$(id)B" << true << "" << true;
+    QTest::newRow("order with a star") << "OR1*" << true << "" << true;
 }
 
 void TestUpload::refused()
@@ -288,6 +290,11 @@ void TestUpload::deletion_data()
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop rm -f "
            "/srv/zmr/images/AB/AB12345.jpg"
         << QStringList{};
+    QTest::newRow("code with a command")
+        << true << false << "A;rm-f*"
+        << "A;rm-f*" << QByteArray("10:30:00\r\nRing\r\n") << ""
+        << QStringList{"Nothing deleted: the code \"A;rm-f*\" and name \"A;rm-f*\" name no image "
+                       "file on the server."};
     QTest::newRow("someone else's picture")
         << true << false << "AB12345"
         << "AB12345" << QByteArray("10:30:00\r\n<!-- exists Owned by user=jane -->") << ""
