@@ -25,10 +25,12 @@ QString userAtHost(const ServerLogin &login)
     return login.cUser + QLatin1Char('@') + login.cAddress;
 }
 
+// The copy tool hands the remote path to the server's shell: a path that is
+// not plain is quoted for it, so a blank or a "$(...)" in a setting stays text.
 QString remoteSpec(const ServerLogin &login, const QString &remotePath, bool windowsFlavour)
 {
     return userAtHost(login) + QLatin1Char(':') +
-           (windowsFlavour ? tripleBackslashes(remotePath) : remotePath);
+           remoteWord(windowsFlavour ? tripleBackslashes(remotePath) : remotePath, login.lIsDOS);
 }
 
 } // namespace

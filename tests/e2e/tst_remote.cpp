@@ -121,6 +121,10 @@ void TestRemote::settingsTest_data()
     QTest::newRow("closed port") << "1"
                                  << ""
                                  << "" << false << "refused";
+    // The copy tool hands the remote path to the server's shell.
+    QTest::newRow("path with a substitution") << ""
+                                              << "/srv/$(touch /tmp/framla-pwned)"
+                                              << "" << false << "not found";
 }
 
 void TestRemote::settingsTest()
@@ -136,6 +140,7 @@ void TestRemote::settingsTest()
                            password.isEmpty() ? m_state.cPass : password);
     QCOMPARE(ok, passes);
     QCOMPARE(QFile::exists(m_appDir->filePath("framla.ok")), passes);
+    QVERIFY(!QFile::exists(QStringLiteral("/tmp/framla-pwned")));
     if (passes) {
         QCOMPARE(runtime::readWholeFile(m_appDir->filePath("framla.ok")).value(),
                  serverFile("framla.ok"));

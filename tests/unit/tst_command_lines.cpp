@@ -108,6 +108,10 @@ void TestCommandLines::lines_data()
                                   false)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example "
            "framaid \"'/srv/shop data/jtemp/clerk'\" AB12345 10:30:00";
+    QTest::newRow("remote path with a blank is quoted for the server")
+        << runtime::fetchCommand(blank, blank.cPath + "/framla.ok", QStringLiteral("."), false)
+        << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
+           "\"clerk@shop.example:'/srv/shop data/framla.ok'\" .";
     QTest::newRow("local file with a blank stays one argument")
         << runtime::sendCommand(unix, QStringLiteral("/home/shop/My Files/STOCK.DBF"),
                                 unix.cPath + "/shuttle/stock.dbf", true)
