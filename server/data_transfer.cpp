@@ -129,9 +129,7 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
                                  state.cPort, state.cUser, state.cPass, &reason);
     CheckIXdata(state, oXbpShowTxt, serverName, state.cPath, state.cAddress, state.cPort,
                 state.cUser, state.cPass, shuttle);
-    const QString report = replyText(
-        runtime::readWholeFile(QDir(state.cAppPath).filePath(QString::fromLatin1(kReplyFile)))
-            .value_or(QByteArray()));
+    const QString report = replyText(readReplyFile(state));
     const qint64 onServer = reportedSize(report, serverName);
     if (sent && onServer == size) {
         dialogs.msgBox(QStringLiteral("File ") + serverName +

@@ -24,9 +24,7 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const QString &cA
     runtime::WorkingFilesLock lock(state);
     runtime::Dialogs &dialogs = *state.services.dialogs;
     const QString targetPath = MAKEFILE(state, cCode, cName, lInventory);
-    const QString reply = QString::fromUtf8(
-        runtime::readWholeFile(QDir(state.cAppPath).filePath(QString::fromLatin1(kReplyFile)))
-            .value_or(QByteArray()));
+    const QString reply = QString::fromUtf8(readReplyFile(state));
 
     // A Windows server's path has backslashes: compare with either separator.
     const QString slashed = QString(targetPath).replace(QLatin1Char('\\'), QLatin1Char('/'));

@@ -36,9 +36,7 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const QString &cAddre
         name = cCode;
     QString imagePath = MAKEFILE(state, cCode, name, lInventory);
 
-    const QString reply =
-        QString::fromUtf8(runtime::readWholeFile(appDir.filePath(QString::fromLatin1(kReplyFile)))
-                              .value_or(QByteArray()));
+    const QString reply = QString::fromUtf8(readReplyFile(state));
     const QString supplierImage = supplierImagePath(reply);
     if (!supplierImage.isEmpty())
         imagePath = supplierImage;

@@ -109,8 +109,7 @@ bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &c
     SHWTXTMSG1(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, cTime);
     ShowOldImg(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, lInventory, cName);
 
-    const QString text =
-        replyText(runtime::readWholeFile(appFile(state, kReplyFile)).value_or(QByteArray()));
+    const QString text = replyText(readReplyFile(state));
     const QString resolved = resolvedCode(text);
     if (lInventory && cCode.size() > 7 && !resolved.isEmpty()) {
         cCode = resolved;

@@ -1,11 +1,20 @@
 #include "reply.h"
 
+#include "app/program_state.h"
 #include "runtime/command_lines.h"
+#include "runtime/files.h"
 #include "runtime/value.h"
 
+#include <QDir>
 #include <QStringList>
 
 namespace framla::server {
+
+QByteArray readReplyFile(const ProgramState &state)
+{
+    return runtime::readWholeFile(QDir(state.cAppPath).filePath(QString::fromLatin1(kReplyFile)))
+        .value_or(QByteArray());
+}
 
 bool replyMatches(const QByteArray &reply, const QString &token)
 {

@@ -3,12 +3,20 @@
 #include <QByteArray>
 #include <QString>
 
+namespace framla {
+struct ProgramState;
+}
+
 namespace framla::server {
 
 /// The name of the reply file, in the program's directory.
 inline constexpr auto kReplyFile = "framla.tmp";
 /// What the reply file holds when no reply arrived: it matches no token.
 inline constexpr auto kNoReply = "Unknown!";
+
+/// The local reply file as it lies in the program's directory; empty when
+/// there is none.
+QByteArray readReplyFile(const ProgramState &state);
 
 /// True when the reply begins with the whole token.
 bool replyMatches(const QByteArray &reply, const QString &token);

@@ -202,9 +202,7 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cA
     runtime::eraseFile(appFile(state, QStringLiteral("scratch.jpg")));
     const QByteArray sent =
         runtime::readWholeFile(appFile(state, localFile)).value_or(QByteArray());
-    const QString reply =
-        QString::fromUtf8(runtime::readWholeFile(appFile(state, QString::fromLatin1(kReplyFile)))
-                              .value_or(QByteArray()));
+    const QString reply = QString::fromUtf8(readReplyFile(state));
     const QString supplierImage = supplierImagePath(reply);
     ShowOldImg(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, lInventory, cName);
 
@@ -226,9 +224,7 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cA
 
     SHWTXTMSG1(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, cTime);
     if (!failure.isEmpty()) {
-        const QString description =
-            replyText(runtime::readWholeFile(appFile(state, QString::fromLatin1(kReplyFile)))
-                          .value_or(QByteArray()));
+        const QString description = replyText(readReplyFile(state));
         oXbpShowTxt.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
                               failure + QStringLiteral("\r\n\r\n") + description);
     }
