@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,9 @@ class FramaidTest : public QObject {
     int m_fresh = 0;
 
     QString framaid() const { return binDir() + QStringLiteral("/framaid/framaid"); }
+    // The copy another account runs: the build tree may sit where only root
+    // can go (a clone under /root), the test's own directory is open to all.
+    QString framaidForOthers() const { return m_tmp.filePath(QStringLiteral("framaid")); }
 
     // A new sample database that a test may change as it likes.
     QString freshDb()
@@ -109,8 +113,15 @@ class FramaidTest : public QObject {
                     ::_exit(99);
             });
         }
-        p.start(framaid(), args);
+        p.start(as == 0 ? framaid() : framaidForOthers(), args);
         Run r;
+        if (!p.waitForStarted(20000)) {
+            const passwd *account = ::getpwuid(as);
+            const QString why = QStringLiteral("framaid could not be started as %1: %2")
+                                    .arg(account ? QString::fromLocal8Bit(account->pw_name) : QString::number(as), p.errorString());
+            QTest::qFail(qPrintable(why), __FILE__, __LINE__);
+            return r;
+        }
         if (!p.waitForFinished(20000)) {
             p.kill();
             p.waitForFinished();
@@ -153,6 +164,8 @@ private slots:
         QVERIFY(m_tmp.isValid());
         // The ownership cases run framaid as nobody, who must reach the files.
         QVERIFY(::chmod(QFile::encodeName(m_tmp.path()).constData(), 0755) == 0);
+        QVERIFY(QFile::copy(framaid(), framaidForOthers()));
+        QVERIFY(::chmod(QFile::encodeName(framaidForOthers()).constData(), 0755) == 0);
         m_db = freshDb();
     }
 
