@@ -1,7 +1,7 @@
 #include "arguments.h"
 
-#include "app/normalize.h"
-#include "runtime/value.h"
+#include "core/normalize.h"
+#include "core/value.h"
 
 namespace framla::app {
 
@@ -18,7 +18,7 @@ QString settingsFileName(const QString &argument)
 
 QString startAccount(const QString &argument)
 {
-    const double value = runtime::VAL(argument);
+    const double value = core::VAL(argument);
     return (value > 1000 && value <= 99999) ? argument : QString();
 }
 
@@ -28,7 +28,7 @@ StartArguments parseArguments(const QStringList &arguments)
     if (arguments.size() > 0)
         out.cfgFileName = settingsFileName(arguments.at(0));
     if (arguments.size() > 1)
-        out.startCode = NORMALIZE(arguments.at(1), true, false);
+        out.startCode = core::NORMALIZE(arguments.at(1), true, false);
     if (arguments.size() > 2)
         out.startAccount = startAccount(arguments.at(2));
     return out;

@@ -1,6 +1,6 @@
 #include "main_window.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 
 namespace framla::app {
 

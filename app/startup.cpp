@@ -1,6 +1,6 @@
 #include "startup.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "config/local_options.h"
 #include "config/settings_file.h"
 #include "runtime/files.h"

@@ -4,7 +4,7 @@
 // the old preview, checking the crop arrived) to the two tool runs. Figures:
 // medians over side-by-side rounds and their ratio (goal: at most 1.05).
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "bench_common.h"
 #include "imaging/prepare.h"
 #include "runtime/shell.h"

@@ -2,7 +2,7 @@
 // upload against the same tool runs started bare, side by side in one run,
 // on the test SSH server of scripts/test-server. Run as root (the server
 // makes a throwaway account).
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "bench_common.h"
 #include "runtime/clock.h"
 #include "runtime/dialogs.h"

@@ -5,7 +5,7 @@
 // Figures: medians over side-by-side rounds, their ratio (goal: at most
 // 0.55), and the memory the view keeps (goal: a few MB at most).
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "bench_common.h"
 #include "imaging/image_view.h"
 #include "imaging/placement.h"

@@ -15,7 +15,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 
 namespace framla::config
 {

@@ -2,7 +2,7 @@
 
 #include <QDebug>
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 

@@ -1,7 +1,7 @@
 #include "settings_test.h"
 
-#include "app/program_state.h"
-#include "runtime/command_lines.h"
+#include "core/program_state.h"
+#include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
@@ -17,11 +17,11 @@ bool TestConfig(ProgramState &state, const QString &cAddress, const QString &cPo
                 const QString &cPath, const QString &cUser, const QString &cPass)
 {
     // The line is built from the values being tested, not the running settings.
-    const runtime::ServerLogin trial{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    const server::ServerLogin trial{cAddress, cPort, cUser, cPass, state.lIsDOS};
     const QString probe = QString::fromLatin1(kProbeFile);
     const QString remote =
         cPath + (state.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + probe;
-    const runtime::ToolCommand command = runtime::fetchCommand(
+    const runtime::ToolCommand command = server::fetchCommand(
         trial, remote, QStringLiteral("."), state.lIsDOS, runtime::WindowHint::Normal);
 
     const QDir appDir(state.cAppPath);

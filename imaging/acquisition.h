@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/tool_command.h"
 
 #include <QString>

@@ -6,7 +6,7 @@
 // every other input is dropped. They draw their marks as an overlay on the
 // source view (crosshairs, the box); the picture itself is never touched.
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 
 #include <QPoint>
 

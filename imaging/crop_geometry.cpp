@@ -1,13 +1,13 @@
 #include "crop_geometry.h"
 
-#include "runtime/value.h"
+#include "core/value.h"
 
 #include <cmath>
 #include <utility>
 
 namespace framla::imaging {
 
-using runtime::safeDiv;
+using core::safeDiv;
 
 namespace {
 /// The nearest whole pixel (halves away from zero).

@@ -5,7 +5,7 @@
 // pixel. Nothing here touches a widget; the marking routines in crop.h apply
 // these rules to the pointer positions they take.
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 
 #include <QPoint>
 #include <QSize>

@@ -1,12 +1,12 @@
 #include "geometry.h"
 
-#include "runtime/value.h"
+#include "core/value.h"
 
 #include <cmath>
 
 namespace framla::imaging {
 
-using runtime::safeDiv;
+using core::safeDiv;
 
 ViewRect fitRect(QSizeF picture, QSize canvas, bool autoScale)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "imaging/geometry.h"
 #include "ui/line_attr.h"
 

@@ -4,7 +4,7 @@
 #include "runtime/files.h"
 #include "runtime/logging.h"
 #include "runtime/shell.h"
-#include "runtime/value.h"
+#include "core/value.h"
 
 #include <QSpinBox>
 
@@ -12,7 +12,7 @@
 
 namespace framla::imaging {
 
-using runtime::safeDiv;
+using core::safeDiv;
 using runtime::ToolCommand;
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/application.h"
 
 #include <cstdio>

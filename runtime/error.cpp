@@ -2,7 +2,7 @@
 
 #include <QThread>
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/appsys.h"
 #include "runtime/dialogs.h"
 

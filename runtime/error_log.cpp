@@ -12,7 +12,7 @@
 #include <QObject>
 #include <QSysInfo>
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/appsys.h"
 #include "runtime/clock.h"
 #include "runtime/dialogs.h"

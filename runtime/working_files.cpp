@@ -1,6 +1,6 @@
 #include "working_files.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 
 #include <QCoreApplication>
 #include <QThread>

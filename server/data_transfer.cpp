@@ -1,10 +1,10 @@
 #include "data_transfer.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "lookup.h"
 #include "reply.h"
 #include "runtime/clock.h"
-#include "runtime/command_lines.h"
+#include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
@@ -34,8 +34,8 @@ bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString 
 {
     runtime::WorkingFilesLock lock(state);
     const QString token = state.services.clock->timeOfDay();
-    const runtime::ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
-    const runtime::ToolCommand request = runtime::remoteCommand(
+    const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    const runtime::ToolCommand request = remoteCommand(
         login,
         {QStringLiteral("framaid"), cPath + QStringLiteral("/jtemp/") + cUser, fileName, token,
          subDirectory},
@@ -59,16 +59,16 @@ bool SendIXdata(ProgramState &state, const QString &localDirectory, const QStrin
                 const QString &cUser, const QString &cPass, QString *reason)
 {
     const QString serverName = fileName.toLower();
-    const runtime::ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
     const QString local = QDir(localDirectory).filePath(fileName);
     const QString remote = targetDirectory + serverName;
     QDir::setCurrent(state.cAppPath);
     const runtime::RunOutcome sent = state.services.shell->run(
-        runtime::sendCommand(login, local, remote, state.lIsDOS), runtime::kCopyTimeoutMs);
+        sendCommand(login, local, remote, state.lIsDOS), runtime::kCopyTimeoutMs);
     runtime::RunOutcome mode;
     if (sent.succeeded())
         mode = state.services.shell->run(
-            runtime::remoteCommand(
+            remoteCommand(
                 login, {QStringLiteral("chmod"), dataFileMode(serverName), remote}, false),
             runtime::kLookupTimeoutMs);
     if (reason != nullptr)
@@ -103,9 +103,9 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
         dialogs.msgBox(QStringLiteral("Space character in file or path name!\r\n") + failed);
         return false;
     }
-    if (!runtime::isSafeName(serverName)) {
+    if (!isSafeName(serverName)) {
         dialogs.msgBox(failed + QStringLiteral("\r\n") +
-                       runtime::unsafeNameMessage(QStringLiteral("file name"), serverName));
+                       unsafeNameMessage(QStringLiteral("file name"), serverName));
         return false;
     }
     if (!local.isFile() || !local.isReadable()) {

@@ -1,10 +1,10 @@
 #include "deletion.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "existing_image.h"
 #include "image_path.h"
 #include "reply.h"
-#include "runtime/command_lines.h"
+#include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
@@ -35,7 +35,7 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const QString &cA
     }
     // Nothing typed reaches the server unless it is a plain name, and an
     // empty path would name the database directory itself.
-    if (!runtime::isSafeRelativePath(targetPath)) {
+    if (!isSafeRelativePath(targetPath)) {
         dialogs.msgBox(QStringLiteral("Nothing deleted: the code \"%1\" and name \"%2\" name no "
                                       "image file on the server.")
                            .arg(cCode, cName));
@@ -46,10 +46,10 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const QString &cA
     if (!Ok2Write(state, QString::fromLatin1(kReplyFile), true, true))
         return;
 
-    const runtime::ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
     const QString remote =
         cPath + (state.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + targetPath;
-    const runtime::ToolCommand remove = runtime::remoteCommand(
+    const runtime::ToolCommand remove = remoteCommand(
         login, {QStringLiteral("rm"), QStringLiteral("-f"), remote}, state.lIsDOS);
     QDir::setCurrent(state.cAppPath);
     const runtime::RunOutcome outcome =

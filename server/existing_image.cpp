@@ -1,12 +1,12 @@
 #include "existing_image.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "image_path.h"
 #include "reply.h"
-#include "runtime/command_lines.h"
+#include "server/command_lines.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
-#include "runtime/value.h"
+#include "core/value.h"
 #include "target_display.h"
 
 #include <QDir>
@@ -31,7 +31,7 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const QString &cAddre
     owner.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
 
     QString name = cName;
-    const double account = runtime::VAL(cCode);
+    const double account = core::VAL(cCode);
     if (name.isEmpty() && account > 1000 && account < 100000 && !lInventory && !state.lOrders)
         name = cCode;
     QString imagePath = MAKEFILE(state, cCode, name, lInventory);
@@ -41,13 +41,13 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const QString &cAddre
     if (!supplierImage.isEmpty())
         imagePath = supplierImage;
     // A code or name that is not plain never reaches the server.
-    if (!runtime::isSafeRelativePath(imagePath))
+    if (!isSafeRelativePath(imagePath))
         imagePath.clear();
 
     if (!imagePath.isEmpty()) {
-        const runtime::ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+        const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
         const runtime::ToolCommand fetch =
-            runtime::fetchCommand(login, remoteImagePath(cPath, imagePath, state.lIsDOS),
+            fetchCommand(login, remoteImagePath(cPath, imagePath, state.lIsDOS),
                                   QStringLiteral("scratch.jpg"), state.lIsDOS);
         QDir::setCurrent(state.cAppPath);
         owner.setBusy(true);

@@ -1,12 +1,12 @@
 #include "image_path.h"
 
-#include "app/normalize.h"
-#include "app/program_state.h"
-#include "runtime/value.h"
+#include "core/normalize.h"
+#include "core/program_state.h"
+#include "core/value.h"
 
 namespace framla::server {
 
-using runtime::VAL;
+using core::VAL;
 
 namespace {
 
@@ -38,7 +38,7 @@ QString slashPath(const QString &code, const QString &cName, bool lInventory, bo
 QString MAKEFILE(const QString &cCode, const QString &cName, bool lInventory, bool lOrders,
                  bool lIsDOS)
 {
-    const QString code = app::NORMALIZE(cCode, lInventory, lOrders);
+    const QString code = core::NORMALIZE(cCode, lInventory, lOrders);
     QString path = slashPath(code, cName, lInventory, lOrders);
     // An empty code or name names no file: "images/ord/.jpg" must never reach the server.
     if (path.endsWith(QStringLiteral("/.jpg")))

@@ -1,11 +1,11 @@
 #include "lookup.h"
 
-#include "app/normalize.h"
-#include "app/program_state.h"
+#include "core/normalize.h"
+#include "core/program_state.h"
 #include "existing_image.h"
 #include "reply.h"
 #include "runtime/clock.h"
-#include "runtime/command_lines.h"
+#include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
@@ -17,7 +17,6 @@
 namespace framla::server {
 
 using runtime::RunOutcome;
-using runtime::ServerLogin;
 
 namespace {
 
@@ -56,7 +55,7 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &
         state.lIsDOS ? cPath + QStringLiteral("\\temp\\") + cUser + QStringLiteral("/framla.tmp")
                      : cPath + QStringLiteral("/jtemp/") + cUser + QStringLiteral("/framla.tmp");
     const runtime::ToolCommand fetch =
-        runtime::fetchCommand(login, remote, QStringLiteral("."), state.lIsDOS);
+        fetchCommand(login, remote, QStringLiteral("."), state.lIsDOS);
     const QString local = appFile(state, kReplyFile);
 
     RunOutcome outcome = runBusy(state, oXbpShowTxt, fetch, runtime::kLookupTimeoutMs);
@@ -101,7 +100,7 @@ bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &c
                QString &cName)
 {
     const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
-    const runtime::ToolCommand request = runtime::remoteCommand(
+    const runtime::ToolCommand request = remoteCommand(
         login, {QStringLiteral("framaid"), cPath + QStringLiteral("/jtemp/") + cUser, cCode, cTime},
         false);
     runBusy(state, oXbpShowTxt, request, runtime::kLookupTimeoutMs);
@@ -125,12 +124,12 @@ bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cA
               QString cName)
 {
     runtime::WorkingFilesLock lock(state);
-    cCode = app::NORMALIZE(state, cCode, lInventory);
+    cCode = core::NORMALIZE(state, cCode, lInventory);
     // Nothing typed reaches the server unless it is a plain name.
     const bool nameMatters = !lInventory && !state.lOrders && !cName.isEmpty();
-    if (!runtime::isSafeName(cCode) || (nameMatters && !runtime::isSafeName(cName))) {
-        const bool badCode = !runtime::isSafeName(cCode);
-        const QString message = runtime::unsafeNameMessage(badCode ? QStringLiteral("code")
+    if (!isSafeName(cCode) || (nameMatters && !isSafeName(cName))) {
+        const bool badCode = !isSafeName(cCode);
+        const QString message = unsafeNameMessage(badCode ? QStringLiteral("code")
                                                                    : QStringLiteral("image name"),
                                                            badCode ? cCode : cName);
         oXbpShowTxt.showReply(message);
@@ -144,7 +143,7 @@ bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cA
                       lInventory, cName))
             break;
         oXbpShowTxt.showTargetName(cName);
-        cCode = app::NORMALIZE(state, cCode, lInventory);
+        cCode = core::NORMALIZE(state, cCode, lInventory);
     }
     return true;
 }

@@ -1,9 +1,9 @@
 #include "reply.h"
 
-#include "app/program_state.h"
-#include "runtime/command_lines.h"
+#include "core/program_state.h"
+#include "server/command_lines.h"
 #include "runtime/files.h"
-#include "runtime/value.h"
+#include "core/value.h"
 
 #include <QDir>
 #include <QStringList>
@@ -43,7 +43,7 @@ QString resolvedCode(const QString &text)
 
 bool showExistingFor(const QString &cCode, const QString &text)
 {
-    const double value = runtime::VAL(cCode);
+    const double value = core::VAL(cCode);
     return value > 1000 && value < 100000 && !text.contains(QStringLiteral("(no images found)")) &&
            !text.contains(QStringLiteral("is not an existing"));
 }
@@ -66,7 +66,7 @@ QString supplierImagePath(const QString &reply)
     // The name comes from the server: use it only when it is a plain picture path.
     const QStringList parts = path.split(QLatin1Char('/'));
     if (parts.size() != 4 || !path.endsWith(QStringLiteral(".jpg")) ||
-        !runtime::isSafeName(parts.at(2)) || !runtime::isSafeName(parts.at(3)))
+        !isSafeName(parts.at(2)) || !isSafeName(parts.at(3)))
         return {};
     return path;
 }

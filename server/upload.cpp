@@ -1,12 +1,12 @@
 #include "upload.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "existing_image.h"
 #include "image_path.h"
 #include "lookup.h"
 #include "posting_display.h"
 #include "reply.h"
-#include "runtime/command_lines.h"
+#include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/guarded.h"
@@ -79,7 +79,7 @@ QString privateCopy(const ProgramState &state)
 }
 
 /// Fetch the target as it now lies on the server into a file of its own.
-QByteArray fetchBack(ProgramState &state, const runtime::ServerLogin &login, const QString &remote)
+QByteArray fetchBack(ProgramState &state, const ServerLogin &login, const QString &remote)
 {
     QTemporaryFile check(appFile(state, QStringLiteral("verify-XXXXXX.jpg")));
     if (!check.open())
@@ -87,7 +87,7 @@ QByteArray fetchBack(ProgramState &state, const runtime::ServerLogin &login, con
     const QString name = QFileInfo(check.fileName()).fileName();
     check.close();
     QFile::remove(check.fileName());
-    state.services.shell->run(runtime::fetchCommand(login, remote, name, false),
+    state.services.shell->run(fetchCommand(login, remote, name, false),
                               runtime::kCopyTimeoutMs);
     const QByteArray data = runtime::readWholeFile(appFile(state, name)).value_or(QByteArray());
     QFile::remove(appFile(state, name));
@@ -103,8 +103,8 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAd
 {
     runtime::Dialogs &dialogs = *state.services.dialogs;
     const bool accounts = !lInventory && !state.lOrders;
-    if (accounts && !runtime::isSafeName(cName)) {
-        dialogs.msgBox(runtime::unsafeNameMessage(QStringLiteral("image name"), cName));
+    if (accounts && !isSafeName(cName)) {
+        dialogs.msgBox(unsafeNameMessage(QStringLiteral("image name"), cName));
         return true;
     }
     const QString targetPath = MAKEFILE(state, cCode, cName, lInventory);
@@ -113,8 +113,8 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAd
                            .arg(cCode));
         return true;
     }
-    if (!runtime::isSafeRelativePath(targetPath)) {
-        dialogs.msgBox(runtime::unsafeNameMessage(QStringLiteral("code"), cCode));
+    if (!isSafeRelativePath(targetPath)) {
+        dialogs.msgBox(unsafeNameMessage(QStringLiteral("code"), cCode));
         return true;
     }
     QString copy;
@@ -164,7 +164,7 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cA
     const QString targetPath = MAKEFILE(state, cCode, cName, lInventory);
     // Uploads always name the remote file with "/", whatever the server.
     const QString remote = cPath + QLatin1Char('/') + targetPath;
-    const runtime::ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
     QString failure;
 
     oXbpShowTxt.showReply(QStringLiteral("Sending image to server..."));
@@ -182,11 +182,11 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cA
         QDir::setCurrent(state.cAppPath);
         oXbpShowTxt.setBusy(true);
         const RunOutcome copied = state.services.shell->run(
-            runtime::sendCommand(login, localFile, remote, false), runtime::kCopyTimeoutMs);
+            sendCommand(login, localFile, remote, false), runtime::kCopyTimeoutMs);
         RunOutcome mode;
         if (copied.succeeded())
             mode = state.services.shell->run(
-                runtime::remoteCommand(
+                remoteCommand(
                     login, {QStringLiteral("chmod"), QStringLiteral("644"), remote}, false),
                 runtime::kLookupTimeoutMs);
         oXbpShowTxt.setBusy(false);

@@ -1,6 +1,6 @@
 #include "write_check.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "reply.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"

@@ -1,6 +1,6 @@
 #include "busy.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "line_attr.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 
 #include <array>
 

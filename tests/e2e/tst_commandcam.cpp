@@ -1,7 +1,7 @@
 // The Linux capture tool with its synthetic cameras, driven the way the
 // program drives it: the built capture command and the device list, through
 // the program's own tool runner; then the capture shown in the source view.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "imaging/acquisition.h"
 #include "imaging/image_view.h"
 #include "imaging/placement.h"

@@ -1,6 +1,6 @@
 // Preview preparation and the quarter turn with the real ImageMagick tools,
 // run through the program's own tool runner.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "imaging/prepare.h"
 #include "runtime/shell.h"
 #include "support/scripted_dialogs.h"

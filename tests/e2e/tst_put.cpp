@@ -1,6 +1,6 @@
 // Putting, replacing and deleting pictures and sending data files on a real
 // SSH server with the real PuTTY tools, ImageMagick and framaid.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "runtime/working_files.h"

@@ -1,10 +1,10 @@
 // The remote layer against a real SSH server with the real PuTTY tools and
 // the real framaid: the settings test, look-ups in every mode, hostile
 // values, the host-key question and the password kept out of process lists.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "config/settings_test.h"
 #include "runtime/clock.h"
-#include "runtime/command_lines.h"
+#include "server/command_lines.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "server/lookup.h"
@@ -267,8 +267,8 @@ void TestRemote::hostileWordsRunNothing()
     QVERIFY(lookUpCode(word, false, false, QStringLiteral("x")));
     QCOMPARE(m_dialogs.boxes.size(), 1);
     // And a word that did reach a command line stays one argument on the server.
-    const runtime::ToolCommand request = runtime::remoteCommand(
-        runtime::loginOf(m_state),
+    const runtime::ToolCommand request = server::remoteCommand(
+        server::loginOf(m_state),
         {QStringLiteral("framaid"), m_state.cPath + QStringLiteral("/jtemp/") + m_state.cUser, word,
          QStringLiteral("10:30:00")},
         false);
@@ -283,8 +283,8 @@ void TestRemote::hostileWordsRunNothing()
 
 void TestRemote::passwordNotInProcessList()
 {
-    const runtime::ToolCommand slow = runtime::remoteCommand(
-        runtime::loginOf(m_state), {QStringLiteral("sleep"), QStringLiteral("3")}, false);
+    const runtime::ToolCommand slow = server::remoteCommand(
+        server::loginOf(m_state), {QStringLiteral("sleep"), QStringLiteral("3")}, false);
     RunOutcome outcome;
     QThread *worker = QThread::create([&] { outcome = m_shell->run(slow, 30000); });
     worker->start();

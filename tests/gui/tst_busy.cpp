@@ -1,6 +1,6 @@
 // The wait pointer over the whole window and the normal pointer back, from
 // the UI thread and from a worker.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "ui/busy.h"
 
 #include <QDialog>

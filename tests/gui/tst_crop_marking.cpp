@@ -1,7 +1,7 @@
 // Marking two corners on the source view with real pointer events: both ways
 // of marking, presses over other controls, input that must not get through,
 // the prompts on the button, the crosshairs and the box left drawn.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "imaging/crop.h"
 #include "imaging/crop_geometry.h"
 #include "imaging/placement.h"

@@ -1,7 +1,7 @@
 // Dragging and stretching the crop box with real pointer events: the box
 // follows the pointer, is kept inside the view, and the picture under it is
 // never drawn again while the pointer moves.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "imaging/crop.h"
 #include "imaging/placement.h"
 #include "tst_crop_support.h"

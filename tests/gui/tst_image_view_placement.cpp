@@ -1,7 +1,7 @@
 // Placing pictures in the views: the delete flags for every mode letter in
 // and out of Inventory mode, the built-in pictures, the no-image picture
 // under a new one, the crop box, and deleting the source file.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "imaging/acquisition.h"
 #include "imaging/image_view.h"
 #include "imaging/placement.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "support/recording_display.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_shell.h"

@@ -1,6 +1,6 @@
 #include "test_server.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 
 #include <QFile>
 #include <QProcess>

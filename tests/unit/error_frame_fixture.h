@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/error.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_clock.h"

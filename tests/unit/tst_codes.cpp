@@ -1,11 +1,11 @@
 // Target codes: normalisation in the three modes, image paths, numeric value.
-#include "app/normalize.h"
-#include "runtime/value.h"
+#include "core/normalize.h"
+#include "core/value.h"
 #include "server/image_path.h"
 
 #include <QTest>
 
-using framla::app::NORMALIZE;
+using framla::core::NORMALIZE;
 using framla::server::MAKEFILE;
 
 enum Mode { Inventory, CustSup, Repairs };
@@ -197,7 +197,7 @@ void TestCodes::val()
 {
     QFETCH(QString, text);
     QFETCH(double, expected);
-    QCOMPARE(framla::runtime::VAL(text), expected);
+    QCOMPARE(framla::core::VAL(text), expected);
 }
 
 QTEST_GUILESS_MAIN(TestCodes)

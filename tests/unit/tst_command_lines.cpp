@@ -1,7 +1,7 @@
 // Remote command lines: the three shapes in both server flavours, rendered as
 // the log shows them, and the check of typed values.
-#include "app/program_state.h"
-#include "runtime/command_lines.h"
+#include "core/program_state.h"
+#include "server/command_lines.h"
 
 #include <QTest>
 
@@ -22,7 +22,7 @@ private Q_SLOTS:
 };
 
 namespace {
-struct Settings : runtime::ServerLogin {
+struct Settings : server::ServerLogin {
     QString cPath;
 };
 
@@ -47,7 +47,7 @@ void TestCommandLines::lines_data()
     const Settings unix = settings(QStringLiteral("/srv/zmr"));
     const Settings dos = settings(QStringLiteral("c:\\zmr"));
 
-    QTest::newRow("reply fetch") << runtime::fetchCommand(
+    QTest::newRow("reply fetch") << server::fetchCommand(
                                         unix, unix.cPath + "/jtemp/" + unix.cUser + "/framla.tmp",
                                         QStringLiteral("."), true)
                                  << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
@@ -55,46 +55,46 @@ void TestCommandLines::lines_data()
     // Only the remote path's backslashes are tripled; the "/" before the file
     // name stays single, the tool name and the password stay as they are.
     QTest::newRow("reply fetch, Windows server")
-        << runtime::fetchCommand(dos, dos.cPath + "\\temp\\" + dos.cUser + "/framla.tmp",
+        << server::fetchCommand(dos, dos.cPath + "\\temp\\" + dos.cUser + "/framla.tmp",
                                  QStringLiteral("."), true)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "clerk@shop.example:c:\\\\\\zmr\\\\\\temp\\\\\\clerk/framla.tmp .";
     QTest::newRow("settings test shows its window")
-        << runtime::fetchCommand(unix, unix.cPath + "/framla.ok", QStringLiteral("."), true,
+        << server::fetchCommand(unix, unix.cPath + "/framla.ok", QStringLiteral("."), true,
                                  WindowHint::Normal)
         << "/C start /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "clerk@shop.example:/srv/zmr/framla.ok .";
     QTest::newRow("existing image fetch")
-        << runtime::fetchCommand(unix, unix.cPath + "/images/AB/AB12345.jpg",
+        << server::fetchCommand(unix, unix.cPath + "/images/AB/AB12345.jpg",
                                  QStringLiteral("scratch.jpg"), true)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "clerk@shop.example:/srv/zmr/images/AB/AB12345.jpg scratch.jpg";
     QTest::newRow("upload")
-        << runtime::sendCommand(unix, QStringLiteral("scratch.jpg"),
+        << server::sendCommand(unix, QStringLiteral("scratch.jpg"),
                                 unix.cPath + "/images/AB/AB12345.jpg", false)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret scratch.jpg "
            "clerk@shop.example:/srv/zmr/images/AB/AB12345.jpg";
     QTest::newRow("upload to a Windows server keeps its slashes")
-        << runtime::sendCommand(dos, QStringLiteral("scratch.jpg"),
+        << server::sendCommand(dos, QStringLiteral("scratch.jpg"),
                                 dos.cPath + "/images/AB/AB12345.jpg", false)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret scratch.jpg "
            "clerk@shop.example:c:\\zmr/images/AB/AB12345.jpg";
     QTest::newRow("look-up request")
-        << runtime::remoteCommand(unix,
+        << server::remoteCommand(unix,
                                   {QStringLiteral("framaid"), unix.cPath + "/jtemp/clerk",
                                    QStringLiteral("AB12345"), QStringLiteral("10:30:00")},
                                   false)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example "
            "framaid /srv/zmr/jtemp/clerk AB12345 10:30:00";
     QTest::newRow("deletion, Windows server")
-        << runtime::remoteCommand(dos,
+        << server::remoteCommand(dos,
                                   {QStringLiteral("rm"), QStringLiteral("-f"),
                                    dos.cPath + "\\images\\AB\\AB12345.jpg"},
                                   true)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example rm -f "
            "c:\\\\\\zmr\\\\\\images\\\\\\AB\\\\\\AB12345.jpg";
     QTest::newRow("chmod")
-        << runtime::remoteCommand(unix,
+        << server::remoteCommand(unix,
                                   {QStringLiteral("chmod"), QStringLiteral("644"),
                                    unix.cPath + "/images/AB/AB12345.jpg"},
                                   false)
@@ -102,18 +102,18 @@ void TestCommandLines::lines_data()
            "644 /srv/zmr/images/AB/AB12345.jpg";
     Settings blank = settings(QStringLiteral("/srv/shop data"));
     QTest::newRow("path with a blank is quoted for the server")
-        << runtime::remoteCommand(blank,
+        << server::remoteCommand(blank,
                                   {QStringLiteral("framaid"), blank.cPath + "/jtemp/clerk",
                                    QStringLiteral("AB12345"), QStringLiteral("10:30:00")},
                                   false)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example "
            "framaid \"'/srv/shop data/jtemp/clerk'\" AB12345 10:30:00";
     QTest::newRow("remote path with a blank is quoted for the server")
-        << runtime::fetchCommand(blank, blank.cPath + "/framla.ok", QStringLiteral("."), false)
+        << server::fetchCommand(blank, blank.cPath + "/framla.ok", QStringLiteral("."), false)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "\"clerk@shop.example:'/srv/shop data/framla.ok'\" .";
     QTest::newRow("local file with a blank stays one argument")
-        << runtime::sendCommand(unix, QStringLiteral("/home/shop/My Files/STOCK.DBF"),
+        << server::sendCommand(unix, QStringLiteral("/home/shop/My Files/STOCK.DBF"),
                                 unix.cPath + "/shuttle/stock.dbf", true)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "\"/home/shop/My Files/STOCK.DBF\" clerk@shop.example:/srv/zmr/shuttle/stock.dbf";
@@ -130,7 +130,7 @@ void TestCommandLines::passwordMasked()
 {
     const Settings unix = settings(QStringLiteral("/srv/zmr"));
     const ToolCommand command =
-        runtime::fetchCommand(unix, QStringLiteral("/srv/zmr/x"), QStringLiteral("."), false);
+        server::fetchCommand(unix, QStringLiteral("/srv/zmr/x"), QStringLiteral("."), false);
     QVERIFY(!command.text().contains(unix.cPass));
     QVERIFY(command.text().contains(QStringLiteral("-pw ********")));
     QVERIFY(!command.args.contains(unix.cPass));
@@ -163,7 +163,7 @@ void TestCommandLines::safeNames()
 {
     QFETCH(QString, value);
     QFETCH(bool, safe);
-    QCOMPARE(runtime::isSafeName(value), safe);
+    QCOMPARE(server::isSafeName(value), safe);
 }
 
 void TestCommandLines::remoteWords_data()
@@ -185,7 +185,7 @@ void TestCommandLines::remoteWords()
     QFETCH(QString, word);
     QFETCH(bool, dos);
     QFETCH(QString, expected);
-    QCOMPARE(runtime::remoteWord(word, dos), expected);
+    QCOMPARE(server::remoteWord(word, dos), expected);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLines)

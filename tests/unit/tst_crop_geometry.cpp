@@ -1,6 +1,6 @@
 // The arithmetic of the crop marks: corner order, the proportion rule and
 // its limits, keeping a box inside the view, and the stretch and drag steps.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "imaging/crop.h"
 #include "imaging/crop_geometry.h"
 #include "support/scripted_dialogs.h"

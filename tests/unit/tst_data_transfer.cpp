@@ -1,5 +1,5 @@
 // Sending data transfer files into the shuttle directory.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/files.h"
 #include "server/data_transfer.h"
 #include "support/fake_server.h"

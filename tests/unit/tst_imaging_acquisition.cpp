@@ -1,6 +1,6 @@
 // Getting a source picture: the capture command line built from the webcam
 // options, running the capture, the device list, and the file dialog.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "imaging/acquisition.h"
 #include "runtime/files.h"
 #include "support/scripted_dialogs.h"

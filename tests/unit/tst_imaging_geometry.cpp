@@ -1,6 +1,6 @@
 // The pure arithmetic of the picture views and of the preview crop: where a
 // picture lands in a view, and which pixels the crop marks stand for.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "imaging/geometry.h"
 #include "imaging/prepare.h"
 

@@ -1,6 +1,6 @@
 // Preview preparation and the quarter turn, with a scripted runner standing
 // in for ImageMagick: the command lines, their order, and what is left on disk.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "imaging/prepare.h"
 #include "runtime/files.h"
 #include "support/scripted_shell.h"

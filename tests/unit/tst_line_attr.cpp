@@ -1,5 +1,5 @@
 // Line attributes of a drawing surface and the colour numbers.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "ui/line_attr.h"
 
 #include <QTest>

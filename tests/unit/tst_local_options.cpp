@@ -2,7 +2,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "config/local_options.h"
 #include "support/scripted_dialogs.h"
 

@@ -1,6 +1,6 @@
 // The look-up: the request, the reply with its token and retries, the flags
 // derived from the reply, long-code resolution and the picture on file.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/files.h"
 #include "server/existing_image.h"
 #include "server/lookup.h"

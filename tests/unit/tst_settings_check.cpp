@@ -1,5 +1,5 @@
 // The settings test (fetching the probe file) and the image-tool check.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "config/settings_test.h"
 #include "runtime/files.h"
 #include "support/scripted_dialogs.h"

@@ -2,7 +2,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "config/settings_file.h"
 #include "support/scripted_dialogs.h"
 

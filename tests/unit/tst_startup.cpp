@@ -1,6 +1,6 @@
 // Start-up: the three arguments, the stale preview, the start mode and the
 // settings read from the file the first argument names.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "app/startup.h"
 #include "runtime/files.h"
 

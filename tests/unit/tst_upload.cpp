@@ -1,6 +1,6 @@
 // Putting a picture on the server and deleting the recorded one, against a
 // server kept in memory behind a scripted shell.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/files.h"
 #include "runtime/working_files.h"
 #include "server/deletion.h"

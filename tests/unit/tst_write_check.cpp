@@ -1,5 +1,5 @@
 // Whether a target file may be written or deleted, from the last reply.
-#include "app/program_state.h"
+#include "core/program_state.h"
 #include "runtime/files.h"
 #include "server/reply.h"
 #include "server/write_check.h"

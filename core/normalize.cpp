@@ -1,11 +1,10 @@
 #include "normalize.h"
 
-#include "app/program_state.h"
-#include "runtime/value.h"
+#include "core/program_state.h"
+#include "core/value.h"
 
-namespace framla::app {
+namespace framla::core {
 
-using runtime::VAL;
 
 namespace {
 
@@ -75,4 +74,4 @@ QString NORMALIZE(const ProgramState &state, const QString &cCode, bool lInvento
     return NORMALIZE(cCode, lInventory, state.lOrders);
 }
 
-} // namespace framla::app
+} // namespace framla::core

@@ -1,8 +1,8 @@
 #include "command_lines.h"
 
-#include "app/program_state.h"
+#include "core/program_state.h"
 
-namespace framla::runtime {
+namespace framla::server {
 
 namespace {
 
@@ -131,4 +131,4 @@ ToolCommand remoteCommand(const ServerLogin &login, const QStringList &words, bo
     return command;
 }
 
-} // namespace framla::runtime
+} // namespace framla::server

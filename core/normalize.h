@@ -6,7 +6,7 @@ namespace framla {
 struct ProgramState;
 }
 
-namespace framla::app {
+namespace framla::core {
 
 /// Bring a typed target code into the canonical form of the mode: inventory
 /// codes widened to seven characters, service orders as "or" and six digits,
@@ -17,4 +17,4 @@ QString NORMALIZE(const QString &cCode, bool lInventory, bool lOrders);
 /// The same, reading lOrders from the program state.
 QString NORMALIZE(const ProgramState &state, const QString &cCode, bool lInventory);
 
-} // namespace framla::app
+} // namespace framla::core

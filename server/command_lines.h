@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tool_command.h"
+#include "runtime/tool_command.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,7 +9,10 @@ namespace framla {
 struct ProgramState;
 }
 
-namespace framla::runtime {
+namespace framla::server {
+
+using runtime::ToolCommand;
+using runtime::WindowHint;
 
 /// What every remote command needs to reach the server and log in.
 struct ServerLogin {
@@ -59,4 +62,4 @@ ToolCommand sendCommand(const ServerLogin &login, const QString &localFile,
 /// Each word is quoted for the server's shell when it needs it.
 ToolCommand remoteCommand(const ServerLogin &login, const QStringList &words, bool windowsFlavour);
 
-} // namespace framla::runtime
+} // namespace framla::server

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace framla::runtime
+namespace framla::core
 {
 
 double VAL(const QString &text)
@@ -48,4 +48,4 @@ double safeMod(double numerator, double divisor)
     return divisor == 0 ? 0 : std::fmod(numerator, divisor);
 }
 
-} // namespace framla::runtime
+} // namespace framla::core

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace framla::runtime
+namespace framla::core
 {
 
 /// The numeric value of a text: leading blanks skipped, an optional sign,
@@ -16,4 +16,4 @@ double safeDiv(double numerator, double divisor);
 /// Modulo where a zero divisor yields 0.
 double safeMod(double numerator, double divisor);
 
-} // namespace framla::runtime
+} // namespace framla::core
