@@ -1,4 +1,5 @@
 #include "clock.h"
+#include "threads.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -24,8 +25,7 @@ void SystemClock::sleep(int hundredths)
     if (hundredths <= 0)
         return;
     const int ms = hundredths * 10;
-    auto *app = QCoreApplication::instance();
-    if (app == nullptr || QThread::currentThread() != app->thread()) {
+    if (!onUiThread()) {
         QThread::msleep(static_cast<unsigned long>(ms));
         return;
     }

@@ -1,4 +1,5 @@
 #include "qt_dialogs.h"
+#include "threads.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,15 +12,14 @@ namespace framla::runtime {
 namespace {
 
 /// Run fn on the UI thread and wait for it.
-template<typename Fn> auto onUiThread(Fn fn)
+template<typename Fn> auto onUiThreadWait(Fn fn)
 {
     using Result = decltype(fn());
-    auto *app = QCoreApplication::instance();
-    if (app == nullptr || QThread::currentThread() == app->thread())
+    if (onUiThread())
         return fn();
     Result result{};
     QMetaObject::invokeMethod(
-        app, [&] { result = fn(); }, Qt::BlockingQueuedConnection);
+        QCoreApplication::instance(), [&] { result = fn(); }, Qt::BlockingQueuedConnection);
     return result;
 }
 
@@ -102,7 +102,7 @@ void QtDialogs::msgBox(const QString &text, const QString &title)
 int QtDialogs::confirmBox(const QString &text, const QString &title, Buttons buttons, Icon icon,
                           DefaultButton defaultButton)
 {
-    return onUiThread([&]() -> int {
+    return onUiThreadWait([&]() -> int {
         QMessageBox box(toQt(icon), title, qtLines(text), QMessageBox::NoButton, m_owner.data());
         const QList<ButtonSpec> specs = buttonSpecs(buttons);
         for (const ButtonSpec &entry : specs)
@@ -125,7 +125,7 @@ int QtDialogs::confirmBox(const QString &text, const QString &title, Buttons but
 QString QtDialogs::openFileName(const QString &title, const QString &filterName,
                                 const QString &pattern, const QString &startDir)
 {
-    return onUiThread([&]() -> QString {
+    return onUiThreadWait([&]() -> QString {
         const QString current = QDir::currentPath();
 #ifdef Q_OS_WIN
         const bool caseSensitive = false;

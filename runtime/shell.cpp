@@ -1,4 +1,5 @@
 #include "shell.h"
+#include "threads.h"
 
 #include "dialogs.h"
 #include "logging.h"
@@ -23,8 +24,7 @@ namespace
 /// this runs on the UI thread, but takes no operator input meanwhile.
 bool waitBounded(QProcess &process, int timeoutMs)
 {
-    auto *app = QCoreApplication::instance();
-    if (app == nullptr || QThread::currentThread() != app->thread())
+    if (!onUiThread())
         return process.waitForFinished(timeoutMs);
     if (process.state() == QProcess::NotRunning)
         return true;

@@ -1,4 +1,5 @@
 #include "working_files.h"
+#include "threads.h"
 
 #include "core/program_state.h"
 
@@ -10,8 +11,7 @@ namespace framla::runtime {
 WorkingFilesLock::WorkingFilesLock(ProgramState &state)
 {
     m_mutex = state.services.workingFiles.get();
-    auto *app = QCoreApplication::instance();
-    if (app == nullptr || QThread::currentThread() != app->thread()) {
+    if (!onUiThread()) {
         m_mutex->lock();
         return;
     }

@@ -1,20 +1,13 @@
 #include "posting_display.h"
 
-#include <QCoreApplication>
-#include <QThread>
+#include "runtime/threads.h"
 
 namespace framla::server {
 
 template<typename Fn> void PostingDisplay::post(Fn fn)
 {
-    auto *app = QCoreApplication::instance();
-    if (app == nullptr || QThread::currentThread() == app->thread()) {
-        fn(m_target);
-        return;
-    }
     TargetDisplay *target = &m_target;
-    QMetaObject::invokeMethod(
-        app, [target, fn] { fn(*target); }, Qt::QueuedConnection);
+    runtime::onUiThreadLater([target, fn] { fn(*target); });
 }
 
 void PostingDisplay::showReply(const QString &text)
