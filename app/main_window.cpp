@@ -10,7 +10,6 @@ MainWindow::MainWindow(ProgramState &state, QWidget *parent)
 {
     setWindowTitle(QString::fromLatin1(kWindowTitle));
     setFixedSize(m_state.nDlgWidth, m_state.nDlgHeight);
-    move(m_state.aPos);
     setObjectName(QStringLiteral("oStartingDlg"));
 }
 

@@ -23,7 +23,7 @@ Program::Program()
 {
     m_state.services.dialogs = m_dialogs.get();
     m_state.services.clock = m_clock.get();
-    m_state.oMainPresSpace = m_presSpace.get();
+    m_state.services.mainPresSpace = m_presSpace.get();
     runtime::ErrorSys(m_state);
     runtime::DBESYS();
     runtime::APPSYS();
@@ -43,10 +43,8 @@ void Program::start(const QStringList &arguments)
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QSize desktop =
         screen != nullptr ? screen->size() : QSize(m_state.nDlgWidth, m_state.nDlgHeight);
-    m_state.aPos = centredPosition(desktop, m_state.nDlgWidth, m_state.nDlgHeight);
-
     m_window = std::make_unique<MainWindow>(m_state);
-    m_state.oStartingDlg = m_window.get();
+    m_window->move(centredPosition(desktop, m_state.nDlgWidth, m_state.nDlgHeight));
     m_dialogs->setOwner(m_window.get());
     m_window->show();
     m_window->activateWindow();

@@ -1,8 +1,9 @@
 #include "startup.h"
 
-#include "core/program_state.h"
+#include "core/app_files.h"
 #include "config/local_options.h"
 #include "config/settings_file.h"
+#include "imaging/acquisition.h"
 #include "runtime/files.h"
 
 #include <QDir>
@@ -18,20 +19,18 @@ StartArguments startBeforeWindow(ProgramState &state, const QStringList &argumen
     state.cStartCode = args.startCode;
     state.cStartAccount = args.startAccount;
 
-    // A preview left by an earlier run must never reach the copy button.
-    runtime::eraseFile(QStringLiteral("scratch.jpg"));
-
     state.lOk2Put = false;
     state.cAppPath = QDir::currentPath();
-    state.cAppDir = QDir::currentPath();
+    // A preview left by an earlier run must never reach the copy button.
+    runtime::eraseFile(appFile(state, kPreviewFile));
 
     config::LoadConfig(state);
 
     // The start arguments choose the mode; the account number wins. Not saved.
     if (!args.startCode.isEmpty())
-        state.aLocalCfg[0] = true;
+        state.aLocalCfg[slot(Option::Inventory)] = true;
     if (!args.startAccount.isEmpty())
-        state.aLocalCfg[0] = false;
+        state.aLocalCfg[slot(Option::Inventory)] = false;
 
     state.nDlgWidth = 600;
     state.nDlgHeight = 400;
@@ -51,9 +50,11 @@ void startAfterWindow(ProgramState &state)
     state.cPass.clear();
     state.cPort = QStringLiteral("22");
 
-    state.nDevNum = static_cast<int>(std::get<double>(state.aLocalCfg.at(6)));
-    state.nDelaySecs = static_cast<int>(std::get<double>(state.aLocalCfg.at(7)));
-    state.lPreview = std::get<bool>(state.aLocalCfg.at(8));
+    state.nDevNum = static_cast<int>(optionValue(state.aLocalCfg, Option::Device, 1.0));
+    state.nDelaySecs = static_cast<int>(optionValue(state.aLocalCfg, Option::Delay, 4.0));
+    state.lPreview = optionValue(state.aLocalCfg, Option::Preview, true);
+    state.cGrabCommand =
+        imaging::BldGrabCmd(state, state.nDevNum, state.nDelaySecs, state.lPreview);
 
     config::READPARAM(state.cAddress, state.cPort, state.cPath, state.cUser, state.cPass,
                       state.cCfgFileNm);

@@ -8,6 +8,8 @@
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
+#include "server/command_lines.h"
+#include "server/target.h"
 #include "server/lookup.h"
 #include "server/target_display.h"
 #include "server/upload.h"
@@ -101,14 +103,19 @@ int main(int argc, char **argv)
     state.cUser = facts.value(QStringLiteral("FRAMLA_TEST_USER"));
     state.cPass = facts.value(QStringLiteral("FRAMLA_TEST_PASSWORD"));
     state.cPath = facts.value(QStringLiteral("FRAMLA_TEST_DBPATH"));
-    state.services = {&dialogs, &clock, &shell, nullptr, {}, state.services.workingFiles};
+    state.services.dialogs = &dialogs;
+    state.services.clock = &clock;
+    state.services.shell = &shell;
 
     const QString photo = work.filePath(QStringLiteral("photo.jpg"));
     bench::writePhoto(photo, QSize(2000, 1500));
     const QString code = QStringLiteral("AB10004");
     state.cTime = QStringLiteral("12:34:56");
-    server::PrepText(state, display, state.cAddress, state.cPort, state.cPath, state.cUser,
-                     state.cPass, code, state.cTime, true, code);
+    state.cCode = code;
+    state.cName = code;
+    const server::ServerLogin serverLogin = server::loginOf(state);
+    const server::Target target = server::targetOf(state);
+    server::PrepText(state, display, serverLogin, target);
 
     const QString login = state.cUser + QLatin1Char('@') + state.cAddress;
     const QString remote = state.cPath + QStringLiteral("/images/AB/AB10004.jpg");
@@ -122,8 +129,7 @@ int main(int argc, char **argv)
         {[&] {
              QFile::remove(work.filePath(QStringLiteral("scratch.jpg")));
              QFile::copy(photo, work.filePath(QStringLiteral("scratch.jpg")));
-             server::PutFile1(state, display, state.cAddress, state.cPort, state.cPath, state.cUser,
-                              state.cPass, code, QStringLiteral("M"), true, code, state.cTime);
+             server::PutFile1(state, display, serverLogin, target);
          },
          [&] {
              const QString bare = work.filePath(QStringLiteral("bare.jpg"));

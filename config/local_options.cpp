@@ -107,14 +107,14 @@ int wholeNumber(double value)
 void applyLocalCfg(ProgramState &state)
 {
     const LocalCfg &cfg = state.aLocalCfg;
-    state.lInventory = std::get<bool>(cfg.at(0));
-    state.lNormalize = std::get<bool>(cfg.at(1));
-    state.cSize = std::get<QString>(cfg.at(3));
-    state.nCropRat = std::get<double>(cfg.at(4));
-    state.lUseFilename = std::get<bool>(cfg.at(5));
-    state.nDevNum = wholeNumber(std::get<double>(cfg.at(6)));
-    state.lPreview = std::get<bool>(cfg.at(8));
-    state.lOrders = std::get<bool>(cfg.at(9));
+    state.lInventory = std::get<bool>(cfg.at(slot(Option::Inventory)));
+    state.lNormalize = std::get<bool>(cfg.at(slot(Option::Normalize)));
+    state.cSize = std::get<QString>(cfg.at(slot(Option::Size)));
+    state.nCropRat = std::get<double>(cfg.at(slot(Option::CropRatio)));
+    state.lUseFilename = std::get<bool>(cfg.at(slot(Option::UseFilename)));
+    state.nDevNum = wholeNumber(std::get<double>(cfg.at(slot(Option::Device))));
+    state.lPreview = std::get<bool>(cfg.at(slot(Option::Preview)));
+    state.lOrders = std::get<bool>(cfg.at(slot(Option::Orders)));
 }
 
 } // namespace

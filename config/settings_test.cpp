@@ -1,43 +1,37 @@
 #include "settings_test.h"
 
-#include "core/program_state.h"
+#include "core/app_files.h"
 #include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "ui/busy.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 namespace framla::config {
 
-bool TestConfig(ProgramState &state, const QString &cAddress, const QString &cPort,
-                const QString &cPath, const QString &cUser, const QString &cPass)
+bool TestConfig(ProgramState &state, const server::ServerLogin &trial, QWidget *window)
 {
-    // The line is built from the values being tested, not the running settings.
-    const server::ServerLogin trial{cAddress, cPort, cUser, cPass, state.lIsDOS};
     const QString probe = QString::fromLatin1(kProbeFile);
     const QString remote =
-        cPath + (state.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + probe;
+        trial.cPath + (trial.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + probe;
     const runtime::ToolCommand command = server::fetchCommand(
-        trial, remote, QStringLiteral("."), state.lIsDOS, runtime::WindowHint::Normal);
+        trial, remote, QStringLiteral("."), trial.lIsDOS, runtime::WindowHint::Normal);
 
-    const QDir appDir(state.cAppPath);
-    if (runtime::fileExists(appDir.filePath(QString::fromLatin1(kGuardFile)))) {
+    if (runtime::fileExists(appFile(state, kGuardFile))) {
         state.services.dialogs->msgBox(
             QStringLiteral("Sorry, you are running the program from a damaged or improper "
                            "directory"));
         return false;
     }
-    const QString localProbe = appDir.filePath(probe);
+    const QString localProbe = appFile(state, probe);
     runtime::eraseFile(localProbe);
 
-    QDir::setCurrent(state.cAppPath);
-    ui::SHOWBUSY(state);
+    ui::SHOWBUSY(window);
     const runtime::RunOutcome outcome = state.services.shell->run(command, runtime::kCopyTimeoutMs);
-    ui::SHOWDONE(state);
+    ui::SHOWDONE(window);
 
     if (runtime::fileExists(localProbe))
         return true;

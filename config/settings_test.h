@@ -3,8 +3,13 @@
 #include <QString>
 #include <QStringList>
 
+class QWidget;
+
 namespace framla {
 struct ProgramState;
+}
+namespace framla::server {
+struct ServerLogin;
 }
 
 namespace framla::config {
@@ -15,11 +20,11 @@ inline constexpr auto kProbeFile = "framla.ok";
 /// database directory, where the settings test must not run.
 inline constexpr auto kGuardFile = "control.dbf";
 
-/// Prove a set of server settings by fetching the probe file from the
-/// database directory into the program's directory. state.lIsDOS must already
-/// match cPath. Says why it failed in a message box.
-bool TestConfig(ProgramState &state, const QString &cAddress, const QString &cPort,
-                const QString &cPath, const QString &cUser, const QString &cPass);
+/// Prove a set of server settings (the typed values, not the running ones) by
+/// fetching the probe file from the database directory into the program's
+/// directory. The wait pointer is shown over window meanwhile. Says why it
+/// failed in a message box.
+bool TestConfig(ProgramState &state, const server::ServerLogin &trial, QWidget *window);
 
 /// True when convert and mogrify are found in one of the given directories.
 bool imageToolsOnPath(const QStringList &pathDirs);

@@ -15,12 +15,6 @@
 #include <mutex>
 #include <variant>
 
-class QDialog;
-class QLineEdit;
-class QPushButton;
-class QSpinBox;
-class QWidget;
-
 namespace framla {
 
 namespace runtime {
@@ -28,9 +22,6 @@ class Clock;
 class Dialogs;
 class Shell;
 } // namespace runtime
-namespace imaging {
-class ImageView;
-}
 namespace ui {
 class PresSpace;
 }
@@ -41,6 +32,37 @@ class UploadQueue;
 /// One slot of the local options: logical, text or number with fraction.
 using LocalValue = std::variant<bool, QString, double>;
 using LocalCfg = QList<LocalValue>;
+
+/// The local option slots, by their index in aLocalCfg.
+enum class Option : qsizetype {
+    Inventory = 0,   ///< logical: Inventory mode is on
+    Normalize = 1,   ///< logical: passed to every preview preparation
+    Unused = 2,      ///< logical: kept for the file's sake
+    Size = 3,        ///< text: "S", "M" or "L"
+    CropRatio = 4,   ///< number: 0 free, 0.75 for 4:3, 1 for square
+    UseFilename = 5, ///< logical: the image name defaults to the source file's
+    Device = 6,      ///< number: webcam device
+    Delay = 7,       ///< number: capture delay in seconds
+    Preview = 8,     ///< logical: show the capture preview video
+    Orders = 9,      ///< logical: Repairs mode is on
+};
+
+/// The slot of an option, for indexing aLocalCfg.
+constexpr qsizetype slot(Option option)
+{
+    return static_cast<qsizetype>(option);
+}
+
+/// An option's value when it has the type the option is kept in; otherwise
+/// (a short or damaged array) the fallback.
+template<typename T>
+T optionValue(const LocalCfg &cfg, Option option, T fallback)
+{
+    if (slot(option) >= cfg.size())
+        return fallback;
+    const T *value = std::get_if<T>(&cfg.at(slot(option)));
+    return value != nullptr ? *value : fallback;
+}
 
 /// The ten local option slots with their defaults, in slot order.
 inline LocalCfg defaultLocalCfg()
@@ -64,6 +86,8 @@ struct Services {
     runtime::Shell *shell = nullptr;
     /// The one worker that runs uploads, one after another.
     server::UploadQueue *uploads = nullptr;
+    /// Line attributes of the main window's drawing surface.
+    ui::PresSpace *mainPresSpace = nullptr;
     /// Ends the program with the given exit code (after the exit routine).
     std::function<void(int)> exitProgram;
     /// Look-ups and the upload worker take turns on the shared working files
@@ -78,29 +102,12 @@ struct ProgramState {
     LocalCfg aLocalCfg = defaultLocalCfg();
     bool lOk2Put = false;
     QString cAppPath; ///< absolute path of the program's directory
-    QString cAppDir;  ///< the same directory as the current-directory query gives it
-    bool lBusy1 = false;
-    bool lBusytoo = false;
-    bool lBusy3 = false;
     bool lOk2DelSrc = false;
     bool lOk2DelTarg = false;
     bool lIsDOS = false;
     bool lOrders = false;
-    QSpinBox *oXbpBright = nullptr;
-    QSpinBox *oXbpGamma = nullptr;
-    QSpinBox *oXbpContrast = nullptr;
-    QPushButton *oXbpShowExisting = nullptr;
-    QLineEdit *oXbpTargName = nullptr;
-    QLineEdit *oXbpAddress = nullptr;
-    QLineEdit *oXbpPort = nullptr;
-    QLineEdit *oXbpPath = nullptr;
-    QLineEdit *oXbpUser = nullptr;
-    QLineEdit *oXbpPass = nullptr;
     int nDlgWidth = 600;
     int nDlgHeight = 400;
-    QDialog *oStartingDlg = nullptr;
-    /// Line attributes of the main window's drawing surface.
-    ui::PresSpace *oMainPresSpace = nullptr;
     QString cGrabCommand;
 
     // --- main variables -----------------------------------------------------
@@ -110,12 +117,10 @@ struct ProgramState {
     QString cPath;
     QString cUser;
     QString cPass;
+    /// The database this run started with: a change needs a restart.
     QString cAddressy;
     QString cPathy;
-    QString cAddressx;
-    QString cPortx;
-    QString cPathx;
-    QString cUserx;
+    /// The password being tested, while a settings test runs.
     QString cPassx;
     bool lInventory = true;
     bool lNormalize = false;
@@ -126,24 +131,12 @@ struct ProgramState {
     int nDelaySecs = 4;
     bool lPreview = true;
     QString cCode;
-    QString cCodeRaw;
     QString cName = QStringLiteral("noname");
     QString cFilename;
     QString cTime = QStringLiteral("Timeless");
     QSize anSize{0, 0};
     QSize aScrnSize = ASCRN_SIZE;
     CropCoords aCropCoords{QPoint{0, 0}, QPoint{ASCRN_SIZE.width(), ASCRN_SIZE.height()}};
-    QPoint aPos;
-    bool lWasSSR = false;
-    int nChoice = 0;
-    QString cFramla;
-    QString cDevList;
-    QString cFromPath;
-    QString cFile;
-    QWidget *oImageTab = nullptr;
-    QWidget *oSettingsTab = nullptr;
-    imaging::ImageView *oStat = nullptr;
-    imaging::ImageView *oStat2 = nullptr;
 
     // Start-up arguments after cleaning (empty when not given or refused).
     QString cStartCode;

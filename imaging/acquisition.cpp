@@ -1,7 +1,7 @@
 #include "acquisition.h"
 
 #include "imaging/placement.h"
-#include "imaging/working_directory.h"
+#include "core/app_files.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/logging.h"
@@ -14,22 +14,6 @@ namespace framla::imaging {
 using runtime::ToolCommand;
 
 namespace {
-
-double numberSlot(const ProgramState &state, qsizetype slot)
-{
-    if (slot < 1 || slot > state.aLocalCfg.size())
-        return 0;
-    const double *value = std::get_if<double>(&state.aLocalCfg.at(slot - 1));
-    return value != nullptr ? *value : 0;
-}
-
-bool logicalSlot(const ProgramState &state, qsizetype slot)
-{
-    if (slot < 1 || slot > state.aLocalCfg.size())
-        return false;
-    const bool *value = std::get_if<bool>(&state.aLocalCfg.at(slot - 1));
-    return value != nullptr && *value;
-}
 
 /// Splits a command line at blanks; double quotes keep blanks in a word.
 QStringList words(const QString &line)
@@ -81,13 +65,13 @@ QString BldGrabCmd(ProgramState &state, int nDevNum, int nDelaySecs, bool lPrevi
     Q_UNUSED(nDevNum);
     Q_UNUSED(nDelaySecs);
     Q_UNUSED(lPreview);
-    const double device = numberSlot(state, 7);
-    const double delay = numberSlot(state, 8);
+    const double device = optionValue(state.aLocalCfg, Option::Device, 0.0);
+    const double delay = optionValue(state.aLocalCfg, Option::Delay, 0.0);
     QString line = QStringLiteral("/C START /B /wait ./CommandCam.exe /quiet /devnum ");
     line += device > 0 ? fieldText(device, 1) : QStringLiteral("1");
     line += QStringLiteral(" /delay ");
     line += delay > 0 ? fieldText(delay * 1000, 5) : QStringLiteral("1");
-    if (logicalSlot(state, 9))
+    if (optionValue(state.aLocalCfg, Option::Preview, false))
         line += QStringLiteral(" /preview");
     return line;
 }
@@ -136,7 +120,7 @@ QString GrabImage(ProgramState &state, const QString &cGrabCommand)
     const QString line =
         cGrabCommand.isEmpty() ? QString::fromLatin1(kDefaultGrabCommand) : cGrabCommand;
     const QString capture = QLatin1String(kCaptureFile);
-    runtime::eraseFile(capture);
+    runtime::eraseFile(appFile(state, capture));
     runtime::RunOutcome outcome;
     const std::optional<ToolCommand> command = captureCommandFromText(line);
     if (!command)
@@ -144,8 +128,7 @@ QString GrabImage(ProgramState &state, const QString &cGrabCommand)
             QStringLiteral("The capture command is not one of the webcam tool: %1").arg(line);
     else if (state.services.shell != nullptr)
         outcome = state.services.shell->run(*command, captureTimeoutMs(*command));
-    restoreAppDirectory(state);
-    if (!runtime::fileExists(capture)) {
+    if (!runtime::fileExists(appFile(state, capture))) {
         QString text = QStringLiteral("The webcam did not deliver a picture.");
         if (!outcome.message.isEmpty())
             text += QStringLiteral("\r\n") + outcome.message;
@@ -182,7 +165,7 @@ QString GetDevlist(ProgramState &state)
     command.args = {QStringLiteral("/devlist")};
     command.window = runtime::WindowHint::Hidden;
     command.outputFile = QLatin1String(kDeviceListFile);
-    const QString list = QLatin1String(kDeviceListFile);
+    const QString list = appFile(state, kDeviceListFile);
     // A list left by an earlier run must not pass for this one's.
     runtime::eraseFile(list);
     if (state.services.shell != nullptr) {
@@ -190,7 +173,6 @@ QString GetDevlist(ProgramState &state)
         if (!outcome.succeeded())
             qCWarning(runtime::lcFramla).noquote() << "device list:" << outcome.message;
     }
-    restoreAppDirectory(state);
     const QByteArray text = runtime::readWholeFile(list).value_or(QByteArray());
     runtime::eraseFile(list);
     return devlistText(QString::fromUtf8(text));
@@ -204,7 +186,6 @@ QString GetFileName(ProgramState &state)
             QStringLiteral("Select source image"),
             QStringLiteral("Supported image files (BMP, JPG, PNG, EMF, MET)"),
             QStringLiteral("*.BMP;*.JPG;*.PNG;*.EMF;*.MET"), QString());
-    restoreAppDirectory(state);
     return chosen;
 }
 

@@ -13,9 +13,6 @@ namespace framla::imaging {
 
 class ImageView;
 
-/// The file the capture tool writes, and the device list it leaves.
-inline constexpr auto kCaptureFile = "image.bmp";
-inline constexpr auto kDeviceListFile = "devlist.tmp";
 /// The capture command used when none was built.
 inline constexpr auto kDefaultGrabCommand =
     "/C start /B /wait .\\commandcam.exe /quiet /preview /delay 5000";

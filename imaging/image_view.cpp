@@ -2,6 +2,7 @@
 
 #include "imaging/picture_reader.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPaintEvent>
 #include <QPainter>
@@ -80,10 +81,18 @@ bool ImageView::ensureSurface()
     return true;
 }
 
+QString ImageView::resolve(const QString &cFile) const
+{
+    if (m_directory.isEmpty() || cFile.isEmpty() || QDir::isAbsolutePath(cFile))
+        return cFile;
+    return QDir(m_directory).filePath(cFile);
+}
+
 bool ImageView::load(const QString &cFile)
 {
     const bool builtin = isBuiltinName(cFile);
-    if (!builtin && (cFile.isEmpty() || !QFileInfo::exists(cFile)))
+    const QString path = resolve(cFile);
+    if (!builtin && (cFile.isEmpty() || !QFileInfo::exists(path)))
         return false;
     ensureSurface();
     m_mode = kNothing;
@@ -91,7 +100,7 @@ bool ImageView::load(const QString &cFile)
     switch (kindOfName(cFile)) {
     case PictureKind::Bitmap: {
         const QString source =
-            builtin ? builtinResource(cFile) : QFileInfo(cFile).absoluteFilePath();
+            builtin ? builtinResource(cFile) : QFileInfo(path).absoluteFilePath();
         const QSize canvasSize = m_canvas->size();
         const double ratio = m_canvas->devicePixelRatioF();
         const bool fit = m_autoScale;
@@ -109,7 +118,7 @@ bool ImageView::load(const QString &cFile)
         break;
     }
     case PictureKind::Metafile: {
-        const std::optional<QByteArray> svg = metafileAsSvg(cFile);
+        const std::optional<QByteArray> svg = metafileAsSvg(path);
         if (!svg)
             break;
         if (m_metafile == nullptr)

@@ -39,6 +39,12 @@ public:
     /// file that cannot be read leaves the view with no picture (nMode 0).
     bool load(const QString &cFile);
 
+    /// Where a picture named without a directory ("scratch.jpg") is looked
+    /// for: the program's directory. Unset, the current directory.
+    void setWorkingDirectory(const QString &directory) { m_directory = directory; }
+    /// The file a name stands for, as load reads it.
+    QString resolve(const QString &cFile) const;
+
     /// Draws the loaded picture over what is on the canvas, within aClip
     /// (view coordinates) widened by one unit, or over the whole canvas.
     ImageView &display(std::optional<ViewRect> aClip = std::nullopt);
@@ -101,6 +107,7 @@ private:
     int m_mode = kNothing;
     bool m_autoScale = true;
     QString m_file;
+    QString m_directory;
     std::optional<CropCoords> m_cropBox;
     QList<QPoint> m_crosshairs;
 };

@@ -1,5 +1,6 @@
 #include "placement.h"
 
+#include "core/app_files.h"
 #include "imaging/image_view.h"
 #include "imaging/picture_reader.h"
 #include "ui/line_attr.h"
@@ -16,10 +17,7 @@ bool cropMarksSet(const CropCoords &aCropCoords, QSize ascrnSize)
 
 bool inventoryOption(const ProgramState &state)
 {
-    if (state.aLocalCfg.isEmpty())
-        return false;
-    const bool *on = std::get_if<bool>(&state.aLocalCfg.first());
-    return on != nullptr && *on;
+    return optionValue(state.aLocalCfg, Option::Inventory, false);
 }
 
 void HangPicture(ProgramState &state, QWidget *oTab, const QString &cFile, ImageView *oStat,
@@ -33,7 +31,7 @@ void HangPicture(ProgramState &state, QWidget *oTab, const QString &cFile, Image
     // A new picture covers the box drawn over the previous one.
     oStat->setCropBox(std::nullopt);
 
-    if (!cFile.isEmpty() && QFileInfo::exists(cFile) && cFile != wait) {
+    if (!cFile.isEmpty() && QFileInfo::exists(oStat->resolve(cFile)) && cFile != wait) {
         // The no-image picture first: what the new picture leaves uncovered
         // shows it rather than the picture before.
         oStat->load(noImage);
@@ -47,7 +45,7 @@ void HangPicture(ProgramState &state, QWidget *oTab, const QString &cFile, Image
         }
         state.lOk2DelTarg = true;
         oStat->show();
-        if (cFile != QLatin1String("scratch.jpg"))
+        if (cFile != QLatin1String(kPreviewFile))
             state.lOk2DelSrc = true;
         if (!inventoryOption(state))
             return;

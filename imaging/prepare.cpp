@@ -1,12 +1,9 @@
 #include "prepare.h"
 
-#include "imaging/working_directory.h"
 #include "runtime/files.h"
 #include "runtime/logging.h"
 #include "runtime/shell.h"
 #include "core/value.h"
-
-#include <QSpinBox>
 
 #include <cmath>
 
@@ -39,11 +36,6 @@ ToolCommand imageToolCommand(const QString &tool, const QStringList &args)
     return command;
 }
 
-int spinValue(const QSpinBox *spin, int missing)
-{
-    return qBound(0, spin != nullptr ? spin->value() : missing, 9);
-}
-
 runtime::RunOutcome runImageTool(ProgramState &state, const ToolCommand &command)
 {
     runtime::RunOutcome outcome;
@@ -51,7 +43,6 @@ runtime::RunOutcome runImageTool(ProgramState &state, const ToolCommand &command
         outcome = state.services.shell->run(command, runtime::kImageToolTimeoutMs);
     else
         outcome.message = QStringLiteral("No tool runner is set up.");
-    restoreAppDirectory(state);
     if (!outcome.succeeded())
         qCWarning(runtime::lcFramla).noquote()
             << command.executableName() << "failed:" << outcome.message;
@@ -81,10 +72,10 @@ CropArgument cropArgument(QSize anSize, QSize aScrnSize, const CropCoords &aCrop
     return {truncated(w * s), truncated(h * s), truncated(l * s), truncated(t * s)};
 }
 
-Adjustment adjustmentFromControls(const ProgramState &state)
+Adjustment clamped(const Adjustment &adjustment)
 {
-    return {spinValue(state.oXbpBright, 4), spinValue(state.oXbpGamma, 0),
-            spinValue(state.oXbpContrast, 0)};
+    return {qBound(0, adjustment.bright, 9), qBound(0, adjustment.gamma, 9),
+            qBound(0, adjustment.contrast, 9)};
 }
 
 QString brightnessArgument(int bright)
@@ -126,10 +117,10 @@ ToolCommand rotateCommand(const QString &cFilename)
 }
 
 bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize aScrnSize,
-             const CropCoords &aCropCoords, bool lNormalize)
+             const CropCoords &aCropCoords, bool lNormalize, const Adjustment &adjustment)
 {
     Q_UNUSED(lNormalize);
-    const QString preview = QLatin1String(kPreviewFile);
+    const QString preview = appFile(state, kPreviewFile);
     runtime::eraseFile(preview);
     runImageTool(state, cropCommand(cFilename, cropArgument(anSize, aScrnSize, aCropCoords)));
     if (!runtime::fileExists(preview)) {
@@ -137,7 +128,7 @@ bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize 
             << "no preview was made from" << cFilename << "; the adjustment is skipped";
         return true;
     }
-    runImageTool(state, adjustmentCommand(adjustmentFromControls(state)));
+    runImageTool(state, adjustmentCommand(clamped(adjustment)));
     return true;
 }
 

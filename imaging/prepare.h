@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/program_state.h"
+#include "core/app_files.h"
 #include "runtime/tool_command.h"
 
 #include <QSize>
@@ -8,10 +8,6 @@
 #include <QStringList>
 
 namespace framla::imaging {
-
-/// The preview file that Prepare writes, the preview view shows and the
-/// upload sends.
-inline constexpr auto kPreviewFile = "scratch.jpg";
 
 /// The crop in image pixels, each number truncated toward zero.
 struct CropArgument {
@@ -36,9 +32,8 @@ struct Adjustment {
     int contrast = 0;
 };
 
-/// The controls' values as Prepare reads them: clamped to 0..9; a missing
-/// control counts as its value for a new source (4, 0, 0).
-Adjustment adjustmentFromControls(const ProgramState &state);
+/// The values as Prepare uses them: each clamped to 0..9.
+Adjustment clamped(const Adjustment &adjustment);
 
 /// Brightness for -modulate: (b + 1) x 20, 100 leaving the picture as it is.
 QString brightnessArgument(int bright);
@@ -57,11 +52,12 @@ runtime::ToolCommand adjustmentCommand(const Adjustment &adjustment);
 runtime::ToolCommand rotateCommand(const QString &cFilename);
 
 /// Makes the preview "scratch.jpg" from the source: the crop, then the
-/// adjustment from the three controls, each run and waited for. Returns true.
-/// The previous preview is removed first, so a crop that fails leaves no
-/// preview rather than an old one that no longer matches the source.
+/// adjustment with the three values of the window's controls, each run and
+/// waited for. Returns true. The previous preview is removed first, so a crop
+/// that fails leaves no preview rather than an old one that no longer matches
+/// the source.
 bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize aScrnSize,
-             const CropCoords &aCropCoords, bool lNormalize);
+             const CropCoords &aCropCoords, bool lNormalize, const Adjustment &adjustment);
 
 /// Turns the source file a quarter turn clockwise, in place. Returns true.
 bool SrcRotate(ProgramState &state, const QString &cFilename);

@@ -37,7 +37,18 @@ QString remoteSpec(const ServerLogin &login, const QString &remotePath, bool win
 
 ServerLogin loginOf(const ProgramState &state)
 {
-    return {state.cAddress, state.cPort, state.cUser, state.cPass, state.lIsDOS};
+    return {state.cAddress, state.cPort, state.cPath, state.cUser, state.cPass, state.lIsDOS};
+}
+
+ServerLogin loginOf(const QString &cAddress, const QString &cPort, const QString &cPath,
+                    const QString &cUser, const QString &cPass)
+{
+    return {cAddress, cPort, cPath, cUser, cPass, cPath.contains(QLatin1Char('\\'))};
+}
+
+QString replyDirectory(const ServerLogin &login)
+{
+    return login.cPath + QStringLiteral("/jtemp/") + login.cUser;
 }
 
 bool isSafeName(const QString &value)

@@ -14,10 +14,13 @@ namespace framla::server {
 using runtime::ToolCommand;
 using runtime::WindowHint;
 
-/// What every remote command needs to reach the server and log in.
+/// The server settings every remote command needs: where the server is, how
+/// to log in, and the database directory on it. Built from the running
+/// settings by loginOf, or from typed values while they are being tested.
 struct ServerLogin {
     QString cAddress;
     QString cPort;
+    QString cPath;
     QString cUser;
     QString cPass;
     /// The server runs Windows: its paths use backslashes.
@@ -26,6 +29,15 @@ struct ServerLogin {
 
 /// The running settings' login.
 ServerLogin loginOf(const ProgramState &state);
+
+/// A login from five typed values; a database path with a backslash means a
+/// Windows server.
+ServerLogin loginOf(const QString &cAddress, const QString &cPort, const QString &cPath,
+                    const QString &cUser, const QString &cPass);
+
+/// The user's own reply directory on the server, where the server program
+/// leaves its answers: the database path, "/jtemp/" and the user name.
+QString replyDirectory(const ServerLogin &login);
 
 /// True when a typed value (a code, a picture name, a data file name) may go
 /// into a remote command: letters, digits, "-", "_" and "." only, not

@@ -1,6 +1,6 @@
 #include "data_transfer.h"
 
-#include "core/program_state.h"
+#include "core/app_files.h"
 #include "lookup.h"
 #include "reply.h"
 #include "runtime/clock.h"
@@ -9,6 +9,7 @@
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
+#include "target.h"
 #include "target_display.h"
 #include "write_check.h"
 
@@ -24,27 +25,23 @@ QString GetDataFile(ProgramState &state)
         QStringLiteral("Select Data Transfer File"),
         QStringLiteral("Allowed data files: ix.., iy.., i..exp, csv & txt"),
         QStringLiteral("IX*.DBF;IY*.DBF;I*EXP.DBF;*.CSV;*.TXT"), state.cAppPath);
-    QDir::setCurrent(state.cAppPath);
     return chosen;
 }
 
-bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &fileName,
-                 const QString &cPath, const QString &cAddress, const QString &cPort,
-                 const QString &cUser, const QString &cPass, const QString &subDirectory)
+bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+                 const QString &fileName, const QString &subDirectory)
 {
     runtime::WorkingFilesLock lock(state);
-    const QString token = state.services.clock->timeOfDay();
-    const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    Target report;
+    report.cCode = fileName;
+    report.cTime = state.services.clock->timeOfDay();
     const runtime::ToolCommand request = remoteCommand(
-        login,
-        {QStringLiteral("framaid"), cPath + QStringLiteral("/jtemp/") + cUser, fileName, token,
-         subDirectory},
+        login, {QStringLiteral("framaid"), replyDirectory(login), fileName, report.cTime, subDirectory},
         false);
-    QDir::setCurrent(state.cAppPath);
     oXbpShowTxt.setBusy(true);
     state.services.shell->run(request, runtime::kLookupTimeoutMs);
     oXbpShowTxt.setBusy(false);
-    return SHWTXTMSG1(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, fileName, token);
+    return SHWTXTMSG1(state, oXbpShowTxt, login, report);
 }
 
 QString dataFileMode(const QString &fileName)
@@ -54,17 +51,14 @@ QString dataFileMode(const QString &fileName)
                                                                           : QStringLiteral("644");
 }
 
-bool SendIXdata(ProgramState &state, const QString &localDirectory, const QString &fileName,
-                const QString &targetDirectory, const QString &cAddress, const QString &cPort,
-                const QString &cUser, const QString &cPass, QString *reason)
+bool SendIXdata(ProgramState &state, const ServerLogin &login, const QString &localDirectory,
+                const QString &fileName, const QString &targetDirectory, QString *reason)
 {
     const QString serverName = fileName.toLower();
-    const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
     const QString local = QDir(localDirectory).filePath(fileName);
     const QString remote = targetDirectory + serverName;
-    QDir::setCurrent(state.cAppPath);
     const runtime::RunOutcome sent = state.services.shell->run(
-        sendCommand(login, local, remote, state.lIsDOS), runtime::kCopyTimeoutMs);
+        sendCommand(login, local, remote, login.lIsDOS), runtime::kCopyTimeoutMs);
     runtime::RunOutcome mode;
     if (sent.succeeded())
         mode = state.services.shell->run(
@@ -115,20 +109,18 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
     const qint64 size = local.size();
 
     runtime::WorkingFilesLock lock(state);
+    const ServerLogin login = loginOf(state);
     const QString shuttle = QStringLiteral("shuttle");
-    if (!CheckIXdata(state, oXbpShowTxt, serverName, state.cPath, state.cAddress, state.cPort,
-                     state.cUser, state.cPass, shuttle)) {
+    if (!CheckIXdata(state, oXbpShowTxt, login, serverName, shuttle)) {
         dialogs.msgBox(failed + QStringLiteral("\r\nThe server did not answer the check."));
         return false;
     }
     if (!Ok2Write(state, QString::fromLatin1(kReplyFile), false))
         return false;
     QString reason;
-    const bool sent = SendIXdata(state, local.absolutePath(), local.fileName(),
-                                 state.cPath + QStringLiteral("/shuttle/"), state.cAddress,
-                                 state.cPort, state.cUser, state.cPass, &reason);
-    CheckIXdata(state, oXbpShowTxt, serverName, state.cPath, state.cAddress, state.cPort,
-                state.cUser, state.cPass, shuttle);
+    const bool sent = SendIXdata(state, login, local.absolutePath(), local.fileName(),
+                                 login.cPath + QStringLiteral("/shuttle/"), &reason);
+    CheckIXdata(state, oXbpShowTxt, login, serverName, shuttle);
     const QString report = replyText(readReplyFile(state));
     const qint64 onServer = reportedSize(report, serverName);
     if (sent && onServer == size) {

@@ -1,6 +1,6 @@
 #include "deletion.h"
 
-#include "core/program_state.h"
+#include "core/app_files.h"
 #include "existing_image.h"
 #include "image_path.h"
 #include "reply.h"
@@ -9,21 +9,18 @@
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
+#include "target.h"
 #include "target_display.h"
 #include "write_check.h"
 
-#include <QDir>
-
 namespace framla::server {
 
-void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const QString &cAddress,
-              const QString &cPort, const QString &cPath, const QString &cUser,
-              const QString &cPass, const QString &cCode, const QString &, bool lInventory,
-              const QString &cName)
+void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const ServerLogin &login,
+              const Target &target)
 {
     runtime::WorkingFilesLock lock(state);
     runtime::Dialogs &dialogs = *state.services.dialogs;
-    const QString targetPath = MAKEFILE(state, cCode, cName, lInventory);
+    const QString targetPath = MAKEFILE(target, login.lIsDOS);
     const QString reply = QString::fromUtf8(readReplyFile(state));
 
     // A Windows server's path has backslashes: compare with either separator.
@@ -38,7 +35,7 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const QString &cA
     if (!isSafeRelativePath(targetPath)) {
         dialogs.msgBox(QStringLiteral("Nothing deleted: the code \"%1\" and name \"%2\" name no "
                                       "image file on the server.")
-                           .arg(cCode, cName));
+                           .arg(target.cCode, target.cName));
         return;
     }
 
@@ -46,19 +43,17 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const QString &cA
     if (!Ok2Write(state, QString::fromLatin1(kReplyFile), true, true))
         return;
 
-    const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
     const QString remote =
-        cPath + (state.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + targetPath;
+        login.cPath + (login.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + targetPath;
     const runtime::ToolCommand remove = remoteCommand(
-        login, {QStringLiteral("rm"), QStringLiteral("-f"), remote}, state.lIsDOS);
-    QDir::setCurrent(state.cAppPath);
+        login, {QStringLiteral("rm"), QStringLiteral("-f"), remote}, login.lIsDOS);
     const runtime::RunOutcome outcome =
         state.services.shell->run(remove, runtime::kLookupTimeoutMs);
     if (!outcome.succeeded())
         dialogs.msgBox(QStringLiteral("The image could not be deleted on the server.\r\n") +
                        outcome.message);
 
-    ShowOldImg(state, oXbpTargGrp, cAddress, cPort, cPath, cUser, cPass, cCode, lInventory, cName);
+    ShowOldImg(state, oXbpTargGrp, login, target);
     oXbpTargGrp.showCaption(QStringLiteral("Image as now recorded:"));
 }
 

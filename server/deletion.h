@@ -8,6 +8,8 @@ struct ProgramState;
 
 namespace framla::server {
 
+struct ServerLogin;
+struct Target;
 class TargetDisplay;
 
 /// The four lines shown when an inventory item's shared supplier picture
@@ -21,9 +23,7 @@ inline constexpr auto kSupplierGuardText =
 /// Delete the picture the server records for the target, then show what the
 /// server records afterwards. oXbpTargGrp gets the progress captions; the
 /// target view is reached through the same display.
-void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const QString &cAddress,
-              const QString &cPort, const QString &cPath, const QString &cUser,
-              const QString &cPass, const QString &cCode, const QString &cTime, bool lInventory,
-              const QString &cName);
+void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const ServerLogin &login,
+              const Target &target);
 
 } // namespace framla::server

@@ -1,15 +1,14 @@
 #include "existing_image.h"
 
-#include "core/program_state.h"
+#include "core/app_files.h"
 #include "image_path.h"
 #include "reply.h"
 #include "server/command_lines.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "core/value.h"
+#include "target.h"
 #include "target_display.h"
-
-#include <QDir>
 
 namespace framla::server {
 
@@ -22,19 +21,19 @@ QString remoteImagePath(const QString &cPath, const QString &imagePath, bool lIs
     return path.replace(QStringLiteral("//"), QStringLiteral("/"));
 }
 
-bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const QString &cAddress,
-                const QString &cPort, const QString &cPath, const QString &cUser,
-                const QString &cPass, const QString &cCode, bool lInventory, const QString &cName)
+bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const ServerLogin &login,
+                const Target &target)
 {
-    const QDir appDir(state.cAppPath);
-    runtime::eraseFile(appDir.filePath(QStringLiteral("scratch.jpg")));
+    const QString preview = appFile(state, kPreviewFile);
+    runtime::eraseFile(preview);
     owner.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
 
-    QString name = cName;
-    const double account = core::VAL(cCode);
-    if (name.isEmpty() && account > 1000 && account < 100000 && !lInventory && !state.lOrders)
-        name = cCode;
-    QString imagePath = MAKEFILE(state, cCode, name, lInventory);
+    // An account's own picture is named like the account when no name is given.
+    Target shown = target;
+    const double account = core::VAL(target.cCode);
+    if (shown.cName.isEmpty() && account > 1000 && account < 100000 && target.isAccount())
+        shown.cName = target.cCode;
+    QString imagePath = MAKEFILE(shown, login.lIsDOS);
 
     const QString reply = QString::fromUtf8(readReplyFile(state));
     const QString supplierImage = supplierImagePath(reply);
@@ -45,16 +44,14 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const QString &cAddre
         imagePath.clear();
 
     if (!imagePath.isEmpty()) {
-        const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
         const runtime::ToolCommand fetch =
-            fetchCommand(login, remoteImagePath(cPath, imagePath, state.lIsDOS),
-                                  QStringLiteral("scratch.jpg"), state.lIsDOS);
-        QDir::setCurrent(state.cAppPath);
+            fetchCommand(login, remoteImagePath(login.cPath, imagePath, login.lIsDOS),
+                         QLatin1String(kPreviewFile), login.lIsDOS);
         owner.setBusy(true);
         state.services.shell->run(fetch, runtime::kCopyTimeoutMs);
         owner.setBusy(false);
     }
-    owner.hangTarget(QStringLiteral("scratch.jpg"), QStringLiteral("T"));
+    owner.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));
     return true;
 }
 

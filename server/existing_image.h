@@ -8,14 +8,15 @@ struct ProgramState;
 
 namespace framla::server {
 
+struct ServerLogin;
+struct Target;
 class TargetDisplay;
 
 /// Fetch the picture the server records for the target into "scratch.jpg"
 /// and show it in the target view (the no-image picture when none arrives).
 /// A shared supplier picture named by the last reply is fetched instead.
-bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const QString &cAddress,
-                const QString &cPort, const QString &cPath, const QString &cUser,
-                const QString &cPass, const QString &cCode, bool lInventory, const QString &cName);
+bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const ServerLogin &login,
+                const Target &target);
 
 /// The remote name of a picture: the database path and the image path joined.
 QString remoteImagePath(const QString &cPath, const QString &imagePath, bool lIsDOS);

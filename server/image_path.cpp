@@ -1,7 +1,7 @@
 #include "image_path.h"
 
 #include "core/normalize.h"
-#include "core/program_state.h"
+#include "target.h"
 #include "core/value.h"
 
 namespace framla::server {
@@ -48,10 +48,9 @@ QString MAKEFILE(const QString &cCode, const QString &cName, bool lInventory, bo
     return path;
 }
 
-QString MAKEFILE(const ProgramState &state, const QString &cCode, const QString &cName,
-                 bool lInventory)
+QString MAKEFILE(const Target &target, bool lIsDOS)
 {
-    return MAKEFILE(cCode, cName, lInventory, state.lOrders, state.lIsDOS);
+    return MAKEFILE(target.cCode, target.cName, target.lInventory, target.lOrders, lIsDOS);
 }
 
 } // namespace framla::server

@@ -2,11 +2,9 @@
 
 #include <QString>
 
-namespace framla {
-struct ProgramState;
-}
-
 namespace framla::server {
+
+struct Target;
 
 /// The path of a target's picture relative to the database directory on the
 /// server ("images/AB/AB12345.jpg"), or "" when the code fits no rule. The
@@ -14,8 +12,7 @@ namespace framla::server {
 QString MAKEFILE(const QString &cCode, const QString &cName, bool lInventory, bool lOrders,
                  bool lIsDOS);
 
-/// The same, taking lOrders and lIsDOS from the program state.
-QString MAKEFILE(const ProgramState &state, const QString &cCode, const QString &cName,
-                 bool lInventory);
+/// The same for a target, in its own mode.
+QString MAKEFILE(const Target &target, bool lIsDOS);
 
 } // namespace framla::server

@@ -1,5 +1,6 @@
 #include "lookup.h"
 
+#include "core/app_files.h"
 #include "core/normalize.h"
 #include "core/program_state.h"
 #include "existing_image.h"
@@ -10,9 +11,8 @@
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
+#include "target.h"
 #include "target_display.h"
-
-#include <QDir>
 
 namespace framla::server {
 
@@ -20,15 +20,9 @@ using runtime::RunOutcome;
 
 namespace {
 
-QString appFile(const ProgramState &state, const char *name)
-{
-    return QDir(state.cAppPath).filePath(QString::fromLatin1(name));
-}
-
 RunOutcome runBusy(ProgramState &state, TargetDisplay &display, const runtime::ToolCommand &command,
                    int timeoutMs)
 {
-    QDir::setCurrent(state.cAppPath);
     display.setBusy(true);
     const RunOutcome outcome = state.services.shell->run(command, timeoutMs);
     display.setBusy(false);
@@ -44,18 +38,16 @@ bool hopeless(const RunOutcome &outcome)
 
 } // namespace
 
-bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
-                const QString &cPort, const QString &cPath, const QString &cUser,
-                const QString &cPass, const QString &cCode, const QString &cTime)
+bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+                const Target &target)
 {
     state.lOk2Put = false;
     oXbpShowTxt.showReply(QStringLiteral("Fetching data from server..."));
-    const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
     const QString remote =
-        state.lIsDOS ? cPath + QStringLiteral("\\temp\\") + cUser + QStringLiteral("/framla.tmp")
-                     : cPath + QStringLiteral("/jtemp/") + cUser + QStringLiteral("/framla.tmp");
+        login.lIsDOS ? login.cPath + QStringLiteral("\\temp\\") + login.cUser + QStringLiteral("/framla.tmp")
+                     : replyDirectory(login) + QStringLiteral("/framla.tmp");
     const runtime::ToolCommand fetch =
-        fetchCommand(login, remote, QStringLiteral("."), state.lIsDOS);
+        fetchCommand(login, remote, QStringLiteral("."), login.lIsDOS);
     const QString local = appFile(state, kReplyFile);
 
     RunOutcome outcome = runBusy(state, oXbpShowTxt, fetch, runtime::kLookupTimeoutMs);
@@ -66,18 +58,18 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &
     // The server program may still be writing: try again after a short,
     // a longer and a long pause.
     static constexpr int pauses[] = {10, 100, 200};
-    for (int retry = 0; retry < 3 && !replyMatches(reply, cTime) && !hopeless(outcome); ++retry) {
+    for (int retry = 0; retry < 3 && !replyMatches(reply, target.cTime) && !hopeless(outcome);
+         ++retry) {
         if (retry == 2)
             oXbpShowTxt.showReply(QStringLiteral("Fetching data from server...\r\nRe-trying..."));
         oXbpShowTxt.setBusy(true);
         state.services.clock->sleep(pauses[retry]);
-        QDir::setCurrent(state.cAppPath);
         outcome = state.services.shell->run(fetch, runtime::kLookupTimeoutMs);
         oXbpShowTxt.setBusy(false);
         reply = runtime::readWholeFile(local).value_or(QByteArray());
     }
 
-    if (!replyMatches(reply, cTime)) {
+    if (!replyMatches(reply, target.cTime)) {
         // Whatever an earlier request left must not be taken for this answer.
         runtime::writeWholeFile(local, kNoReply);
         QString text = QString::fromLatin1(kFetchFailedText);
@@ -90,48 +82,43 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &
     const QString text = replyText(reply);
     state.lOk2Put = okToPut(text);
     oXbpShowTxt.showReply(text);
-    oXbpShowTxt.setShowExistingVisible(showExistingFor(cCode, text));
+    oXbpShowTxt.setShowExistingVisible(showExistingFor(target.cCode, text));
     return true;
 }
 
-bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
-               const QString &cPort, const QString &cPath, const QString &cUser,
-               const QString &cPass, QString &cCode, const QString &cTime, bool lInventory,
-               QString &cName)
+bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+               Target &target)
 {
-    const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
     const runtime::ToolCommand request = remoteCommand(
-        login, {QStringLiteral("framaid"), cPath + QStringLiteral("/jtemp/") + cUser, cCode, cTime},
+        login, {QStringLiteral("framaid"), replyDirectory(login), target.cCode, target.cTime},
         false);
     runBusy(state, oXbpShowTxt, request, runtime::kLookupTimeoutMs);
 
-    SHWTXTMSG1(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, cTime);
-    ShowOldImg(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, lInventory, cName);
+    SHWTXTMSG1(state, oXbpShowTxt, login, target);
+    ShowOldImg(state, oXbpShowTxt, login, target);
 
     const QString text = replyText(readReplyFile(state));
     const QString resolved = resolvedCode(text);
-    if (lInventory && cCode.size() > 7 && !resolved.isEmpty()) {
-        cCode = resolved;
-        cName = cCode;
+    if (target.lInventory && target.cCode.size() > 7 && !resolved.isEmpty()) {
+        target.cCode = resolved;
+        target.cName = resolved;
         return false;
     }
     return true;
 }
 
-bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
-              const QString &cPort, const QString &cPath, const QString &cUser,
-              const QString &cPass, QString cCode, const QString &cTime, bool lInventory,
-              QString cName)
+bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+              Target target)
 {
     runtime::WorkingFilesLock lock(state);
-    cCode = core::NORMALIZE(state, cCode, lInventory);
+    target.cCode = core::NORMALIZE(target.cCode, target.lInventory, target.lOrders);
     // Nothing typed reaches the server unless it is a plain name.
-    const bool nameMatters = !lInventory && !state.lOrders && !cName.isEmpty();
-    if (!isSafeName(cCode) || (nameMatters && !isSafeName(cName))) {
-        const bool badCode = !isSafeName(cCode);
-        const QString message = unsafeNameMessage(badCode ? QStringLiteral("code")
-                                                                   : QStringLiteral("image name"),
-                                                           badCode ? cCode : cName);
+    const bool nameMatters = target.isAccount() && !target.cName.isEmpty();
+    if (!isSafeName(target.cCode) || (nameMatters && !isSafeName(target.cName))) {
+        const bool badCode = !isSafeName(target.cCode);
+        const QString message =
+            unsafeNameMessage(badCode ? QStringLiteral("code") : QStringLiteral("image name"),
+                              badCode ? target.cCode : target.cName);
         oXbpShowTxt.showReply(message);
         state.services.dialogs->msgBox(message);
         return true;
@@ -139,11 +126,10 @@ bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cA
     // A resolved code is seven characters long and never resolves again, so
     // the look-up runs at most twice.
     for (int pass = 0; pass < 2; ++pass) {
-        if (PREPTEXT1(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, cTime,
-                      lInventory, cName))
+        if (PREPTEXT1(state, oXbpShowTxt, login, target))
             break;
-        oXbpShowTxt.showTargetName(cName);
-        cCode = core::NORMALIZE(state, cCode, lInventory);
+        oXbpShowTxt.showTargetName(target.cName);
+        target.cCode = core::NORMALIZE(target.cCode, target.lInventory, target.lOrders);
     }
     return true;
 }

@@ -8,30 +8,29 @@ struct ProgramState;
 
 namespace framla::server {
 
+struct ServerLogin;
+struct Target;
 class TargetDisplay;
 
 /// Look a code up on the server: the request, the reply with its token, the
 /// description, the put permission and the picture on file. A long inventory
 /// code that the server resolves is looked up once more under its real code.
-bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
-              const QString &cPort, const QString &cPath, const QString &cUser,
-              const QString &cPass, QString cCode, const QString &cTime, bool lInventory,
-              QString cName);
+bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+              Target target);
 
 /// One look-up pass. False when the code was resolved to another code (then
-/// held in cCode and cName) that must be looked up again.
-bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
-               const QString &cPort, const QString &cPath, const QString &cUser,
-               const QString &cPass, QString &cCode, const QString &cTime, bool lInventory,
-               QString &cName);
+/// held in the target's cCode and cName) that must be looked up again.
+bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+               Target &target);
 
 /// Fetch the reply file until it carries the token (three retries), show its
 /// text and set lOk2Put and the "Show Existing" button. False when no
 /// matching reply came; the local reply file then holds "Unknown!", so no
 /// later reader acts on an older reply.
-bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
-                const QString &cPort, const QString &cPath, const QString &cUser,
-                const QString &cPass, const QString &cCode, const QString &cTime);
+/// The code (an account number for the "Show Existing" button) and the token
+/// come from the target.
+bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+                const Target &target);
 
 /// The reply display's text after the last retry failed.
 inline constexpr auto kFetchFailedText = "ERROR: Failed to fetch data from\r\n"

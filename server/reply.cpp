@@ -1,6 +1,6 @@
 #include "reply.h"
 
-#include "core/program_state.h"
+#include "core/app_files.h"
 #include "server/command_lines.h"
 #include "runtime/files.h"
 #include "core/value.h"
@@ -12,8 +12,7 @@ namespace framla::server {
 
 QByteArray readReplyFile(const ProgramState &state)
 {
-    return runtime::readWholeFile(QDir(state.cAppPath).filePath(QString::fromLatin1(kReplyFile)))
-        .value_or(QByteArray());
+    return runtime::readWholeFile(appFile(state, kReplyFile)).value_or(QByteArray());
 }
 
 bool replyMatches(const QByteArray &reply, const QString &token)

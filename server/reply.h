@@ -9,8 +9,6 @@ struct ProgramState;
 
 namespace framla::server {
 
-/// The name of the reply file, in the program's directory.
-inline constexpr auto kReplyFile = "framla.tmp";
 /// What the reply file holds when no reply arrived: it matches no token.
 inline constexpr auto kNoReply = "Unknown!";
 

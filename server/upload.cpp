@@ -1,6 +1,6 @@
 #include "upload.h"
 
-#include "core/program_state.h"
+#include "core/app_files.h"
 #include "existing_image.h"
 #include "image_path.h"
 #include "lookup.h"
@@ -12,12 +12,12 @@
 #include "runtime/guarded.h"
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
+#include "runtime/threads.h"
+#include "target.h"
 #include "target_display.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryFile>
-#include <QThread>
 
 namespace framla::server {
 
@@ -57,11 +57,6 @@ int uploadEdge(const QString &cSize)
 
 namespace {
 
-QString appFile(const ProgramState &state, const QString &name)
-{
-    return QDir(state.cAppPath).filePath(name);
-}
-
 /// A copy of the prepared picture that only this upload uses, in the
 /// program's directory; "" when none could be made.
 QString privateCopy(const ProgramState &state)
@@ -70,7 +65,7 @@ QString privateCopy(const ProgramState &state)
     copy.setAutoRemove(false);
     if (!copy.open())
         return {};
-    const auto data = runtime::readWholeFile(appFile(state, QStringLiteral("scratch.jpg")));
+    const auto data = runtime::readWholeFile(appFile(state, kPreviewFile));
     if (!data || data->isEmpty() || copy.write(*data) != data->size()) {
         copy.remove();
         return {};
@@ -87,34 +82,53 @@ QByteArray fetchBack(ProgramState &state, const ServerLogin &login, const QStrin
     const QString name = QFileInfo(check.fileName()).fileName();
     check.close();
     QFile::remove(check.fileName());
-    state.services.shell->run(fetchCommand(login, remote, name, false),
-                              runtime::kCopyTimeoutMs);
+    state.services.shell->run(fetchCommand(login, remote, name, false), runtime::kCopyTimeoutMs);
     const QByteArray data = runtime::readWholeFile(appFile(state, name)).value_or(QByteArray());
     QFile::remove(appFile(state, name));
     return data;
 }
 
+/// Everything one upload works from, taken when it is queued: nothing the
+/// operator does afterwards changes what is sent or where it goes.
+struct UploadJob {
+    ServerLogin login;
+    Target target;
+    QString copy; ///< the upload's own copy of the picture, in the program's directory
+    QString appPath;
+    Services services;
+};
+
+/// Runs one upload on the calling thread with a program state of its own;
+/// returns whether the target may now receive a picture.
+bool runUpload(const UploadJob &job, TargetDisplay &display)
+{
+    ProgramState worker;
+    worker.services = job.services;
+    worker.cAppPath = job.appPath;
+    worker.lIsDOS = job.login.lIsDOS;
+    runtime::runRecoverable(worker, [&] { PutFile1(worker, display, job.login, job.target, job.copy); });
+    QFile::remove(appFile(worker, job.copy));
+    return worker.lOk2Put;
+}
+
 } // namespace
 
-bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
-             const QString &cPort, const QString &cPath, const QString &cUser, const QString &cPass,
-             const QString &cCode, const QString &cSize, bool lInventory, const QString &cName,
-             const QString &cTime)
+bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+             const Target &target)
 {
     runtime::Dialogs &dialogs = *state.services.dialogs;
-    const bool accounts = !lInventory && !state.lOrders;
-    if (accounts && !isSafeName(cName)) {
-        dialogs.msgBox(unsafeNameMessage(QStringLiteral("image name"), cName));
+    if (target.isAccount() && !isSafeName(target.cName)) {
+        dialogs.msgBox(unsafeNameMessage(QStringLiteral("image name"), target.cName));
         return true;
     }
-    const QString targetPath = MAKEFILE(state, cCode, cName, lInventory);
+    const QString targetPath = MAKEFILE(target, login.lIsDOS);
     if (targetPath.isEmpty()) {
         dialogs.msgBox(QStringLiteral("Not put: the code \"%1\" names no image file on the server.")
-                           .arg(cCode));
+                           .arg(target.cCode));
         return true;
     }
     if (!isSafeRelativePath(targetPath)) {
-        dialogs.msgBox(unsafeNameMessage(QStringLiteral("code"), cCode));
+        dialogs.msgBox(unsafeNameMessage(QStringLiteral("code"), target.cCode));
         return true;
     }
     QString copy;
@@ -127,25 +141,13 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAd
         dialogs.msgBox(QStringLiteral("Not put: there is no prepared image to send."));
         return true;
     }
-    // The worker gets the state as it is now: nothing the operator does
-    // meanwhile changes what is sent or where it goes.
-    ProgramState job = state;
+    const UploadJob job{login, target, copy, state.cAppPath, state.services};
     ProgramState *live = &state;
     TargetDisplay *display = &oXbpShowTxt;
-    auto run = [=]() mutable {
+    auto run = [job, live, display] {
         PostingDisplay posted(*display);
-        runtime::runRecoverable(job, [&] {
-            PutFile1(job, posted, cAddress, cPort, cPath, cUser, cPass, cCode, cSize, lInventory,
-                     cName, cTime, copy);
-        });
-        QFile::remove(appFile(job, copy));
-        const bool ok2Put = job.lOk2Put;
-        auto *app = QCoreApplication::instance();
-        if (app == nullptr || QThread::currentThread() == app->thread())
-            live->lOk2Put = ok2Put;
-        else
-            QMetaObject::invokeMethod(
-                app, [live, ok2Put] { live->lOk2Put = ok2Put; }, Qt::QueuedConnection);
+        const bool ok2Put = runUpload(job, posted);
+        runtime::onUiThreadLater([live, ok2Put] { live->lOk2Put = ok2Put; });
     };
     if (state.services.uploads != nullptr)
         state.services.uploads->enqueue(run);
@@ -154,17 +156,14 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAd
     return true;
 }
 
-bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
-              const QString &cPort, const QString &cPath, const QString &cUser,
-              const QString &cPass, const QString &cCode, const QString &cSize, bool lInventory,
-              const QString &cName, const QString &cTime, const QString &localFile)
+bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+              const Target &target, const QString &localFile)
 {
     runtime::WorkingFilesLock lock(state);
-    const int edge = uploadEdge(cSize);
-    const QString targetPath = MAKEFILE(state, cCode, cName, lInventory);
+    const int edge = uploadEdge(target.cSize);
+    const QString targetPath = MAKEFILE(target, login.lIsDOS);
     // Uploads always name the remote file with "/", whatever the server.
-    const QString remote = cPath + QLatin1Char('/') + targetPath;
-    const ServerLogin login{cAddress, cPort, cUser, cPass, state.lIsDOS};
+    const QString remote = login.cPath + QLatin1Char('/') + targetPath;
     QString failure;
 
     oXbpShowTxt.showReply(QStringLiteral("Sending image to server..."));
@@ -173,21 +172,19 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cA
     resize.viaStart = false;
     resize.window = runtime::WindowHint::Hidden;
     resize.args = {QStringLiteral("-resize"), QStringLiteral("%1x%1").arg(edge), localFile};
-    QDir::setCurrent(state.cAppPath);
     const RunOutcome resized = state.services.shell->run(resize, runtime::kImageToolTimeoutMs);
     if (!resized.succeeded())
         failure = QStringLiteral("The image could not be resized: ") + resized.message;
 
     if (failure.isEmpty()) {
-        QDir::setCurrent(state.cAppPath);
         oXbpShowTxt.setBusy(true);
         const RunOutcome copied = state.services.shell->run(
             sendCommand(login, localFile, remote, false), runtime::kCopyTimeoutMs);
         RunOutcome mode;
         if (copied.succeeded())
             mode = state.services.shell->run(
-                remoteCommand(
-                    login, {QStringLiteral("chmod"), QStringLiteral("644"), remote}, false),
+                remoteCommand(login, {QStringLiteral("chmod"), QStringLiteral("644"), remote},
+                              false),
                 runtime::kLookupTimeoutMs);
         oXbpShowTxt.setBusy(false);
         if (!copied.succeeded())
@@ -199,20 +196,19 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cA
 
     oXbpShowTxt.showReply(QStringLiteral("Verifying that image is on server..."));
     oXbpShowTxt.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
-    runtime::eraseFile(appFile(state, QStringLiteral("scratch.jpg")));
+    runtime::eraseFile(appFile(state, kPreviewFile));
     const QByteArray sent =
         runtime::readWholeFile(appFile(state, localFile)).value_or(QByteArray());
     const QString reply = QString::fromUtf8(readReplyFile(state));
     const QString supplierImage = supplierImagePath(reply);
-    ShowOldImg(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, lInventory, cName);
+    ShowOldImg(state, oXbpShowTxt, login, target);
 
     if (failure.isEmpty()) {
         // What the view shows is the target itself unless the reply pointed
         // it at a supplier's picture; then the target is fetched on its own.
         const QByteArray recorded =
             supplierImage.isEmpty()
-                ? runtime::readWholeFile(appFile(state, QStringLiteral("scratch.jpg")))
-                      .value_or(QByteArray())
+                ? runtime::readWholeFile(appFile(state, kPreviewFile)).value_or(QByteArray())
                 : fetchBack(state, login, remote);
         if (recorded.isEmpty())
             failure =
@@ -222,7 +218,7 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cA
                                      "sent.");
     }
 
-    SHWTXTMSG1(state, oXbpShowTxt, cAddress, cPort, cPath, cUser, cPass, cCode, cTime);
+    SHWTXTMSG1(state, oXbpShowTxt, login, target);
     if (!failure.isEmpty()) {
         const QString description = replyText(readReplyFile(state));
         oXbpShowTxt.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +

@@ -11,6 +11,8 @@ struct ProgramState;
 
 namespace framla::server {
 
+struct ServerLogin;
+struct Target;
 class TargetDisplay;
 
 /// The one upload worker: uploads run on it one after another, in the order
@@ -37,22 +39,17 @@ int uploadEdge(const QString &cSize);
 
 /// Put the prepared picture ("scratch.jpg") on the server as the target's
 /// image. Returns at once; the upload runs on the upload worker with its own
-/// copy of the picture and the target as they are now. A target that names
-/// no file, or no prepared picture, is refused with a message.
-bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
-             const QString &cPort, const QString &cPath, const QString &cUser, const QString &cPass,
-             const QString &cCode, const QString &cSize, bool lInventory, const QString &cName,
-             const QString &cTime);
+/// copy of the picture, the login and the target as they are now. A target
+/// that names no file, or no prepared picture, is refused with a message.
+bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+             const Target &target);
 
-/// The upload itself, on the calling thread: resize localFile, copy it to the
-/// target, make it readable, fetch back and show what the server now records,
-/// and say plainly when the picture did not arrive. Returns whether the
-/// server holds the picture that was sent.
-bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &cAddress,
-              const QString &cPort, const QString &cPath, const QString &cUser,
-              const QString &cPass, const QString &cCode, const QString &cSize, bool lInventory,
-              const QString &cName, const QString &cTime,
-              const QString &localFile = QStringLiteral("scratch.jpg"));
+/// The upload itself, on the calling thread: resize localFile (a file in the
+/// program's directory), copy it to the target, make it readable, fetch back
+/// and show what the server now records, and say plainly when the picture
+/// did not arrive. Returns whether the server holds the picture that was sent.
+bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+              const Target &target, const QString &localFile = QStringLiteral("scratch.jpg"));
 
 /// What the description box says above the description when an upload failed.
 inline constexpr auto kNotRecordedText = "THE IMAGE WAS NOT RECORDED ON THE SERVER.";

@@ -1,11 +1,8 @@
 #include "busy.h"
 
-#include "core/program_state.h"
+#include "runtime/threads.h"
 
-#include <QApplication>
-#include <QDialog>
 #include <QPointer>
-#include <QThread>
 #include <QWidget>
 
 namespace framla::ui {
@@ -36,31 +33,26 @@ void ShowElem(QWidget *element, const QString &cInclusions, int nCursorType)
         ShowElem(child, cInclusions, nCursorType);
 }
 
-void SHOWCURSOR(ProgramState &state, QWidget *window, int nCursorType)
+void SHOWCURSOR(QWidget *window, int nCursorType)
 {
-    QPointer<QWidget> target = window != nullptr ? window : state.oStartingDlg;
-    auto walk = [target, nCursorType] {
+    QPointer<QWidget> target = window;
+    runtime::onUiThreadLater([target, nCursorType] {
         if (target.isNull())
             return;
         const QString cInclusions =
             QStringLiteral("XbpDialog,") + QString::fromLatin1(target->metaObject()->className());
         ShowElem(target.data(), cInclusions, nCursorType);
-    };
-    auto *app = QCoreApplication::instance();
-    if (app != nullptr && QThread::currentThread() != app->thread())
-        QMetaObject::invokeMethod(app, walk, Qt::QueuedConnection);
-    else
-        walk();
+    });
 }
 
-void SHOWBUSY(ProgramState &state, QWidget *window)
+void SHOWBUSY(QWidget *window)
 {
-    SHOWCURSOR(state, window, kPointerWait);
+    SHOWCURSOR(window, kPointerWait);
 }
 
-void SHOWDONE(ProgramState &state, QWidget *window)
+void SHOWDONE(QWidget *window)
 {
-    SHOWCURSOR(state, window, kPointerNormal);
+    SHOWCURSOR(window, kPointerNormal);
 }
 
 } // namespace framla::ui

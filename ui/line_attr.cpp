@@ -80,7 +80,7 @@ namespace
 {
 PresSpace *target(ProgramState &state, PresSpace *ps)
 {
-    return ps != nullptr ? ps : state.oMainPresSpace;
+    return ps != nullptr ? ps : state.services.mainPresSpace;
 }
 } // namespace
 

@@ -9,7 +9,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
-#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -86,9 +85,7 @@ private:
     test::ScriptedDialogs m_dialogs;
     std::unique_ptr<runtime::ProcessShell> m_shell;
     ProgramState m_state;
-    QSpinBox m_bright;
-    QSpinBox m_gamma;
-    QSpinBox m_contrast;
+    imaging::Adjustment m_adjustment;
 };
 
 void TestPrepare::init()
@@ -102,9 +99,7 @@ void TestPrepare::init()
     m_state.cAppPath = m_dir->path();
     m_state.services.shell = m_shell.get();
     m_state.services.dialogs = &m_dialogs;
-    m_state.oXbpBright = &m_bright;
-    m_state.oXbpGamma = &m_gamma;
-    m_state.oXbpContrast = &m_contrast;
+    m_adjustment = {};
     setControls(4, 0, 0);
 }
 
@@ -115,9 +110,7 @@ void TestPrepare::cleanup()
 
 void TestPrepare::setControls(int bright, int gamma, int contrast)
 {
-    m_bright.setValue(bright);
-    m_gamma.setValue(gamma);
-    m_contrast.setValue(contrast);
+    m_adjustment = {bright, gamma, contrast};
 }
 
 void TestPrepare::cropSize_data()
@@ -148,7 +141,7 @@ void TestPrepare::cropSize()
     const QString path = QDir(m_dir->path()).filePath(name);
     QVERIFY(QDir().mkpath(QFileInfo(path).path()));
     QVERIFY(writeSource(path, source));
-    QVERIFY(imaging::Prepare(m_state, path, source, ASCRN_SIZE, marks, false));
+    QVERIFY(imaging::Prepare(m_state, path, source, ASCRN_SIZE, marks, false, m_adjustment));
     QCOMPARE(QImageReader(QStringLiteral("scratch.jpg")).size(), preview);
     QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
 }
@@ -180,12 +173,12 @@ void TestPrepare::adjustmentDirection()
     QVERIFY(writeSource(source, QSize(800, 600)));
     const CropCoords all{QPoint(0, 0), QPoint(274, 252)};
 
-    QVERIFY(imaging::Prepare(m_state, source, QSize(800, 600), ASCRN_SIZE, all, false));
+    QVERIFY(imaging::Prepare(m_state, source, QSize(800, 600), ASCRN_SIZE, all, false, m_adjustment));
     const Statistics plain = statisticsOf(QStringLiteral("scratch.jpg"));
     QVERIFY(plain.mean > 60 && plain.mean < 200);
 
     setControls(bright, gamma, contrast);
-    QVERIFY(imaging::Prepare(m_state, source, QSize(800, 600), ASCRN_SIZE, all, false));
+    QVERIFY(imaging::Prepare(m_state, source, QSize(800, 600), ASCRN_SIZE, all, false, m_adjustment));
     const Statistics adjusted = statisticsOf(QStringLiteral("scratch.jpg"));
     const QString seen = QStringLiteral("mean %1 -> %2, spread %3 -> %4, black %5 -> %6")
                              .arg(plain.mean)
@@ -209,10 +202,10 @@ void TestPrepare::missingSourceLeavesNoPreview()
     const QString source = QDir(m_dir->path()).filePath(QStringLiteral("ring.jpg"));
     QVERIFY(writeSource(source, QSize(1600, 1200)));
     const CropCoords box{QPoint(50, 200), QPoint(150, 100)};
-    QVERIFY(imaging::Prepare(m_state, source, QSize(1600, 1200), ASCRN_SIZE, box, false));
+    QVERIFY(imaging::Prepare(m_state, source, QSize(1600, 1200), ASCRN_SIZE, box, false, m_adjustment));
     QVERIFY(QFile::exists(QStringLiteral("scratch.jpg")));
     QVERIFY(QFile::remove(source));
-    QVERIFY(imaging::Prepare(m_state, source, QSize(1600, 1200), ASCRN_SIZE, box, false));
+    QVERIFY(imaging::Prepare(m_state, source, QSize(1600, 1200), ASCRN_SIZE, box, false, m_adjustment));
     QVERIFY(!QFile::exists(QStringLiteral("scratch.jpg")));
 }
 

@@ -4,6 +4,9 @@
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
+#include "server/command_lines.h"
+#include "server/target.h"
+#include "support/scripted_world.h"
 #include "server/data_transfer.h"
 #include "server/deletion.h"
 #include "server/lookup.h"
@@ -125,8 +128,7 @@ void TestPut::lookUp(const QString &code, bool inventory, const QString &name)
 {
     // A token of its own for every look-up, as the time of day would give.
     m_state.cTime = QStringLiteral("12:00:%1").arg(++m_second % 60, 2, 10, QLatin1Char('0'));
-    server::PrepText(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
-                     m_state.cUser, m_state.cPass, code, m_state.cTime, inventory, name);
+    server::PrepText(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, code, inventory, name, m_state.cTime));
 }
 
 void TestPut::makePhoto(int width, int height)
@@ -143,8 +145,7 @@ bool TestPut::putNow(const QString &code, const QString &size, bool inventory, c
 {
     server::UploadQueue queue;
     m_state.services.uploads = &queue;
-    server::PutFile(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
-                    m_state.cUser, m_state.cPass, code, size, inventory, name, m_state.cTime);
+    server::PutFile(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, code, inventory, name, m_state.cTime, size));
     const bool idle = queue.waitForIdle(120000);
     QCoreApplication::processEvents();
     m_state.services.uploads = nullptr;
@@ -257,9 +258,7 @@ void TestPut::deleteAndGuard()
 {
     // The shared supplier picture cannot be deleted from an item.
     lookUp(QStringLiteral("AB10003"));
-    server::DelImage(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
-                     m_state.cUser, m_state.cPass, QStringLiteral("AB10003"), m_state.cTime, true,
-                     QStringLiteral("AB10003"));
+    server::DelImage(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, QStringLiteral("AB10003"), true, QStringLiteral("AB10003"), m_state.cTime));
     QCOMPARE(m_dialogs.texts().last(), QString::fromLatin1(server::kSupplierGuardText));
     QVERIFY(QFile::exists(serverPath("images/ssr/1234/RING5.jpg")));
 
@@ -268,9 +267,7 @@ void TestPut::deleteAndGuard()
     QVERIFY(QFile::exists(remote));
     lookUp(QStringLiteral("CD20001"));
     m_dialogs.answers.enqueue(runtime::kOk); // the replace question of the write check
-    server::DelImage(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
-                     m_state.cUser, m_state.cPass, QStringLiteral("CD20001"), m_state.cTime, true,
-                     QStringLiteral("CD20001"));
+    server::DelImage(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, QStringLiteral("CD20001"), true, QStringLiteral("CD20001"), m_state.cTime));
     QVERIFY(!QFile::exists(remote));
     QCOMPARE(m_display.captions.last(), QStringLiteral("Image as now recorded:"));
     QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));

@@ -5,6 +5,9 @@
 #include "config/settings_test.h"
 #include "runtime/clock.h"
 #include "server/command_lines.h"
+#include "server/target.h"
+#include "support/scripted_world.h"
+#include "server/command_lines.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "server/lookup.h"
@@ -98,8 +101,7 @@ bool TestRemote::lookUpCode(const QString &code, bool inventory, bool orders, co
 {
     m_state.lOrders = orders;
     m_state.cTime = m_clock.timeOfDay();
-    return server::PrepText(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
-                            m_state.cUser, m_state.cPass, code, m_state.cTime, inventory, name);
+    return server::PrepText(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, code, inventory, name, m_state.cTime));
 }
 
 void TestRemote::settingsTest_data()
@@ -135,9 +137,11 @@ void TestRemote::settingsTest()
     QFETCH(bool, passes);
     QFETCH(QString, reason);
     const bool ok =
-        config::TestConfig(m_state, m_state.cAddress, port.isEmpty() ? m_state.cPort : port,
-                           path.isEmpty() ? m_state.cPath : path, m_state.cUser,
-                           password.isEmpty() ? m_state.cPass : password);
+        config::TestConfig(m_state,
+                           server::loginOf(m_state.cAddress, port.isEmpty() ? m_state.cPort : port,
+                                           path.isEmpty() ? m_state.cPath : path, m_state.cUser,
+                                           password.isEmpty() ? m_state.cPass : password),
+                           nullptr);
     QCOMPARE(ok, passes);
     QCOMPARE(QFile::exists(m_appDir->filePath("framla.ok")), passes);
     QVERIFY(!QFile::exists(QStringLiteral("/tmp/framla-pwned")));
@@ -168,8 +172,7 @@ void TestRemote::unknownHostKey()
     QTemporaryDir fresh;
     qputenv("PUTTYDIR", fresh.path().toLocal8Bit());
     m_dialogs.answers.enqueue(answer);
-    const bool ok = config::TestConfig(m_state, m_state.cAddress, m_state.cPort, m_state.cPath,
-                                       m_state.cUser, m_state.cPass);
+    const bool ok = config::TestConfig(m_state, server::loginOf(m_state), nullptr);
     QCOMPARE(m_dialogs.boxes.first().kind, test::ScriptedDialogs::Box::Confirm);
     const QString question = m_dialogs.boxes.first().text;
     QVERIFY2(question.contains(QStringLiteral("The host key is not cached for this server")),
@@ -331,9 +334,7 @@ void TestRemote::lateReply()
     runtime::SystemClock clock;
     m_state.services.clock = &clock;
     m_state.cTime = accepted ? QStringLiteral("11:11:11") : QStringLiteral("11:11:22");
-    const bool ok = server::PrepText(m_state, m_display, m_state.cAddress, m_state.cPort,
-                                     m_state.cPath, m_state.cUser, m_state.cPass,
-                                     QStringLiteral("AB10001"), m_state.cTime, true, QString());
+    const bool ok = server::PrepText(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, QStringLiteral("AB10001"), true, QString(), m_state.cTime));
     QFile::remove(bin + "framaid");
     QVERIFY(QFile::rename(bin + "framaid.real", bin + "framaid"));
     QVERIFY(ok);

@@ -1,6 +1,5 @@
 // The wait pointer over the whole window and the normal pointer back, from
 // the UI thread and from a worker.
-#include "core/program_state.h"
 #include "ui/busy.h"
 
 #include <QDialog>
@@ -23,7 +22,6 @@ private Q_SLOTS:
 
 private:
     QList<QWidget *> all() const;
-    ProgramState m_state;
     QDialog *m_window = nullptr;
     QLineEdit *m_edit = nullptr;
     QPushButton *m_hidden = nullptr;
@@ -40,7 +38,6 @@ void TestBusy::init()
     // Created but never shown: it gets the pointer like any other.
     m_hidden = new QPushButton(QStringLiteral("X"), m_window);
     m_hidden->hide();
-    m_state.oStartingDlg = m_window;
     m_window->show();
 }
 
@@ -60,10 +57,10 @@ QList<QWidget *> TestBusy::all() const
 void TestBusy::busyAndDone()
 {
     QCOMPARE(all().size(), 5);
-    ui::SHOWBUSY(m_state);
+    ui::SHOWBUSY(m_window);
     for (QWidget *widget : all())
         QCOMPARE(widget->cursor().shape(), Qt::WaitCursor);
-    ui::SHOWDONE(m_state);
+    ui::SHOWDONE(m_window);
     for (QWidget *widget : all())
         QVERIFY(widget->cursor().shape() != Qt::WaitCursor);
     // Text fields get their own pointer back.
@@ -73,7 +70,7 @@ void TestBusy::busyAndDone()
 
 void TestBusy::doneWithoutBusy()
 {
-    ui::SHOWDONE(m_state);
+    ui::SHOWDONE(m_window);
     QCOMPARE(m_edit->cursor().shape(), Qt::IBeamCursor);
     QCOMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
 }
@@ -81,9 +78,9 @@ void TestBusy::doneWithoutBusy()
 void TestBusy::fromWorker()
 {
     QThread *worker = QThread::create([this] {
-        ui::SHOWBUSY(m_state);
-        ui::SHOWDONE(m_state);
-        ui::SHOWBUSY(m_state);
+        ui::SHOWBUSY(m_window);
+        ui::SHOWDONE(m_window);
+        ui::SHOWBUSY(m_window);
     });
     worker->start();
     QVERIFY(worker->wait(5000));

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/program_state.h"
+#include "server/command_lines.h"
+#include "server/target.h"
 #include "support/recording_display.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_shell.h"
@@ -12,6 +14,20 @@
 #include <memory>
 
 namespace framla::test {
+
+/// A target in the state's mode with the given code, name, mode, token and size.
+inline server::Target targetFor(const ProgramState &state, const QString &code, bool inventory,
+                                const QString &name, const QString &token,
+                                const QString &size = QStringLiteral("M"))
+{
+    server::Target t = server::targetOf(state);
+    t.cCode = code;
+    t.cName = name;
+    t.lInventory = inventory;
+    t.cTime = token;
+    t.cSize = size;
+    return t;
+}
 
 /// Everything a test of the server routines needs around them: a program
 /// directory of its own, scripted dialogs, shell and clock, a recording
@@ -51,6 +67,16 @@ struct ScriptedWorld {
         state.services.dialogs = &dialogs;
         state.services.shell = &shell;
         state.services.clock = &clock;
+    }
+
+    /// The running settings' login.
+    server::ServerLogin login() const { return server::loginOf(state); }
+
+    /// A target in the state's mode with the given code, name, mode, size and token.
+    server::Target target(const QString &code, bool inventory, const QString &name,
+                          const QString &token, const QString &size = QStringLiteral("M")) const
+    {
+        return targetFor(state, code, inventory, name, token, size);
     }
 
     /// A file in the program directory.

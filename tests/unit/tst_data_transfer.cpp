@@ -1,6 +1,7 @@
 // Sending data transfer files into the shuttle directory.
 #include "core/program_state.h"
 #include "runtime/files.h"
+#include "server/command_lines.h"
 #include "server/data_transfer.h"
 #include "support/fake_server.h"
 #include "support/scripted_world.h"
@@ -97,9 +98,8 @@ void TestDataTransfer::sendLines()
     m_state.lIsDOS = path.contains(QLatin1Char('\\'));
     m_shell.onRun = nullptr;
     QString reason;
-    QVERIFY(server::SendIXdata(m_state, QStringLiteral("/home/shop/My Data"),
+    QVERIFY(server::SendIXdata(m_state, server::loginOf(m_state), QStringLiteral("/home/shop/My Data"),
                                QStringLiteral("IX0001.DBF"), path + QStringLiteral("/shuttle/"),
-                               m_state.cAddress, m_state.cPort, m_state.cUser, m_state.cPass,
                                &reason));
     QCOMPARE(m_shell.texts(), lines);
 }
@@ -107,12 +107,13 @@ void TestDataTransfer::sendLines()
 void TestDataTransfer::chooseKeepsThePath()
 {
     m_dialogs.files.enqueue(QStringLiteral("/home/shop/My Data/IX0001.DBF"));
+    const QString current = QDir::currentPath();
     QCOMPARE(server::GetDataFile(m_state), QStringLiteral("/home/shop/My Data/IX0001.DBF"));
     const auto &box = m_dialogs.boxes.first();
     QCOMPARE(box.title, QStringLiteral("Select Data Transfer File"));
     QCOMPARE(box.text, QStringLiteral("Allowed data files: ix.., iy.., i..exp, csv & txt|"
                                       "IX*.DBF;IY*.DBF;I*EXP.DBF;*.CSV;*.TXT"));
-    QCOMPARE(QDir::currentPath(), QDir(m_state.cAppPath).canonicalPath());
+    QCOMPARE(QDir::currentPath(), current); // the program's own directory is not touched
 }
 
 void TestDataTransfer::transfer_data()

@@ -6,7 +6,6 @@
 #include "support/scripted_shell.h"
 
 #include <QDir>
-#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,7 +36,7 @@ private Q_SLOTS:
     void adjustmentLine();
     void failedCropLeavesNoPreview_data();
     void failedCropLeavesNoPreview();
-    void directoryMadeCurrentAgain();
+    void filesFoundWhateverIsCurrent();
     void rotateLine_data();
     void rotateLine();
 
@@ -46,9 +45,7 @@ private:
     QString m_previousDir;
     test::ScriptedShell m_shell;
     ProgramState m_state;
-    std::unique_ptr<QSpinBox> m_bright;
-    std::unique_ptr<QSpinBox> m_gamma;
-    std::unique_ptr<QSpinBox> m_contrast;
+    imaging::Adjustment m_adjustment;
 };
 
 void TestImagingPrepare::init()
@@ -67,14 +64,7 @@ void TestImagingPrepare::init()
     m_state = ProgramState();
     m_state.cAppPath = m_dir->path();
     m_state.services.shell = &m_shell;
-    for (auto *spin : {&m_bright, &m_gamma, &m_contrast}) {
-        *spin = std::make_unique<QSpinBox>();
-        (*spin)->setRange(-5, 20); // the window's loop clamps; these may not have yet
-    }
-    m_bright->setValue(4);
-    m_state.oXbpBright = m_bright.get();
-    m_state.oXbpGamma = m_gamma.get();
-    m_state.oXbpContrast = m_contrast.get();
+    m_adjustment = {};
 }
 
 void TestImagingPrepare::cleanup()
@@ -121,7 +111,7 @@ void TestImagingPrepare::cropLine()
     QFETCH(QStringList, args);
     QFETCH(QString, line);
     QVERIFY(imaging::Prepare(m_state, source, size, ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)},
-                             false));
+                             false, m_adjustment));
     QCOMPARE(m_shell.commands.size(), 2);
     const ToolCommand crop = m_shell.commands.first();
     QCOMPARE(crop.executableName(), QStringLiteral("convert"));
@@ -162,11 +152,9 @@ void TestImagingPrepare::adjustmentLine()
     QFETCH(int, gamma);
     QFETCH(int, contrast);
     QFETCH(QStringList, args);
-    m_bright->setValue(bright);
-    m_gamma->setValue(gamma);
-    m_contrast->setValue(contrast);
+    m_adjustment = {bright, gamma, contrast};
     imaging::Prepare(m_state, QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
-                     {QPoint(0, 0), QPoint(274, 252)}, false);
+                     {QPoint(0, 0), QPoint(274, 252)}, false, m_adjustment);
     QCOMPARE(m_shell.commands.size(), 2);
     QCOMPARE(m_shell.commands.at(1).executableName(), QStringLiteral("mogrify"));
     QCOMPARE(m_shell.commands.at(1).args, args);
@@ -193,26 +181,26 @@ void TestImagingPrepare::failedCropLeavesNoPreview()
         return outcome;
     };
     QVERIFY(imaging::Prepare(m_state, QStringLiteral("/tmp/broken.jpg"), QSize(1600, 1200),
-                             ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}, false));
+                             ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}, false, m_adjustment));
     QVERIFY(!QFile::exists(QStringLiteral("scratch.jpg")));
     QCOMPARE(m_shell.commands.size(), 1);
 }
 
-void TestImagingPrepare::directoryMadeCurrentAgain()
+void TestImagingPrepare::filesFoundWhateverIsCurrent()
 {
+    // A file dialog may leave another directory current: the preview is
+    // still looked for where the tools make it, in the program's directory.
     QTemporaryDir elsewhere;
+    QVERIFY(QDir::setCurrent(elsewhere.path()));
     m_shell.onRun = [&](const ToolCommand &command) {
         if (command.tool == QLatin1String("convert"))
-            runtime::writeWholeFile(command.args.last(), "jpeg");
-        QDir::setCurrent(elsewhere.path());
+            runtime::writeWholeFile(m_dir->filePath(command.args.last()), "jpeg");
         return finished(0);
     };
     imaging::Prepare(m_state, QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
-                     {QPoint(0, 0), QPoint(274, 252)}, false);
-    QCOMPARE(m_shell.commands.size(), 2); // the adjustment ran in the program's directory
-    QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
-    imaging::SrcRotate(m_state, QStringLiteral("/tmp/a.jpg"));
-    QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
+                     {QPoint(0, 0), QPoint(274, 252)}, false, m_adjustment);
+    QCOMPARE(m_shell.commands.size(), 2); // the preview was found, so the adjustment ran
+    QCOMPARE(QDir::currentPath(), QDir(elsewhere.path()).canonicalPath());
 }
 
 void TestImagingPrepare::rotateLine_data()

@@ -52,7 +52,7 @@ void TestLineAttr::noSurfaceMeansMainWindow()
     ProgramState state;
     ui::PresSpace mainSpace;
     ui::PresSpace other;
-    state.oMainPresSpace = &mainSpace;
+    state.services.mainPresSpace = &mainSpace;
     GRASETATTRLINE(state, nullptr, LineAttrList{std::nullopt, std::nullopt, 5, std::nullopt});
     QCOMPARE(mainSpace.setAttrLine().width, 5);
     QCOMPARE(other.setAttrLine().width, 1);

@@ -4,6 +4,8 @@
 #include "runtime/files.h"
 #include "server/existing_image.h"
 #include "server/lookup.h"
+#include "server/target.h"
+#include "server/command_lines.h"
 #include "support/scripted_world.h"
 
 #include <QDir>
@@ -16,6 +18,15 @@ using runtime::ToolCommand;
 
 namespace {
 const QString kToken = QStringLiteral("10:30:00");
+
+// What a look-up of the code with the test's token asks for.
+framla::server::Target asked(const QString &code)
+{
+    framla::server::Target target;
+    target.cCode = code;
+    target.cTime = kToken;
+    return target;
+}
 }
 
 class TestLookup : public QObject {
@@ -105,8 +116,12 @@ QStringList TestLookup::requests() const
 
 bool TestLookup::lookUp(const QString &code, bool inventory, const QString &name)
 {
-    return server::PrepText(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
-                            m_state.cUser, m_state.cPass, code, kToken, inventory, name);
+    server::Target target = server::targetOf(m_state);
+    target.cCode = code;
+    target.cName = name;
+    target.lInventory = inventory;
+    target.cTime = kToken;
+    return server::PrepText(m_state, m_display, server::loginOf(m_state), target);
 }
 
 void TestLookup::token_data()
@@ -125,8 +140,7 @@ void TestLookup::token()
     QFETCH(QByteArray, reply);
     QFETCH(bool, accepted);
     serve({reply});
-    const bool ok = server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw",
-                                       "AB12345", kToken);
+    const bool ok = server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked("AB12345"));
     QCOMPARE(ok, accepted);
     if (accepted) {
         QCOMPARE(m_fetches, 1);
@@ -148,8 +162,7 @@ void TestLookup::token()
 void TestLookup::matchOnRetry()
 {
     serve({"10:29:59\r\nold\r\n", "10:29:59\r\nold\r\n", "10:30:00\r\nnew\r\n"});
-    QVERIFY(server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw",
-                               "AB12345", kToken));
+    QVERIFY(server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked("AB12345")));
     QCOMPARE(m_clock.pauses, (QList<int>{10, 100}));
     QCOMPARE(m_display.replies, (QStringList{"Fetching data from server...", "new\r\n"}));
 }
@@ -157,8 +170,7 @@ void TestLookup::matchOnRetry()
 void TestLookup::noReplyFileAtAll()
 {
     serve({QByteArray()});
-    QVERIFY(!server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw",
-                                "AB12345", kToken));
+    QVERIFY(!server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked("AB12345")));
     QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
 
@@ -200,8 +212,7 @@ void TestLookup::showExisting()
     QFETCH(QByteArray, text);
     QFETCH(int, shown);
     serve({"10:30:00\r\n" + text});
-    QVERIFY(server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw", code,
-                               kToken));
+    QVERIFY(server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked(code)));
     QCOMPARE(m_display.showExisting, shown);
 }
 
@@ -296,8 +307,12 @@ void TestLookup::existingImage()
     QVERIFY(runtime::writeWholeFile(m_world.file("framla.tmp"), reply));
     QVERIFY(runtime::writeWholeFile(m_world.file("scratch.jpg"), "left over"));
     serve({reply});
-    QVERIFY(server::ShowOldImg(m_state, m_display, "shop", "22", path, "clerk", "pw", code,
-                               inventory, name));
+    server::Target target = asked(code);
+    target.cName = name;
+    target.lInventory = inventory;
+    QVERIFY(server::ShowOldImg(m_state, m_display,
+                               server::ServerLogin{"shop", "22", path, "clerk", "pw", m_state.lIsDOS},
+                               target));
     QCOMPARE(fetchedImages(), fetched.isEmpty() ? QStringList{} : QStringList{fetched});
     QCOMPARE(m_display.pictures, (QStringList{"wait.gif TW", "scratch.jpg T"}));
     // The left-over preview is never shown as the recorded picture.

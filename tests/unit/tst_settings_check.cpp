@@ -1,6 +1,7 @@
 // The settings test (fetching the probe file) and the image-tool check.
 #include "core/program_state.h"
 #include "config/settings_test.h"
+#include "server/command_lines.h"
 #include "runtime/files.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_shell.h"
@@ -75,11 +76,10 @@ void TestSettingsCheck::probeArrives()
     QFETCH(QString, path);
     QFETCH(bool, arrives);
     QFETCH(QString, line);
-    m_state.lIsDOS = path.contains(QLatin1Char('\\'));
     m_shell.onRun = [&](const ToolCommand &) {
         // The copy runs in the program's directory.
         if (arrives)
-            runtime::writeWholeFile(QDir::current().filePath(QStringLiteral("framla.ok")), "ok");
+            runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "ok");
         RunOutcome outcome;
         outcome.status = RunOutcome::Status::Finished;
         outcome.exitCode = arrives ? 0 : 1;
@@ -88,11 +88,14 @@ void TestSettingsCheck::probeArrives()
                 QStringLiteral("The server did not accept the user name or password.");
         return outcome;
     };
-    const bool ok = config::TestConfig(m_state, QStringLiteral("10.0.0.5"), QStringLiteral("2222"),
-                                       path, QStringLiteral("clerk"), QStringLiteral("pw"));
+    const bool ok = config::TestConfig(
+        m_state,
+        server::loginOf(QStringLiteral("10.0.0.5"), QStringLiteral("2222"), path,
+                        QStringLiteral("clerk"), QStringLiteral("pw")),
+        nullptr);
     QCOMPARE(ok, arrives);
     QCOMPARE(m_shell.texts(), QStringList{line});
-    QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
+    QCOMPARE(QDir::currentPath(), m_previousDir); // the current directory is never changed
     if (arrives) {
         QVERIFY(m_dialogs.boxes.isEmpty());
     } else {
@@ -107,8 +110,11 @@ void TestSettingsCheck::guardFileRefuses()
 {
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("control.dbf")), "x"));
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "old"));
-    QVERIFY(!config::TestConfig(m_state, QStringLiteral("h"), QStringLiteral("22"),
-                                QStringLiteral("/srv"), QStringLiteral("u"), QStringLiteral("p")));
+    QVERIFY(!config::TestConfig(m_state,
+                                server::loginOf(QStringLiteral("h"), QStringLiteral("22"),
+                                                QStringLiteral("/srv"), QStringLiteral("u"),
+                                                QStringLiteral("p")),
+                                nullptr));
     QCOMPARE(
         m_dialogs.texts(),
         QStringList{"Sorry, you are running the program from a damaged or improper directory"});
@@ -120,8 +126,11 @@ void TestSettingsCheck::guardFileRefuses()
 void TestSettingsCheck::staleProbeErased()
 {
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "old"));
-    QVERIFY(!config::TestConfig(m_state, QStringLiteral("h"), QStringLiteral("22"),
-                                QStringLiteral("/srv"), QStringLiteral("u"), QStringLiteral("p")));
+    QVERIFY(!config::TestConfig(m_state,
+                                server::loginOf(QStringLiteral("h"), QStringLiteral("22"),
+                                                QStringLiteral("/srv"), QStringLiteral("u"),
+                                                QStringLiteral("p")),
+                                nullptr));
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("framla.ok"))));
 }
 

@@ -70,9 +70,8 @@ void TestUpload::prepare(const QByteArray &picture)
 
 bool TestUpload::put(const QString &code, const QString &size, bool inventory, const QString &name)
 {
-    return server::PutFile(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
-                           m_state.cUser, m_state.cPass, code, size, inventory,
-                           name.isEmpty() ? code : name, kToken);
+    return server::PutFile(m_state, m_display, m_world.login(),
+                           m_world.target(code, inventory, name.isEmpty() ? code : name, kToken, size));
 }
 
 QStringList TestUpload::commandTexts() const
@@ -200,8 +199,8 @@ void TestUpload::refused()
     QFETCH(bool, prepared);
     if (!prepared)
         QFile::remove(m_world.file("scratch.jpg"));
-    QVERIFY(server::PutFile(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
-                            m_state.cUser, m_state.cPass, code, "M", inventory, name, kToken));
+    QVERIFY(server::PutFile(m_state, m_display, m_world.login(),
+                            m_world.target(code, inventory, name, kToken)));
     QCOMPARE(m_dialogs.boxes.size(), 1);
     QVERIFY(m_dialogs.boxes.first().text.startsWith(QStringLiteral("Not put")) ||
             m_dialogs.boxes.first().text.contains(QStringLiteral("cannot be used")));
@@ -242,9 +241,8 @@ void TestUpload::uploadKeepsItsPictureAndPath()
     QVERIFY(put(QStringLiteral("AB12345")));
     // At once the operator prepares another picture and looks up another code.
     prepare("another picture");
-    QVERIFY(server::PrepText(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
-                             m_state.cUser, m_state.cPass, QStringLiteral("CD54321"), kToken, true,
-                             QString()));
+    QVERIFY(server::PrepText(m_state, m_display, m_world.login(),
+                             m_world.target(QStringLiteral("CD54321"), true, QString(), kToken)));
     QVERIFY(queue.waitForIdle(30000));
     QCOMPARE(m_server->files.value(kTarget), QByteArray("picture|320x320"));
     QVERIFY(!m_server->files.contains("/srv/zmr/images/CD/CD54321.jpg"));
@@ -316,8 +314,7 @@ void TestUpload::deletion()
         m_state.cPath = QStringLiteral("c:\\zmr");
     QVERIFY(runtime::writeWholeFile(m_world.file("framla.tmp"), reply));
     m_dialogs.answers.enqueue(runtime::kOk);
-    server::DelImage(m_state, m_display, m_state.cAddress, m_state.cPort, m_state.cPath,
-                     m_state.cUser, m_state.cPass, code, kToken, inventory, name);
+    server::DelImage(m_state, m_display, m_world.login(), m_world.target(code, inventory, name, kToken));
     QCOMPARE(m_dialogs.texts(), boxes);
     const QStringList removals = m_shell.texts().filter(QStringLiteral(" rm -f "));
     QCOMPARE(removals, line.isEmpty() ? QStringList{} : QStringList{line});
