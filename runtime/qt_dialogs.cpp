@@ -126,17 +126,13 @@ QString QtDialogs::openFileName(const QString &title, const QString &filterName,
                                 const QString &pattern, const QString &startDir)
 {
     return onUiThreadWait([&]() -> QString {
-        const QString current = QDir::currentPath();
 #ifdef Q_OS_WIN
         const bool caseSensitive = false;
 #else
         const bool caseSensitive = true;
 #endif
         const QString filter = fileDialogFilter(filterName, pattern, caseSensitive);
-        QString chosen = QFileDialog::getOpenFileName(m_owner.data(), title, startDir, filter);
-        // The program's own directory stays current whatever the dialog did.
-        QDir::setCurrent(current);
-        return chosen;
+        return QFileDialog::getOpenFileName(m_owner.data(), title, startDir, filter);
     });
 }
 

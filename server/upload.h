@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/app_files.h"
+
 #include <QString>
 #include <QThreadPool>
 
@@ -49,7 +51,7 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin 
 /// and show what the server now records, and say plainly when the picture
 /// did not arrive. Returns whether the server holds the picture that was sent.
 bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-              const Target &target, const QString &localFile = QStringLiteral("scratch.jpg"));
+              const Target &target, const QString &localFile = QLatin1String(kPreviewFile));
 
 /// What the description box says above the description when an upload failed.
 inline constexpr auto kNotRecordedText = "THE IMAGE WAS NOT RECORDED ON THE SERVER.";

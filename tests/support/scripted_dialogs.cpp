@@ -35,6 +35,8 @@ QString ScriptedDialogs::openFileName(const QString &title, const QString &filte
 {
     boxes.append(Box{Box::OpenFile, filterName + QLatin1Char('|') + pattern, title,
                      runtime::Buttons::Ok, runtime::Icon::None, runtime::DefaultButton::First});
+    if (whileOpen)
+        whileOpen();
     return files.isEmpty() ? QString() : files.dequeue();
 }
 

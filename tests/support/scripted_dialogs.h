@@ -6,6 +6,8 @@
 #include <QQueue>
 #include <QString>
 
+#include <functional>
+
 namespace framla::test
 {
 
@@ -27,6 +29,9 @@ public:
     QQueue<int> answers;
     /// Paths for file dialogs, taken in order; empty when the queue is empty.
     QQueue<QString> files;
+    /// Runs while a file dialog is open, as the operator browses (a dialog
+    /// may leave another directory current).
+    std::function<void()> whileOpen;
 
     QList<Box> boxes;
     int unanswered = 0;

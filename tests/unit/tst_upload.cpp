@@ -3,6 +3,7 @@
 #include "core/program_state.h"
 #include "runtime/files.h"
 #include "runtime/working_files.h"
+#include "server/data_transfer.h"
 #include "server/deletion.h"
 #include "server/lookup.h"
 #include "server/upload.h"
@@ -10,6 +11,7 @@
 #include "support/scripted_world.h"
 
 #include <QDir>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,6 +36,7 @@ private Q_SLOTS:
     void refused();
     void uploadsTakeTurns();
     void uploadKeepsItsPictureAndPath();
+    void currentDirectoryChangedMeanwhile();
     void deletion_data();
     void deletion();
 
@@ -246,6 +249,39 @@ void TestUpload::uploadKeepsItsPictureAndPath()
     QVERIFY(queue.waitForIdle(30000));
     QCOMPARE(m_server->files.value(kTarget), QByteArray("picture|320x320"));
     QVERIFY(!m_server->files.contains("/srv/zmr/images/CD/CD54321.jpg"));
+}
+
+void TestUpload::currentDirectoryChangedMeanwhile()
+{
+    // While the worker uploads, a file dialog on the UI thread leaves another
+    // directory current: the upload still finds every file it works with.
+    server::UploadQueue queue;
+    m_state.services.uploads = &queue;
+    QTemporaryDir elsewhere;
+    const QString before = QDir::currentPath();
+    QSemaphore resizing;
+    QSemaphore changed;
+    const auto serve = m_shell.onRun;
+    m_shell.onRun = [&](const runtime::ToolCommand &command) {
+        if (command.tool == QLatin1String("mogrify")) {
+            resizing.release();
+            changed.tryAcquire(1, 10000);
+        }
+        return serve(command);
+    };
+    m_dialogs.whileOpen = [&] { QDir::setCurrent(elsewhere.path()); };
+    QVERIFY(put(QStringLiteral("AB12345")));
+    QVERIFY(resizing.tryAcquire(1, 10000));
+    server::GetDataFile(m_state);
+    changed.release();
+    QVERIFY(queue.waitForIdle(30000));
+    QCoreApplication::processEvents();
+    const QString during = QDir::currentPath();
+    QDir::setCurrent(before);
+    QCOMPARE(during, QDir(elsewhere.path()).canonicalPath());
+    QCOMPARE(m_server->files.value(kTarget), QByteArray("picture|320x320"));
+    QVERIFY2(!m_display.replies.last().startsWith(QLatin1String(server::kNotRecordedText)),
+             qPrintable(m_display.replies.last()));
 }
 
 void TestUpload::deletion_data()
