@@ -497,6 +497,7 @@ private slots:
             QTest::newRow(qPrintable(QString("sub-directory ") + subdir))
                 << QStringList{"x.jpg", kToken, subdir} << "is not a directory framaid reports on";
         QTest::newRow("token with a blank") << QStringList{"AB10001", "09 41"} << "the request token is not acceptable";
+        QTest::newRow("empty token") << QStringList{"AB10001", ""} << "the request token is not acceptable";
     }
 
     void refusedArgument()

@@ -112,21 +112,26 @@ bool TestLookup::lookUp(const QString &code, bool inventory, const QString &name
 void TestLookup::token_data()
 {
     QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("token");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("full token") << QByteArray("10:30:00 ok\r\nGold ring\r\n") << true;
-    QTest::newRow("earlier token") << QByteArray("10:29:59\r\nGold ring\r\n") << false;
-    QTest::newRow("part of the token") << QByteArray("10:30:0") << false;
-    QTest::newRow("empty") << QByteArray("") << false;
-    QTest::newRow("no reply") << QByteArray("Unknown!") << false;
+    const QByteArray full("10:30:00 ok\r\nGold ring\r\n");
+    QTest::newRow("full token") << full << kToken << true;
+    QTest::newRow("earlier token") << QByteArray("10:29:59\r\nGold ring\r\n") << kToken << false;
+    QTest::newRow("part of the token") << QByteArray("10:30:0") << kToken << false;
+    QTest::newRow("empty") << QByteArray("") << kToken << false;
+    QTest::newRow("no reply") << QByteArray("Unknown!") << kToken << false;
+    // Every reply begins with the empty string: it must answer no request.
+    QTest::newRow("empty token") << full << QString() << false;
 }
 
 void TestLookup::token()
 {
     QFETCH(QByteArray, reply);
+    QFETCH(QString, token);
     QFETCH(bool, accepted);
     serve({reply});
     const bool ok = server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw",
-                                       "AB12345", kToken);
+                                       "AB12345", token);
     QCOMPARE(ok, accepted);
     if (accepted) {
         QCOMPARE(m_fetches, 1);
