@@ -217,6 +217,20 @@ private slots:
         QTest::newRow("unknown supplier") << "1111"
             << QStringList{"1111 is not an existing supplier account.", "(no images found)", "no pre-existing group"}
             << QStringList{} << false;
+        // The account numbers' bounds: suppliers 1001 to 9999, customers 10001 to 99999.
+        QTest::newRow("lowest supplier") << "1001"
+            << QStringList{"Supplier 1001: Goldcraft Ltd", "Pictures on file (3): BC18.jpg, GR3.jpg, WB4.jpg"}
+            << noMarks << false;
+        QTest::newRow("one below the suppliers") << "1000"
+            << QStringList{"Code 1000 is not an inventory code", "no pre-existing group"}
+            << QStringList{"Supplier", "supplier account"} << false;
+        QTest::newRow("highest supplier number") << "9999"
+            << QStringList{"9999 is not an existing supplier account."} << QStringList{} << false;
+        QTest::newRow("one below the customers") << "10000"
+            << QStringList{"Code 10000 is not an inventory code", "no pre-existing group"}
+            << QStringList{"Customer", "customer account"} << false;
+        QTest::newRow("a high customer number") << "99998"
+            << QStringList{"99998 is not an existing customer account."} << QStringList{} << false;
         QTest::newRow("customer") << "12345"
             << QStringList{"Customer 12345: Mr J. Okafor", "Pictures on file (2): BROOCH.jpg, WATCH1.jpg"}
             << noMarks << false;
@@ -324,6 +338,10 @@ private slots:
             << QStringList{"<!-- images/AB/AB10001.jpg exists ("} << true;
         QTest::newRow("not an account") << "X.jpg" << "images/ssr/999" << 2
             << QStringList{"Request refused: 999 is not a supplier account number."} << false;
+        QTest::newRow("one below the suppliers") << "X.jpg" << "images/ssr/1000" << 2
+            << QStringList{"Request refused: 1000 is not a supplier account number."} << false;
+        QTest::newRow("one below the customers") << "X.jpg" << "images/cust/10000" << 2
+            << QStringList{"Request refused: 10000 is not a customer account number."} << false;
         QTest::newRow("reply directory") << "framla.tmp" << "jtemp" << 2
             << QStringList{"Request refused: framaid reports only on files in shuttle/ and under images/"} << false;
     }
