@@ -280,6 +280,34 @@ private slots:
         QVERIFY(!QFileInfo(db + "/images/ssr/1111").exists()); // unknown accounts get none
     }
 
+    // An account's list names its first 30 pictures and counts the rest.
+    void pictureList_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("expected");
+        QStringList names;
+        for (int i = 1; i <= 30; ++i)
+            names << QStringLiteral("P%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+        const QString thirty = names.join(QLatin1String(", "));
+        QTest::newRow("30 pictures") << 30 << "Pictures on file (30): " + thirty;
+        QTest::newRow("31 pictures") << 31 << "Pictures on file (31): " + thirty + " and 1 more";
+    }
+
+    void pictureList()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, expected);
+        const QString db = freshDb();
+        for (int i = 1; i <= count; ++i) {
+            QFile picture(db + QStringLiteral("/images/ssr/7777/P%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+            QVERIFY(picture.open(QIODevice::WriteOnly));
+        }
+        const Run r = lookUp(db, QStringLiteral("7777"));
+        QCOMPARE(r.exitCode, 0);
+        const QStringList lines = r.reply.split(QLatin1String("\r\n"));
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^Pictures on file"))), QStringList{expected});
+    }
+
     void longCode_data()
     {
         QTest::addColumn<QString>("code");
