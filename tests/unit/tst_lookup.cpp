@@ -25,6 +25,8 @@ private Q_SLOTS:
     void token_data();
     void token();
     void matchOnRetry();
+    void fetchFailure_data();
+    void fetchFailure();
     void noReplyFileAtAll();
     void putPermission_data();
     void putPermission();
@@ -53,6 +55,7 @@ private:
     test::RecordingDisplay &m_display = m_world.display;
     ProgramState &m_state = m_world.state;
     int m_fetches = 0;
+    RunOutcome m_fetchOutcome; ///< how every fetch of the reply file ends
 };
 
 void TestLookup::init()
@@ -60,6 +63,9 @@ void TestLookup::init()
     m_world.reset();
     QVERIFY(m_world.dir->isValid());
     m_fetches = 0;
+    m_fetchOutcome = RunOutcome();
+    m_fetchOutcome.status = RunOutcome::Status::Finished;
+    m_fetchOutcome.exitCode = 0;
 }
 
 void TestLookup::serve(const QList<QByteArray> &replies)
@@ -76,6 +82,7 @@ void TestLookup::serve(const QList<QByteArray> &replies)
             ++m_fetches;
             if (!reply.isNull())
                 runtime::writeWholeFile(dir.filePath(QStringLiteral("framla.tmp")), reply);
+            return m_fetchOutcome;
         } else if (target == QStringLiteral("scratch.jpg")) {
             runtime::writeWholeFile(dir.filePath(target), command.args.value(3).toUtf8());
         }
@@ -157,6 +164,47 @@ void TestLookup::matchOnRetry()
                                "AB12345", kToken));
     QCOMPARE(m_clock.pauses, (QList<int>{10, 100}));
     QCOMPARE(m_display.replies, (QStringList{"Fetching data from server...", "new\r\n"}));
+}
+
+void TestLookup::fetchFailure_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QList<int>>("pauses");
+    // Only a fetch that ran and failed may do better a moment later.
+    QTest::newRow("tool missing")
+        << int(RunOutcome::Status::NotStarted) << -1
+        << "The program pscp was not found in /app or on the search path." << QList<int>{};
+    QTest::newRow("host key refused")
+        << int(RunOutcome::Status::Refused) << 1
+        << "The server's host key was not accepted, so nothing was sent to the server."
+        << QList<int>{};
+    QTest::newRow("time-out") << int(RunOutcome::Status::TimedOut) << -1
+                              << "pscp did not finish within 30 seconds and was stopped."
+                              << QList<int>{};
+    QTest::newRow("file not there")
+        << int(RunOutcome::Status::Finished) << 1
+        << "The file or directory was not found on the server." << QList<int>{10, 100, 200};
+}
+
+void TestLookup::fetchFailure()
+{
+    QFETCH(int, status);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QList<int>, pauses);
+    m_fetchOutcome.status = RunOutcome::Status(status);
+    m_fetchOutcome.exitCode = exitCode;
+    m_fetchOutcome.message = message;
+    serve({QByteArray()});
+    QVERIFY(!server::SHWTXTMSG1(m_state, m_display, "shop", "22", "/srv/zmr", "clerk", "pw",
+                                "AB12345", kToken));
+    QCOMPARE(m_fetches, 1 + pauses.size());
+    QCOMPARE(m_clock.pauses, pauses);
+    QCOMPARE(m_display.replies.last(),
+             QString::fromLatin1(server::kFetchFailedText) + "\r\n\r\n" + message);
+    QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
 
 void TestLookup::noReplyFileAtAll()
