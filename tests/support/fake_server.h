@@ -26,7 +26,7 @@ public:
     QString replyBody = QStringLiteral("Gold ring\r\n"); ///< reply text after the token line
     QString replyDir;        ///< where framaid leaves its reply (remote), set by the first request
     bool failCopies = false; ///< sends fail with "Access denied"
-    bool corruptCopies = false; ///< sends store something else than was sent
+    bool corruptCopies = false; ///< sends store one byte changed, the length kept
 
     runtime::RunOutcome handle(const runtime::ToolCommand &command);
 

@@ -177,6 +177,9 @@ void TestCommandLines::remoteWords_data()
     QTest::newRow("star") << "*" << false << "'*'";
     QTest::newRow("windows path") << "c:\\zmr\\x" << true << "c:\\zmr\\x";
     QTest::newRow("windows blank") << "c:\\my zmr" << true << "\"c:\\my zmr\"";
+    // A double quote cannot stand inside a quoted Windows word: it is left out.
+    QTest::newRow("windows double quote") << "c:\\my \"zmr\"" << true << "\"c:\\my zmr\"";
+    QTest::newRow("windows double quote alone") << "a\"b" << true << "\"ab\"";
     QTest::newRow("backslash on a unix server") << "a\\b" << false << "'a\\b'";
 }
 

@@ -139,6 +139,11 @@ void TestCropGeometry::keepInside_data()
     QTest::newRow("inside") << box(10, 200, 110, 100) << box(10, 200, 110, 100);
     QTest::newRow("on the borders") << box(1, 256, 278, 1) << box(1, 256, 278, 1);
     QTest::newRow("past the left border") << box(-5, 200, 95, 100) << box(1, 200, 101, 100);
+    QTest::newRow("one past the left border") << box(0, 200, 100, 100) << box(1, 200, 101, 100);
+    QTest::newRow("one past the top border") << box(10, 257, 110, 157) << box(10, 256, 110, 156);
+    QTest::newRow("one past the right border")
+        << box(179, 200, 279, 100) << box(178, 200, 278, 100);
+    QTest::newRow("one past the bottom border") << box(10, 100, 110, 0) << box(10, 101, 110, 1);
     QTest::newRow("past the top border") << box(10, 260, 110, 160) << box(10, 256, 110, 156);
     QTest::newRow("past the right border") << box(200, 200, 290, 100) << box(188, 200, 278, 100);
     QTest::newRow("past the bottom border") << box(10, 100, 110, -3) << box(10, 104, 110, 1);

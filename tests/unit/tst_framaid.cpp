@@ -217,6 +217,20 @@ private slots:
         QTest::newRow("unknown supplier") << "1111"
             << QStringList{"1111 is not an existing supplier account.", "(no images found)", "no pre-existing group"}
             << QStringList{} << false;
+        // The account numbers' bounds: suppliers 1001 to 9999, customers 10001 to 99999.
+        QTest::newRow("lowest supplier") << "1001"
+            << QStringList{"Supplier 1001: Goldcraft Ltd", "Pictures on file (3): BC18.jpg, GR3.jpg, WB4.jpg"}
+            << noMarks << false;
+        QTest::newRow("one below the suppliers") << "1000"
+            << QStringList{"Code 1000 is not an inventory code", "no pre-existing group"}
+            << QStringList{"Supplier", "supplier account"} << false;
+        QTest::newRow("highest supplier number") << "9999"
+            << QStringList{"9999 is not an existing supplier account."} << QStringList{} << false;
+        QTest::newRow("one below the customers") << "10000"
+            << QStringList{"Code 10000 is not an inventory code", "no pre-existing group"}
+            << QStringList{"Customer", "customer account"} << false;
+        QTest::newRow("a high customer number") << "99998"
+            << QStringList{"99998 is not an existing customer account."} << QStringList{} << false;
         QTest::newRow("customer") << "12345"
             << QStringList{"Customer 12345: Mr J. Okafor", "Pictures on file (2): BROOCH.jpg, WATCH1.jpg"}
             << noMarks << false;
@@ -264,6 +278,34 @@ private slots:
         QVERIFY(!r.reply.contains("no pre-existing group"));
         QVERIFY(QFileInfo(db + "/images/ssr/1500").isDir());
         QVERIFY(!QFileInfo(db + "/images/ssr/1111").exists()); // unknown accounts get none
+    }
+
+    // An account's list names its first 30 pictures and counts the rest.
+    void pictureList_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("expected");
+        QStringList names;
+        for (int i = 1; i <= 30; ++i)
+            names << QStringLiteral("P%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+        const QString thirty = names.join(QLatin1String(", "));
+        QTest::newRow("30 pictures") << 30 << "Pictures on file (30): " + thirty;
+        QTest::newRow("31 pictures") << 31 << "Pictures on file (31): " + thirty + " and 1 more";
+    }
+
+    void pictureList()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, expected);
+        const QString db = freshDb();
+        for (int i = 1; i <= count; ++i) {
+            QFile picture(db + QStringLiteral("/images/ssr/7777/P%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+            QVERIFY(picture.open(QIODevice::WriteOnly));
+        }
+        const Run r = lookUp(db, QStringLiteral("7777"));
+        QCOMPARE(r.exitCode, 0);
+        const QStringList lines = r.reply.split(QLatin1String("\r\n"));
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^Pictures on file"))), QStringList{expected});
     }
 
     void longCode_data()
@@ -324,6 +366,10 @@ private slots:
             << QStringList{"<!-- images/AB/AB10001.jpg exists ("} << true;
         QTest::newRow("not an account") << "X.jpg" << "images/ssr/999" << 2
             << QStringList{"Request refused: 999 is not a supplier account number."} << false;
+        QTest::newRow("one below the suppliers") << "X.jpg" << "images/ssr/1000" << 2
+            << QStringList{"Request refused: 1000 is not a supplier account number."} << false;
+        QTest::newRow("one below the customers") << "X.jpg" << "images/cust/10000" << 2
+            << QStringList{"Request refused: 10000 is not a customer account number."} << false;
         QTest::newRow("reply directory") << "framla.tmp" << "jtemp" << 2
             << QStringList{"Request refused: framaid reports only on files in shuttle/ and under images/"} << false;
     }
@@ -497,6 +543,7 @@ private slots:
             QTest::newRow(qPrintable(QString("sub-directory ") + subdir))
                 << QStringList{"x.jpg", kToken, subdir} << "is not a directory framaid reports on";
         QTest::newRow("token with a blank") << QStringList{"AB10001", "09 41"} << "the request token is not acceptable";
+        QTest::newRow("empty token") << QStringList{"AB10001", ""} << "the request token is not acceptable";
     }
 
     void refusedArgument()

@@ -99,6 +99,8 @@ private slots:
         QTest::newRow("bare quote inside") << head + "C \"a\"b\"\n";
         QTest::newRow("unknown escape") << head + "C \"\\q\"\n";
         QTest::newRow("bad hex") << head + "C \"\\u12g4\"\n";
+        QTest::newRow("three hex digits") << head + "C \"\\u123\"\n";
+        QTest::newRow("no hex digits") << head + "C \"\\u\"\n";
         QTest::newRow("nan") << head + "N nan\n";
         QTest::newRow("infinite") << head + "N 1e400\n";
     }

@@ -36,6 +36,8 @@ private Q_SLOTS:
     void token_data();
     void token();
     void matchOnRetry();
+    void fetchFailure_data();
+    void fetchFailure();
     void noReplyFileAtAll();
     void putPermission_data();
     void putPermission();
@@ -64,6 +66,7 @@ private:
     test::RecordingDisplay &m_display = m_world.display;
     ProgramState &m_state = m_world.state;
     int m_fetches = 0;
+    RunOutcome m_fetchOutcome; ///< how every fetch of the reply file ends
 };
 
 void TestLookup::init()
@@ -71,6 +74,9 @@ void TestLookup::init()
     m_world.reset();
     QVERIFY(m_world.dir->isValid());
     m_fetches = 0;
+    m_fetchOutcome = RunOutcome();
+    m_fetchOutcome.status = RunOutcome::Status::Finished;
+    m_fetchOutcome.exitCode = 0;
 }
 
 void TestLookup::serve(const QList<QByteArray> &replies)
@@ -87,6 +93,7 @@ void TestLookup::serve(const QList<QByteArray> &replies)
             ++m_fetches;
             if (!reply.isNull())
                 runtime::writeWholeFile(dir.filePath(QStringLiteral("framla.tmp")), reply);
+            return m_fetchOutcome;
         } else if (target == QStringLiteral("scratch.jpg")) {
             runtime::writeWholeFile(dir.filePath(target), command.args.value(3).toUtf8());
         }
@@ -127,20 +134,27 @@ bool TestLookup::lookUp(const QString &code, bool inventory, const QString &name
 void TestLookup::token_data()
 {
     QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("token");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("full token") << QByteArray("10:30:00 ok\r\nGold ring\r\n") << true;
-    QTest::newRow("earlier token") << QByteArray("10:29:59\r\nGold ring\r\n") << false;
-    QTest::newRow("part of the token") << QByteArray("10:30:0") << false;
-    QTest::newRow("empty") << QByteArray("") << false;
-    QTest::newRow("no reply") << QByteArray("Unknown!") << false;
+    const QByteArray full("10:30:00 ok\r\nGold ring\r\n");
+    QTest::newRow("full token") << full << kToken << true;
+    QTest::newRow("earlier token") << QByteArray("10:29:59\r\nGold ring\r\n") << kToken << false;
+    QTest::newRow("part of the token") << QByteArray("10:30:0") << kToken << false;
+    QTest::newRow("empty") << QByteArray("") << kToken << false;
+    QTest::newRow("no reply") << QByteArray("Unknown!") << kToken << false;
+    // Every reply begins with the empty string: it must answer no request.
+    QTest::newRow("empty token") << full << QString() << false;
 }
 
 void TestLookup::token()
 {
     QFETCH(QByteArray, reply);
+    QFETCH(QString, token);
     QFETCH(bool, accepted);
     serve({reply});
-    const bool ok = server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked("AB12345"));
+    server::Target target = asked("AB12345");
+    target.cTime = token;
+    const bool ok = server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), target);
     QCOMPARE(ok, accepted);
     if (accepted) {
         QCOMPARE(m_fetches, 1);
@@ -165,6 +179,46 @@ void TestLookup::matchOnRetry()
     QVERIFY(server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked("AB12345")));
     QCOMPARE(m_clock.pauses, (QList<int>{10, 100}));
     QCOMPARE(m_display.replies, (QStringList{"Fetching data from server...", "new\r\n"}));
+}
+
+void TestLookup::fetchFailure_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QList<int>>("pauses");
+    // Only a fetch that ran and failed may do better a moment later.
+    QTest::newRow("tool missing")
+        << int(RunOutcome::Status::NotStarted) << -1
+        << "The program pscp was not found in /app or on the search path." << QList<int>{};
+    QTest::newRow("host key refused")
+        << int(RunOutcome::Status::Refused) << 1
+        << "The server's host key was not accepted, so nothing was sent to the server."
+        << QList<int>{};
+    QTest::newRow("time-out") << int(RunOutcome::Status::TimedOut) << -1
+                              << "pscp did not finish within 30 seconds and was stopped."
+                              << QList<int>{};
+    QTest::newRow("file not there")
+        << int(RunOutcome::Status::Finished) << 1
+        << "The file or directory was not found on the server." << QList<int>{10, 100, 200};
+}
+
+void TestLookup::fetchFailure()
+{
+    QFETCH(int, status);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QList<int>, pauses);
+    m_fetchOutcome.status = RunOutcome::Status(status);
+    m_fetchOutcome.exitCode = exitCode;
+    m_fetchOutcome.message = message;
+    serve({QByteArray()});
+    QVERIFY(!server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked("AB12345")));
+    QCOMPARE(m_fetches, 1 + pauses.size());
+    QCOMPARE(m_clock.pauses, pauses);
+    QCOMPARE(m_display.replies.last(),
+             QString::fromLatin1(server::kFetchFailedText) + "\r\n\r\n" + message);
+    QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
 
 void TestLookup::noReplyFileAtAll()
