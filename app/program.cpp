@@ -50,6 +50,7 @@ void Program::start(const QStringList &arguments)
     m_window->activateWindow();
 
     startAfterWindow(m_state);
+    m_window->buildPages();
     closeWindowOnTermination(m_window.get());
     qCInfo(runtime::lcFramla) << "main window shown; settings file" << m_state.cCfgFileNm;
 }

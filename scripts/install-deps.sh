@@ -15,6 +15,8 @@ packages=(
     imagemagick putty-tools
     # the webcam capture tool reads cameras (and its synthetic test camera) through ffmpeg
     ffmpeg
+    # the faces that stand in for Arial, Times New Roman and Courier
+    fonts-liberation
     # tests: a real SSH server, a virtual display and screenshots
     openssh-server xvfb xauth x11-utils xdotool procps
 )

@@ -1,0 +1,481 @@
+#include "window_layout.h"
+
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QStringList>
+
+#include <array>
+#include <cmath>
+
+namespace framla::app::layout {
+
+QRect toQtRect(int parentHeight, QPoint lowerLeft, QSize size)
+{
+    return {lowerLeft.x(), parentHeight - lowerLeft.y() - size.height(), size.width(),
+            size.height()};
+}
+
+QString imageTabTitle(const QString &cPath)
+{
+    const qsizetype slash = cPath.lastIndexOf(QLatin1Char('/'));
+    return QStringLiteral("...") + (slash < 0 ? cPath : cPath.mid(slash));
+}
+
+TabHeaderWidths tabHeaderWidths(int rowWidth)
+{
+    const int image = static_cast<int>(std::lround(rowWidth * 0.74));
+    return {image, rowWidth - image};
+}
+
+bool hasQuitButton(bool markerFileExists)
+{
+    return markerFileExists;
+}
+
+bool mogrifyMarkerExists()
+{
+#ifdef Q_OS_WIN
+    return QFileInfo::exists(QStringLiteral("c:\\Windows\\System\\Mogrify.exe"));
+#else
+    return false;
+#endif
+}
+
+Qt::WindowFlags dialogWindowFlags(bool markerFileExists)
+{
+    if (markerFileExists)
+        return Qt::Tool | Qt::FramelessWindowHint;
+    return Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+           Qt::MSWindowsFixedSizeDialogHint;
+}
+
+// --- initial selections -------------------------------------------------------
+
+int modeRadioIndex(const LocalCfg &cfg)
+{
+    if (optionValue(cfg, Option::Inventory, false))
+        return 0;
+    return optionValue(cfg, Option::Orders, false) ? 2 : 1;
+}
+
+int cropRadioIndex(const LocalCfg &cfg)
+{
+    // A missing or damaged slot selects none.
+    const double ratio = optionValue(cfg, Option::CropRatio, -1.0);
+    constexpr std::array<double, 3> ratios{0.0, 0.75, 1.0};
+    for (int i = 0; i < int(ratios.size()); ++i) {
+        if (ratio == ratios[i])
+            return i;
+    }
+    return -1;
+}
+
+int sizeRadioIndex(const LocalCfg &cfg)
+{
+    return QStringList{"S", "M", "L"}.indexOf(optionValue(cfg, Option::Size, QString()));
+}
+
+bool useFilenameTicked(const LocalCfg &cfg)
+{
+    return optionValue(cfg, Option::UseFilename, false);
+}
+
+// --- fonts and colours --------------------------------------------------------
+
+QColor colour(Colour c)
+{
+    switch (c) {
+    case Colour::DarkBlue:
+        return {0, 0, 128};
+    case Colour::DarkGrey:
+        return {128, 128, 128};
+    case Colour::Yellow:
+        return {255, 255, 0};
+    case Colour::White:
+        return {255, 255, 255};
+    case Colour::PaleGrey:
+        return {192, 192, 192};
+    case Colour::System:
+        break;
+    }
+    return {};
+}
+
+QString availableFace(const QString &layoutFace)
+{
+    // Metric-compatible faces first, so that texts fill their boxes as
+    // they were laid out; then the faces every Debian desktop has.
+    QStringList candidates;
+    if (layoutFace == QLatin1String("Arial"))
+        candidates = {"Liberation Sans", "Arimo", "DejaVu Sans"};
+    else if (layoutFace == QLatin1String("Times New Roman"))
+        candidates = {"Liberation Serif", "Tinos", "DejaVu Serif"};
+    else if (layoutFace == QLatin1String("Courier") || layoutFace == QLatin1String("Courier New"))
+        candidates = {"Liberation Mono", "Cousine", "DejaVu Sans Mono"};
+    const QStringList families = QFontDatabase::families();
+    for (const QString &face : std::as_const(candidates)) {
+        if (families.contains(face))
+            return face;
+    }
+    return layoutFace;
+}
+
+QFont font(FontSpec spec, const QFont &base)
+{
+    QFont result(base);
+    if (spec.points <= 0)
+        return result;
+    result.setFamilies({availableFace(QLatin1String(spec.face))});
+    result.setPointSize(spec.points);
+    return result;
+}
+
+// --- the control tables ---------------------------------------------------------
+
+QSize settingsPageSize(int dlgWidth, int dlgHeight)
+{
+    return {dlgWidth - 6, dlgHeight - 28};
+}
+
+QSize imagePageSize(int dlgWidth, int dlgHeight)
+{
+    return {dlgWidth - 5, dlgHeight - 28};
+}
+
+namespace {
+
+constexpr FontSpec arial(int points)
+{
+    return {points, "Arial"};
+}
+constexpr FontSpec times(int points)
+{
+    return {points, "Times New Roman"};
+}
+constexpr FontSpec courier(int points)
+{
+    return {points, "Courier"};
+}
+constexpr FontSpec courierNew(int points)
+{
+    return {points, "Courier New"};
+}
+
+constexpr Flags kTab{Flag::TabStop};
+constexpr Flags kRightMiddle = Flag::AlignRight | Flag::AlignVCenter;
+constexpr Flags kCentred = Flag::AlignHCenter | Flag::AlignVCenter;
+
+constexpr auto kCamsText = "Click Refresh (This function requires Windows XP\r\n"
+                           "Service Pack >= 2, Vista, Windows 7 or Windows 8)";
+
+using K = Kind;
+using C = Colour;
+
+// One row per control, in creation order; the formatter would give every field a line.
+// clang-format off
+
+const ControlSpec kSettingsTab[] = {
+    {"settingsTitle", K::Label, "Editing configuration file - framla.cfg", {48, 305}, {504, 48},
+     arial(24), "", kCentred, C::DarkBlue},
+    {"addressLabel", K::Label, "Server address", {12, 286}, {120, 24}, arial(12), "", kRightMiddle},
+    {"oXbpAddress", K::LineEdit, "", {144, 286}, {420, 24}, courier(12), "", kTab},
+    {"portLabel", K::Label, "Port (normal=22)", {12, 262}, {120, 22}, arial(12), "", kRightMiddle},
+    {"oXbpPort", K::LineEdit, "", {144, 262}, {70, 22}, courier(12), "", kTab | Flag::Password},
+    {"pathLabel", K::Label, "Database path", {24, 236}, {108, 24}, arial(12), "", kRightMiddle},
+    {"oXbpPath", K::LineEdit, "", {144, 236}, {420, 24}, courier(12), "", kTab},
+    {"userLabel", K::Label, "User name", {24, 210}, {108, 24}, arial(12), "", kRightMiddle},
+    {"oXbpUser", K::LineEdit, "", {144, 210}, {180, 24}, courier(12), "", kTab},
+    {"passwordLabel", K::Label, "Password", {24, 186}, {108, 22}, arial(12), "", kRightMiddle},
+    {"oXbpPass", K::LineEdit, "", {144, 186}, {180, 22}, {}, "", kTab | Flag::Password},
+    {"oXbpSave", K::PushButton, "Test and save above settings", {144, 158}, {216, 24}, arial(12),
+     "", kTab},
+    {"cameraGroup", K::GroupBox, "Available live cameras", {100, 87}, {290, 60}, arial(11), "", {},
+     C::White},
+    {"cameraFrame", K::Frame, "", {105, 87}, {280, 43}},
+    {"oXbpCamsTxt", K::TextEdit, kCamsText, {2, 2}, {276, 45}, times(10), "cameraFrame",
+     Flag::ReadOnly | Flag::NoWrap},
+    {"cameraRefresh", K::PushButton, "Refresh", {310, 129}, {50, 17}, arial(8)},
+    {"instructionsTitle", K::Label, "Operating Instructions", {17, 45}, {320, 40}, arial(24), "",
+     kCentred, C::DarkBlue},
+    {"backToImage", K::PushButton, "<", {20, 92}, {35, 35}, arial(24)},
+    {"helpTransfer", K::PushButton, "ix", {15, 10}, {30, 35}, arial(12)},
+    {"helpInventory", K::PushButton, "Inventory", {50, 10}, {80, 35}, arial(12)},
+    {"helpSuppliers", K::PushButton, "Suppliers", {135, 10}, {85, 35}, arial(12)},
+    {"helpCustomers", K::PushButton, "Customers", {225, 10}, {90, 35}, arial(12)},
+    {"helpRepairs", K::PushButton, "Repairs", {320, 10}, {70, 35}, arial(12)},
+    {"cropGroup", K::GroupBox, "Cropping proportions", {400, 162}, {170, 70}, arial(11), "", {},
+     C::White},
+    {"cropFrame", K::Frame, "", {405, 165}, {160, 48}},
+    {"cropFree", K::RadioButton, "Free/manual setting", {0, 32}, {150, 16}, {}, "cropFrame"},
+    {"cropRatio43", K::RadioButton, "Rectangle (Ratio 4:3)", {0, 16}, {150, 16}, {}, "cropFrame"},
+    {"cropSquare", K::RadioButton, "Square (ratio = 1:1)", {0, 0}, {150, 16}, {}, "cropFrame"},
+    {"captureGroup", K::GroupBox, "Capture options", {400, 86}, {170, 70}, arial(11), "", {},
+     C::White},
+    {"captureFrame", K::Frame, "", {405, 89}, {160, 48}},
+    {"deviceLabel", K::Label, "Device number", {5, 32}, {135, 16}, times(12), "captureFrame",
+     Flag::AlignVCenter},
+    {"deviceField", K::LineEdit, "", {143, 34}, {15, 14}, arial(8), "captureFrame", Flag::AutoTab,
+     C::System, 1},
+    {"delayLabel", K::Label, "Delay (seconds)", {5, 18}, {135, 16}, times(12), "captureFrame",
+     Flag::AlignVCenter},
+    {"delayField", K::LineEdit, "", {143, 18}, {15, 14}, arial(8), "captureFrame", Flag::AutoTab,
+     C::System, 1},
+    {"previewLabel", K::Label, "Show preview video", {5, 2}, {135, 16}, times(12), "captureFrame",
+     Flag::AlignVCenter},
+    {"previewBox", K::CheckBox, "", {145, 2}, {14, 14}, {}, "captureFrame"},
+    {"nameGroup", K::GroupBox, "Default image name", {400, 48}, {170, 37}, arial(11), "", {},
+     C::White},
+    {"nameFrame", K::Frame, "", {405, 50}, {160, 20}},
+    {"useFilenameLabel", K::Label, "Use source filename", {20, 2}, {150, 16}, times(12),
+     "nameFrame"},
+    {"oXbpName", K::CheckBox, "", {2, 2}, {14, 14}, {}, "nameFrame"},
+    {"aboutFramla", K::PushButton, "About Framla", {400, 10}, {170, 30}, arial(12), "", kTab},
+};
+
+const ControlSpec kImageTab[] = {
+    {"oStat", K::ImageView, "", {10, 97}, {278, 256}},
+    {"oStat2", K::ImageView, "", {446, 84}, {141, 130}},
+    {"toSettings", K::PushButton, "?", {12, 15}, {30, 30}, times(18), "", kTab},
+    {"programName", K::Label, "Framla", {50, 12}, {95, 36}, times(24), "", {}, C::DarkGrey},
+    {"programVersion", K::Label, kVersion, {143, 12}, {50, 30}, times(18), "", {}, C::DarkGrey},
+    {"targetCodeLabel", K::Label, "Target code", {201, 16}, {99, 24}, times(16), "", kRightMiddle},
+    {"modeInventory", K::RadioButton, "Inventory ", {308, 36}, {88, 16}, times(12)},
+    {"modeCustSup", K::RadioButton, "Cust/Sup ", {308, 20}, {88, 16}, times(12)},
+    {"modeRepairs", K::RadioButton, "Repairs ", {308, 4}, {88, 16}, times(12)},
+    {"oXbpGetCd", K::LineEdit, "", {398, 14}, {115, 28}, courierNew(16), "", kTab, C::Yellow, 30},
+    {"startHere", K::Label, "S T A R T   H E R E", {390, 4}, {70, 9}, arial(6)},
+    {"descriptionGroup", K::GroupBox, "Description as recorded on server:", {296, 240}, {293, 110},
+     times(12)},
+    {"oXbpShowTxt", K::TextEdit, "", {300, 245}, {285, 87}, times(12), "", Flag::ReadOnly},
+    {"oXbpShowExisting", K::PushButton, "Show Existing", {490, 240}, {90, 18}, times(12), "",
+     Flag::Hidden},
+    {"oXbpImageFile", K::LineEdit, "", {200, 53}, {405, 24}, courierNew(12), "", kTab, C::System,
+     250},
+    {"oXbpGrab", K::PushButton, "Capture", {40, 53}, {80, 24}, times(16)},
+    {"oXbpBrowse", K::PushButton, "Find", {123, 53}, {75, 24}, times(16)},
+    {"oXbpBrowData", K::PushButton, "ix", {12, 53}, {25, 24}, times(16)},
+    {"oXbpCrop", K::PushButton, "Set crop marks", {12, 79}, {102, 20}, times(12), "",
+     Flag::Disabled},
+    {"brightLabel", K::Label, "Bright", {117, 79}, {42, 20}, times(12), "", Flag::AlignRight},
+    {"gammaLabel", K::Label, "Gamma", {194, 79}, {53, 20}, times(12), "", Flag::AlignRight},
+    {"contrastLabel", K::Label, "Contrast", {277, 79}, {60, 20}, times(12), "", Flag::AlignRight},
+    {"oXbpBright", K::SpinButton, "4", {160, 79}, {30, 20}, arial(12)},
+    {"oXbpGamma", K::SpinButton, "0", {247, 79}, {30, 20}, arial(12)},
+    {"oXbpContrast", K::SpinButton, "0", {339, 79}, {30, 20}, arial(12)},
+    {"oXbpRotate", K::PushButton, "Rotate", {291, 194}, {40, 18}, times(10), "", Flag::Disabled},
+    {"oXbpDelSrc", K::PushButton, "X", {291, 170}, {32, 24}, times(18), "", Flag::Disabled},
+    {"eraseLabel", K::Label, "< Erase Image >", {323, 175}, {118, 16}, times(12)},
+    {"switchView", K::PushButton, "<>", {291, 211}, {22, 20}, times(12)},
+    {"switchLabel", K::Label, "Switch (1sec)", {318, 210}, {108, 16}, times(12)},
+    {"copyLabel", K::Label, "<<Copy<<", {353, 194}, {108, 16}, times(12)},
+    {"oXbpDelTarg", K::PushButton, "X", {425, 173}, {20, 18}, times(12), "", Flag::Disabled},
+    {"oXbpCpTarg", K::PushButton, "<", {425, 191}, {20, 18}, times(18), "", Flag::Disabled},
+    {"targetNameLabel", K::Label, "Target image name/Ssr", {300, 151}, {144, 16}, times(12)},
+    {"oXbpTargGrp", K::Label, " It's your move...", {444, 215}, {144, 14}, times(8)},
+    {"oXbpInstruct", K::Label, "", {330, 227}, {244, 14}, times(8)},
+    {"oXbpTargName", K::LineEdit, "", {300, 124}, {144, 28}, courierNew(16), "", kTab, C::System,
+     16},
+    {"oXbpPut", K::PushButton, "Put it", {512, 11}, {76, 34}, times(24), "",
+     kTab | Flag::Disabled},
+    {"sizeFrame", K::Frame, "", {384, 94}, {56, 16}},
+    {"sizeS", K::RadioButton, "", {0, 0}, {16, 16}, {}, "sizeFrame"},
+    {"sizeM", K::RadioButton, "", {20, 0}, {16, 16}, {}, "sizeFrame"},
+    {"sizeL", K::RadioButton, "", {40, 0}, {16, 16}, {}, "sizeFrame"},
+    {"maxPixelsLabel", K::Label, "Max.Pixels", {386, 108}, {54, 16}, times(8), "",
+     Flag::AlignHCenter},
+    {"sizePixelsLabel", K::Label, "160 320 640", {380, 80}, {64, 20}, times(8), "",
+     Flag::AlignHCenter},
+    {kQuitButtonName, K::PushButton, "X", {579, 334}, {15, 15}, times(10)},
+};
+// clang-format on
+
+} // namespace
+
+std::span<const ControlSpec> settingsTabControls()
+{
+    return kSettingsTab;
+}
+
+std::span<const ControlSpec> imageTabControls()
+{
+    return kImageTab;
+}
+
+// --- texts --------------------------------------------------------------------
+
+namespace {
+
+QString joinLines(std::initializer_list<const char *> lines)
+{
+    QStringList list;
+    for (const char *line : lines)
+        list << QString::fromUtf8(line);
+    return list.join(QStringLiteral("\r\n"));
+}
+
+} // namespace
+
+QString welcomeText()
+{
+    return QStringLiteral("\r\n              WELCOME TO THE\r\n              ZMR IMAGE PUTTER\r\n"
+                          "                  VERSION ") +
+           QLatin1String(kVersion);
+}
+
+HelpPage helpPage(HelpTopic topic)
+{
+    switch (topic) {
+    case HelpTopic::Transfer:
+        return {QStringLiteral("Sending transfer data files to server"),
+                joinLines({
+                    "This function sends a data file from this computer to the server,",
+                    "into the ./shuttle directory of the database.",
+                    "",
+                    "1. Click the 'ix' (Inventory Transfer) button and browse for the data file.",
+                    "2. Click 'Open' to send it to The Tillsmith server.",
+                    "",
+                    "Notes:",
+                    "Only valid data transfer file types are allowed.",
+                    "One file is sent at a time; repeat the two steps to send more.",
+                })};
+    case HelpTopic::Inventory:
+        return {QStringLiteral("How to use Framla for normal Inventory codes"),
+                joinLines({
+                    "1. Select 'Inventory'.",
+                    "2. Type the inventory code into the yellow field and click on it or press "
+                    "Enter.",
+                    "    Abbreviated codes are allowed. The item's description comes back in the "
+                    "window at the top right.",
+                    "3. Raw material codes are typed in full, with all five characters, such as "
+                    "F0001.",
+                    "    The letter is capitalised automatically.",
+                    "4. Capture the image with 'Capture', or find an image file with 'Find'.",
+                    "5. If the preview is already as it should be, skip the cropping in step 6.",
+                    "6. Click 'Set crop marks' to crop the image, and enhance it with Bright, "
+                    "Gamma and Contrast.",
+                    "7. Select the size under 'Max.Pixels':",
+                    "    160 pixels for the internet, catalogues and valuation certificates,",
+                    "    320 pixels for larger presentation displays or detailed pictures,",
+                    "    640 pixels only for detailed presentation pictures.",
+                    "8. Click 'Put it'.",
+                    "9. After you have confirmed the put, the left-hand X deletes the source "
+                    "image.",
+                    "    Repeat from step 2 for the next item.",
+                })};
+    case HelpTopic::Suppliers:
+        return {QStringLiteral("Framla for Suppliers stock reference/codes"),
+                joinLines({
+                    "One image serves all inventory items that carry the same supplier stock "
+                    "reference (SSR).",
+                    "",
+                    "1. Select 'Cust/Sup'.",
+                    "2. Type the 4-digit supplier account number into the yellow field (it "
+                    "cannot be abbreviated)",
+                    "    and click on it or press Enter.",
+                    "3. Type the supplier's stock reference (SSR) into the 'Target image "
+                    "name/Ssr' field.",
+                    "4. Capture the image with 'Capture', or find an image file with 'Find'.",
+                    "5. If the preview is already as it should be, skip the cropping in step 6.",
+                    "6. Click 'Set crop marks' to crop the image, and enhance it with Bright, "
+                    "Gamma and Contrast.",
+                    "7. Select the size under 'Max.Pixels' (160, 320 or 640 pixels, as for "
+                    "inventory).",
+                    "8. Click 'Put it'.",
+                    "9. After you have confirmed the put, the left-hand X deletes the source "
+                    "image.",
+                    "10. Repeat from step 2 for the next supplier, or from step 3 for the next "
+                    "SSR.",
+                    "",
+                    "SSR images work only where the supplier code and the SSR of an item match "
+                    "in the inventory file.",
+                    "Spaces and slashes are not allowed in the SSR.",
+                    "An image named like the account number becomes the supplier's default "
+                    "image.",
+                })};
+    case HelpTopic::Customers:
+        return {QStringLiteral("Framla for customer's own items"),
+                joinLines({
+                    "For make-ups that are not put into stock, and for customers' own "
+                    "jewellery.",
+                    "",
+                    "1. Select 'Cust/Sup'.",
+                    "2. Type the 5-digit customer account number into the yellow field (it "
+                    "cannot be abbreviated)",
+                    "    and click on it or press Enter.",
+                    "3. Type a unique picture name into the 'Target image name/Ssr' field.",
+                    "4. Capture the image with 'Capture', or find an image file with 'Find'.",
+                    "5. If the preview is already as it should be, skip the cropping in step 6.",
+                    "6. Click 'Set crop marks' to crop the image, and enhance it with Bright, "
+                    "Gamma and Contrast.",
+                    "7. Select the size under 'Max.Pixels' (160, 320 or 640 pixels, as for "
+                    "inventory).",
+                    "8. Click 'Put it'.",
+                    "9. After you have confirmed the put, the left-hand X deletes the source "
+                    "image.",
+                    "10. Repeat from step 2 for the next customer, or from step 3 for the next "
+                    "item.",
+                    "",
+                    "Spaces and slashes are not allowed in the picture name.",
+                    "When doing the valuation, enter the image name after the customer number.",
+                    "An image named like the account number becomes the customer's default "
+                    "image,",
+                    "which can be used to identify the customer.",
+                })};
+    case HelpTopic::Repairs:
+        return {QStringLiteral("Framla for service orders/repairs"),
+                joinLines({
+                    "Service orders can be photographed to record an item before it is "
+                    "repaired.",
+                    "",
+                    "1. Select 'Repairs'.",
+                    "2. Type the service order number into the yellow field and click on it or "
+                    "press Enter.",
+                    "3. The 'Target image name/Ssr' field shows the name allocated to the "
+                    "image; it cannot be changed.",
+                    "4. Capture the image with 'Capture', or find an image file with 'Find'.",
+                    "5. If the preview is already as it should be, skip the cropping in step 6.",
+                    "6. Click 'Set crop marks' to crop the image, and enhance it with Bright, "
+                    "Gamma and Contrast.",
+                    "7. Select the size under 'Max.Pixels':",
+                    "    160 pixels for less detailed images,",
+                    "    320 pixels for typical detail,",
+                    "    640 pixels only where much detail is needed.",
+                    "8. Click 'Put it'.",
+                    "9. After you have confirmed the put, the left-hand X deletes the source "
+                    "image.",
+                    "    Repeat from step 2 for the next service order.",
+                    "",
+                    "Each service order has one image.",
+                })};
+    case HelpTopic::About:
+        break;
+    }
+    return {QStringLiteral("About Framla"),
+            joinLines({
+                "WHAT FRAMLA CAN DO FOR YOU",
+                "",
+                "Framla is an image filing clerk for The Jewellery Tillsmith database.",
+                "It files pictures of merchandise, standard stock and raw material,",
+                "of supplier stock codes (SSR) and of customers' own items.",
+                "It puts the images on a remote server over the Internet, so that",
+                "photographs can be taken wherever the inventory is.",
+                "",
+                "INSTRUCTIONS FOR SETTING UP",
+                "",
+                "The server runs Linux, or Windows with an OpenSSH server and Framaid.exe "
+                "installed.",
+                "ImageMagick must be installed on the same Windows computer as Framla.",
+                "The first run opens the configuration page. Enter the server address",
+                "(IP address or name) and the port (normally 22), the database path from",
+                "the root directory (for example /home/jewel), and a user name and password.",
+                "After a successful configuration the main control panel follows.",
+                "",
+            }) + QStringLiteral("\r\nFramla version ") +
+                QLatin1String(kVersion) +
+                QStringLiteral(", by Tillsmith Solutions CC. All rights reserved.\r\n"
+                               "For support and licensing, please contact Tillsmith Solutions "
+                               "CC.")};
+}
+
+} // namespace framla::app::layout
