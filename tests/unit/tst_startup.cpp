@@ -2,6 +2,7 @@
 // settings read from the file the first argument names.
 #include "core/program_state.h"
 #include "app/startup.h"
+#include "config/local_options.h"
 #include "runtime/files.h"
 
 #include <QDir>
@@ -22,6 +23,7 @@ private Q_SLOTS:
     void startModeFromArguments_data();
     void startModeFromArguments();
     void settingsReadFromNamedFile();
+    void captureCommandFromOptions();
     void centred();
 
 private:
@@ -160,6 +162,21 @@ void TestStartup::settingsReadFromNamedFile()
     QCOMPARE(state.cAddressy, state.cAddress);
     QCOMPARE(state.cPathy, state.cPath);
     QCOMPARE(state.nDelaySecs, 4);
+}
+
+void TestStartup::captureCommandFromOptions()
+{
+    // The operator's camera choices reach the capture command at start-up.
+    LocalCfg options = defaultLocalCfg();
+    options[slot(Option::Device)] = 2.0;
+    options[slot(Option::Delay)] = 3.0;
+    options[slot(Option::Preview)] = false;
+    QVERIFY(runtime::writeWholeFile(QStringLiteral("scratch.xpf"), config::encodeLocalCfg(options)));
+    ProgramState state;
+    app::startBeforeWindow(state, {});
+    app::startAfterWindow(state);
+    QCOMPARE(state.cGrabCommand,
+             QStringLiteral("/C START /B /wait ./CommandCam.exe /quiet /devnum 2 /delay  3000"));
 }
 
 void TestStartup::centred()
