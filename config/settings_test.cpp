@@ -1,5 +1,6 @@
 #include "settings_test.h"
 
+#include "server/remote_run.h"
 #include "core/app_files.h"
 #include "server/command_lines.h"
 #include "runtime/dialogs.h"
@@ -14,6 +15,11 @@ namespace framla::config {
 
 bool TestConfig(ProgramState &state, const server::ServerLogin &trial, QWidget *window)
 {
+    // Nothing reaches the server from settings that no shell may read safely.
+    if (const QString problem = server::loginProblem(trial); !problem.isEmpty()) {
+        state.services.dialogs->msgBox(problem);
+        return false;
+    }
     const QString probe = QString::fromLatin1(kProbeFile);
     const QString remote =
         trial.cPath + (trial.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + probe;
@@ -30,7 +36,8 @@ bool TestConfig(ProgramState &state, const server::ServerLogin &trial, QWidget *
     runtime::eraseFile(localProbe);
 
     ui::SHOWBUSY(window);
-    const runtime::RunOutcome outcome = state.services.shell->run(command, runtime::kCopyTimeoutMs);
+    const runtime::RunOutcome outcome =
+        server::runRemote(state, trial, command, runtime::kCopyTimeoutMs);
     ui::SHOWDONE(window);
 
     if (runtime::fileExists(localProbe))

@@ -4,6 +4,7 @@
 // routines of the other layers read or write by name. Plain data only; it
 // depends on nothing of ours, so every layer may include it.
 
+#include <QDeadlineTimer>
 #include <QList>
 #include <QPoint>
 #include <QSize>
@@ -95,8 +96,27 @@ struct Services {
     std::shared_ptr<std::recursive_mutex> workingFiles = std::make_shared<std::recursive_mutex>();
 };
 
+/// The remote operation under way on one thread (a look-up, a put, a
+/// deletion, a data file transfer): when its time is up, or after the
+/// operator refused the server's host key, no further tool of it runs.
+struct RemoteOperation {
+    int depth = 0; ///< nested routines share the outermost operation's limit
+    QDeadlineTimer deadline{QDeadlineTimer::Forever};
+    bool stopped = false;
+};
+
+/// Total time limits of the remote operations, in milliseconds.
+struct OperationLimits {
+    int lookupMs = 60000;
+    int putMs = 180000;
+    int deleteMs = 60000;
+    int transferMs = 120000;
+};
+
 struct ProgramState {
     Services services;
+    RemoteOperation operation;
+    OperationLimits limits;
 
     // --- shared variables ---------------------------------------------------
     LocalCfg aLocalCfg = defaultLocalCfg();

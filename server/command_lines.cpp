@@ -2,6 +2,8 @@
 
 #include "core/program_state.h"
 
+#include <QHostAddress>
+
 namespace framla::server {
 
 namespace {
@@ -44,6 +46,62 @@ ServerLogin loginOf(const QString &cAddress, const QString &cPort, const QString
                     const QString &cUser, const QString &cPass)
 {
     return {cAddress, cPort, cPath, cUser, cPass, cPath.contains(QLatin1Char('\\'))};
+}
+
+bool isHostAddress(const QString &address)
+{
+    if (address.startsWith(QLatin1Char('[')) && address.endsWith(QLatin1Char(']'))) {
+        const QHostAddress ip(address.mid(1, address.size() - 2));
+        return ip.protocol() == QAbstractSocket::IPv6Protocol;
+    }
+    if (address.isEmpty() || address.size() > 253)
+        return false;
+    const QStringList labels = address.split(QLatin1Char('.'));
+    for (const QString &label : labels) {
+        if (label.isEmpty() || label.size() > 63 || label.startsWith(QLatin1Char('-')) ||
+            label.endsWith(QLatin1Char('-')))
+            return false;
+        for (const QChar c : label) {
+            if (!(isNameChar(c) && c != QLatin1Char('_') && c != QLatin1Char('.')))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool isLoginName(const QString &user)
+{
+    if (user.isEmpty() || user.size() > 64 || user.startsWith(QLatin1Char('-')))
+        return false;
+    for (const QChar c : user) {
+        if (!isNameChar(c))
+            return false;
+    }
+    return true;
+}
+
+QString loginProblem(const ServerLogin &login)
+{
+    if (!isHostAddress(login.cAddress))
+        return QStringLiteral("The server address \"%1\" is not a host name or an IP address.")
+            .arg(login.cAddress);
+    bool portOk = false;
+    const int port = login.cPort.toInt(&portOk);
+    if (!portOk || port < 1 || port > 65535 || login.cPort.startsWith(QLatin1Char('+')))
+        return QStringLiteral("The port \"%1\" is not a number from 1 to 65535.").arg(login.cPort);
+    if (!isLoginName(login.cUser))
+        return QStringLiteral("The user name \"%1\" is not a plain login name: use letters, "
+                              "digits, \".\", \"_\" and \"-\".")
+            .arg(login.cUser);
+    for (const QChar c : login.cPath) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return QStringLiteral("The database path contains a control character.");
+        if (login.lIsDOS && QStringLiteral("$`\"%").contains(c))
+            return QStringLiteral("The database path contains \"%1\", which the shell of a "
+                                  "Windows server would expand.")
+                .arg(c);
+    }
+    return {};
 }
 
 QString replyDirectory(const ServerLogin &login)
@@ -92,6 +150,9 @@ QString remoteWord(const QString &word, bool lIsDOS)
         return word;
     if (lIsDOS)
         return QLatin1Char('"') + QString(word).remove(QLatin1Char('"')) + QLatin1Char('"');
+    // The server's shell must still expand a home directory written "~/".
+    if (word.startsWith(QStringLiteral("~/")) && word.size() > 2)
+        return QStringLiteral("~/") + remoteWord(word.mid(2), false);
     QString quoted = word;
     quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
     return QLatin1Char('\'') + quoted + QLatin1Char('\'');

@@ -35,6 +35,21 @@ ServerLogin loginOf(const ProgramState &state);
 ServerLogin loginOf(const QString &cAddress, const QString &cPort, const QString &cPath,
                     const QString &cUser, const QString &cPass);
 
+/// True for a host name ("shop.example", "srv-2"), an IPv4 address or an IPv6
+/// address in brackets ("[::1]"): nothing else may stand before the ":" that
+/// the copy tool splits its remote path at.
+bool isHostAddress(const QString &address);
+
+/// True for a plain login name: letters, digits, ".", "_" and "-", not
+/// starting with "-".
+bool isLoginName(const QString &user);
+
+/// Why the settings cannot be used for a remote command, naming the field
+/// ("" when they can): the address, the user name, the port, and in the
+/// Windows flavour a database path with a character that server's shell
+/// would expand ("$", "`", "\"" or "%").
+QString loginProblem(const ServerLogin &login);
+
 /// The user's own reply directory on the server, where the server program
 /// leaves its answers: the database path, "/jtemp/" and the user name.
 QString replyDirectory(const ServerLogin &login);

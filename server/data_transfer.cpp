@@ -1,5 +1,6 @@
 #include "data_transfer.h"
 
+#include "remote_run.h"
 #include "core/app_files.h"
 #include "lookup.h"
 #include "reply.h"
@@ -39,7 +40,7 @@ bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLo
         login, {QStringLiteral("framaid"), replyDirectory(login), fileName, report.cTime, subDirectory},
         false);
     oXbpShowTxt.setBusy(true);
-    state.services.shell->run(request, runtime::kLookupTimeoutMs);
+    runRemote(state, login, request, runtime::kLookupTimeoutMs);
     oXbpShowTxt.setBusy(false);
     return SHWTXTMSG1(state, oXbpShowTxt, login, report);
 }
@@ -57,11 +58,12 @@ bool SendIXdata(ProgramState &state, const ServerLogin &login, const QString &lo
     const QString serverName = fileName.toLower();
     const QString local = QDir(localDirectory).filePath(fileName);
     const QString remote = targetDirectory + serverName;
-    const runtime::RunOutcome sent = state.services.shell->run(
-        sendCommand(login, local, remote, login.lIsDOS), runtime::kCopyTimeoutMs);
+    const runtime::RunOutcome sent =
+        runRemote(state, login, sendCommand(login, local, remote, login.lIsDOS), runtime::kCopyTimeoutMs);
     runtime::RunOutcome mode;
     if (sent.succeeded())
-        mode = state.services.shell->run(
+        mode = runRemote(
+            state, login,
             remoteCommand(
                 login, {QStringLiteral("chmod"), dataFileMode(serverName), remote}, false),
             runtime::kLookupTimeoutMs);
@@ -109,6 +111,7 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
     const qint64 size = local.size();
 
     runtime::WorkingFilesLock lock(state);
+    OperationScope operation(state, state.limits.transferMs);
     const ServerLogin login = loginOf(state);
     const QString shuttle = QStringLiteral("shuttle");
     if (!CheckIXdata(state, oXbpShowTxt, login, serverName, shuttle)) {

@@ -1,5 +1,6 @@
 #include "deletion.h"
 
+#include "remote_run.h"
 #include "core/app_files.h"
 #include "existing_image.h"
 #include "image_path.h"
@@ -19,6 +20,7 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const ServerLogin
               const Target &target)
 {
     runtime::WorkingFilesLock lock(state);
+    OperationScope operation(state, state.limits.deleteMs);
     runtime::Dialogs &dialogs = *state.services.dialogs;
     const QString targetPath = MAKEFILE(target, login.lIsDOS);
     const QString reply = QString::fromUtf8(readReplyFile(state));
@@ -48,7 +50,7 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const ServerLogin
     const runtime::ToolCommand remove = remoteCommand(
         login, {QStringLiteral("rm"), QStringLiteral("-f"), remote}, login.lIsDOS);
     const runtime::RunOutcome outcome =
-        state.services.shell->run(remove, runtime::kLookupTimeoutMs);
+        runRemote(state, login, remove, runtime::kLookupTimeoutMs);
     if (!outcome.succeeded())
         dialogs.msgBox(QStringLiteral("The image could not be deleted on the server.\r\n") +
                        outcome.message);

@@ -1,5 +1,6 @@
 #include "existing_image.h"
 
+#include "remote_run.h"
 #include "core/app_files.h"
 #include "image_path.h"
 #include "reply.h"
@@ -48,7 +49,7 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const ServerLogin &lo
             fetchCommand(login, remoteImagePath(login.cPath, imagePath, login.lIsDOS),
                          QLatin1String(kPreviewFile), login.lIsDOS);
         owner.setBusy(true);
-        state.services.shell->run(fetch, runtime::kCopyTimeoutMs);
+        runRemote(state, login, fetch, runtime::kCopyTimeoutMs);
         owner.setBusy(false);
     }
     owner.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));

@@ -1,5 +1,6 @@
 #include "lookup.h"
 
+#include "remote_run.h"
 #include "core/app_files.h"
 #include "core/normalize.h"
 #include "core/program_state.h"
@@ -14,17 +15,19 @@
 #include "target.h"
 #include "target_display.h"
 
+#include <QFileInfo>
+
 namespace framla::server {
 
 using runtime::RunOutcome;
 
 namespace {
 
-RunOutcome runBusy(ProgramState &state, TargetDisplay &display, const runtime::ToolCommand &command,
-                   int timeoutMs)
+RunOutcome runBusy(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                   const runtime::ToolCommand &command, int timeoutMs)
 {
     display.setBusy(true);
-    const RunOutcome outcome = state.services.shell->run(command, timeoutMs);
+    const RunOutcome outcome = runRemote(state, login, command, timeoutMs);
     display.setBusy(false);
     return outcome;
 }
@@ -49,31 +52,39 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
     const runtime::ToolCommand fetch =
         fetchCommand(login, remote, QStringLiteral("."), login.lIsDOS);
     const QString local = appFile(state, kReplyFile);
+    // An earlier request's reply must never pass for this one's.
+    runtime::eraseFile(local);
 
-    RunOutcome outcome = runBusy(state, oXbpShowTxt, fetch, runtime::kLookupTimeoutMs);
-    if (!runtime::fileExists(local))
-        runtime::writeWholeFile(local, kNoReply);
-    QByteArray reply = runtime::readWholeFile(local).value_or(QByteArray());
+    bool tooLarge = false;
+    auto readReply = [&] {
+        const std::optional<QByteArray> data = readBoundedReply(local);
+        tooLarge = !data && QFileInfo(local).size() > kReplyLimit;
+        return data.value_or(QByteArray());
+    };
+    RunOutcome outcome = runBusy(state, oXbpShowTxt, login, fetch, runtime::kLookupTimeoutMs);
+    QByteArray reply = readReply();
 
     // The server program may still be writing: try again after a short,
     // a longer and a long pause.
     static constexpr int pauses[] = {10, 100, 200};
-    for (int retry = 0; retry < 3 && !replyMatches(reply, target.cTime) && !hopeless(outcome);
+    for (int retry = 0; retry < 3 && !replyMatches(reply, target.cTime) && !hopeless(outcome) && !tooLarge;
          ++retry) {
         if (retry == 2)
             oXbpShowTxt.showReply(QStringLiteral("Fetching data from server...\r\nRe-trying..."));
         oXbpShowTxt.setBusy(true);
         state.services.clock->sleep(pauses[retry]);
-        outcome = state.services.shell->run(fetch, runtime::kLookupTimeoutMs);
+        outcome = runRemote(state, login, fetch, runtime::kLookupTimeoutMs);
         oXbpShowTxt.setBusy(false);
-        reply = runtime::readWholeFile(local).value_or(QByteArray());
+        reply = readReply();
     }
 
     if (!replyMatches(reply, target.cTime)) {
         // Whatever an earlier request left must not be taken for this answer.
         runtime::writeWholeFile(local, kNoReply);
         QString text = QString::fromLatin1(kFetchFailedText);
-        if (!outcome.succeeded() && !outcome.message.isEmpty())
+        if (tooLarge)
+            text += QStringLiteral("\r\n\r\n") + QString::fromLatin1(kReplyTooLargeText);
+        else if (!outcome.succeeded() && !outcome.message.isEmpty())
             text += QStringLiteral("\r\n\r\n") + outcome.message;
         oXbpShowTxt.showReply(text);
         return false;
@@ -92,14 +103,16 @@ bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogi
     const runtime::ToolCommand request = remoteCommand(
         login, {QStringLiteral("framaid"), replyDirectory(login), target.cCode, target.cTime},
         false);
-    runBusy(state, oXbpShowTxt, request, runtime::kLookupTimeoutMs);
+    runBusy(state, oXbpShowTxt, login, request, runtime::kLookupTimeoutMs);
 
     SHWTXTMSG1(state, oXbpShowTxt, login, target);
     ShowOldImg(state, oXbpShowTxt, login, target);
 
     const QString text = replyText(readReplyFile(state));
+    // What the server names goes onto the next command line and into the
+    // name field: it passes the same check as a typed code.
     const QString resolved = resolvedCode(text);
-    if (target.lInventory && target.cCode.size() > 7 && !resolved.isEmpty()) {
+    if (target.lInventory && target.cCode.size() > 7 && isSafeName(resolved)) {
         target.cCode = resolved;
         target.cName = resolved;
         return false;
@@ -111,6 +124,7 @@ bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
               Target target)
 {
     runtime::WorkingFilesLock lock(state);
+    OperationScope operation(state, state.limits.lookupMs);
     target.cCode = core::NORMALIZE(target.cCode, target.lInventory, target.lOrders);
     // Nothing typed reaches the server unless it is a plain name.
     const bool nameMatters = target.isAccount() && !target.cName.isEmpty();

@@ -6,13 +6,25 @@
 #include "core/value.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStringList>
 
 namespace framla::server {
 
+std::optional<QByteArray> readBoundedReply(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kReplyLimit)
+        return std::nullopt;
+    QByteArray data = file.read(kReplyLimit + 1);
+    if (data.size() > kReplyLimit)
+        return std::nullopt;
+    return data;
+}
+
 QByteArray readReplyFile(const ProgramState &state)
 {
-    return runtime::readWholeFile(appFile(state, kReplyFile)).value_or(QByteArray());
+    return readBoundedReply(appFile(state, kReplyFile)).value_or(QByteArray());
 }
 
 bool replyMatches(const QByteArray &reply, const QString &token)

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace framla {
 struct ProgramState;
 }
@@ -11,9 +13,17 @@ namespace framla::server {
 
 /// What the reply file holds when no reply arrived: it matches no token.
 inline constexpr auto kNoReply = "Unknown!";
+/// A reply is a few lines; anything larger is not read.
+inline constexpr qint64 kReplyLimit = 1024 * 1024;
+/// What the reply display says about a reply over the limit.
+inline constexpr auto kReplyTooLargeText = "The server's reply is larger than 1 MB and was not read.";
+
+/// The local reply file when it is no larger than the limit; nothing when it
+/// is missing or too large.
+std::optional<QByteArray> readBoundedReply(const QString &path);
 
 /// The local reply file as it lies in the program's directory; empty when
-/// there is none.
+/// there is none or it is over the limit.
 QByteArray readReplyFile(const ProgramState &state);
 
 /// True when the reply begins with the whole token.

@@ -1,5 +1,6 @@
 #include "upload.h"
 
+#include "remote_run.h"
 #include "core/app_files.h"
 #include "existing_image.h"
 #include "image_path.h"
@@ -82,7 +83,7 @@ QByteArray fetchBack(ProgramState &state, const ServerLogin &login, const QStrin
     const QString name = QFileInfo(check.fileName()).fileName();
     check.close();
     QFile::remove(check.fileName());
-    state.services.shell->run(fetchCommand(login, remote, name, false), runtime::kCopyTimeoutMs);
+    runRemote(state, login, fetchCommand(login, remote, name, false), runtime::kCopyTimeoutMs);
     const QByteArray data = runtime::readWholeFile(appFile(state, name)).value_or(QByteArray());
     QFile::remove(appFile(state, name));
     return data;
@@ -160,6 +161,7 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
               const Target &target, const QString &localFile)
 {
     runtime::WorkingFilesLock lock(state);
+    OperationScope operation(state, state.limits.putMs);
     const int edge = uploadEdge(target.cSize);
     const QString targetPath = MAKEFILE(target, login.lIsDOS);
     // Uploads always name the remote file with "/", whatever the server.
@@ -178,11 +180,12 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
 
     if (failure.isEmpty()) {
         oXbpShowTxt.setBusy(true);
-        const RunOutcome copied = state.services.shell->run(
-            sendCommand(login, localFile, remote, false), runtime::kCopyTimeoutMs);
+        const RunOutcome copied = runRemote(state, login, sendCommand(login, localFile, remote, false),
+                                            runtime::kCopyTimeoutMs);
         RunOutcome mode;
         if (copied.succeeded())
-            mode = state.services.shell->run(
+            mode = runRemote(
+                state, login,
                 remoteCommand(login, {QStringLiteral("chmod"), QStringLiteral("644"), remote},
                               false),
                 runtime::kLookupTimeoutMs);

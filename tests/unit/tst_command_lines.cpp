@@ -19,12 +19,12 @@ private Q_SLOTS:
     void safeNames();
     void remoteWords_data();
     void remoteWords();
+    void loginProblems_data();
+    void loginProblems();
 };
 
 namespace {
-struct Settings : server::ServerLogin {
-    QString cPath;
-};
+using Settings = server::ServerLogin;
 
 Settings settings(const QString &path)
 {
@@ -181,6 +181,10 @@ void TestCommandLines::remoteWords_data()
     QTest::newRow("windows double quote") << "c:\\my \"zmr\"" << true << "\"c:\\my zmr\"";
     QTest::newRow("windows double quote alone") << "a\"b" << true << "\"ab\"";
     QTest::newRow("backslash on a unix server") << "a\\b" << false << "'a\\b'";
+    // The server's shell still expands a leading home directory.
+    QTest::newRow("home directory") << "~/zmr/x.jpg" << false << "~/zmr/x.jpg";
+    QTest::newRow("home directory, blank") << "~/my zmr" << false << "~/'my zmr'";
+    QTest::newRow("tilde elsewhere") << "/srv/~x" << false << "'/srv/~x'";
 }
 
 void TestCommandLines::remoteWords()
@@ -189,6 +193,53 @@ void TestCommandLines::remoteWords()
     QFETCH(bool, dos);
     QFETCH(QString, expected);
     QCOMPARE(server::remoteWord(word, dos), expected);
+}
+
+void TestCommandLines::loginProblems_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("problem");
+    const QString ok;
+    QTest::newRow("host name") << "shop.example" << "22" << "clerk" << "/srv/zmr" << ok;
+    QTest::newRow("IPv4") << "10.0.0.5" << "2222" << "clerk" << "/srv/zmr" << ok;
+    QTest::newRow("IPv6 in brackets") << "[::1]" << "22" << "j.smith_2" << "/srv/zmr" << ok;
+    QTest::newRow("Windows path") << "shop" << "22" << "clerk" << "c:\\zmr data" << ok;
+    QTest::newRow("Unix path with a substitution") << "shop" << "22" << "clerk"
+                                                   << "/srv/x$(touch p)" << ok;
+    const QString address = "The server address \"%1\" is not a host name or an IP address.";
+    QTest::newRow("colon in the address") << "127.0.0.1:$(touch /tmp/p)" << "22" << "clerk"
+                                          << "/srv" << address.arg("127.0.0.1:$(touch /tmp/p)");
+    QTest::newRow("IPv6 without brackets") << "::1" << "22" << "clerk" << "/srv" << address.arg("::1");
+    QTest::newRow("empty address") << "" << "22" << "clerk" << "/srv" << address.arg("");
+    QTest::newRow("option as address") << "-oProxyCommand=x" << "22" << "clerk" << "/srv"
+                                       << address.arg("-oProxyCommand=x");
+    QTest::newRow("port out of range") << "shop" << "70000" << "clerk" << "/srv"
+                                       << "The port \"70000\" is not a number from 1 to 65535.";
+    QTest::newRow("user with a command")
+        << "shop" << "22" << "a;id" << "/srv"
+        << "The user name \"a;id\" is not a plain login name: use letters, digits, \".\", \"_\" and \"-\".";
+    QTest::newRow("substitution in a Windows path")
+        << "shop" << "22" << "clerk" << "c:\\x$(touch /tmp/p)"
+        << "The database path contains \"$\", which the shell of a Windows server would expand.";
+    QTest::newRow("percent in a Windows path")
+        << "shop" << "22" << "clerk" << "c:\\%TEMP%"
+        << "The database path contains \"%\", which the shell of a Windows server would expand.";
+    QTest::newRow("newline in a path") << "shop" << "22" << "clerk" << "/srv/a\nb"
+                                       << "The database path contains a control character.";
+}
+
+void TestCommandLines::loginProblems()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, port);
+    QFETCH(QString, user);
+    QFETCH(QString, path);
+    QFETCH(QString, problem);
+    QCOMPARE(server::loginProblem(server::loginOf(address, port, path, user, QStringLiteral("pw"))),
+             problem);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLines)

@@ -4,11 +4,13 @@
 #include "runtime/files.h"
 #include "server/existing_image.h"
 #include "server/lookup.h"
+#include "server/reply.h"
 #include "server/target.h"
 #include "server/command_lines.h"
 #include "support/scripted_world.h"
 
 #include <QDir>
+#include <QThread>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,6 +52,10 @@ private Q_SLOTS:
     void staleReplyNotActedOn();
     void hostileValuesSendNothing_data();
     void hostileValuesSendNothing();
+    void replyNotTaken_data();
+    void replyNotTaken();
+    void operationStops_data();
+    void operationStops();
 
 private:
     /// The replies the server gives to successive fetches of the reply file
@@ -287,6 +293,13 @@ void TestLookup::longCode_data()
     QTest::newRow("seven characters never resolve")
         << true << "AB12345" << QByteArray("AB12399: Gold ring")
         << QStringList{dir + "AB12345 10:30:00"} << QStringList{};
+    // What the server names passes the same check as a typed code.
+    QTest::newRow("command in the resolved code")
+        << true << "AB1234567" << QByteArray("$(id>q): resolved")
+        << QStringList{dir + "AB1234567 10:30:00"} << QStringList{};
+    QTest::newRow("blank in the resolved code")
+        << true << "AB1234567" << QByteArray("AB 2345: Gold ring")
+        << QStringList{dir + "AB1234567 10:30:00"} << QStringList{};
     QTest::newRow("not in account mode") << false << "12345" << QByteArray("1234567: x")
                                          << QStringList{dir + "12345 10:30:00"} << QStringList{};
 }
@@ -414,6 +427,72 @@ void TestLookup::hostileValuesSendNothing()
     QVERIFY(m_shell.commands.isEmpty());
     QCOMPARE(m_dialogs.boxes.size(), 1);
     QVERIFY(m_dialogs.boxes.first().text.contains(QStringLiteral("cannot be used")));
+}
+
+void TestLookup::replyNotTaken_data()
+{
+    QTest::addColumn<bool>("stale");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("shown");
+    const QString failed = QString::fromLatin1(server::kFetchFailedText);
+    // A reply left by an earlier request with the same token, and a fetch that fails.
+    QTest::newRow("stale reply") << true << QByteArray() << failed;
+    QTest::newRow("reply over the limit")
+        << false << QByteArray("10:30:00\r\n") + QByteArray(server::kReplyLimit, 'x')
+        << failed + "\r\n\r\n" + QString::fromLatin1(server::kReplyTooLargeText);
+}
+
+void TestLookup::replyNotTaken()
+{
+    QFETCH(bool, stale);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, shown);
+    if (stale)
+        QVERIFY(runtime::writeWholeFile(m_world.file("framla.tmp"), "10:30:00\r\nOld ring\r\n"));
+    serve({reply});
+    if (stale)
+        m_fetchOutcome.exitCode = 1;
+    QVERIFY(!server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked("AB12345")));
+    QCOMPARE(m_fetches, stale ? 4 : 1);
+    QCOMPARE(m_display.replies.last(), shown);
+    QVERIFY(!m_state.lOk2Put);
+}
+
+void TestLookup::operationStops_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("status"); ///< how the first run ends
+    QTest::addColumn<int>("waitMs"); ///< how long the first run takes
+    QTest::addColumn<int>("runs");
+    const int finished = int(RunOutcome::Status::Finished);
+    QTest::newRow("all runs") << "shop" << finished << 0 << 3;
+    // The copy tool splits its remote path at the first ":".
+    QTest::newRow("address with a command") << "127.0.0.1:$(touch x)" << finished << 0 << 0;
+    QTest::newRow("host key refused") << "shop" << int(RunOutcome::Status::Refused) << 0 << 1;
+    QTest::newRow("time is up") << "shop" << finished << 50 << 1;
+}
+
+void TestLookup::operationStops()
+{
+    QFETCH(QString, address);
+    QFETCH(int, status);
+    QFETCH(int, waitMs);
+    QFETCH(int, runs);
+    m_state.cAddress = address;
+    if (waitMs > 0)
+        m_state.limits.lookupMs = waitMs / 2;
+    serve({"10:30:00\r\nGold ring\r\n"});
+    const auto serveAll = m_shell.onRun;
+    m_shell.onRun = [&](const ToolCommand &command) {
+        if (m_shell.commands.size() > 1)
+            return serveAll(command);
+        QThread::msleep(waitMs);
+        RunOutcome outcome = serveAll(command);
+        outcome.status = RunOutcome::Status(status);
+        return outcome;
+    };
+    QVERIFY(lookUp(QStringLiteral("AB12345")));
+    QCOMPARE(m_shell.commands.size(), runs);
 }
 
 QTEST_GUILESS_MAIN(TestLookup)

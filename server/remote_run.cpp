@@ -1,0 +1,61 @@
+#include "remote_run.h"
+
+#include "core/program_state.h"
+#include "server/command_lines.h"
+
+#include <algorithm>
+
+namespace framla::server {
+
+OperationScope::OperationScope(ProgramState &state, int limitMs)
+    : m_state(state)
+{
+    if (m_state.operation.depth++ == 0) {
+        m_state.operation.deadline = QDeadlineTimer(limitMs);
+        m_state.operation.stopped = false;
+    }
+}
+
+OperationScope::~OperationScope()
+{
+    if (--m_state.operation.depth == 0) {
+        m_state.operation.deadline = QDeadlineTimer(QDeadlineTimer::Forever);
+        m_state.operation.stopped = false;
+    }
+}
+
+namespace {
+
+runtime::RunOutcome notStarted(const QString &message)
+{
+    runtime::RunOutcome outcome;
+    outcome.status = runtime::RunOutcome::Status::NotStarted;
+    outcome.message = message;
+    return outcome;
+}
+
+} // namespace
+
+runtime::RunOutcome runRemote(ProgramState &state, const ServerLogin &login,
+                              const runtime::ToolCommand &command, int timeoutMs)
+{
+    if (const QString problem = loginProblem(login); !problem.isEmpty())
+        return notStarted(problem);
+    RemoteOperation &operation = state.operation;
+    if (operation.stopped)
+        return notStarted(QStringLiteral("The server's host key was not accepted, so nothing was "
+                                         "sent to the server."));
+    if (operation.deadline.hasExpired()) {
+        runtime::RunOutcome outcome = notStarted(QString::fromLatin1(kOperationTimeText));
+        outcome.status = runtime::RunOutcome::Status::TimedOut;
+        return outcome;
+    }
+    const qint64 left = operation.deadline.remainingTime();
+    const int limit = left < 0 ? timeoutMs : int(std::min<qint64>(timeoutMs, std::max<qint64>(left, 1)));
+    runtime::RunOutcome outcome = state.services.shell->run(command, limit);
+    if (outcome.status == runtime::RunOutcome::Status::Refused)
+        operation.stopped = true;
+    return outcome;
+}
+
+} // namespace framla::server
