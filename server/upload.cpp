@@ -26,25 +26,53 @@ using runtime::RunOutcome;
 using runtime::ToolCommand;
 
 UploadQueue::UploadQueue()
+    : m_worker([this] { work(); })
 {
-    m_pool.setMaxThreadCount(1);
-    // Idle threads of a pool end after a while; the worker stays for the run.
-    m_pool.setExpiryTimeout(-1);
 }
 
 UploadQueue::~UploadQueue()
 {
-    m_pool.waitForDone();
+    {
+        std::lock_guard lock(m_mutex);
+        m_ending = true;
+    }
+    m_changed.notify_all();
+    m_worker.join();
 }
 
 void UploadQueue::enqueue(std::function<void()> job)
 {
-    m_pool.start(std::move(job));
+    {
+        std::lock_guard lock(m_mutex);
+        m_jobs.push_back(std::move(job));
+    }
+    m_changed.notify_all();
 }
 
 bool UploadQueue::waitForIdle(int timeoutMs)
 {
-    return m_pool.waitForDone(timeoutMs);
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [this] { return m_jobs.empty() && !m_running; });
+}
+
+void UploadQueue::work()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        // Uploads still queued when the program ends are finished first.
+        m_changed.wait(lock, [this] { return m_ending || !m_jobs.empty(); });
+        if (m_jobs.empty())
+            return;
+        std::function<void()> job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        m_running = true;
+        lock.unlock();
+        job();
+        lock.lock();
+        m_running = false;
+        m_changed.notify_all();
+    }
 }
 
 int uploadEdge(const QString &cSize)

@@ -3,7 +3,11 @@
 #include "core/app_files.h"
 
 #include <QString>
-#include <QThreadPool>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 #include <functional>
 
@@ -32,7 +36,15 @@ public:
     bool waitForIdle(int timeoutMs);
 
 private:
-    QThreadPool m_pool;
+    void work();
+
+    // Standard threads and locks, which thread checkers can follow.
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::function<void()>> m_jobs;
+    bool m_running = false; ///< a job is under way
+    bool m_ending = false;
+    std::thread m_worker;
 };
 
 /// The edge of the square the picture is resized to fit: 160 for "S", 640
