@@ -26,6 +26,7 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const ServerLogin &lo
 {
     const QString preview = appFile(state, kPreviewFile);
     runtime::eraseFile(preview);
+    state.previewExists = false;
     owner.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
 
     // An account's own picture is named like the account when no name is given.
@@ -51,6 +52,7 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const ServerLogin &lo
         state.services.shell->run(fetch, runtime::kCopyTimeoutMs);
         owner.setBusy(false);
     }
+    state.previewExists = runtime::fileExists(preview);
     owner.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));
     return true;
 }
