@@ -75,8 +75,9 @@ void EventChain::setSettingsActions(SettingsActions *actions)
 
 void EventChain::handle(QObject *receiver, QEvent *event)
 {
-    // Before the pages exist there is nothing to look after.
-    if (m_window.imagePage() == nullptr || event == nullptr)
+    // Before the pages' controls are collected there is nothing to look
+    // after; they are collected all at once, after every control exists.
+    if (m_window.imageTab().oXbpPut == nullptr || event == nullptr)
         return;
 
     if (!enabledControls(m_state).put)
