@@ -1,6 +1,9 @@
 #include "program.h"
 
+#include "app/event_chain.h"
 #include "app/main_window.h"
+#include "app/window_display.h"
+#include "app/window_start.h"
 #include "app/startup.h"
 #include "app/termination.h"
 #include "runtime/appsys.h"
@@ -50,7 +53,12 @@ void Program::start(const QStringList &arguments)
     m_window->activateWindow();
 
     startAfterWindow(m_state);
-    m_window->buildPages();
+    // The window's behaviour: the display the server routines report to and
+    // the per-event chain; then the pages, the tool check and the start look-up.
+    m_display = std::make_unique<WindowDisplay>(m_state, *m_window);
+    m_chain = std::make_unique<EventChain>(m_state, *m_window);
+    m_chain->install();
+    openWindow(m_state, *m_window, *m_display);
     closeWindowOnTermination(m_window.get());
     qCInfo(runtime::lcFramla) << "main window shown; settings file" << m_state.cCfgFileNm;
 }

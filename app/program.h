@@ -20,7 +20,9 @@ class UploadQueue;
 
 namespace framla::app {
 
+class EventChain;
 class MainWindow;
+class WindowDisplay;
 
 /// The whole life of the program: its state, its services and its window.
 class Program {
@@ -39,6 +41,10 @@ public:
 
     ProgramState &state() { return m_state; }
     MainWindow *window() const { return m_window.get(); }
+    /// What the server routines report to, and the per-event chain into
+    /// which the tabs' handlers plug; null before start().
+    WindowDisplay *display() const { return m_display.get(); }
+    EventChain *eventChain() const { return m_chain.get(); }
 
 private:
     ProgramState m_state;
@@ -49,6 +55,9 @@ private:
     std::unique_ptr<server::UploadQueue> m_uploads;
     std::unique_ptr<ui::PresSpace> m_presSpace;
     std::unique_ptr<MainWindow> m_window;
+    // Both refer to the window, so they go before it.
+    std::unique_ptr<WindowDisplay> m_display;
+    std::unique_ptr<EventChain> m_chain;
 };
 
 } // namespace framla::app

@@ -22,7 +22,7 @@ StartArguments startBeforeWindow(ProgramState &state, const QStringList &argumen
     state.lOk2Put = false;
     state.cAppPath = QDir::currentPath();
     // A preview left by an earlier run must never reach the copy button.
-    runtime::eraseFile(appFile(state, kPreviewFile));
+    state.previewExists = !runtime::eraseFile(appFile(state, kPreviewFile));
 
     config::LoadConfig(state);
 

@@ -157,6 +157,11 @@ struct ProgramState {
     QSize anSize{0, 0};
     QSize aScrnSize = ASCRN_SIZE;
     CropCoords aCropCoords{QPoint{0, 0}, QPoint{ASCRN_SIZE.width(), ASCRN_SIZE.height()}};
+    /// "scratch.jpg" exists in the program's directory. Kept current where
+    /// the file is written or erased on the UI thread (preparation, the
+    /// picture fetch, the target view's picture, start-up), so that the
+    /// per-event updates never ask the disk.
+    bool previewExists = false;
 
     // Start-up arguments after cleaning (empty when not given or refused).
     QString cStartCode;

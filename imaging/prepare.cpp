@@ -123,12 +123,14 @@ bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize 
     const QString preview = appFile(state, kPreviewFile);
     runtime::eraseFile(preview);
     runImageTool(state, cropCommand(cFilename, cropArgument(anSize, aScrnSize, aCropCoords)));
-    if (!runtime::fileExists(preview)) {
+    state.previewExists = runtime::fileExists(preview);
+    if (!state.previewExists) {
         qCWarning(runtime::lcFramla).noquote()
             << "no preview was made from" << cFilename << "; the adjustment is skipped";
         return true;
     }
     runImageTool(state, adjustmentCommand(clamped(adjustment)));
+    state.previewExists = runtime::fileExists(preview);
     return true;
 }
 

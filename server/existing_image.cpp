@@ -27,6 +27,7 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const ServerLogin &lo
 {
     const QString preview = appFile(state, kPreviewFile);
     runtime::eraseFile(preview);
+    state.previewExists = false;
     owner.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
 
     // An account's own picture is named like the account when no name is given.
@@ -52,6 +53,7 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const ServerLogin &lo
         runRemote(state, login, fetch, runtime::kCopyTimeoutMs);
         owner.setBusy(false);
     }
+    state.previewExists = runtime::fileExists(preview);
     owner.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));
     return true;
 }
