@@ -1,6 +1,7 @@
 #include "program.h"
 
 #include "app/main_window.h"
+#include "app/settings_tab.h"
 #include "app/startup.h"
 #include "app/termination.h"
 #include "runtime/appsys.h"
@@ -51,6 +52,8 @@ void Program::start(const QStringList &arguments)
 
     startAfterWindow(m_state);
     m_window->buildPages();
+    // The settings tab's handlers live as a child of the window.
+    new SettingsTab(m_state, *m_window);
     closeWindowOnTermination(m_window.get());
     qCInfo(runtime::lcFramla) << "main window shown; settings file" << m_state.cCfgFileNm;
 }
