@@ -42,7 +42,7 @@ public:
     virtual ~SettingsActions() = default;
     /// Enter in one of the five server settings fields or on "Test and save
     /// above settings".
-    virtual void testAndSave() {}
+    virtual void testAndSaveFromEnter() {}
 };
 
 } // namespace framla::app

@@ -169,7 +169,7 @@ void EventChain::runInline(InlineHandler handler, QObject *receiver, const Chain
     case InlineHandler::TargetNameTyped:
         return image.targetNameTyped();
     case InlineHandler::TestAndSave:
-        return m_settingsActions->testAndSave();
+        return m_settingsActions->testAndSaveFromEnter();
     }
 }
 

@@ -37,7 +37,9 @@ bool mogrifyMarkerExists()
 #ifdef Q_OS_WIN
     return QFileInfo::exists(QStringLiteral("c:\\Windows\\System\\Mogrify.exe"));
 #else
-    return false;
+    // No such system path here: a shop sets FRAMLA_KIOSK=1 in the program's
+    // environment (its launcher or session) for the window without title bar.
+    return qEnvironmentVariable("FRAMLA_KIOSK") == QLatin1String("1");
 #endif
 }
 
@@ -166,8 +168,14 @@ constexpr Flags kTab{Flag::TabStop};
 constexpr Flags kRightMiddle = Flag::AlignRight | Flag::AlignVCenter;
 constexpr Flags kCentred = Flag::AlignHCenter | Flag::AlignVCenter;
 
+#ifdef Q_OS_WIN
 constexpr auto kCamsText = "Click Refresh (This function requires Windows XP\r\n"
                            "Service Pack >= 2, Vista, Windows 7 or Windows 8)";
+#else
+// Here the cameras are listed by the commandcam tool from Video4Linux.
+constexpr auto kCamsText = "Click Refresh (This function requires the commandcam\r\n"
+                           "tool and a Video4Linux (V4L2) camera)";
+#endif
 
 using K = Kind;
 using C = Colour;
@@ -463,19 +471,30 @@ HelpPage helpPage(HelpTopic topic)
                 "",
                 "INSTRUCTIONS FOR SETTING UP",
                 "",
+#ifdef Q_OS_WIN
                 "The server runs Linux, or Windows with an OpenSSH server and Framaid.exe "
                 "installed.",
                 "ImageMagick must be installed on the same Windows computer as Framla.",
+#else
+                "The server runs Linux, or Windows, with an OpenSSH server and framaid "
+                "installed.",
+                "ImageMagick (convert, mogrify) and PuTTY's pscp and plink must be installed",
+                "on the same computer as Framla.",
+#endif
                 "The first run opens the configuration page. Enter the server address",
                 "(IP address or name) and the port (normally 22), the database path from",
                 "the root directory (for example /home/jewel), and a user name and password.",
                 "After a successful configuration the main control panel follows.",
                 "",
-            }) + QStringLiteral("\r\nFramla version ") +
-                QLatin1String(kVersion) +
-                QStringLiteral(", by Tillsmith Solutions CC. All rights reserved.\r\n"
-                               "For support and licensing, please contact Tillsmith Solutions "
-                               "CC.")};
+                "ABOUT THIS PROGRAM",
+                "",
+                "Framla is the desktop half of the image filing clerk, by Tillsmith Solutions CC.",
+                "Its server half is framaid: how to install it on the database server, how",
+                "Framla calls it and which tables it reads is told in framaid/README.md",
+                "of the Framla sources.",
+                "",
+            }) + QStringLiteral("\r\nFramla version ") + QLatin1String(kVersion) +
+                QStringLiteral(". All rights reserved.")};
 }
 
 } // namespace framla::app::layout

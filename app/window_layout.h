@@ -47,8 +47,8 @@ TabHeaderWidths tabHeaderWidths(int rowWidth);
 /// file "c:\Windows\System\Mogrify.exe" exists (that window has no title bar).
 bool hasQuitButton(bool markerFileExists);
 
-/// Whether the marker file exists. It is a Windows system path; elsewhere it
-/// never exists.
+/// Whether the marker file exists. It is a Windows system path; elsewhere the
+/// environment variable FRAMLA_KIOSK set to 1 stands for it.
 bool mogrifyMarkerExists();
 
 /// The dialog's window flags: fixed border and no maximise button, or no

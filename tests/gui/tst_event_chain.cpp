@@ -47,7 +47,7 @@ public:
     void loadTypedSource() override { calls << "loadTypedSource"; }
     void normaliseTargetName() override { calls << "normaliseTargetName"; }
     void targetNameTyped() override { calls << "targetNameTyped"; }
-    void testAndSave() override { calls << "testAndSave"; }
+    void testAndSaveFromEnter() override { calls << "testAndSave"; }
 
 private:
     static QString pressed(const char *what, const imaging::StartingPress &p)
