@@ -4,6 +4,7 @@
 #include <QScopedValueRollback>
 #include <QThread>
 
+#include "runtime/blocking.h"
 #include "runtime/error.h"
 
 namespace framla::runtime {
@@ -48,9 +49,12 @@ bool FramlaApplication::underHandler(const Deliver &deliver, QObject *receiver, 
 bool FramlaApplication::notify(QObject *receiver, QEvent *event)
 {
     const QPointer<QObject> alive(receiver);
+    // Operator input during a blocking routine goes nowhere: the filter of the
+    // routine takes it, and the chain does not see it either.
+    const bool dropped = BlockingInput::drops(receiver, event);
     const bool handled =
         underHandler([&] { return QApplication::notify(receiver, event); }, receiver, event);
-    if (m_chain && !m_inChain && alive && QThread::currentThread() == thread()) {
+    if (m_chain && !m_inChain && !dropped && alive && QThread::currentThread() == thread()) {
         const QScopedValueRollback inChain(m_inChain, true);
         underHandler(
             [&] {
