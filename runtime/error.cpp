@@ -7,6 +7,13 @@
 #include "runtime/dialogs.h"
 
 #include <algorithm>
+#include <typeinfo>
+
+#if __has_include(<cxxabi.h>)
+#include <cxxabi.h>
+#include <cstdlib>
+#define FRAMLA_HAS_CXXABI 1
+#endif
 
 #ifdef Q_OS_LINUX
 #include <unistd.h>
@@ -86,6 +93,34 @@ void wrapParagraph(QString rest, int width, QStringList &lines)
     lines.append(rest);
 }
 
+/// The readable name of a type, "std::bad_alloc" rather than "St9bad_alloc".
+QString typeName(const std::type_info *type)
+{
+    if (type == nullptr)
+        return QStringLiteral("unknown type");
+#ifdef FRAMLA_HAS_CXXABI
+    int status = 0;
+    char *readable = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+    if (status == 0 && readable != nullptr) {
+        const QString name = QString::fromLatin1(readable);
+        std::free(readable);
+        return name;
+    }
+    std::free(readable);
+#endif
+    return QString::fromLatin1(type->name());
+}
+
+/// The type of the exception being handled, where the C++ runtime tells it.
+const std::type_info *currentExceptionType()
+{
+#ifdef FRAMLA_HAS_CXXABI
+    return abi::__cxa_current_exception_type();
+#else
+    return nullptr;
+#endif
+}
+
 } // namespace
 
 qint64 currentThreadNumber()
@@ -135,6 +170,24 @@ RuntimeError makeError(int genCode, const QString &description, std::source_loca
     error.thread = currentThreadNumber();
     error.callStack.append(stackFrame(where));
     return error;
+}
+
+RuntimeError foreignError(const std::exception_ptr &exception, std::source_location where)
+{
+    QString type;
+    QString said;
+    try {
+        std::rethrow_exception(exception);
+    } catch (const std::exception &e) {
+        type = typeName(&typeid(e));
+        said = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        type = typeName(currentExceptionType());
+    }
+    QString description = QStringLiteral("Unexpected exception ") + type;
+    if (!said.isEmpty() && said != type)
+        description += QLatin1String(": ") + said;
+    return makeError(kGenException, description, where);
 }
 
 QString LINESPLIT(const QString &text, int width)

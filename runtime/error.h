@@ -23,6 +23,7 @@ enum GenCode : int {
     kGenWrite = 24,   ///< a file could not be written
     kGenOpen = 71,    ///< a file could not be opened (osCode 32: in use by another process)
     kGenCreate = 78,  ///< a file could not be created; goes on with the default when it may
+    kGenException = 90, ///< an exception other than the runtime's own (C++ library, other libraries)
 };
 
 /// An object passed in an error's args: logged with its class name.
@@ -101,6 +102,13 @@ StackFrame stackFrame(const std::source_location &where);
 /// A new error object with the thread and the caller's location filled in.
 RuntimeError makeError(int genCode, const QString &description,
                        std::source_location where = std::source_location::current());
+
+/// An exception other than RuntimeError and OperationAbandoned (a bad
+/// std::get, memory exhausted, anything a library throws) as an error object:
+/// genCode kGenException, the exception's type and what() as the description,
+/// neither retry nor default. where is the routine that caught it.
+RuntimeError foreignError(const std::exception_ptr &exception,
+                          std::source_location where = std::source_location::current());
 
 /// The central handler. Settles a few cases silently (genCode 11; 12 for "/" or
 /// "%" with a zero last argument; 71 with osCode 32 and 78 when they may
