@@ -1,10 +1,12 @@
 #include "error.h"
 
+#include <QRegularExpression>
 #include <QThread>
 
 #include "core/program_state.h"
 #include "runtime/appsys.h"
 #include "runtime/dialogs.h"
+#include "runtime/tool_command.h"
 
 #include <algorithm>
 #include <typeinfo>
@@ -229,17 +231,66 @@ QString ERRORMESSAGE(const RuntimeError &error)
     return message;
 }
 
-QString maskPassword(const ProgramState &state, QString text)
+QString maskCommandLines(QString text)
 {
-    QStringList secrets{state.cPass, state.cPassx};
-    // The longer first, so that a password containing the other is masked whole.
-    std::sort(secrets.begin(), secrets.end(),
-              [](const QString &a, const QString &b) { return a.size() > b.size(); });
-    for (const QString &secret : std::as_const(secrets)) {
-        if (!secret.isEmpty())
-            text.replace(secret, QStringLiteral("********"));
+    // The word after "-pw " as ToolCommand writes it: plain, or in double
+    // quotes when it has a blank.
+    static const QRegularExpression password(QStringLiteral("((?:^|\\s)-pw )(\"[^\"]*\"|\\S+)"));
+    return text.replace(password, QLatin1String("\\1") + QLatin1String(kMaskedPassword));
+}
+
+namespace {
+
+bool isPassword(const ProgramState &state, const QString &text)
+{
+    return !text.isEmpty() && (text == state.cPass || text == state.cPassx);
+}
+
+QString maskedText(const ProgramState &state, const QString &text)
+{
+    return isPassword(state, text) ? QString::fromLatin1(kMaskedPassword) : maskCommandLines(text);
+}
+
+QVariant maskedValue(const ProgramState &state, const QVariant &value)
+{
+    if (value.metaType() == QMetaType::fromType<ToolCommand>())
+        return value.value<ToolCommand>().text();
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return maskedText(state, value.toString());
+    case QMetaType::QStringList: {
+        QStringList items = value.toStringList();
+        for (QString &item : items)
+            item = maskedText(state, item);
+        return items;
     }
-    return text;
+    case QMetaType::QVariantList: {
+        QVariantList items = value.toList();
+        for (QVariant &item : items)
+            item = maskedValue(state, item);
+        return items;
+    }
+    default:
+        return value;
+    }
+}
+
+} // namespace
+
+RuntimeError withPasswordsMasked(const ProgramState &state, RuntimeError error)
+{
+    if (error.args) {
+        for (QVariant &arg : *error.args)
+            arg = maskedValue(state, arg);
+    }
+    error.cargo = maskedValue(state, error.cargo);
+    if (!error.description.isNull())
+        error.description = maskedText(state, error.description);
+    error.filename = maskedText(state, error.filename);
+    error.operation = maskedText(state, error.operation);
+    for (StackFrame &frame : error.callStack)
+        frame.name = maskCommandLines(frame.name);
+    return error;
 }
 
 void endWithError(ProgramState &state)
@@ -263,21 +314,20 @@ HandlerResult StandardEH(ProgramState &state, RuntimeError &error)
         return HandlerResult::byDefault();
     if (error.genCode == kGenCreate && error.canDefault)
         return HandlerResult::byDefault();
-    // No database sessions exist in this program, so cargo is left as it is.
 
-    QString message = ERRORMESSAGE(error);
-    if (error.osCode != 0) {
-        message += QLatin1String(";Operating system error : ") + QString::number(error.osCode) +
-                   QLatin1Char(';') + qt_error_string(error.osCode);
+    const RuntimeError shown = withPasswordsMasked(state, error);
+    QString message = ERRORMESSAGE(shown);
+    if (shown.osCode != 0) {
+        message += QLatin1String(";Operating system error : ") + QString::number(shown.osCode) +
+                   QLatin1Char(';') + qt_error_string(shown.osCode);
     }
-    for (const StackFrame &frame : std::as_const(error.callStack)) {
+    for (const StackFrame &frame : std::as_const(shown.callStack)) {
         if (frame.name.isEmpty())
             break;
         message += QLatin1String(";Called from ") + frame.name + QLatin1Char('(') +
                    QString::number(frame.line) + QLatin1Char(')');
     }
-    // Masked before the line breaks go in, so a password with ";" is caught too.
-    const QString text = maskPassword(state, message).replace(QLatin1Char(';'), QLatin1Char('\r'));
+    const QString text = message.replace(QLatin1Char(';'), QLatin1Char('\r'));
 
     Dialogs *dialogs = state.services.dialogs;
     int answer = kOk;

@@ -146,9 +146,16 @@ QString displayValue(const QVariant &value);
 /// The operating system's name and version, as the error log shows it.
 QString platformText();
 
-/// The text with every occurrence of the server password (cPass, cPassx)
-/// masked, so that no log or message ever shows it.
-QString maskPassword(const ProgramState &state, QString text);
+/// A command line with the word after each "-pw" (a password handed to a
+/// tool) shown as kMaskedPassword; the rest of the text stays as it is.
+QString maskCommandLines(QString text);
+
+/// The error as the error box and the error log show it: the places where a
+/// password stands are masked. A value that is the server password (cPass,
+/// cPassx) as a whole, the password of a ToolCommand value and the word after
+/// "-pw" in a command line show kMaskedPassword; other text, such as a date
+/// or a code that happens to contain the same characters, stays as it is.
+RuntimeError withPasswordsMasked(const ProgramState &state, RuntimeError error);
 
 /// Ends the program with exit code 1 through state.services.exitProgram.
 /// Never returns: should the service come back, the operation is abandoned.
