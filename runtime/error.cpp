@@ -6,6 +6,7 @@
 #include "core/program_state.h"
 #include "runtime/appsys.h"
 #include "runtime/dialogs.h"
+#include "runtime/logging.h"
 #include "runtime/tool_command.h"
 
 #include <algorithm>
@@ -334,7 +335,7 @@ HandlerResult StandardEH(ProgramState &state, RuntimeError &error)
     if (dialogs != nullptr)
         answer = dialogs->confirmBox(text, kErrorTitle, buttonsFor(error), iconFor(error.severity));
     else
-        qCritical("%s", qPrintable(text));
+        qCCritical(lcFramla, "%s", qPrintable(text));
 
     switch (answer) {
     case kRetry:

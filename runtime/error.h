@@ -21,7 +21,7 @@ enum GenCode : int {
     kGenArith = 12,   ///< an arithmetic operation failed (a zero divisor when "/" or "%")
     kGenConvert = 33, ///< a value could not be converted
     kGenWrite = 24,   ///< a file could not be written
-    kGenOpen = 71,    ///< a file could not be opened (osCode 32: in use by another process)
+    kGenOpen = 71,    ///< a file could not be opened
     kGenCreate = 78,  ///< a file could not be created; goes on with the default when it may
     kGenException = 90, ///< an exception other than the runtime's own (C++ library, other libraries)
 };

@@ -16,6 +16,7 @@
 #include "runtime/appsys.h"
 #include "runtime/clock.h"
 #include "runtime/dialogs.h"
+#include "runtime/logging.h"
 
 #include <algorithm>
 #include <cmath>
@@ -244,14 +245,14 @@ void ErrorLog(ProgramState &state, const RuntimeError &error, int stackStart)
         if (dialogs != nullptr)
             dialogs->msgBox(text, kErrorTitle);
         else
-            qCritical("%s", qPrintable(text));
+            qCCritical(lcFramla, "%s", qPrintable(text));
         endWithError(state);
     }
     const QString text = QLatin1String("Error log was written to the file ") + name;
     if (dialogs != nullptr)
         dialogs->msgBox(text, kErrorTitle);
     else
-        qCritical("%s", qPrintable(text));
+        qCCritical(lcFramla, "%s", qPrintable(text));
 }
 
 } // namespace framla::runtime
