@@ -38,8 +38,7 @@ private:
 /// passes. On the UI thread this is a blocking routine (see BlockingInput).
 class BlockingWait {
 public:
-    template<typename Sender, typename Signal>
-    void endOn(const Sender *sender, Signal signal)
+    template<typename Sender, typename Signal> void endOn(const Sender *sender, Signal signal)
     {
         QObject::connect(sender, signal, &m_loop, &QEventLoop::quit);
     }

@@ -13,8 +13,8 @@
 #include <typeinfo>
 
 #if __has_include(<cxxabi.h>)
-#include <cxxabi.h>
 #include <cstdlib>
+#include <cxxabi.h>
 #define FRAMLA_HAS_CXXABI 1
 #endif
 

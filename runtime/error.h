@@ -17,13 +17,13 @@ namespace framla::runtime {
 
 /// Generic error codes the central handler knows.
 enum GenCode : int {
-    kGenNumeric = 11, ///< a numeric operation that yields 0 silently
-    kGenArith = 12,   ///< an arithmetic operation failed (a zero divisor when "/" or "%")
-    kGenConvert = 33, ///< a value could not be converted
-    kGenWrite = 24,   ///< a file could not be written
-    kGenOpen = 71,    ///< a file could not be opened
-    kGenCreate = 78,  ///< a file could not be created; goes on with the default when it may
-    kGenException = 90, ///< an exception other than the runtime's own (C++ library, other libraries)
+    kGenNumeric = 11,   ///< a numeric operation that yields 0 silently
+    kGenArith = 12,     ///< an arithmetic operation failed (a zero divisor when "/" or "%")
+    kGenConvert = 33,   ///< a value could not be converted
+    kGenWrite = 24,     ///< a file could not be written
+    kGenOpen = 71,      ///< a file could not be opened
+    kGenCreate = 78,    ///< a file could not be created; goes on with the default when it may
+    kGenException = 90, ///< an exception other than the runtime's own (from a library)
 };
 
 /// An object passed in an error's args: logged with its class name.

@@ -65,7 +65,9 @@ void blockingRoutine(Wait kind)
             state.services.workingFiles->unlock();
             QThread::msleep(1);
         }
-        { const runtime::WorkingFilesLock lock(state); }
+        {
+            const runtime::WorkingFilesLock lock(state);
+        }
         worker->wait();
         break;
     }

@@ -452,8 +452,7 @@ private slots:
         QCOMPARE(h->exitCodes, QList<int>{1});
         QCOMPARE(h->dialogs.boxes.size(), 2);
         QCOMPARE(h->dialogs.boxes[0].buttons, Buttons::Ok);
-        QCOMPARE(h->dialogs.texts().value(0).split('\r').value(1),
-                 "Description : " + description);
+        QCOMPARE(h->dialogs.texts().value(0).split('\r').value(1), "Description : " + description);
         QCOMPARE(h->dialogs.texts().value(1),
                  QStringLiteral("Error log was written to the file RUNERROR.LOG"));
         const QStringList log = QString::fromUtf8(h->file("RUNERROR.LOG")).split("\r\n");

@@ -267,17 +267,20 @@ private slots:
         const QString commandLine =
             QStringLiteral("/C start /min /wait .\\pscp.exe -P 22 -pw %1 user@host:/x").arg(mask);
         QTest::newRow("date") << "log" << head("12/07/26").value(2);
-        QTest::newRow("tool command")
-            << "log" << "         -> VALTYPE: C VALUE: " + commandLine;
-        QTest::newRow("password value") << "log" << "         -> VALTYPE: C VALUE: " + mask;
+        QTest::newRow("tool command") << "log"
+                                      << "         -> VALTYPE: C VALUE: " + commandLine;
+        QTest::newRow("password value") << "log"
+                                        << "         -> VALTYPE: C VALUE: " + mask;
         QTest::newRow("number") << "log"
                                 << "         -> VALTYPE: N VALUE: 12";
-        QTest::newRow("cargo") << "log" << "oError:cargo        : {Settings, 0, " + mask + "}";
+        QTest::newRow("cargo") << "log"
+                               << "oError:cargo        : {Settings, 0, " + mask + "}";
         QTest::newRow("code and date") << "log"
                                        << "oError:description  : Item AB12 missing on 12/07/26";
         QTest::newRow("file name") << "log"
                                    << "oError:filename     : stock12.txt";
-        QTest::newRow("command line") << "log" << "oError:operation    : " + commandLine;
+        QTest::newRow("command line") << "log"
+                                      << "oError:operation    : " + commandLine;
         QTest::newRow("sub-code") << "log"
                                   << "oError:subCode      :         12";
         QTest::newRow("line number") << "log"
@@ -286,7 +289,8 @@ private slots:
                                        << "Error BASE/12";
         QTest::newRow("box: code and date") << "box"
                                             << "Description : Item AB12 missing on 12/07/26";
-        QTest::newRow("box: command line") << "box" << "Operation : " + commandLine;
+        QTest::newRow("box: command line") << "box"
+                                           << "Operation : " + commandLine;
         QTest::newRow("box: cargo") << "box" << mask;
         QTest::newRow("box: line number") << "box"
                                           << "Called from PrepText(12)";
