@@ -29,9 +29,6 @@ Program::Program()
     m_state.services.clock = m_clock.get();
     m_state.services.mainPresSpace = m_presSpace.get();
     runtime::ErrorSys(m_state);
-    runtime::DBESYS();
-    runtime::APPSYS();
-    runtime::registerAppExit();
 }
 
 Program::~Program()

@@ -234,7 +234,7 @@ void ImageView::paintOverlay(QPainter &painter)
                                         double(qMax(a.x(), b.x())), double(qMax(a.y(), b.y()))},
                                height));
     }
-    const ui::LineAttributes line = m_ps.setAttrLine();
+    const ui::LineAttributes line = m_ps.lineAttributes();
     const QPen pen = m_ps.pen();
     painter.setBrush(Qt::NoBrush);
     painter.strokePath(marks, pen);

@@ -36,7 +36,7 @@ public:
     /// Loads a picture without drawing it. "wait.gif" and "noimage.gif" are
     /// the built-in pictures and never read from disk. A missing file changes
     /// nothing and gives false; a name without an accepted extension or a
-    /// file that cannot be read leaves the view with no picture (nMode 0).
+    /// file that cannot be read leaves the view with no picture (kNothing).
     bool load(const QString &cFile);
 
     /// Where a picture named without a directory ("scratch.jpg") is looked
@@ -53,7 +53,8 @@ public:
     /// file (the view may hold a smaller copy); {0, 0} before the first one.
     QSize rawSize() const { return m_rawSize; }
 
-    int nMode() const { return m_mode; }
+    /// What the view holds now.
+    Mode mode() const { return m_mode; }
     /// The file of the picture shown; "" when none.
     QString file() const { return m_file; }
     bool autoScale() const { return m_autoScale; }
@@ -104,7 +105,7 @@ private:
     QSize m_rawSize{0, 0};  ///< its true pixel size
     QSize m_triedSize;      ///< the last larger size asked of the file
     QPointer<QSvgRenderer> m_metafile;
-    int m_mode = kNothing;
+    Mode m_mode = kNothing;
     bool m_autoScale = true;
     QString m_file;
     QString m_directory;

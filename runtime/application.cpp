@@ -4,7 +4,12 @@
 #include <QScopedValueRollback>
 #include <QThread>
 
+#include "runtime/blocking.h"
 #include "runtime/error.h"
+#include "runtime/logging.h"
+
+#include <exception>
+#include <optional>
 
 namespace framla::runtime {
 
@@ -18,23 +23,27 @@ bool FramlaApplication::underHandler(const Deliver &deliver, QObject *receiver, 
     const QPointer<QObject> alive(receiver);
     const bool accepted = event != nullptr && event->isAccepted();
     for (int tries = 1;; ++tries) {
+        std::optional<RuntimeError> failure;
         try {
             return deliver();
         } catch (RuntimeError &error) {
-            if (m_state == nullptr) {
-                qCritical("Run-time error before the error handler was installed: %s",
-                          qPrintable(error.description));
-                return false;
-            }
-            error.tries = tries;
-            try {
-                if (StandardEH(*m_state, error).kind != HandlerResult::Kind::Retry)
-                    return false;
-            } catch (const OperationAbandoned &) {
-                return false;
-            }
+            failure = std::move(error);
         } catch (const OperationAbandoned &) {
             // Cancelled further down, where a guarded operation failed.
+            return false;
+        } catch (...) {
+            failure = foreignError(std::current_exception());
+        }
+        if (m_state == nullptr) {
+            qCCritical(lcFramla, "Run-time error before the error handler was installed: %s",
+                       qPrintable(failure->description));
+            return false;
+        }
+        failure->tries = tries;
+        try {
+            if (StandardEH(*m_state, *failure).kind != HandlerResult::Kind::Retry)
+                return false;
+        } catch (const OperationAbandoned &) {
             return false;
         }
         // The handler may have let the receiver go (a deferred delete).
@@ -48,9 +57,12 @@ bool FramlaApplication::underHandler(const Deliver &deliver, QObject *receiver, 
 bool FramlaApplication::notify(QObject *receiver, QEvent *event)
 {
     const QPointer<QObject> alive(receiver);
+    // Operator input during a blocking routine goes nowhere: the filter of the
+    // routine takes it, and the chain does not see it either.
+    const bool dropped = BlockingInput::drops(receiver, event);
     const bool handled =
         underHandler([&] { return QApplication::notify(receiver, event); }, receiver, event);
-    if (m_chain && !m_inChain && alive && QThread::currentThread() == thread()) {
+    if (m_chain && !m_inChain && !dropped && alive && QThread::currentThread() == thread()) {
         const QScopedValueRollback inChain(m_inChain, true);
         underHandler(
             [&] {

@@ -18,27 +18,8 @@ void ErrorSys(ProgramState &state)
         state.services.exitProgram = [](int exitCode) { endProgram(exitCode); };
 }
 
-void DBESYS()
-{
-    // Nothing to load: the program reads no tables. The date format is the
-    // one DTOC writes.
-}
-
-void APPSYS() {}
-
-void AppExit()
-{
-    // No table is ever opened, so none needs committing or closing.
-}
-
-void registerAppExit()
-{
-    std::atexit(AppExit);
-}
-
 void endProgram(int exitCode)
 {
-    AppExit();
     std::fflush(nullptr);
     // _Exit rather than exit: the error may have been raised on the upload
     // worker while the UI thread is still running, and tearing down statics

@@ -1,11 +1,8 @@
 #include "clock.h"
+#include "blocking.h"
 #include "threads.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QThread>
-#include <QTimer>
 
 namespace framla::runtime
 {
@@ -29,10 +26,8 @@ void SystemClock::sleep(int hundredths)
         QThread::msleep(static_cast<unsigned long>(ms));
         return;
     }
-    // On the UI thread: let the window repaint, but take no operator input.
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // On the UI thread: the window repaints, operator input is dropped.
+    BlockingWait().wait(ms);
 }
 
 } // namespace framla::runtime

@@ -1,12 +1,22 @@
 #include "error.h"
 
+#include <QRegularExpression>
 #include <QThread>
 
 #include "core/program_state.h"
 #include "runtime/appsys.h"
 #include "runtime/dialogs.h"
+#include "runtime/logging.h"
+#include "runtime/tool_command.h"
 
 #include <algorithm>
+#include <typeinfo>
+
+#if __has_include(<cxxabi.h>)
+#include <cstdlib>
+#include <cxxabi.h>
+#define FRAMLA_HAS_CXXABI 1
+#endif
 
 #ifdef Q_OS_LINUX
 #include <unistd.h>
@@ -86,6 +96,34 @@ void wrapParagraph(QString rest, int width, QStringList &lines)
     lines.append(rest);
 }
 
+/// The readable name of a type, "std::bad_alloc" rather than "St9bad_alloc".
+QString typeName(const std::type_info *type)
+{
+    if (type == nullptr)
+        return QStringLiteral("unknown type");
+#ifdef FRAMLA_HAS_CXXABI
+    int status = 0;
+    char *readable = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+    if (status == 0 && readable != nullptr) {
+        const QString name = QString::fromLatin1(readable);
+        std::free(readable);
+        return name;
+    }
+    std::free(readable);
+#endif
+    return QString::fromLatin1(type->name());
+}
+
+/// The type of the exception being handled, where the C++ runtime tells it.
+const std::type_info *currentExceptionType()
+{
+#ifdef FRAMLA_HAS_CXXABI
+    return abi::__cxa_current_exception_type();
+#else
+    return nullptr;
+#endif
+}
+
 } // namespace
 
 qint64 currentThreadNumber()
@@ -137,6 +175,24 @@ RuntimeError makeError(int genCode, const QString &description, std::source_loca
     return error;
 }
 
+RuntimeError foreignError(const std::exception_ptr &exception, std::source_location where)
+{
+    QString type;
+    QString said;
+    try {
+        std::rethrow_exception(exception);
+    } catch (const std::exception &e) {
+        type = typeName(&typeid(e));
+        said = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        type = typeName(currentExceptionType());
+    }
+    QString description = QStringLiteral("Unexpected exception ") + type;
+    if (!said.isEmpty() && said != type)
+        description += QLatin1String(": ") + said;
+    return makeError(kGenException, description, where);
+}
+
 QString LINESPLIT(const QString &text, int width)
 {
     if (text.isEmpty())
@@ -176,17 +232,66 @@ QString ERRORMESSAGE(const RuntimeError &error)
     return message;
 }
 
-QString maskPassword(const ProgramState &state, QString text)
+QString maskCommandLines(QString text)
 {
-    QStringList secrets{state.cPass, state.cPassx};
-    // The longer first, so that a password containing the other is masked whole.
-    std::sort(secrets.begin(), secrets.end(),
-              [](const QString &a, const QString &b) { return a.size() > b.size(); });
-    for (const QString &secret : std::as_const(secrets)) {
-        if (!secret.isEmpty())
-            text.replace(secret, QStringLiteral("********"));
+    // The word after "-pw " as ToolCommand writes it: plain, or in double
+    // quotes when it has a blank.
+    static const QRegularExpression password(QStringLiteral("((?:^|\\s)-pw )(\"[^\"]*\"|\\S+)"));
+    return text.replace(password, QLatin1String("\\1") + QLatin1String(kMaskedPassword));
+}
+
+namespace {
+
+bool isPassword(const ProgramState &state, const QString &text)
+{
+    return !text.isEmpty() && (text == state.cPass || text == state.cPassx);
+}
+
+QString maskedText(const ProgramState &state, const QString &text)
+{
+    return isPassword(state, text) ? QString::fromLatin1(kMaskedPassword) : maskCommandLines(text);
+}
+
+QVariant maskedValue(const ProgramState &state, const QVariant &value)
+{
+    if (value.metaType() == QMetaType::fromType<ToolCommand>())
+        return value.value<ToolCommand>().text();
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return maskedText(state, value.toString());
+    case QMetaType::QStringList: {
+        QStringList items = value.toStringList();
+        for (QString &item : items)
+            item = maskedText(state, item);
+        return items;
     }
-    return text;
+    case QMetaType::QVariantList: {
+        QVariantList items = value.toList();
+        for (QVariant &item : items)
+            item = maskedValue(state, item);
+        return items;
+    }
+    default:
+        return value;
+    }
+}
+
+} // namespace
+
+RuntimeError withPasswordsMasked(const ProgramState &state, RuntimeError error)
+{
+    if (error.args) {
+        for (QVariant &arg : *error.args)
+            arg = maskedValue(state, arg);
+    }
+    error.cargo = maskedValue(state, error.cargo);
+    if (!error.description.isNull())
+        error.description = maskedText(state, error.description);
+    error.filename = maskedText(state, error.filename);
+    error.operation = maskedText(state, error.operation);
+    for (StackFrame &frame : error.callStack)
+        frame.name = maskCommandLines(frame.name);
+    return error;
 }
 
 void endWithError(ProgramState &state)
@@ -210,28 +315,27 @@ HandlerResult StandardEH(ProgramState &state, RuntimeError &error)
         return HandlerResult::byDefault();
     if (error.genCode == kGenCreate && error.canDefault)
         return HandlerResult::byDefault();
-    // No database sessions exist in this program, so cargo is left as it is.
 
-    QString message = ERRORMESSAGE(error);
-    if (error.osCode != 0) {
-        message += QLatin1String(";Operating system error : ") + QString::number(error.osCode) +
-                   QLatin1Char(';') + qt_error_string(error.osCode);
+    const RuntimeError shown = withPasswordsMasked(state, error);
+    QString message = ERRORMESSAGE(shown);
+    if (shown.osCode != 0) {
+        message += QLatin1String(";Operating system error : ") + QString::number(shown.osCode) +
+                   QLatin1Char(';') + qt_error_string(shown.osCode);
     }
-    for (const StackFrame &frame : std::as_const(error.callStack)) {
+    for (const StackFrame &frame : std::as_const(shown.callStack)) {
         if (frame.name.isEmpty())
             break;
         message += QLatin1String(";Called from ") + frame.name + QLatin1Char('(') +
                    QString::number(frame.line) + QLatin1Char(')');
     }
-    // Masked before the line breaks go in, so a password with ";" is caught too.
-    const QString text = maskPassword(state, message).replace(QLatin1Char(';'), QLatin1Char('\r'));
+    const QString text = message.replace(QLatin1Char(';'), QLatin1Char('\r'));
 
     Dialogs *dialogs = state.services.dialogs;
     int answer = kOk;
     if (dialogs != nullptr)
         answer = dialogs->confirmBox(text, kErrorTitle, buttonsFor(error), iconFor(error.severity));
     else
-        qCritical("%s", qPrintable(text));
+        qCCritical(lcFramla, "%s", qPrintable(text));
 
     switch (answer) {
     case kRetry:

@@ -17,12 +17,13 @@ namespace framla::runtime {
 
 /// Generic error codes the central handler knows.
 enum GenCode : int {
-    kGenNumeric = 11, ///< a numeric operation that yields 0 silently
-    kGenArith = 12,   ///< an arithmetic operation failed (a zero divisor when "/" or "%")
-    kGenConvert = 33, ///< a value could not be converted
-    kGenWrite = 24,   ///< a file could not be written
-    kGenOpen = 71,    ///< a file could not be opened (osCode 32: in use by another process)
-    kGenCreate = 78,  ///< a file could not be created; goes on with the default when it may
+    kGenNumeric = 11,   ///< a numeric operation that yields 0 silently
+    kGenArith = 12,     ///< an arithmetic operation failed (a zero divisor when "/" or "%")
+    kGenConvert = 33,   ///< a value could not be converted
+    kGenWrite = 24,     ///< a file could not be written
+    kGenOpen = 71,      ///< a file could not be opened
+    kGenCreate = 78,    ///< a file could not be created; goes on with the default when it may
+    kGenException = 90, ///< an exception other than the runtime's own (from a library)
 };
 
 /// An object passed in an error's args: logged with its class name.
@@ -102,6 +103,13 @@ StackFrame stackFrame(const std::source_location &where);
 RuntimeError makeError(int genCode, const QString &description,
                        std::source_location where = std::source_location::current());
 
+/// An exception other than RuntimeError and OperationAbandoned (a bad
+/// std::get, memory exhausted, anything a library throws) as an error object:
+/// genCode kGenException, the exception's type and what() as the description,
+/// neither retry nor default. where is the routine that caught it.
+RuntimeError foreignError(const std::exception_ptr &exception,
+                          std::source_location where = std::source_location::current());
+
 /// The central handler. Settles a few cases silently (genCode 11; 12 for "/" or
 /// "%" with a zero last argument; 71 with osCode 32 and 78 when they may
 /// default); otherwise asks the operator. Retry and Ignore return; Cancel
@@ -138,9 +146,16 @@ QString displayValue(const QVariant &value);
 /// The operating system's name and version, as the error log shows it.
 QString platformText();
 
-/// The text with every occurrence of the server password (cPass, cPassx)
-/// masked, so that no log or message ever shows it.
-QString maskPassword(const ProgramState &state, QString text);
+/// A command line with the word after each "-pw" (a password handed to a
+/// tool) shown as kMaskedPassword; the rest of the text stays as it is.
+QString maskCommandLines(QString text);
+
+/// The error as the error box and the error log show it: the places where a
+/// password stands are masked. A value that is the server password (cPass,
+/// cPassx) as a whole, the password of a ToolCommand value and the word after
+/// "-pw" in a command line show kMaskedPassword; other text, such as a date
+/// or a code that happens to contain the same characters, stays as it is.
+RuntimeError withPasswordsMasked(const ProgramState &state, RuntimeError error);
 
 /// Ends the program with exit code 1 through state.services.exitProgram.
 /// Never returns: should the service come back, the operation is abandoned.

@@ -16,6 +16,7 @@
 #include "runtime/appsys.h"
 #include "runtime/clock.h"
 #include "runtime/dialogs.h"
+#include "runtime/logging.h"
 
 #include <algorithm>
 #include <cmath>
@@ -113,8 +114,9 @@ private:
     QString m_text;
 };
 
-QString logText(ProgramState &state, const RuntimeError &error, int stackStart)
+QString logText(ProgramState &state, const RuntimeError &unmasked, int stackStart)
 {
+    const RuntimeError error = withPasswordsMasked(state, unmasked);
     const QString rule(78, QLatin1Char('-'));
     SystemClock systemClock;
     const Clock &clock = state.services.clock ? *state.services.clock : systemClock;
@@ -169,7 +171,7 @@ QString logText(ProgramState &state, const RuntimeError &error, int stackStart)
                   frame.name + QLatin1Char('(') + QString::number(frame.line) + QLatin1Char(')')});
     }
     log.line();
-    return maskPassword(state, log.text());
+    return log.text();
 }
 
 /// Writes the log under the first name that can be created; the name used,
@@ -243,15 +245,14 @@ void ErrorLog(ProgramState &state, const RuntimeError &error, int stackStart)
         if (dialogs != nullptr)
             dialogs->msgBox(text, kErrorTitle);
         else
-            qCritical("%s", qPrintable(text));
+            qCCritical(lcFramla, "%s", qPrintable(text));
         endWithError(state);
     }
-    const QString text =
-        maskPassword(state, QLatin1String("Error log was written to the file ") + name);
+    const QString text = QLatin1String("Error log was written to the file ") + name;
     if (dialogs != nullptr)
         dialogs->msgBox(text, kErrorTitle);
     else
-        qCritical("%s", qPrintable(text));
+        qCCritical(lcFramla, "%s", qPrintable(text));
 }
 
 } // namespace framla::runtime

@@ -6,6 +6,8 @@
 
 #include "runtime/error.h"
 
+#include <exception>
+#include <optional>
 #include <source_location>
 #include <type_traits>
 #include <utility>
@@ -22,7 +24,8 @@ HandlerResult handleFailure(ProgramState &state, RuntimeError &error, int tries,
 /// Runs op until it succeeds or the handler settles otherwise. A default
 /// result from the handler gives defaultResult; a number from the handler
 /// (a division by zero) gives that number when the result is arithmetic.
-/// OperationAbandoned passes through to the nearest recovery point.
+/// OperationAbandoned passes through to the nearest recovery point; any
+/// other exception goes to the handler as foreignError.
 template<typename Op>
 std::invoke_result_t<Op &> guarded(ProgramState &state, Op &&op,
                                    std::type_identity_t<std::invoke_result_t<Op &>> defaultResult,
@@ -30,18 +33,24 @@ std::invoke_result_t<Op &> guarded(ProgramState &state, Op &&op,
 {
     using Result = std::invoke_result_t<Op &>;
     for (int tries = 1;; ++tries) {
+        std::optional<RuntimeError> failure;
         try {
             return op();
         } catch (RuntimeError &error) {
-            const HandlerResult result = detail::handleFailure(state, error, tries, where);
-            if (result.kind == HandlerResult::Kind::Retry)
-                continue;
-            if constexpr (std::is_arithmetic_v<Result>) {
-                if (result.kind == HandlerResult::Kind::Number)
-                    return static_cast<Result>(result.number);
-            }
-            return defaultResult;
+            failure = std::move(error);
+        } catch (const OperationAbandoned &) {
+            throw;
+        } catch (...) {
+            failure = foreignError(std::current_exception(), where);
         }
+        const HandlerResult result = detail::handleFailure(state, *failure, tries, where);
+        if (result.kind == HandlerResult::Kind::Retry)
+            continue;
+        if constexpr (std::is_arithmetic_v<Result>) {
+            if (result.kind == HandlerResult::Kind::Number)
+                return static_cast<Result>(result.number);
+        }
+        return defaultResult;
     }
 }
 

@@ -1,4 +1,5 @@
 #include "shell.h"
+#include "blocking.h"
 #include "threads.h"
 
 #include "dialogs.h"
@@ -7,12 +8,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QThread>
-#include <QTimer>
 
 namespace framla::runtime
 {
@@ -20,22 +19,18 @@ namespace framla::runtime
 namespace
 {
 
-/// Wait for the process within the limit; the window keeps repainting when
-/// this runs on the UI thread, but takes no operator input meanwhile.
+/// Wait for the process within the limit; on the UI thread this is a
+/// blocking routine: the window keeps repainting, operator input is dropped.
 bool waitBounded(QProcess &process, int timeoutMs)
 {
     if (!onUiThread())
         return process.waitForFinished(timeoutMs);
     if (process.state() == QProcess::NotRunning)
         return true;
-    QEventLoop loop;
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    limit.start(timeoutMs);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    BlockingWait wait;
+    wait.endOn(&process, &QProcess::finished);
+    wait.endOn(&process, &QProcess::errorOccurred);
+    wait.wait(timeoutMs);
     return process.state() == QProcess::NotRunning;
 }
 

@@ -7,7 +7,7 @@
 namespace framla::runtime
 {
 
-/// How the tool's console window would be shown where it has one.
+/// The window switch the command line shows: "/min" for Minimised.
 enum class WindowHint { Minimised, Normal, Hidden };
 
 /// One run of a command-line tool: the program, its argument list and its

@@ -1,4 +1,5 @@
 #include "working_files.h"
+#include "blocking.h"
 #include "threads.h"
 
 #include "core/program_state.h"
@@ -16,9 +17,11 @@ WorkingFilesLock::WorkingFilesLock(ProgramState &state)
         return;
     }
     // The worker posts its progress to this thread while it holds the files:
-    // keep delivering it (but no operator input) until the files are free.
+    // keep delivering it until the files are free. A blocking routine: the
+    // operator's input meanwhile is dropped.
+    const BlockingInput blocked;
     while (!m_mutex->try_lock()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
         QThread::msleep(10);
     }
 }

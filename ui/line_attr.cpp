@@ -87,7 +87,7 @@ PresSpace *target(ProgramState &state, PresSpace *ps)
 LineAttributes GRASETATTRLINE(ProgramState &state, PresSpace *ps)
 {
     PresSpace *space = target(state, ps);
-    return space != nullptr ? space->setAttrLine() : LineAttributes{};
+    return space != nullptr ? space->lineAttributes() : LineAttributes{};
 }
 
 LineAttributes GRASETATTRLINE(ProgramState &state, PresSpace *ps, const LineAttrList &attrs)

@@ -50,8 +50,8 @@ struct LineAttrList {
 class PresSpace
 {
 public:
-    /// Report the line attributes in force.
-    LineAttributes setAttrLine() const { return m_line; }
+    /// The line attributes in force.
+    LineAttributes lineAttributes() const { return m_line; }
     /// Set the given slots; returns the attributes in force before the call.
     LineAttributes setAttrLine(const LineAttrList &list);
 

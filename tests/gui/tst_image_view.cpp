@@ -118,7 +118,7 @@ void TestImageView::loadNames()
         QVERIFY(test::writeFile(name, content));
 
     QCOMPARE(m_view->load(name), loads);
-    QCOMPARE(m_view->nMode(), mode);
+    QCOMPARE(m_view->mode(), ImageView::Mode(mode));
     QCOMPARE(m_view->file(), file);
     // The raw size is that of the last bitmap loaded, also after a metafile.
     const QSize expected = loads && mode == 1 ? QSize(64, 48) : QSize(640, 480);
@@ -140,7 +140,7 @@ void TestImageView::builtinPictures()
     QVERIFY(!QFile::exists(name));
     QVERIFY(m_view->load(name));
     QCOMPARE(m_view->file(), name);
-    QCOMPARE(m_view->nMode(), 1);
+    QCOMPARE(m_view->mode(), ImageView::kBitmap);
     QCOMPARE(m_view->rawSize(), QSize(141, 130));
     // Grey, with the text in its colour somewhere in the middle band.
     const QImage picture(imaging::builtinResource(name));

@@ -202,7 +202,7 @@ void TestImageViewPlacement::cropBox()
     if (!drawn)
         return;
     QCOMPARE(*m_view->cropBox(), marks);
-    const ui::LineAttributes line = m_view->presSpace().setAttrLine();
+    const ui::LineAttributes line = m_view->presSpace().lineAttributes();
     QCOMPARE(line.mixMode, ui::kMixInvert);
     QCOMPARE(line.width, 2);
     QCOMPARE(line.lineType, 0);

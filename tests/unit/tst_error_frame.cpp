@@ -14,13 +14,24 @@
 #include "runtime/guarded.h"
 
 #include <cerrno>
+#include <functional>
 #include <memory>
+#include <new>
+#include <stdexcept>
+#include <variant>
 
 using namespace framla::runtime;
 using framla::test::ErrorFrameHarness;
 using framla::test::ProgramEnded;
 using framla::test::shownError;
 using Kind = HandlerResult::Kind;
+
+namespace vendorlib {
+/// What a library throws that does not derive from std::exception.
+struct Fault {
+    int code = 0;
+};
+} // namespace vendorlib
 
 namespace {
 
@@ -61,13 +72,16 @@ public:
     bool throughGuard = false;
     int deliveries = 0;
     bool afterGuard = false;
+    std::function<void()> fail; // throws something other than an error object
 
     bool event(QEvent *event) override
     {
         if (event->type() != kType)
             return QObject::event(event);
         ++deliveries;
-        if (throughGuard) {
+        if (fail) {
+            fail();
+        } else if (throughGuard) {
             guarded(
                 *state, []() -> int { failingOperation(); }, 0);
             afterGuard = true;
@@ -77,6 +91,21 @@ public:
         return true;
     }
 };
+
+/// The ways code under the handler fails without an error object.
+void throwForeign(const QString &kind)
+{
+    if (kind == "bad get") {
+        const std::variant<int, QString> value = 7;
+        qDebug() << std::get<QString>(value);
+    } else if (kind == "no memory") {
+        throw std::bad_alloc();
+    } else if (kind == "library") {
+        throw std::runtime_error("sqlite: database disk image is malformed");
+    } else {
+        throw vendorlib::Fault{3};
+    }
+}
 
 } // namespace
 
@@ -375,6 +404,60 @@ private slots:
         QCOMPARE(h->dialogs.boxes.size(), boxes);
         if (got == -2)
             QVERIFY(h->file("RUNERROR.LOG").contains("\r\noError:tries        :          3\r\n"));
+    }
+
+    void foreignExceptions_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("onWorker");
+        QTest::addColumn<QString>("description");
+        const QString variant =
+            "Unexpected exception std::bad_variant_access: std::get: wrong index for variant";
+        const QString memory = "Unexpected exception std::bad_alloc";
+        const QString library =
+            "Unexpected exception std::runtime_error: sqlite: database disk image is malformed";
+        const QString other = "Unexpected exception vendorlib::Fault";
+        QTest::newRow("bad get, event") << "bad get" << false << variant;
+        QTest::newRow("bad get, worker") << "bad get" << true << variant;
+        QTest::newRow("no memory, event") << "no memory" << false << memory;
+        QTest::newRow("no memory, worker") << "no memory" << true << memory;
+        QTest::newRow("library, event") << "library" << false << library;
+        QTest::newRow("library, worker") << "library" << true << library;
+        QTest::newRow("not std, event") << "not std" << false << other;
+        QTest::newRow("not std, worker") << "not std" << true << other;
+    }
+    void foreignExceptions()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, onWorker);
+        QFETCH(QString, description);
+        ErrorSys(h->state);
+        // An exit service that returns, as when it only stops the event loop:
+        // the failed operation is then abandoned at its recovery point.
+        h->state.services.exitProgram = [this](int code) { h->exitCodes.append(code); };
+        h->answer({kOk});
+        bool handled = true;
+        if (onWorker) {
+            std::unique_ptr<QThread> worker(QThread::create(
+                [&] { handled = runRecoverable(h->state, [&] { throwForeign(kind); }); }));
+            worker->start();
+            QVERIFY(worker->wait(10000));
+        } else {
+            Receiver receiver;
+            receiver.fail = [&] { throwForeign(kind); };
+            QEvent event(Receiver::kType);
+            handled = QCoreApplication::sendEvent(&receiver, &event);
+        }
+        QVERIFY(!handled);
+        QCOMPARE(h->exitCodes, QList<int>{1});
+        QCOMPARE(h->dialogs.boxes.size(), 2);
+        QCOMPARE(h->dialogs.boxes[0].buttons, Buttons::Ok);
+        QCOMPARE(h->dialogs.texts().value(0).split('\r').value(1), "Description : " + description);
+        QCOMPARE(h->dialogs.texts().value(1),
+                 QStringLiteral("Error log was written to the file RUNERROR.LOG"));
+        const QStringList log = QString::fromUtf8(h->file("RUNERROR.LOG")).split("\r\n");
+        QVERIFY(log.contains("oError:description  : " + description));
+        QVERIFY(log.contains("oError:genCode      :         90"));
     }
 
     void workerThread()

@@ -7,6 +7,7 @@
 #include "error_frame_fixture.h"
 #include "runtime/appsys.h"
 #include "runtime/platform_errors.h"
+#include "runtime/tool_command.h"
 
 #include <cerrno>
 #include <memory>
@@ -245,15 +246,83 @@ private slots:
         }
         const QString log = QString::fromUtf8(h->file("RUNERROR.LOG"));
         const QString shown = h->dialogs.texts().join('\n');
-        QVERIFY(log.contains("********"));
+        QVERIFY(log.contains(kMaskedPassword));
         if (field != "args") // the box does not list the args
-            QVERIFY(shown.contains("********"));
+            QVERIFY(shown.contains(kMaskedPassword));
         for (const QString &password : {cPass, cPassx}) {
             if (password.isEmpty())
                 continue;
             QVERIFY2(!log.contains(password), qPrintable(log));
             QVERIFY2(!shown.contains(password), qPrintable(shown));
         }
+    }
+
+    // With the password "12", only the places that hold the password show
+    // the mask: dates, line numbers, codes and numbers stay as they are.
+    void passwordWhereItStands_data()
+    {
+        QTest::addColumn<QString>("shownIn");
+        QTest::addColumn<QString>("line");
+        const QString mask = QString::fromLatin1(kMaskedPassword);
+        const QString commandLine =
+            QStringLiteral("/C start /min /wait .\\pscp.exe -P 22 -pw %1 user@host:/x").arg(mask);
+        QTest::newRow("date") << "log" << head("12/07/26").value(2);
+        QTest::newRow("tool command") << "log"
+                                      << "         -> VALTYPE: C VALUE: " + commandLine;
+        QTest::newRow("password value") << "log"
+                                        << "         -> VALTYPE: C VALUE: " + mask;
+        QTest::newRow("number") << "log"
+                                << "         -> VALTYPE: N VALUE: 12";
+        QTest::newRow("cargo") << "log"
+                               << "oError:cargo        : {Settings, 0, " + mask + "}";
+        QTest::newRow("code and date") << "log"
+                                       << "oError:description  : Item AB12 missing on 12/07/26";
+        QTest::newRow("file name") << "log"
+                                   << "oError:filename     : stock12.txt";
+        QTest::newRow("command line") << "log"
+                                      << "oError:operation    : " + commandLine;
+        QTest::newRow("sub-code") << "log"
+                                  << "oError:subCode      :         12";
+        QTest::newRow("line number") << "log"
+                                     << "Called from PrepText(12)";
+        QTest::newRow("box: sub-code") << "box"
+                                       << "Error BASE/12";
+        QTest::newRow("box: code and date") << "box"
+                                            << "Description : Item AB12 missing on 12/07/26";
+        QTest::newRow("box: command line") << "box"
+                                           << "Operation : " + commandLine;
+        QTest::newRow("box: cargo") << "box" << mask;
+        QTest::newRow("box: line number") << "box"
+                                          << "Called from PrepText(12)";
+    }
+    void passwordWhereItStands()
+    {
+        QFETCH(QString, shownIn);
+        QFETCH(QString, line);
+        h->state.cPass = QStringLiteral("12");
+        h->clock.date = QDate(2026, 12, 7);
+        ToolCommand command;
+        command.tool = QStringLiteral(".\\pscp.exe");
+        command.args = QStringList{"-P", "22", "user@host:/x"};
+        command.password = h->state.cPass;
+        command.passwordAt = 2;
+        RuntimeError error = shownError(false, false);
+        error.subCode = 12;
+        error.description = QStringLiteral("Item AB12 missing on 12/07/26");
+        error.filename = QStringLiteral("stock12.txt");
+        error.operation = command.textWithPassword();
+        error.args = QVariantList{QVariant::fromValue(command), h->state.cPass, 12};
+        error.cargo = QVariantList{QStringLiteral("Settings"), 0, h->state.cPass};
+        error.callStack = {{"PrepText", 12}};
+        h->answer({kOk});
+        try {
+            StandardEH(h->state, error);
+        } catch (const ProgramEnded &) {
+        }
+        const QStringList lines = shownIn == "log"
+                                      ? QString::fromUtf8(h->file("RUNERROR.LOG")).split("\r\n")
+                                      : h->dialogs.texts().value(0).split('\r');
+        QVERIFY2(lines.contains(line), qPrintable(lines.join('\n')));
     }
 
     void lineSplit_data()

@@ -25,21 +25,21 @@ void TestLineAttr::reportChangesNothing()
     ProgramState state;
     ui::PresSpace ps;
     GRASETATTRLINE(state, &ps, LineAttrList{ui::colour::kWhite, std::nullopt, 3, std::nullopt});
-    const LineAttributes before = ps.setAttrLine();
+    const LineAttributes before = ps.lineAttributes();
     QCOMPARE(GRASETATTRLINE(state, &ps), before);
-    QCOMPARE(ps.setAttrLine(), before);
+    QCOMPARE(ps.lineAttributes(), before);
 }
 
 void TestLineAttr::setReturnsPrevious()
 {
     ProgramState state;
     ui::PresSpace ps;
-    const LineAttributes initial = ps.setAttrLine();
+    const LineAttributes initial = ps.lineAttributes();
     // The crop marks' attributes: colour left as it is.
     const LineAttributes previous =
         GRASETATTRLINE(state, &ps, LineAttrList{std::nullopt, ui::kMixInvert, 2, 0});
     QCOMPARE(previous, initial);
-    const LineAttributes now = ps.setAttrLine();
+    const LineAttributes now = ps.lineAttributes();
     QCOMPARE(now.colour, initial.colour);
     QCOMPARE(now.mixMode, ui::kMixInvert);
     QCOMPARE(now.width, 2);
@@ -54,8 +54,8 @@ void TestLineAttr::noSurfaceMeansMainWindow()
     ui::PresSpace other;
     state.services.mainPresSpace = &mainSpace;
     GRASETATTRLINE(state, nullptr, LineAttrList{std::nullopt, std::nullopt, 5, std::nullopt});
-    QCOMPARE(mainSpace.setAttrLine().width, 5);
-    QCOMPARE(other.setAttrLine().width, 1);
+    QCOMPARE(mainSpace.lineAttributes().width, 5);
+    QCOMPARE(other.lineAttributes().width, 1);
     QCOMPARE(GRASETATTRLINE(state, nullptr).width, 5);
 }
 

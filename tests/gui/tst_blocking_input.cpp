@@ -1,0 +1,201 @@
+// While a button's handler waits in a blocking routine (a tool run, a pause,
+// the working files), a second click or key on it is dropped: the handler
+// runs once, also after the wait. Timers and posted events still run during
+// the wait, and a box opened meanwhile can be answered.
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "core/program_state.h"
+#include "runtime/application.h"
+#include "runtime/blocking.h"
+#include "runtime/clock.h"
+#include "runtime/shell.h"
+#include "runtime/working_files.h"
+#include "support/scripted_shell.h"
+
+#include <memory>
+
+using namespace framla;
+
+namespace {
+
+enum class Wait { ScriptedTool, RealTool, Pause, WorkingFiles };
+enum class Input { Click, WindowClick, PostedClick, Key, Shortcut };
+
+constexpr int kWaitMs = 400;
+
+/// One blocking routine of about kWaitMs, as the handler of a button runs it.
+void blockingRoutine(Wait kind)
+{
+    switch (kind) {
+    case Wait::ScriptedTool: {
+        test::ScriptedShell shell;
+        shell.onRun = [](const runtime::ToolCommand &) {
+            runtime::BlockingWait().wait(kWaitMs); // the wait of ProcessShell
+            return runtime::RunOutcome{};
+        };
+        shell.run(runtime::ToolCommand{}, 60000);
+        break;
+    }
+    case Wait::RealTool: {
+        runtime::ToolCommand command;
+        command.tool = QStringLiteral("sleep");
+        command.args = QStringList{QStringLiteral("0.4")};
+        runtime::ProcessShell shell(QDir::tempPath(), nullptr);
+        QVERIFY(shell.run(command, 10000).succeeded());
+        break;
+    }
+    case Wait::Pause:
+        runtime::SystemClock().sleep(kWaitMs / 10);
+        break;
+    case Wait::WorkingFiles: {
+        ProgramState state;
+        std::unique_ptr<QThread> worker(QThread::create([&state] {
+            const runtime::WorkingFilesLock held(state);
+            QThread::msleep(kWaitMs);
+        }));
+        worker->start();
+        while (state.services.workingFiles->try_lock()) { // until the worker holds them
+            state.services.workingFiles->unlock();
+            QThread::msleep(1);
+        }
+        {
+            const runtime::WorkingFilesLock lock(state);
+        }
+        worker->wait();
+        break;
+    }
+    }
+}
+
+QMouseEvent *mouseEvent(QEvent::Type type, QWidget *widget)
+{
+    const QPointF at = widget->rect().center();
+    return new QMouseEvent(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                           type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                           Qt::NoModifier);
+}
+
+void sendInput(Input kind, QPushButton *button)
+{
+    switch (kind) {
+    case Input::Click:
+        QTest::mouseClick(button, Qt::LeftButton);
+        break;
+    case Input::WindowClick: // the way the window system delivers it
+        QTest::mouseClick(button->window()->windowHandle(), Qt::LeftButton, {},
+                          button->mapTo(button->window(), button->rect().center()));
+        break;
+    case Input::PostedClick:
+        QCoreApplication::postEvent(button, mouseEvent(QEvent::MouseButtonPress, button));
+        QCoreApplication::postEvent(button, mouseEvent(QEvent::MouseButtonRelease, button));
+        break;
+    case Input::Key:
+        QTest::keyClick(button, Qt::Key_Space);
+        break;
+    case Input::Shortcut:
+        QTest::keyClick(button->window(), Qt::Key_P, Qt::ControlModifier);
+        break;
+    }
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Wait)
+Q_DECLARE_METATYPE(Input)
+
+class TstBlockingInput : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QWidget> m_window;
+    QPushButton *m_button = nullptr;
+
+private slots:
+    void init()
+    {
+        m_window = std::make_unique<QWidget>();
+        auto *layout = new QVBoxLayout(m_window.get());
+        m_button = new QPushButton(QStringLiteral("Put"), m_window.get());
+        layout->addWidget(m_button);
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_button->setFocus();
+    }
+    void cleanup() { m_window.reset(); }
+
+    void secondInputDropped_data()
+    {
+        QTest::addColumn<Wait>("wait");
+        QTest::addColumn<Input>("input");
+        QTest::newRow("tool run, click") << Wait::ScriptedTool << Input::Click;
+        QTest::newRow("tool run, window click") << Wait::ScriptedTool << Input::WindowClick;
+        QTest::newRow("tool run, posted click") << Wait::ScriptedTool << Input::PostedClick;
+        QTest::newRow("tool run, key") << Wait::ScriptedTool << Input::Key;
+        QTest::newRow("tool run, shortcut") << Wait::ScriptedTool << Input::Shortcut;
+        QTest::newRow("real tool, window click") << Wait::RealTool << Input::WindowClick;
+        QTest::newRow("pause, window click") << Wait::Pause << Input::WindowClick;
+        QTest::newRow("working files, key") << Wait::WorkingFiles << Input::Key;
+    }
+    void secondInputDropped()
+    {
+        QFETCH(Wait, wait);
+        QFETCH(Input, input);
+        int runs = 0;
+        QStringList seen; // what ran during the first run's wait
+        const auto handler = [&] {
+            if (++runs > 1)
+                return;
+            QTimer::singleShot(100, [&] {
+                seen << QStringLiteral("timer");
+                sendInput(input, m_button);
+                QMetaObject::invokeMethod(
+                    qApp, [&] { seen << QStringLiteral("posted"); }, Qt::QueuedConnection);
+            });
+            blockingRoutine(wait);
+            seen << QStringLiteral("wait over");
+        };
+        connect(m_button, &QPushButton::clicked, this, handler);
+        auto *shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+P")), m_window.get());
+        connect(shortcut, &QShortcut::activated, this, handler);
+
+        QTest::mouseClick(m_button, Qt::LeftButton);
+        QCOMPARE(seen, (QStringList{"timer", "posted", "wait over"}));
+        QCOMPARE(runs, 1);
+        QTest::qWait(100); // nothing held back comes now
+        QCOMPARE(runs, 1);
+        sendInput(input, m_button); // once the wait is over, input counts again
+        QTest::qWait(20);
+        QCOMPARE(runs, 2);
+    }
+
+    void boxDuringWaitAnswered()
+    {
+        int answer = 0;
+        QTimer::singleShot(50, [&] {
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Framla"),
+                            QStringLiteral("Trust this server?"),
+                            QMessageBox::Yes | QMessageBox::No, m_window.get());
+            QTimer::singleShot(50, &box, [&box] {
+                QAbstractButton *yes = box.button(QMessageBox::Yes);
+                QTest::mouseClick(box.windowHandle(), Qt::LeftButton, {},
+                                  yes->mapTo(&box, yes->rect().center()));
+            });
+            QTimer::singleShot(2000, &box, &QWidget::hide); // when it cannot be answered
+            answer = box.exec();
+        });
+        QVERIFY(!runtime::BlockingInput::active());
+        blockingRoutine(Wait::Pause);
+        QVERIFY(!runtime::BlockingInput::active());
+        QCOMPARE(answer, int(QMessageBox::Yes));
+    }
+};
+
+QTEST_MAIN_WRAPPER(TstBlockingInput, QTEST_QAPP_SETUP(framla::runtime::FramlaApplication))
+
+#include "tst_blocking_input.moc"
