@@ -159,6 +159,10 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
         edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         if (spec.flags.testFlag(Flag::NoWrap))
             edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        if (spec.flags.testFlag(Flag::Borderless)) {
+            edit->setFrameShape(QFrame::NoFrame);
+            edit->document()->setDocumentMargin(1);
+        }
         widget = edit;
         break;
     }
