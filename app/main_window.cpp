@@ -104,6 +104,23 @@ void focusNextAfter(QWidget *widget)
     }
 }
 
+/// A caption whose line is taller than its label (a 16-pixel face in a
+/// 16-pixel box) would lose the feet of its descenders: it is centred on its
+/// ink instead, moving up into the empty room above its capitals. Qt takes no
+/// negative margins, so the label is centred above a bottom margin.
+void centreInk(QLabel *label)
+{
+    const QFontMetricsF metrics(label->font());
+    const qreal height = label->height();
+    if (metrics.height() <= height || label->text().isEmpty())
+        return;
+    const QRectF ink = metrics.tightBoundingRect(label->text());
+    const qreal lineTop = (height - ink.height()) / 2 - metrics.ascent() - ink.top();
+    const int margin = qCeil(height - metrics.height() - 2 * lineTop);
+    label->setAlignment((label->alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
+    label->setContentsMargins(0, 0, 0, qMax(0, margin));
+}
+
 /// Creates one control of a layout table in its parent.
 QWidget *createControl(const ControlSpec &spec, QWidget *parent)
 {
@@ -188,6 +205,8 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
     widget->setObjectName(QLatin1String(spec.name));
     widget->setGeometry(layout::toQtRect(parent->height(), spec.pos, spec.size));
     widget->setFont(layout::font(spec.font, parent->font()));
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        centreInk(label);
     widget->setFocusPolicy(spec.flags.testFlag(Flag::TabStop) ? Qt::StrongFocus
                            : takesFocus                       ? Qt::ClickFocus
                                                               : Qt::NoFocus);

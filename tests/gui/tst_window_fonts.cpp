@@ -10,7 +10,9 @@
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -100,6 +102,8 @@ private Q_SLOTS:
     void initTestCase();
     void captionFits_data();
     void captionFits();
+    void labelInkFits_data();
+    void labelInkFits();
     void tabHeaderFits_data();
     void tabHeaderFits();
     void pixelSizes_data();
@@ -152,6 +156,55 @@ void TestWindowFonts::captionFits()
                              .arg(w->font().pixelSize())
                              .arg(room)));
     }
+}
+
+void TestWindowFonts::labelInkFits_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const auto table : {layout::settingsTabControls(), layout::imageTabControls()}) {
+        for (const layout::ControlSpec &spec : table) {
+            if (spec.kind == layout::Kind::Label && *spec.text != '\0')
+                QTest::newRow(spec.name) << QString::fromLatin1(spec.name);
+        }
+    }
+}
+
+void TestWindowFonts::labelInkFits()
+{
+    // The label's text drawn as the label draws it, into a picture three
+    // times its height with the label in the middle third: no ink above or
+    // below that third.
+    QFETCH(QString, name);
+    const auto *label = qobject_cast<const QLabel *>(m_window->control(name));
+    QVERIFY(label != nullptr);
+    const int height = label->height();
+    QImage picture(label->width(), 3 * height, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    {
+        QPainter painter(&picture);
+        painter.setFont(label->font());
+        label->style()->drawItemText(&painter, label->contentsRect().translated(0, height),
+                                     label->alignment() | Qt::TextDontClip, label->palette(), true,
+                                     label->text(), QPalette::WindowText);
+    }
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            if (qAlpha(picture.pixel(x, y)) != 0) {
+                top = top < 0 ? y : top;
+                bottom = y;
+                break;
+            }
+        }
+    }
+    QVERIFY(top >= 0);
+    QVERIFY2(top >= height && bottom < 2 * height,
+             qPrintable(QStringLiteral("%1: ink from row %2 to %3 of a %4-pixel box")
+                            .arg(name)
+                            .arg(top - height)
+                            .arg(bottom - height)
+                            .arg(height)));
 }
 
 void TestWindowFonts::tabHeaderFits_data()
