@@ -105,20 +105,20 @@ void focusNextAfter(QWidget *widget)
 }
 
 /// A caption whose line is taller than its label (a 16-pixel face in a
-/// 16-pixel box) would lose the feet of its descenders: it is centred on its
-/// ink instead, moving up into the empty room above its capitals. Qt takes no
-/// negative margins, so the label is centred above a bottom margin.
-void centreInk(QLabel *label)
+/// 16-pixel box) would lose the feet of its descenders: its line box grows
+/// upwards instead, into the empty room above the capitals, and the line is
+/// centred in it. Qt takes no negative contents margins, so a negative margin
+/// grows the box on every side, the indent takes it back on the aligned side
+/// and a bottom contents margin takes it back below.
+void fitLine(QLabel *label)
 {
-    const QFontMetricsF metrics(label->font());
-    const qreal height = label->height();
-    if (metrics.height() <= height || label->text().isEmpty())
+    const int over = qCeil(QFontMetricsF(label->font()).height()) - label->height();
+    if (over <= 0)
         return;
-    const QRectF ink = metrics.tightBoundingRect(label->text());
-    const qreal lineTop = (height - ink.height()) / 2 - metrics.ascent() - ink.top();
-    const int margin = qCeil(height - metrics.height() - 2 * lineTop);
     label->setAlignment((label->alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
-    label->setContentsMargins(0, 0, 0, qMax(0, margin));
+    label->setContentsMargins(0, 0, 0, over);
+    label->setMargin(-over);
+    label->setIndent(over);
 }
 
 /// Creates one control of a layout table in its parent.
@@ -206,7 +206,7 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
     widget->setGeometry(layout::toQtRect(parent->height(), spec.pos, spec.size));
     widget->setFont(layout::font(spec.font, parent->font()));
     if (auto *label = qobject_cast<QLabel *>(widget))
-        centreInk(label);
+        fitLine(label);
     widget->setFocusPolicy(spec.flags.testFlag(Flag::TabStop) ? Qt::StrongFocus
                            : takesFocus                       ? Qt::ClickFocus
                                                               : Qt::NoFocus);
