@@ -198,6 +198,10 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
     }
     case Kind::ImageView:
         widget = new imaging::ImageView(parent);
+        // A picture box: an empty view shows the edit fields' white rather
+        // than vanishing into the page. Set before the view takes its size,
+        // which is when it paints its surface.
+        setColourRole(widget, QPalette::Window, widget->palette().color(QPalette::Base));
         takesFocus = false;
         break;
     }
@@ -298,6 +302,9 @@ void MainWindow::buildPages()
     m_tabBar = new HeaderBar(pageRect.width(), this);
     m_tabBar->setObjectName(QStringLiteral("tabHeaders"));
     m_tabBar->setFont(m_imagePage->font());
+    // The headers in the pages' button face, so that the one in front runs
+    // into its page, not in the dialog's grey.
+    m_tabBar->setPalette(m_imagePage->palette());
     QString imageTitle = layout::imageTabTitle(m_state.cPath);
     m_tabBar->addTab(imageTitle.replace(QLatin1Char('&'), QLatin1String("&&")));
     m_tabBar->addTab(QString::fromLatin1(layout::kSettingsTabCaption));
