@@ -104,6 +104,23 @@ void focusNextAfter(QWidget *widget)
     }
 }
 
+/// A caption whose line is taller than its label (a 16-pixel face in a
+/// 16-pixel box) would lose the feet of its descenders: its line box grows
+/// upwards instead, into the empty room above the capitals, and the line is
+/// centred in it. Qt takes no negative contents margins, so a negative margin
+/// grows the box on every side, the indent takes it back on the aligned side
+/// and a bottom contents margin takes it back below.
+void fitLine(QLabel *label)
+{
+    const int over = qCeil(QFontMetricsF(label->font()).height()) - label->height();
+    if (over <= 0)
+        return;
+    label->setAlignment((label->alignment() & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter);
+    label->setContentsMargins(0, 0, 0, over);
+    label->setMargin(-over);
+    label->setIndent(over);
+}
+
 /// Creates one control of a layout table in its parent.
 QWidget *createControl(const ControlSpec &spec, QWidget *parent)
 {
@@ -159,6 +176,10 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
         edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         if (spec.flags.testFlag(Flag::NoWrap))
             edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+        if (spec.flags.testFlag(Flag::Borderless)) {
+            edit->setFrameShape(QFrame::NoFrame);
+            edit->document()->setDocumentMargin(1);
+        }
         widget = edit;
         break;
     }
@@ -177,6 +198,10 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
     }
     case Kind::ImageView:
         widget = new imaging::ImageView(parent);
+        // A picture box: an empty view shows the edit fields' white rather
+        // than vanishing into the page. Set before the view takes its size,
+        // which is when it paints its surface.
+        setColourRole(widget, QPalette::Window, widget->palette().color(QPalette::Base));
         takesFocus = false;
         break;
     }
@@ -184,6 +209,8 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
     widget->setObjectName(QLatin1String(spec.name));
     widget->setGeometry(layout::toQtRect(parent->height(), spec.pos, spec.size));
     widget->setFont(layout::font(spec.font, parent->font()));
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        fitLine(label);
     widget->setFocusPolicy(spec.flags.testFlag(Flag::TabStop) ? Qt::StrongFocus
                            : takesFocus                       ? Qt::ClickFocus
                                                               : Qt::NoFocus);
@@ -275,6 +302,9 @@ void MainWindow::buildPages()
     m_tabBar = new HeaderBar(pageRect.width(), this);
     m_tabBar->setObjectName(QStringLiteral("tabHeaders"));
     m_tabBar->setFont(m_imagePage->font());
+    // The headers in the pages' button face, so that the one in front runs
+    // into its page, not in the dialog's grey.
+    m_tabBar->setPalette(m_imagePage->palette());
     QString imageTitle = layout::imageTabTitle(m_state.cPath);
     m_tabBar->addTab(imageTitle.replace(QLatin1Char('&'), QLatin1String("&&")));
     m_tabBar->addTab(QString::fromLatin1(layout::kSettingsTabCaption));

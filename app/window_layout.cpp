@@ -106,15 +106,16 @@ QColor colour(Colour c)
 
 QString availableFace(const QString &layoutFace)
 {
-    // Metric-compatible faces first, so that texts fill their boxes as
-    // they were laid out; then the faces every Debian desktop has.
+    // Only faces with the same advance widths as the ones named: any other
+    // face (DejaVu is a good deal wider) would clip the tighter captions, so
+    // without them the name goes to fontconfig as it stands.
     QStringList candidates;
     if (layoutFace == QLatin1String("Arial"))
-        candidates = {"Liberation Sans", "Arimo", "DejaVu Sans"};
+        candidates = {"Liberation Sans", "Arimo"};
     else if (layoutFace == QLatin1String("Times New Roman"))
-        candidates = {"Liberation Serif", "Tinos", "DejaVu Serif"};
+        candidates = {"Liberation Serif", "Tinos"};
     else if (layoutFace == QLatin1String("Courier") || layoutFace == QLatin1String("Courier New"))
-        candidates = {"Liberation Mono", "Cousine", "DejaVu Sans Mono"};
+        candidates = {"Liberation Mono", "Cousine"};
     const QStringList families = QFontDatabase::families();
     for (const QString &face : std::as_const(candidates)) {
         if (families.contains(face))
@@ -123,13 +124,22 @@ QString availableFace(const QString &layoutFace)
     return layoutFace;
 }
 
+int pixelSize(int points)
+{
+    return static_cast<int>(std::lround(points * 96 / 72.0));
+}
+
 QFont font(FontSpec spec, const QFont &base)
 {
     QFont result(base);
     if (spec.points <= 0)
         return result;
     result.setFamilies({availableFace(QLatin1String(spec.face))});
-    result.setPointSize(spec.points);
+    result.setPixelSize(spec.pixels > 0 ? spec.pixels : pixelSize(spec.points));
+    // Full hinting rounds every advance to whole pixels, which makes some
+    // captions wider or narrower depending on the desktop's settings; the
+    // design advances are the ones the faces share with those they stand for.
+    result.setHintingPreference(QFont::PreferVerticalHinting);
     return result;
 }
 
@@ -163,6 +173,12 @@ constexpr FontSpec courierNew(int points)
 {
     return {points, "Courier New"};
 }
+/// A font drawn at a pixel size below its documented one, for a caption that
+/// would not fit its box otherwise.
+constexpr FontSpec narrowed(FontSpec spec, int pixels)
+{
+    return {spec.points, spec.face, pixels};
+}
 
 constexpr Flags kTab{Flag::TabStop};
 constexpr Flags kRightMiddle = Flag::AlignRight | Flag::AlignVCenter;
@@ -184,8 +200,9 @@ using C = Colour;
 // clang-format off
 
 const ControlSpec kSettingsTab[] = {
+    // 509 pixels wide at 32 pixels.
     {"settingsTitle", K::Label, "Editing configuration file - framla.cfg", {48, 305}, {504, 48},
-     arial(24), "", kCentred, C::DarkBlue},
+     narrowed(arial(24), 31), "", kCentred, C::DarkBlue},
     {"addressLabel", K::Label, "Server address", {12, 286}, {120, 24}, arial(12), "", kRightMiddle},
     {"oXbpAddress", K::LineEdit, "", {144, 286}, {420, 24}, courier(12), "", kTab},
     {"portLabel", K::Label, "Port (normal=22)", {12, 262}, {120, 22}, arial(12), "", kRightMiddle},
@@ -201,8 +218,9 @@ const ControlSpec kSettingsTab[] = {
     {"cameraGroup", K::GroupBox, "Available live cameras", {100, 87}, {290, 60}, arial(11), "", {},
      C::White},
     {"cameraFrame", K::Frame, "", {105, 87}, {280, 43}},
+    // Its second line is 274 pixels wide: no room for an edit border.
     {"oXbpCamsTxt", K::TextEdit, kCamsText, {2, 2}, {276, 45}, times(10), "cameraFrame",
-     Flag::ReadOnly | Flag::NoWrap},
+     Flag::ReadOnly | Flag::NoWrap | Flag::Borderless},
     {"cameraRefresh", K::PushButton, "Refresh", {310, 129}, {50, 17}, arial(8)},
     {"instructionsTitle", K::Label, "Operating Instructions", {17, 45}, {320, 40}, arial(24), "",
      kCentred, C::DarkBlue},
@@ -216,7 +234,9 @@ const ControlSpec kSettingsTab[] = {
      C::White},
     {"cropFrame", K::Frame, "", {405, 165}, {160, 48}},
     {"cropFree", K::RadioButton, "Free/manual setting", {0, 32}, {150, 16}, {}, "cropFrame"},
-    {"cropRatio43", K::RadioButton, "Rectangle (Ratio 4:3)", {0, 16}, {150, 16}, {}, "cropFrame"},
+    // 138 pixels wide at 16 pixels, beside a 20-pixel indicator.
+    {"cropRatio43", K::RadioButton, "Rectangle (Ratio 4:3)", {0, 16}, {150, 16},
+     narrowed(times(12), 15), "cropFrame"},
     {"cropSquare", K::RadioButton, "Square (ratio = 1:1)", {0, 0}, {150, 16}, {}, "cropFrame"},
     {"captureGroup", K::GroupBox, "Capture options", {400, 86}, {170, 70}, arial(11), "", {},
      C::White},
@@ -256,8 +276,9 @@ const ControlSpec kImageTab[] = {
     {"descriptionGroup", K::GroupBox, "Description as recorded on server:", {296, 240}, {293, 110},
      times(12)},
     {"oXbpShowTxt", K::TextEdit, "", {300, 245}, {285, 87}, times(12), "", Flag::ReadOnly},
-    {"oXbpShowExisting", K::PushButton, "Show Existing", {490, 240}, {90, 18}, times(12), "",
-     Flag::Hidden},
+    // 94 pixels wide at 16 pixels.
+    {"oXbpShowExisting", K::PushButton, "Show Existing", {490, 240}, {90, 18},
+     narrowed(times(12), 15), "", Flag::Hidden},
     {"oXbpImageFile", K::LineEdit, "", {200, 53}, {405, 24}, courierNew(12), "", kTab, C::System,
      250},
     {"oXbpGrab", K::PushButton, "Capture", {40, 53}, {80, 24}, times(16)},
@@ -279,7 +300,9 @@ const ControlSpec kImageTab[] = {
     {"copyLabel", K::Label, "<<Copy<<", {353, 194}, {108, 16}, times(12)},
     {"oXbpDelTarg", K::PushButton, "X", {425, 173}, {20, 18}, times(12), "", Flag::Disabled},
     {"oXbpCpTarg", K::PushButton, "<", {425, 191}, {20, 18}, times(18), "", Flag::Disabled},
-    {"targetNameLabel", K::Label, "Target image name/Ssr", {300, 151}, {144, 16}, times(12)},
+    // 147 pixels wide at 16 pixels.
+    {"targetNameLabel", K::Label, "Target image name/Ssr", {300, 151}, {144, 16},
+     narrowed(times(12), 15)},
     {"oXbpTargGrp", K::Label, " It's your move...", {444, 215}, {144, 14}, times(8)},
     {"oXbpInstruct", K::Label, "", {330, 227}, {244, 14}, times(8)},
     {"oXbpTargName", K::LineEdit, "", {300, 124}, {144, 28}, courierNew(16), "", kTab, C::System,

@@ -109,19 +109,32 @@ enum class Flag {
     AlignRight = 0x80, ///< text alignment, left and top unless said
     AlignHCenter = 0x100,
     AlignVCenter = 0x200,
+    Borderless = 0x400, ///< a read-only text shown flush in its box, without an edit border
 };
 Q_DECLARE_FLAGS(Flags, Flag)
 
 /// A font as the layout gives it: point size and face ("12.Times New Roman");
-/// a size of 0 means the parent's font.
+/// a size of 0 means the parent's font. A control whose caption does not fit
+/// its box at that size gives the pixel size it is drawn at instead.
 struct FontSpec {
     int points = 0;
     const char *face = "";
+    int pixels = 0; ///< 0: the points at 96 dpi
 };
 
-/// The face on this system that stands for a face the layout names.
+/// The pixel size of a point size on the 96-dpi display the layout was drawn
+/// for: 12 points are 16 pixels, 8 points 11.
+int pixelSize(int points);
+
+/// The face on this system that stands for a face the layout names: the
+/// metric-compatible Liberation faces (Arimo, Tinos, Cousine when those are
+/// missing), so that a caption is as wide as it was laid out.
 QString availableFace(const QString &layoutFace);
-/// The font for a layout font; the base font when the spec is empty.
+
+/// The font for a layout font; the base font when the spec is empty. Sizes
+/// are pixels, not points, so that a caption has the same width whatever
+/// resolution the display reports, and glyphs keep their design advances
+/// whatever hinting the desktop prefers.
 QFont font(FontSpec spec, const QFont &base);
 
 /// One control: its objectName, kind, caption or fixed content, lower-left

@@ -15,7 +15,9 @@ packages=(
     imagemagick putty-tools
     # the webcam capture tool reads cameras (and its synthetic test camera) through ffmpeg
     ffmpeg
-    # the faces that stand in for Arial, Times New Roman and Courier
+    # the faces that stand in for Arial, Times New Roman and Courier (New):
+    # Liberation Sans, Serif and Mono have the same advance widths, so the
+    # window's captions fit their boxes as they were laid out
     fonts-liberation
     # tests: a real SSH server, a virtual display and screenshots
     openssh-server xvfb xauth x11-utils xdotool procps
