@@ -2,13 +2,18 @@
 //
 //   framaid OUTDIR CODE TOKEN          look-up of a code
 //   framaid OUTDIR FILE TOKEN SUBDIR   check of a file in a sub-directory
+//   framaid --setup DBPATH             prepares a database directory
+//   framaid --check DBPATH             reports what a database directory lacks
 //
 // OUTDIR is <database>/jtemp/<user>; the reply goes to OUTDIR/framla.tmp.
 // Exit codes: 0 reply written; 2 request refused (a reply says why) or wrong
 // number of arguments; 3 OUTDIR unusable (no reply); 4 reply not written.
+// --setup and --check: 0 all is well; 1 a step failed, or something is
+// missing or wrong.
 #include "answer.h"
 #include "files.h"
 #include "reply.h"
+#include "setup.h"
 #include "text.h"
 
 #include <cstdio>
@@ -87,9 +92,16 @@ bool acceptableToken(const std::string &t)
 
 int main(int argc, char **argv)
 {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (argc == 3 && first == "--setup")
+        return setupDatabase(argv[2], stdout);
+    if (argc == 3 && first == "--check")
+        return checkDatabase(argv[2], stdout);
     if (argc != 4 && argc != 5) {
         std::fprintf(stderr, "usage: framaid OUTDIR CODE TOKEN\n"
-                             "       framaid OUTDIR FILE TOKEN SUBDIR\n");
+                             "       framaid OUTDIR FILE TOKEN SUBDIR\n"
+                             "       framaid --setup DBPATH\n"
+                             "       framaid --check DBPATH\n");
         return kRefused;
     }
     std::string dbDir;
