@@ -7,7 +7,9 @@
 //
 // OUTDIR is <database>/jtemp/<user>; the reply goes to OUTDIR/framla.tmp.
 // Exit codes: 0 reply written; 2 request refused (a reply says why) or wrong
-// number of arguments; 3 OUTDIR unusable (no reply); 4 reply not written.
+// number of arguments; 3 OUTDIR unusable (no reply); 4 reply not written;
+// 5 OUTDIR not safe: a symbolic link, another account's directory, or one
+// that others may write (no reply).
 // --setup and --check: 0 all is well; 1 a step failed, or something is
 // missing or wrong.
 #include "answer.h"
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +31,7 @@ constexpr int kOk = 0;
 constexpr int kRefused = 2;
 constexpr int kBadOutdir = 3;
 constexpr int kNotWritten = 4;
+constexpr int kUnsafeOutdir = 5;
 
 std::string parentOf(const std::string &p)
 {
@@ -45,37 +49,47 @@ std::string baseOf(const std::string &p)
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-// Checks OUTDIR (<db>/jtemp/<user>), makes the user's directory when jtemp is
-// there, and finds the database directory. Returns "" or what is wrong.
-std::string prepareOutdir(std::string outdir, std::string &dbDir, std::string &cleanOutdir)
+// Checks OUTDIR (<db>/jtemp/<user>), finds the database directory, and opens
+// the user's directory, made when jtemp is there and it is missing. jtemp is
+// open to every account, so what sits there is taken only when it is this
+// account's own directory that no other may write. Returns kOk with outdirFd
+// open, or kBadOutdir / kUnsafeOutdir with what is wrong in problem.
+int prepareOutdir(std::string outdir, std::string &dbDir, std::string &cleanOutdir, int &outdirFd,
+                  std::string &problem)
 {
     while (outdir.size() > 1 && outdir.back() == '/')
         outdir.pop_back();
-    if (outdir.empty() || outdir.size() > 1000)
-        return "no reply directory given";
-    for (char c : outdir)
-        if (static_cast<unsigned char>(c) < 0x20)
-            return "the reply directory's name holds control characters";
-    for (const std::string &part : split(outdir, '/'))
-        if (part == "..")
-            return "the reply directory's name holds \"..\"";
-    if (!isSafeName(baseOf(outdir)))
-        return "the reply directory's last part is not a plain name";
-    const std::string jtemp = parentOf(outdir);
-    if (baseOf(jtemp) != "jtemp")
-        return "the reply directory must be <database>/jtemp/<user>";
-    if (!isDirectory(jtemp))
-        return jtemp + " is not a directory";
-    dbDir = parentOf(jtemp);
-    if (!isDirectory(dbDir))
-        return dbDir + " is not a directory";
-    struct stat st{};
-    if (::lstat(outdir.c_str(), &st) != 0 && ::mkdir(outdir.c_str(), 0755) != 0)
-        return "cannot make " + outdir;
-    if (!isDirectory(outdir))
-        return outdir + " is not a directory";
+    problem = [&]() -> std::string {
+        if (outdir.empty() || outdir.size() > 1000)
+            return "no reply directory given";
+        for (char c : outdir)
+            if (static_cast<unsigned char>(c) < 0x20)
+                return "the reply directory's name holds control characters";
+        for (const std::string &part : split(outdir, '/'))
+            if (part == "..")
+                return "the reply directory's name holds \"..\"";
+        if (!isSafeName(baseOf(outdir)))
+            return "the reply directory's last part is not a plain name";
+        const std::string jtemp = parentOf(outdir);
+        if (baseOf(jtemp) != "jtemp")
+            return "the reply directory must be <database>/jtemp/<user>";
+        if (!isDirectory(jtemp))
+            return jtemp + " is not a directory";
+        dbDir = parentOf(jtemp);
+        if (!isDirectory(dbDir))
+            return dbDir + " is not a directory";
+        return {};
+    }();
+    if (!problem.empty())
+        return kBadOutdir;
+    const OwnDirectory own = openOwnDirectory(parentOf(outdir), baseOf(outdir), true);
+    if (own.state != OwnDirectory::Ok) {
+        problem = own.problem;
+        return own.state == OwnDirectory::Unsafe ? kUnsafeOutdir : kBadOutdir;
+    }
     cleanOutdir = outdir;
-    return {};
+    outdirFd = own.fd;
+    return kOk;
 }
 
 bool acceptableToken(const std::string &t)
@@ -106,10 +120,12 @@ int main(int argc, char **argv)
     }
     std::string dbDir;
     std::string outdir;
-    const std::string problem = prepareOutdir(argv[1], dbDir, outdir);
-    if (!problem.empty()) {
-        std::fprintf(stderr, "framaid: %s\n", problem.c_str());
-        return kBadOutdir;
+    std::string problem;
+    int outdirFd = -1;
+    const int outdirState = prepareOutdir(argv[1], dbDir, outdir, outdirFd, problem);
+    if (outdirState != kOk) {
+        std::fprintf(stderr, "framaid: %s; no reply is written\n", problem.c_str());
+        return outdirState;
     }
 
     const std::string subject = argv[2];
@@ -152,7 +168,8 @@ int main(int argc, char **argv)
         }
     }
 
-    const std::string error = writeReplyFile(outdir, reply.text());
+    const std::string error = writeReplyFile(outdirFd, outdir, reply.text());
+    ::close(outdirFd);
     if (!error.empty()) {
         std::fprintf(stderr, "framaid: %s\n", error.c_str());
         return kNotWritten;

@@ -25,9 +25,10 @@ private:
     std::vector<std::string> notes_;
 };
 
-// Writes text to dir/framla.tmp through a temporary file in dir and a rename,
-// so that a reader sees either the old reply or the whole new one.
+// Writes text as framla.tmp in the directory open as dirFd, through a
+// temporary file beside it and a rename, so that a reader sees either the old
+// reply or the whole new one. shownDir names the directory in messages.
 // Returns "" on success, else what went wrong.
-std::string writeReplyFile(const std::string &dir, const std::string &text);
+std::string writeReplyFile(int dirFd, const std::string &shownDir, const std::string &text);
 
 } // namespace framaid

@@ -650,12 +650,60 @@ private slots:
         QCOMPARE(treeOf(db), before);
     }
 
+    // jtemp is open to every account: framaid writes only into the calling
+    // account's own directory there, which no other account may write.
+    void unsafeReplyDirectory_data()
+    {
+        QTest::addColumn<QString>("planted"); // what is at jtemp/<user> before the run
+        QTest::addColumn<uint>("as");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("link to another directory") << "link to shuttle" << 0u << "/jtemp/root is a symbolic link, not a directory of its own";
+        QTest::newRow("link to the account's own directory") << "link to own" << uint(kNobody) << "/jtemp/nobody is a symbolic link";
+        QTest::newRow("root's directory, run as nobody") << "root 755" << uint(kNobody) << "/jtemp/nobody belongs to user=root, not to user=nobody";
+        QTest::newRow("web server's directory, run as root") << "www-data 755" << 0u << "/jtemp/root belongs to user=www-data, not to user=root";
+        QTest::newRow("group may write") << "own 770" << 0u << "/jtemp/root may be written by other accounts (mode 770)";
+        QTest::newRow("anyone may write") << "own 777" << 0u << "/jtemp/root may be written by other accounts (mode 777)";
+    }
+
+    void unsafeReplyDirectory()
+    {
+        QFETCH(QString, planted);
+        QFETCH(uint, as);
+        QFETCH(QString, message);
+        const QString db = freshDb();
+        const QString outdir = db + (as ? "/jtemp/nobody" : "/jtemp/root");
+        const QByteArray o = QFile::encodeName(outdir);
+        const QString own = m_tmp.filePath(QStringLiteral("own%1").arg(m_fresh));
+        if (planted == "link to shuttle") {
+            QVERIFY(QFile::link(db + "/shuttle", outdir));
+        } else if (planted == "link to own") {
+            QVERIFY(QDir().mkdir(own) && ::chown(QFile::encodeName(own).constData(), kNobody, kNobody) == 0);
+            QVERIFY(QFile::link(own, outdir));
+        } else {
+            const QStringList owner = planted.split(' ');
+            QVERIFY(QDir().mkdir(outdir));
+            const uid_t uid = owner.first() == "root" ? 0 : owner.first() == "www-data" ? kWwwData : as;
+            QVERIFY(::chown(o.constData(), uid, uid) == 0);
+            QVERIFY(::chmod(o.constData(), owner.last().toUInt(nullptr, 8)) == 0);
+        }
+        const QStringList before = treeOf(db);
+        const QStringList ownBefore = treeOf(own);
+        const Run r = run({outdir, "AB10001", kToken}, as);
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY2(r.errors.contains(message), qPrintable(r.errors));
+        QCOMPARE(treeOf(db), before); // no reply anywhere
+        QCOMPARE(treeOf(own), ownBefore);
+    }
+
     void replyDirectoryIsMadeForANewUser()
     {
         const QString db = freshDb();
         const Run r = run({db + "/jtemp/newclerk/", "AB10001", kToken}, 0, db + "/jtemp/newclerk");
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.reply.startsWith(kToken));
+        struct stat st{};
+        QVERIFY(::lstat(QFile::encodeName(db + "/jtemp/newclerk").constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 07777, 0700u); // no other account may read or plant replies
         QCOMPARE(run({db + "/jtemp/newclerk", "AB10001"}).exitCode, 2); // a token missing: usage
     }
 
