@@ -56,9 +56,12 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
     QByteArray reply = runtime::readWholeFile(local).value_or(QByteArray());
 
     // The server program may still be writing: try again after a short,
-    // a longer and a long pause.
+    // a longer and a long pause. A reply counts only when it carries the
+    // token and, where it names one, the request: the code or file name in
+    // the target (a second look-up with the same token must not take the
+    // first one's reply).
     static constexpr int pauses[] = {10, 100, 200};
-    for (int retry = 0; retry < 3 && !replyMatches(reply, target.cTime) && !hopeless(outcome);
+    for (int retry = 0; retry < 3 && !replyAnswers(reply, target.cTime, target.cCode) && !hopeless(outcome);
          ++retry) {
         if (retry == 2)
             oXbpShowTxt.showReply(QStringLiteral("Fetching data from server...\r\nRe-trying..."));
@@ -69,7 +72,7 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
         reply = runtime::readWholeFile(local).value_or(QByteArray());
     }
 
-    if (!replyMatches(reply, target.cTime)) {
+    if (!replyAnswers(reply, target.cTime, target.cCode)) {
         // Whatever an earlier request left must not be taken for this answer.
         runtime::writeWholeFile(local, kNoReply);
         QString text = QString::fromLatin1(kFetchFailedText);

@@ -137,6 +137,10 @@ int main(int argc, char **argv)
 
     // A token we cannot repeat safely gets a reply that matches no request.
     Reply reply(acceptableToken(token) ? token : "?");
+    // The reply names what it answers, so that the desktop program does not
+    // take a reply to another request that happened to carry the same token.
+    if (isSafeName(subject, fileCheck ? 64 : 40))
+        reply.request(subject);
     int code = kOk;
     if (!acceptableToken(token)) {
         reply.line("Request refused: the request token is not acceptable.");

@@ -16,6 +16,8 @@ std::string Reply::text() const
     std::string t = token_ + " framaid\r\n";
     for (const std::string &l : lines_)
         t += l + "\r\n";
+    if (!request_.empty())
+        t += "<!-- request " + request_ + " -->\r\n";
     for (const std::string &n : notes_)
         t += "<!-- " + n + " -->\r\n";
     return t;

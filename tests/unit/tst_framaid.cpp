@@ -330,6 +330,36 @@ private slots:
         QCOMPARE(notes(r.reply).contains(QLatin1String("exists")), exists);
     }
 
+    // The first note names what the reply answers, as it was asked.
+    void requestNote_data()
+    {
+        QTest::addColumn<QStringList>("request"); // after OUTDIR
+        QTest::addColumn<QString>("note");        // "" for none
+        QTest::newRow("item") << QStringList{"AB10001", kToken} << "<!-- request AB10001 -->";
+        QTest::newRow("supplier's picture stays the last note") << QStringList{"AB10003", kToken} << "<!-- request AB10003 -->";
+        QTest::newRow("service order, as typed") << QStringList{"OR000101", kToken} << "<!-- request OR000101 -->";
+        QTest::newRow("long code") << QStringList{"2000000100014", kToken} << "<!-- request 2000000100014 -->";
+        QTest::newRow("not a code") << QStringList{"12", kToken} << "<!-- request 12 -->";
+        QTest::newRow("file check") << QStringList{"ix0001.dbf", kToken, "shuttle"} << "<!-- request ix0001.dbf -->";
+        QTest::newRow("refused directory") << QStringList{"x.jpg", kToken, "../jtemp"} << "<!-- request x.jpg -->";
+        QTest::newRow("refused code is not repeated") << QStringList{"$(id)", kToken} << "";
+    }
+
+    void requestNote()
+    {
+        QFETCH(QStringList, request);
+        QFETCH(QString, note);
+        const Run r = run(QStringList{m_db + "/jtemp/root"} + request);
+        QVERIFY(r.exitCode == 0 || r.exitCode == 2);
+        checkShape(r, m_db);
+        const QStringList noteLines = notes(r.reply).split(QLatin1String("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(noteLines.filter(QLatin1String("<!-- request ")), note.isEmpty() ? QStringList() : QStringList{note});
+        if (!note.isEmpty())
+            QCOMPARE(noteLines.first(), note);
+        if (r.reply.contains(QLatin1String("exists on server")))
+            QVERIFY(noteLines.last().contains(QLatin1String("exists on server")));
+    }
+
     void accountDirectoryIsMade()
     {
         const QString db = freshDb();
