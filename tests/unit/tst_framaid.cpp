@@ -360,6 +360,36 @@ private slots:
             QVERIFY(noteLines.last().contains(QLatin1String("exists on server")));
     }
 
+    // A table of many blocks (8,192 records of 128 bytes a block): records on
+    // either side of a block's edge, the last one, a deleted one and a tag.
+    void largeTable_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("expected"); // line 2
+        QTest::newRow("last of a block") << "AB08192" << "AB08192: Ring, pattern 192";
+        QTest::newRow("first of the next") << "AB08193" << "AB08193: Ring, pattern 193";
+        QTest::newRow("last record") << "AB20000" << "AB20000: Ring, pattern 0";
+        QTest::newRow("deleted record") << "AB08245" << "Item AB08245 is not in the item table.";
+        QTest::newRow("tag") << "2000000016385" << "AB16385: Ring, pattern 385";
+        QTest::newRow("missing") << "ZZ99999" << "Item ZZ99999 is not in the item table.";
+    }
+
+    void largeTable()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, expected);
+        static QString db;
+        if (db.isEmpty()) {
+            db = freshDb();
+            QProcess maker;
+            maker.start(binDir() + "/framaid/make_items", {db + "/items.dbf", "20000"});
+            QVERIFY(maker.waitForFinished(60000) && maker.exitCode() == 0);
+        }
+        const Run r = lookUp(db, code);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(line2(r.reply), expected);
+    }
+
     void accountDirectoryIsMade()
     {
         const QString db = freshDb();
