@@ -189,8 +189,8 @@ constexpr auto kCamsText = "Click Refresh (This function requires Windows XP\r\n
                            "Service Pack >= 2, Vista, Windows 7 or Windows 8)";
 #else
 // Here the cameras are listed by the commandcam tool from Video4Linux.
-constexpr auto kCamsText = "Click Refresh (This function requires the commandcam\r\n"
-                           "tool and a Video4Linux (V4L2) camera)";
+constexpr auto kCamsText = "Click Refresh (This function needs a camera\r\n"
+                           "that Video4Linux knows and the commandcam tool)";
 #endif
 
 using K = Kind;

@@ -65,9 +65,13 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
     QByteArray reply = readReply();
 
     // The server program may still be writing: try again after a short,
-    // a longer and a long pause.
+    // a longer and a long pause. A reply counts only when it carries the
+    // token and, where it names one, the request: the code or file name in
+    // the target (a second look-up with the same token must not take the
+    // first one's reply).
     static constexpr int pauses[] = {10, 100, 200};
-    for (int retry = 0; retry < 3 && !replyMatches(reply, target.cTime) && !hopeless(outcome) && !tooLarge;
+    for (int retry = 0; retry < 3 && !replyAnswers(reply, target.cTime, target.cCode) &&
+                        !hopeless(outcome) && !tooLarge;
          ++retry) {
         if (retry == 2)
             oXbpShowTxt.showReply(QStringLiteral("Fetching data from server...\r\nRe-trying..."));
@@ -78,7 +82,7 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
         reply = readReply();
     }
 
-    if (!replyMatches(reply, target.cTime)) {
+    if (!replyAnswers(reply, target.cTime, target.cCode)) {
         // Whatever an earlier request left must not be taken for this answer.
         runtime::writeWholeFile(local, kNoReply);
         QString text = QString::fromLatin1(kFetchFailedText);

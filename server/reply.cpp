@@ -32,6 +32,19 @@ bool replyMatches(const QByteArray &reply, const QString &token)
     return !token.isEmpty() && reply.startsWith(token.toUtf8());
 }
 
+bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request)
+{
+    if (!replyMatches(reply, token))
+        return false;
+    static const QByteArray mark("\n<!-- request ");
+    const qsizetype at = reply.indexOf(mark);
+    if (at < 0)
+        return true;
+    const qsizetype start = at + mark.size();
+    const qsizetype end = reply.indexOf(" -->", start);
+    return end >= 0 && reply.mid(start, end - start) == request.toUtf8();
+}
+
 QString replyText(const QByteArray &reply)
 {
     qsizetype end = reply.indexOf("\r\n");

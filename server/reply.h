@@ -29,6 +29,12 @@ QByteArray readReplyFile(const ProgramState &state);
 /// True when the reply begins with the whole token.
 bool replyMatches(const QByteArray &reply, const QString &token);
 
+/// True when the reply begins with the whole token and, when it names the
+/// request it answers (a "<!-- request NAME -->" line), that name is the
+/// request: the code looked up, or the file name checked. A reply that names
+/// no request (from an older framaid) is judged by its token alone.
+bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request);
+
 /// The reply text: everything after the first line.
 QString replyText(const QByteArray &reply);
 

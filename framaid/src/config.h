@@ -33,4 +33,8 @@ struct Config {
 // defaults; a line that is not understood is skipped and noted in problems.
 Config loadConfig(const std::string &dbDir);
 
+// The text of a framaid.conf that spells out the defaults, each group of
+// keys with a comment that says what it is for.
+std::string defaultConfigText();
+
 } // namespace framaid

@@ -3,6 +3,9 @@
 #include "text.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -22,6 +25,60 @@ std::string loginName()
 {
     const passwd *pw = ::getpwuid(::geteuid());
     return pw && pw->pw_name ? std::string(pw->pw_name) : std::to_string(::geteuid());
+}
+
+OwnDirectory openOwnDirectory(const std::string &parent, const std::string &name, bool create)
+{
+    OwnDirectory d;
+    const std::string shown = parent + "/" + name;
+    const int parentFd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parentFd < 0) {
+        d.problem = "cannot open " + parent + ": " + std::strerror(errno);
+        return d;
+    }
+    struct stat st{};
+    if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int why = errno;
+        if (why != ENOENT || !create || (::mkdirat(parentFd, name.c_str(), 0700) != 0 && errno != EEXIST)) {
+            d.problem = (why == ENOENT ? "cannot make " : "cannot reach ") + shown + ": "
+                + std::strerror(why == ENOENT && create ? errno : why);
+            ::close(parentFd);
+            return d;
+        }
+    }
+    // Opened without following a link, then judged by what was opened: what
+    // another account may swap in between is never the thing written to.
+    const int fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int openError = errno;
+    const bool isLink = fd < 0 && ::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+    ::close(parentFd);
+    if (fd < 0) {
+        d.state = isLink ? OwnDirectory::Unsafe : OwnDirectory::Unusable;
+        d.problem = isLink ? shown + " is a symbolic link, not a directory of its own"
+                           : shown + " cannot be used: " + std::strerror(openError);
+        if (openError == ENOTDIR && !isLink)
+            d.problem = shown + " is not a directory";
+        return d;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        d.problem = shown + " is not a directory";
+        return d;
+    }
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%03o", static_cast<unsigned>(st.st_mode & 07777));
+    if (st.st_uid != ::geteuid())
+        d.problem = shown + " belongs to " + ownerName(st.st_uid) + ", not to " + ownerName(::geteuid());
+    else if (st.st_mode & (S_IWGRP | S_IWOTH))
+        d.problem = shown + " may be written by other accounts (mode " + mode + ")";
+    if (!d.problem.empty()) {
+        ::close(fd);
+        d.state = OwnDirectory::Unsafe;
+        return d;
+    }
+    d.state = OwnDirectory::Ok;
+    d.fd = fd;
+    return d;
 }
 
 bool isDirectory(const std::string &path)

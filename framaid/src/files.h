@@ -32,6 +32,22 @@ std::vector<std::string> listPictures(const std::string &dir);
 // The name under which dir holds name (letter case ignored), or "".
 std::string findNoCase(const std::string &dir, const std::string &name);
 
+// The calling account's private directory parent/name, for its replies.
+struct OwnDirectory {
+    enum State {
+        Ok,       // fd is open on it
+        Unusable, // missing and not made, not a directory, or not reachable
+        Unsafe,   // a symbolic link, another account's, or writable by others
+    } state = Unusable;
+    int fd = -1;         // open on the directory when Ok; the caller closes it
+    std::string problem; // what is wrong, in words, when not Ok
+};
+
+// Opens parent/name only when it is a real directory (not a symbolic link)
+// owned by the calling account and not writable by group or others. When
+// there is nothing of that name and create is true, it is made with mode 0700.
+OwnDirectory openOwnDirectory(const std::string &parent, const std::string &name, bool create);
+
 std::string ownerName(unsigned uid);
 std::string loginName();
 

@@ -2,18 +2,26 @@
 //
 //   framaid OUTDIR CODE TOKEN          look-up of a code
 //   framaid OUTDIR FILE TOKEN SUBDIR   check of a file in a sub-directory
+//   framaid --setup DBPATH             prepares a database directory
+//   framaid --check DBPATH             reports what a database directory lacks
 //
 // OUTDIR is <database>/jtemp/<user>; the reply goes to OUTDIR/framla.tmp.
 // Exit codes: 0 reply written; 2 request refused (a reply says why) or wrong
-// number of arguments; 3 OUTDIR unusable (no reply); 4 reply not written.
+// number of arguments; 3 OUTDIR unusable (no reply); 4 reply not written;
+// 5 OUTDIR not safe: a symbolic link, another account's directory, or one
+// that others may write (no reply).
+// --setup and --check: 0 all is well; 1 a step failed, or something is
+// missing or wrong.
 #include "answer.h"
 #include "files.h"
 #include "reply.h"
+#include "setup.h"
 #include "text.h"
 
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,6 +31,7 @@ constexpr int kOk = 0;
 constexpr int kRefused = 2;
 constexpr int kBadOutdir = 3;
 constexpr int kNotWritten = 4;
+constexpr int kUnsafeOutdir = 5;
 
 std::string parentOf(const std::string &p)
 {
@@ -40,37 +49,47 @@ std::string baseOf(const std::string &p)
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-// Checks OUTDIR (<db>/jtemp/<user>), makes the user's directory when jtemp is
-// there, and finds the database directory. Returns "" or what is wrong.
-std::string prepareOutdir(std::string outdir, std::string &dbDir, std::string &cleanOutdir)
+// Checks OUTDIR (<db>/jtemp/<user>), finds the database directory, and opens
+// the user's directory, made when jtemp is there and it is missing. jtemp is
+// open to every account, so what sits there is taken only when it is this
+// account's own directory that no other may write. Returns kOk with outdirFd
+// open, or kBadOutdir / kUnsafeOutdir with what is wrong in problem.
+int prepareOutdir(std::string outdir, std::string &dbDir, std::string &cleanOutdir, int &outdirFd,
+                  std::string &problem)
 {
     while (outdir.size() > 1 && outdir.back() == '/')
         outdir.pop_back();
-    if (outdir.empty() || outdir.size() > 1000)
-        return "no reply directory given";
-    for (char c : outdir)
-        if (static_cast<unsigned char>(c) < 0x20)
-            return "the reply directory's name holds control characters";
-    for (const std::string &part : split(outdir, '/'))
-        if (part == "..")
-            return "the reply directory's name holds \"..\"";
-    if (!isSafeName(baseOf(outdir)))
-        return "the reply directory's last part is not a plain name";
-    const std::string jtemp = parentOf(outdir);
-    if (baseOf(jtemp) != "jtemp")
-        return "the reply directory must be <database>/jtemp/<user>";
-    if (!isDirectory(jtemp))
-        return jtemp + " is not a directory";
-    dbDir = parentOf(jtemp);
-    if (!isDirectory(dbDir))
-        return dbDir + " is not a directory";
-    struct stat st{};
-    if (::lstat(outdir.c_str(), &st) != 0 && ::mkdir(outdir.c_str(), 0755) != 0)
-        return "cannot make " + outdir;
-    if (!isDirectory(outdir))
-        return outdir + " is not a directory";
+    problem = [&]() -> std::string {
+        if (outdir.empty() || outdir.size() > 1000)
+            return "no reply directory given";
+        for (char c : outdir)
+            if (static_cast<unsigned char>(c) < 0x20)
+                return "the reply directory's name holds control characters";
+        for (const std::string &part : split(outdir, '/'))
+            if (part == "..")
+                return "the reply directory's name holds \"..\"";
+        if (!isSafeName(baseOf(outdir)))
+            return "the reply directory's last part is not a plain name";
+        const std::string jtemp = parentOf(outdir);
+        if (baseOf(jtemp) != "jtemp")
+            return "the reply directory must be <database>/jtemp/<user>";
+        if (!isDirectory(jtemp))
+            return jtemp + " is not a directory";
+        dbDir = parentOf(jtemp);
+        if (!isDirectory(dbDir))
+            return dbDir + " is not a directory";
+        return {};
+    }();
+    if (!problem.empty())
+        return kBadOutdir;
+    const OwnDirectory own = openOwnDirectory(parentOf(outdir), baseOf(outdir), true);
+    if (own.state != OwnDirectory::Ok) {
+        problem = own.problem;
+        return own.state == OwnDirectory::Unsafe ? kUnsafeOutdir : kBadOutdir;
+    }
     cleanOutdir = outdir;
-    return {};
+    outdirFd = own.fd;
+    return kOk;
 }
 
 bool acceptableToken(const std::string &t)
@@ -87,17 +106,26 @@ bool acceptableToken(const std::string &t)
 
 int main(int argc, char **argv)
 {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (argc == 3 && first == "--setup")
+        return setupDatabase(argv[2], stdout);
+    if (argc == 3 && first == "--check")
+        return checkDatabase(argv[2], stdout);
     if (argc != 4 && argc != 5) {
         std::fprintf(stderr, "usage: framaid OUTDIR CODE TOKEN\n"
-                             "       framaid OUTDIR FILE TOKEN SUBDIR\n");
+                             "       framaid OUTDIR FILE TOKEN SUBDIR\n"
+                             "       framaid --setup DBPATH\n"
+                             "       framaid --check DBPATH\n");
         return kRefused;
     }
     std::string dbDir;
     std::string outdir;
-    const std::string problem = prepareOutdir(argv[1], dbDir, outdir);
-    if (!problem.empty()) {
-        std::fprintf(stderr, "framaid: %s\n", problem.c_str());
-        return kBadOutdir;
+    std::string problem;
+    int outdirFd = -1;
+    const int outdirState = prepareOutdir(argv[1], dbDir, outdir, outdirFd, problem);
+    if (outdirState != kOk) {
+        std::fprintf(stderr, "framaid: %s; no reply is written\n", problem.c_str());
+        return outdirState;
     }
 
     const std::string subject = argv[2];
@@ -109,6 +137,10 @@ int main(int argc, char **argv)
 
     // A token we cannot repeat safely gets a reply that matches no request.
     Reply reply(acceptableToken(token) ? token : "?");
+    // The reply names what it answers, so that the desktop program does not
+    // take a reply to another request that happened to carry the same token.
+    if (isSafeName(subject, fileCheck ? 64 : 40))
+        reply.request(subject);
     int code = kOk;
     if (!acceptableToken(token)) {
         reply.line("Request refused: the request token is not acceptable.");
@@ -140,7 +172,8 @@ int main(int argc, char **argv)
         }
     }
 
-    const std::string error = writeReplyFile(outdir, reply.text());
+    const std::string error = writeReplyFile(outdirFd, outdir, reply.text());
+    ::close(outdirFd);
     if (!error.empty()) {
         std::fprintf(stderr, "framaid: %s\n", error.c_str());
         return kNotWritten;

@@ -5,6 +5,8 @@
 
 #include <xbase64/xbase64.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -45,20 +47,73 @@ void writeAll(int fd, const std::string &s)
     }
 }
 
-std::string fieldText(xbDbf &dbf, xbShort no, std::vector<char> &buf)
+// A field's value as text, from the bytes the library hands out for it: up to
+// the first NUL, cleaned and trimmed; dates as YYYY-MM-DD, logical fields as
+// yes/no; memo text lives in another file and is not needed for a reply.
+std::string textOf(char type, const char *bytes, std::size_t length)
 {
-    const char type = dbf.GetFieldType(no);
     if (type == XB_MEMO_FLD)
-        return {}; // memo text lives in another file; not needed for a reply
-    std::fill(buf.begin(), buf.end(), '\0');
-    dbf.GetField(no, buf.data());
-    buf.back() = '\0';
-    std::string v = clean(buf.data());
+        return {};
+    std::string v = clean(std::string(bytes, ::strnlen(bytes, length)).c_str());
     if (type == XB_DATE_FLD && v.size() == 8 && allDigits(v))
         v = v.substr(0, 4) + "-" + v.substr(4, 2) + "-" + v.substr(6, 2);
     else if (type == XB_LOGICAL_FLD && !v.empty())
         v = (v[0] == 'T' || v[0] == 't' || v[0] == 'Y' || v[0] == 'y') ? "yes" : "no";
     return v;
+}
+
+// Whether a field's bytes read as value (in upper case), as
+// upper(textOf(...)) == value would say, without building strings: the test
+// made for every record of a table.
+bool bytesRead(char type, const char *bytes, std::size_t length, const std::string &value)
+{
+    if (type == XB_MEMO_FLD || type == XB_DATE_FLD || type == XB_LOGICAL_FLD)
+        return upper(textOf(type, bytes, length)) == value;
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    std::size_t b = 0;
+    std::size_t e = ::strnlen(bytes, length);
+    while (b < e && blank(bytes[b]))
+        ++b;
+    while (e > b && blank(bytes[e - 1]))
+        --e;
+    if (e - b != value.size())
+        return false;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = blank(bytes[b + i]) ? ' ' : bytes[b + i];
+        if (static_cast<char>(std::toupper(static_cast<unsigned char>(c))) != value[i])
+            return false;
+    }
+    return true;
+}
+
+std::string fieldText(xbDbf &dbf, xbShort no, std::vector<char> &buf)
+{
+    const char type = dbf.GetFieldType(no);
+    if (type == XB_MEMO_FLD)
+        return {};
+    std::fill(buf.begin(), buf.end(), '\0');
+    dbf.GetField(no, buf.data());
+    buf.back() = '\0';
+    return textOf(type, buf.data(), buf.size());
+}
+
+// Reads records first..first+count-1 of the table into block; false when the
+// file does not hold them all.
+bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t first, std::uint32_t count,
+                 std::vector<char> &block)
+{
+    block.resize(static_cast<std::size_t>(count) * recordLen);
+    const off_t start = static_cast<off_t>(headerLen) + static_cast<off_t>(first - 1) * recordLen;
+    std::size_t done = 0;
+    while (done < block.size()) {
+        const ssize_t n = ::pread(fd, block.data() + done, block.size() - done, start + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 // Child side: checks the header's numbers against the file, opens the table
@@ -123,10 +178,55 @@ std::string fieldText(xbDbf &dbf, xbShort no, std::vector<char> &buf)
         conditions.emplace_back(no, upper(trim(m.value)));
     }
 
+    // The records are read in large blocks and the conditions tested on their
+    // bytes; only a record that meets one is fetched through the library,
+    // which then decides as it always has. A wide character field (length
+    // above 255, kept in the decimals byte) is left to the library alone.
+    struct Place {
+        xbShort no;
+        std::size_t offset;
+        std::size_t length;
+        char type;
+    };
+    std::vector<Place> places;
+    bool bytesFit = true;
+    std::size_t offset = 1;
+    for (xbShort i = 0; i < fieldCount; ++i) {
+        const auto length = static_cast<std::size_t>(dbf.GetFieldLen(i));
+        places.push_back({i, offset, length, dbf.GetFieldType(i)});
+        if (places.back().type == XB_CHAR_FLD && dbf.GetFieldDecimal(i) > 0)
+            bytesFit = false;
+        offset += length;
+    }
+    const int data = bytesFit ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    const std::uint32_t perBlock = std::max<std::uint32_t>(1, (1u << 20) / recordLen);
+
     std::vector<char> buf(static_cast<std::size_t>(recordLen) + 1);
+    std::vector<char> block;
+    std::uint32_t blockFirst = 0;
+    std::uint32_t blockCount = 0;
     std::string out;
     std::size_t found = 0;
     for (std::uint32_t recNo = 1; recNo <= count && found < limit; ++recNo) {
+        if (data >= 0) {
+            if (recNo >= blockFirst + blockCount) {
+                blockFirst = recNo;
+                blockCount = std::min(perBlock, count - recNo + 1);
+                if (!readRecords(data, headerLen, recordLen, blockFirst, blockCount, block))
+                    fail("damaged", "record " + std::to_string(recNo) + " cannot be read");
+            }
+            const char *record = block.data() + static_cast<std::size_t>(recNo - blockFirst) * recordLen;
+            if (record[0] == '*')
+                continue;
+            bool candidate = false;
+            for (const auto &[no, value] : conditions) {
+                const Place &p = places[static_cast<std::size_t>(no)];
+                if (bytesRead(p.type, record + p.offset, p.length, value))
+                    candidate = true;
+            }
+            if (!candidate)
+                continue;
+        }
         if (dbf.GetRecord(recNo) != XB_NO_ERROR)
             fail("damaged", "record " + std::to_string(recNo) + " cannot be read");
         if (dbf.RecordDeleted())
@@ -142,6 +242,8 @@ std::string fieldText(xbDbf &dbf, xbShort no, std::vector<char> &buf)
         for (xbShort i = 0; i < fieldCount; ++i)
             out += std::string("F ") + clean(dbf.GetFieldName(i)) + "\t" + fieldText(dbf, i, buf) + "\n";
     }
+    if (data >= 0)
+        ::close(data);
     dbf.CloseDatabase();
     writeAll(fd, out + "END\n");
     _exit(0);

@@ -55,7 +55,7 @@ const Row kRows[] = {
     {"oXbpSave", ST, B, {144, 190, 216, 24}, "Test and save above settings", 12, true, true},
     {"cameraGroup", ST, G, {100, 225, 290, 60}, "Available live cameras", 11, true, false},
     {"cameraFrame", ST, F, {105, 242, 280, 43}, "", 12, true, false},
-    {"oXbpCamsTxt", "cameraFrame", M, {2, -4, 276, 45}, "Click Refresh (This function requires the commandcam\ntool and a Video4Linux (V4L2) camera)", 10, true, false},
+    {"oXbpCamsTxt", "cameraFrame", M, {2, -4, 276, 45}, "Click Refresh (This function needs a camera\nthat Video4Linux knows and the commandcam tool)", 10, true, false},
     {"cameraRefresh", ST, B, {310, 226, 50, 17}, "Refresh", 8, true, false},
     {"instructionsTitle", ST, L, {17, 287, 320, 40}, "Operating Instructions", 24, true, false},
     {"backToImage", ST, B, {20, 245, 35, 35}, "<", 24, true, false},

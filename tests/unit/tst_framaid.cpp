@@ -30,6 +30,8 @@ struct Run {
     int exitCode = -1;
     QString reply; // framla.tmp after the run ("" when none)
     QByteArray raw;
+    QString output; // what framaid printed
+    QString errors;
 };
 
 // The reply's notes: everything from the first "<!--" on.
@@ -79,6 +81,26 @@ QStringList treeOf(const QString &dir)
     return all;
 }
 
+// Each entry with its mode, owner, size and time of change: what a run that
+// changes nothing leaves as it was.
+QStringList statesOf(const QString &dir)
+{
+    QStringList states;
+    for (const QString &path : treeOf(dir)) {
+        struct stat st{};
+        ::lstat(QFile::encodeName(path).constData(), &st);
+        states << QStringLiteral("%1 %2 %3 %4 %5.%6").arg(path).arg(st.st_mode, 0, 8).arg(st.st_uid).arg(st.st_size)
+                      .arg(st.st_ctim.tv_sec).arg(st.st_ctim.tv_nsec);
+    }
+    return states;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
 } // namespace
 
 class FramaidTest : public QObject {
@@ -102,6 +124,44 @@ class FramaidTest : public QObject {
         if (!maker.waitForFinished(60000) || maker.exitCode() != 0)
             qFatal("make_sample failed: %s", maker.readAllStandardError().constData());
         return db;
+    }
+
+    // A database directory in a named state: "empty", "empty, group" (mode
+    // 775), or the sample with one thing changed; "+setup" runs framaid
+    // --setup over it first.
+    QString databaseIn(QString state)
+    {
+        const bool setUp = state.endsWith(QLatin1String("+setup"));
+        state.remove(QLatin1String("+setup"));
+        QString db;
+        bool ok = true;
+        if (state.startsWith(QLatin1String("empty"))) {
+            db = m_tmp.filePath(QStringLiteral("db%1").arg(++m_fresh));
+            ok = QDir().mkdir(db) && ::chmod(QFile::encodeName(db).constData(), state == "empty" ? 0755 : 0775) == 0;
+        } else {
+            db = freshDb();
+        }
+        const QByteArray d = QFile::encodeName(db);
+        if (state == "jtemp 755")
+            ok = ::chmod(d + "/jtemp", 0755) == 0;
+        else if (state == "jtemp a link")
+            ok = QDir(db + "/jtemp").removeRecursively() && QDir().mkdir(db + "/elsewhere")
+                && ::chmod(d + "/elsewhere", 0755) == 0 && QFile::link(db + "/elsewhere", db + "/jtemp");
+        else if (state == "shuttle missing")
+            ok = QDir(db + "/shuttle").removeRecursively();
+        else if (state == "shuttle a file")
+            ok = QDir(db + "/shuttle").removeRecursively() && writeFile(db + "/shuttle", "x");
+        else if (state == "field missing")
+            ok = writeFile(db + "/framaid.conf", "items.show = METAL, NOSUCH\n");
+        else if (state == "conf not understood")
+            ok = writeFile(db + "/framaid.conf", "itemz = x\n");
+        else if (state == "items damaged")
+            ok = ::truncate(d + "/items.dbf", 600) == 0;
+        else if (state == "reply directory of another")
+            ok = QDir().mkdir(db + "/jtemp/root") && ::chown(d + "/jtemp/root", kNobody, kNobody) == 0;
+        if (ok && setUp)
+            ok = run({"--setup", db}).exitCode == 0;
+        return ok ? db : QString();
     }
 
     Run run(const QStringList &args, uid_t as = 0, const QString &replyDir = {})
@@ -128,6 +188,8 @@ class FramaidTest : public QObject {
             return r;
         }
         r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+        r.output = QString::fromUtf8(p.readAllStandardOutput());
+        r.errors = QString::fromUtf8(p.readAllStandardError());
         QFile f((replyDir.isEmpty() ? args.value(0) : replyDir) + QStringLiteral("/framla.tmp"));
         if (f.open(QIODevice::ReadOnly))
             r.raw = f.readAll();
@@ -266,6 +328,66 @@ private slots:
         for (const QString &a : absent)
             QVERIFY2(!r.reply.contains(a), qPrintable(a + QLatin1String("\n--- is in ---\n") + r.reply));
         QCOMPARE(notes(r.reply).contains(QLatin1String("exists")), exists);
+    }
+
+    // The first note names what the reply answers, as it was asked.
+    void requestNote_data()
+    {
+        QTest::addColumn<QStringList>("request"); // after OUTDIR
+        QTest::addColumn<QString>("note");        // "" for none
+        QTest::newRow("item") << QStringList{"AB10001", kToken} << "<!-- request AB10001 -->";
+        QTest::newRow("supplier's picture stays the last note") << QStringList{"AB10003", kToken} << "<!-- request AB10003 -->";
+        QTest::newRow("service order, as typed") << QStringList{"OR000101", kToken} << "<!-- request OR000101 -->";
+        QTest::newRow("long code") << QStringList{"2000000100014", kToken} << "<!-- request 2000000100014 -->";
+        QTest::newRow("not a code") << QStringList{"12", kToken} << "<!-- request 12 -->";
+        QTest::newRow("file check") << QStringList{"ix0001.dbf", kToken, "shuttle"} << "<!-- request ix0001.dbf -->";
+        QTest::newRow("refused directory") << QStringList{"x.jpg", kToken, "../jtemp"} << "<!-- request x.jpg -->";
+        QTest::newRow("refused code is not repeated") << QStringList{"$(id)", kToken} << "";
+    }
+
+    void requestNote()
+    {
+        QFETCH(QStringList, request);
+        QFETCH(QString, note);
+        const Run r = run(QStringList{m_db + "/jtemp/root"} + request);
+        QVERIFY(r.exitCode == 0 || r.exitCode == 2);
+        checkShape(r, m_db);
+        const QStringList noteLines = notes(r.reply).split(QLatin1String("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(noteLines.filter(QLatin1String("<!-- request ")), note.isEmpty() ? QStringList() : QStringList{note});
+        if (!note.isEmpty())
+            QCOMPARE(noteLines.first(), note);
+        if (r.reply.contains(QLatin1String("exists on server")))
+            QVERIFY(noteLines.last().contains(QLatin1String("exists on server")));
+    }
+
+    // A table of many blocks (8,192 records of 128 bytes a block): records on
+    // either side of a block's edge, the last one, a deleted one and a tag.
+    void largeTable_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("expected"); // line 2
+        QTest::newRow("last of a block") << "AB08192" << "AB08192: Ring, pattern 192";
+        QTest::newRow("first of the next") << "AB08193" << "AB08193: Ring, pattern 193";
+        QTest::newRow("last record") << "AB20000" << "AB20000: Ring, pattern 0";
+        QTest::newRow("deleted record") << "AB08245" << "Item AB08245 is not in the item table.";
+        QTest::newRow("tag") << "2000000016385" << "AB16385: Ring, pattern 385";
+        QTest::newRow("missing") << "ZZ99999" << "Item ZZ99999 is not in the item table.";
+    }
+
+    void largeTable()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, expected);
+        static QString db;
+        if (db.isEmpty()) {
+            db = freshDb();
+            QProcess maker;
+            maker.start(binDir() + "/framaid/make_items", {db + "/items.dbf", "20000"});
+            QVERIFY(maker.waitForFinished(60000) && maker.exitCode() == 0);
+        }
+        const Run r = lookUp(db, code);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(line2(r.reply), expected);
     }
 
     void accountDirectoryIsMade()
@@ -588,12 +710,60 @@ private slots:
         QCOMPARE(treeOf(db), before);
     }
 
+    // jtemp is open to every account: framaid writes only into the calling
+    // account's own directory there, which no other account may write.
+    void unsafeReplyDirectory_data()
+    {
+        QTest::addColumn<QString>("planted"); // what is at jtemp/<user> before the run
+        QTest::addColumn<uint>("as");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("link to another directory") << "link to shuttle" << 0u << "/jtemp/root is a symbolic link, not a directory of its own";
+        QTest::newRow("link to the account's own directory") << "link to own" << uint(kNobody) << "/jtemp/nobody is a symbolic link";
+        QTest::newRow("root's directory, run as nobody") << "root 755" << uint(kNobody) << "/jtemp/nobody belongs to user=root, not to user=nobody";
+        QTest::newRow("web server's directory, run as root") << "www-data 755" << 0u << "/jtemp/root belongs to user=www-data, not to user=root";
+        QTest::newRow("group may write") << "own 770" << 0u << "/jtemp/root may be written by other accounts (mode 770)";
+        QTest::newRow("anyone may write") << "own 777" << 0u << "/jtemp/root may be written by other accounts (mode 777)";
+    }
+
+    void unsafeReplyDirectory()
+    {
+        QFETCH(QString, planted);
+        QFETCH(uint, as);
+        QFETCH(QString, message);
+        const QString db = freshDb();
+        const QString outdir = db + (as ? "/jtemp/nobody" : "/jtemp/root");
+        const QByteArray o = QFile::encodeName(outdir);
+        const QString own = m_tmp.filePath(QStringLiteral("own%1").arg(m_fresh));
+        if (planted == "link to shuttle") {
+            QVERIFY(QFile::link(db + "/shuttle", outdir));
+        } else if (planted == "link to own") {
+            QVERIFY(QDir().mkdir(own) && ::chown(QFile::encodeName(own).constData(), kNobody, kNobody) == 0);
+            QVERIFY(QFile::link(own, outdir));
+        } else {
+            const QStringList owner = planted.split(' ');
+            QVERIFY(QDir().mkdir(outdir));
+            const uid_t uid = owner.first() == "root" ? 0 : owner.first() == "www-data" ? kWwwData : as;
+            QVERIFY(::chown(o.constData(), uid, uid) == 0);
+            QVERIFY(::chmod(o.constData(), owner.last().toUInt(nullptr, 8)) == 0);
+        }
+        const QStringList before = treeOf(db);
+        const QStringList ownBefore = treeOf(own);
+        const Run r = run({outdir, "AB10001", kToken}, as);
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY2(r.errors.contains(message), qPrintable(r.errors));
+        QCOMPARE(treeOf(db), before); // no reply anywhere
+        QCOMPARE(treeOf(own), ownBefore);
+    }
+
     void replyDirectoryIsMadeForANewUser()
     {
         const QString db = freshDb();
         const Run r = run({db + "/jtemp/newclerk/", "AB10001", kToken}, 0, db + "/jtemp/newclerk");
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.reply.startsWith(kToken));
+        struct stat st{};
+        QVERIFY(::lstat(QFile::encodeName(db + "/jtemp/newclerk").constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 07777, 0700u); // no other account may read or plant replies
         QCOMPARE(run({db + "/jtemp/newclerk", "AB10001"}).exitCode, 2); // a token missing: usage
     }
 
@@ -630,6 +800,108 @@ private slots:
         const Run r = lookUp(db, code);
         QCOMPARE(r.exitCode, 0);
         QVERIFY2(r.reply.contains(expected), qPrintable(r.reply));
+    }
+
+    void setup_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("lines"); // among what framaid prints
+        QTest::newRow("empty directory") << "empty" << 0
+            << QStringList{"jtemp/: made (mode 1777)", "shuttle/: made (mode 755)", "images/: made (mode 755)",
+                           "images/ssr/: made (mode 755)", "images/ssr/0/: made (mode 755)", "images/cust/: made (mode 755)",
+                           "images/ord/: made (mode 755)", "images/F/: made (mode 755)",
+                           "framla.ok: made, the file the desktop's settings test fetches",
+                           "framaid.conf: made, spelling out the default tables and fields", "Done: 10 changes."};
+        QTest::newRow("directory of the shop's group") << "empty, group" << 0
+            << QStringList{"jtemp/: made (mode 1777)", "images/ord/: made (mode 2775)"};
+        QTest::newRow("sample database") << "sample" << 0
+            << QStringList{"jtemp/: in order", "images/F/: in order", "framaid.conf: there already, left as it is",
+                           "Nothing changed: the database directory was prepared already."};
+        QTest::newRow("jtemp closed") << "jtemp 755" << 0
+            << QStringList{"jtemp/: mode set to 1777 (it was 755)", "Done: 1 change."};
+        QTest::newRow("a file in the way") << "shuttle a file" << 1
+            << QStringList{"shuttle/: something that is not a directory is in the way", "1 step could not be done."};
+        QTest::newRow("jtemp a link") << "jtemp a link" << 1
+            << QStringList{"jtemp/: a symbolic link to a directory of mode 755; framaid sets no mode through a link, and it must be 1777"};
+    }
+
+    void setup()
+    {
+        QFETCH(QString, state);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, lines);
+        const QString db = databaseIn(state);
+        QVERIFY(!db.isEmpty());
+        const Run first = run({"--setup", db});
+        QCOMPARE(first.exitCode, exitCode);
+        const QStringList printed = first.output.split('\n');
+        for (const QString &l : lines)
+            QVERIFY2(printed.contains(l), qPrintable(l + "\n--- not in ---\n" + first.output));
+        // A second run changes nothing, and says so.
+        const QStringList before = statesOf(db);
+        const Run second = run({"--setup", db});
+        QCOMPARE(second.exitCode, exitCode);
+        QCOMPARE(statesOf(db), before);
+        QCOMPARE(second.output.contains("Nothing changed"), exitCode == 0);
+        if (exitCode != 0)
+            return;
+        struct stat st{};
+        QVERIFY(::lstat(QFile::encodeName(db + "/jtemp").constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 07777, 01777u);
+        // The database answers look-ups, and its framaid.conf is understood.
+        const Run r = lookUp(db, "AB10001");
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.reply.startsWith(kToken) && !r.reply.contains("does not understand"), qPrintable(r.reply));
+    }
+
+    void check_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<uint>("as");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("lines"); // parts of what framaid prints
+        QTest::newRow("sample database") << "sample" << 0u << 0
+            << QStringList{"\nok       the item table items.dbf, with the fields CODE, DESC, METAL, WEIGHT, PRICE, SUPPLIER, SSR, TAG\n",
+                           "\nok       the service order table orders.dbf, with the fields ORDERNO, DESC, RECEIVED, DUE, STATUS, CUSTOMER\n",
+                           "\nok       jtemp/ (the accounts' reply directories)\n", "\nok       framla.ok\n", "\nAll is well.\n"};
+        QTest::newRow("empty directory") << "empty" << 0u << 1
+            << QStringList{"\nMISSING  jtemp/ (the accounts' reply directories)\n", "\nMISSING  framla.ok (the file the desktop's settings test fetches)\n",
+                           "ok       framaid.conf: none, so framaid reads its default tables and fields\n"};
+        QTest::newRow("prepared, no tables") << "empty+setup" << 0u << 1
+            << QStringList{"\nMISSING  the item table items.dbf (or name the right one in framaid.conf: items = ...)\n",
+                           "\nMISSING  the customer table customers.dbf", "\nok       images/ord/ (service order pictures)\n",
+                           "\n4 problems found. \"framaid --setup "};
+        QTest::newRow("field missing") << "field missing" << 0u << 1
+            << QStringList{"\nWRONG    the item table items.dbf has no field NOSUCH (or name the right one in framaid.conf: items.show = ...)\n",
+                           "\n1 problem found."};
+        QTest::newRow("configuration not understood") << "conf not understood" << 0u << 1
+            << QStringList{"\nWRONG    framaid.conf: line 1 (itemz = x) is not understood\n"};
+        QTest::newRow("table damaged") << "items damaged" << 0u << 1
+            << QStringList{"\nWRONG    the item table items.dbf is damaged: it is shorter than its header says (32 records)\n"};
+        QTest::newRow("jtemp closed") << "jtemp 755" << 0u << 1
+            << QStringList{"\nWRONG    jtemp/ has mode 755; it must be 1777"};
+        QTest::newRow("directory missing") << "shuttle missing" << 0u << 1
+            << QStringList{"\nMISSING  shuttle/ (data files sent from the desktop)\n"};
+        QTest::newRow("another account's directories") << "sample" << uint(kNobody) << 1
+            << QStringList{"\nWRONG    shuttle/ cannot be written by user=nobody (it belongs to user=root, mode 755), so data files sent from the desktop cannot be put there\n",
+                           "\nok       jtemp/ (the accounts' reply directories)\n"};
+        QTest::newRow("reply directory of another account") << "reply directory of another" << 0u << 1
+            << QStringList{"/jtemp/root belongs to user=nobody, not to user=root, so framaid writes no reply there\n"};
+    }
+
+    void check()
+    {
+        QFETCH(QString, state);
+        QFETCH(uint, as);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, lines);
+        const QString db = databaseIn(state);
+        QVERIFY(!db.isEmpty());
+        const Run r = run({"--check", db}, as);
+        QCOMPARE(r.exitCode, exitCode);
+        for (const QString &l : lines)
+            QVERIFY2(('\n' + r.output).contains(l), qPrintable(l + "\n--- not in ---\n" + r.output));
     }
 
     // Readers see either the old reply or a whole new one, never a part.

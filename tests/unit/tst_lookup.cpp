@@ -38,6 +38,8 @@ private Q_SLOTS:
     void token_data();
     void token();
     void matchOnRetry();
+    void requestNote_data();
+    void requestNote();
     void fetchFailure_data();
     void fetchFailure();
     void noReplyFileAtAll();
@@ -185,6 +187,41 @@ void TestLookup::matchOnRetry()
     QVERIFY(server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked("AB12345")));
     QCOMPARE(m_clock.pauses, (QList<int>{10, 100}));
     QCOMPARE(m_display.replies, (QStringList{"Fetching data from server...", "new\r\n"}));
+}
+
+void TestLookup::requestNote_data()
+{
+    QTest::addColumn<QString>("code"); // what was asked for
+    QTest::addColumn<QList<QByteArray>>("replies");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<int>("fetches");
+    const QByteArray head("10:30:00 framaid\r\nGold ring\r\n");
+    const QByteArray target("<!-- images/AB/AB12345.jpg exists -->\r\n");
+    const QByteArray asked = head + "<!-- request AB12345 -->\r\n" + target;
+    const QByteArray other = head + "<!-- request AB12346 -->\r\n" + target;
+    QTest::newRow("names the code asked for") << "AB12345" << QList<QByteArray>{asked} << true << 1;
+    QTest::newRow("names another code") << "AB12345" << QList<QByteArray>{other} << false << 4;
+    QTest::newRow("names a longer code") << "AB12345"
+        << QList<QByteArray>{head + "<!-- request AB123456 -->\r\n"} << false << 4;
+    QTest::newRow("names no request: an older framaid") << "AB12345" << QList<QByteArray>{head + target} << true << 1;
+    QTest::newRow("cut off inside the note") << "AB12345" << QList<QByteArray>{head + "<!-- request AB12345"} << false << 4;
+    QTest::newRow("another code's reply, then this one's") << "AB12345" << QList<QByteArray>{other, asked} << true << 2;
+    QTest::newRow("file checked") << "ix0001.dbf"
+        << QList<QByteArray>{head + "<!-- request ix0001.dbf -->\r\n"} << true << 1;
+    QTest::newRow("another file") << "ix0001.dbf"
+        << QList<QByteArray>{head + "<!-- request ix0002.dbf -->\r\n"} << false << 4;
+}
+
+void TestLookup::requestNote()
+{
+    QFETCH(QString, code);
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(bool, accepted);
+    QFETCH(int, fetches);
+    serve(replies);
+    QCOMPARE(server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked(code)), accepted);
+    QCOMPARE(m_fetches, fetches);
+    QCOMPARE(m_display.replies.last().startsWith(QStringLiteral("Gold ring")), accepted);
 }
 
 void TestLookup::fetchFailure_data()

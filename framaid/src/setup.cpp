@@ -1,0 +1,334 @@
+#include "setup.h"
+
+#include "config.h"
+#include "files.h"
+#include "table.h"
+#include "text.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace framaid {
+
+namespace {
+
+struct Needed {
+    const char *path;
+    const char *purpose;
+};
+
+// In the order they are made. Inventory groups (images/AB/ ...) are the
+// shop's to open; images/F/ holds the raw materials.
+constexpr Needed kDirectories[] = {
+    {"jtemp", "the accounts' reply directories"},
+    {"shuttle", "data files sent from the desktop"},
+    {"images", "the pictures"},
+    {"images/ssr", "suppliers' pictures"},
+    {"images/ssr/0", "pictures not tied to one supplier"},
+    {"images/cust", "customers' pictures"},
+    {"images/ord", "service order pictures"},
+    {"images/F", "raw material pictures"},
+};
+
+constexpr mode_t kJtempMode = 01777;
+constexpr const char *kProbeFile = "framla.ok";
+constexpr const char *kProbeText = "Framla database directory\n";
+
+std::string octal(mode_t m)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%o", static_cast<unsigned>(m & 07777));
+    return text;
+}
+
+std::string cleanDbDir(std::string db)
+{
+    while (db.size() > 1 && db.back() == '/')
+        db.pop_back();
+    return db;
+}
+
+class Setup {
+public:
+    Setup(std::string db, std::FILE *out, const struct stat &dbStat)
+        : db_(std::move(db)), out_(out), dbStat_(dbStat)
+    {
+        // Directories shared by the shop's group stay shared.
+        dirMode_ = (dbStat.st_mode & S_IWGRP) ? 02775 : 0755;
+    }
+
+    void directory(const std::string &rel, bool exactMode)
+    {
+        const mode_t mode = exactMode ? kJtempMode : dirMode_;
+        const std::string path = db_ + "/" + rel;
+        const std::string shown = rel + "/";
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) != 0) {
+            if (errno != ENOENT)
+                return failed(shown + ": cannot be reached: " + std::strerror(errno));
+            if (::mkdir(path.c_str(), 0700) != 0)
+                return failed(shown + ": cannot be made: " + std::strerror(errno));
+            const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const std::string error = fd < 0 ? std::strerror(errno) : give(fd, mode);
+            if (fd >= 0)
+                ::close(fd);
+            if (!error.empty())
+                return failed(shown + ": made, but its owner and mode could not be set: " + error);
+            return changed(shown + ": made (mode " + octal(mode) + ")");
+        }
+        if (S_ISLNK(st.st_mode)) {
+            struct stat target{};
+            if (::stat(path.c_str(), &target) != 0 || !S_ISDIR(target.st_mode))
+                return failed(shown + ": a symbolic link that leads to no directory is in the way");
+            if (exactMode && (target.st_mode & 07777) != mode)
+                return failed(shown + ": a symbolic link to a directory of mode " + octal(target.st_mode)
+                              + "; framaid sets no mode through a link, and it must be " + octal(mode));
+            return same(shown + ": in order (a symbolic link to a directory)");
+        }
+        if (!S_ISDIR(st.st_mode))
+            return failed(shown + ": something that is not a directory is in the way");
+        if (exactMode && (st.st_mode & 07777) != mode) {
+            const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const bool set = fd >= 0 && ::fchmod(fd, mode) == 0;
+            const std::string why = std::strerror(errno);
+            if (fd >= 0)
+                ::close(fd);
+            if (!set)
+                return failed(shown + ": has mode " + octal(st.st_mode) + ", and it cannot be set to " + octal(mode)
+                              + ": " + why);
+            return changed(shown + ": mode set to " + octal(mode) + " (it was " + octal(st.st_mode) + ")");
+        }
+        same(shown + ": in order");
+    }
+
+    void file(const std::string &rel, const std::string &text, const std::string &what)
+    {
+        const std::string path = db_ + "/" + rel;
+        struct stat st{};
+        if (::lstat(path.c_str(), &st) == 0) {
+            struct stat target{};
+            if (::stat(path.c_str(), &target) != 0 || !S_ISREG(target.st_mode))
+                return failed(rel + ": something that is not a plain file is in the way");
+            return same(rel + ": there already, left as it is");
+        }
+        if (errno != ENOENT)
+            return failed(rel + ": cannot be reached: " + std::strerror(errno));
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return failed(rel + ": cannot be made: " + std::strerror(errno));
+        std::string error;
+        if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            error = std::strerror(errno);
+        if (error.empty())
+            error = give(fd, 0644);
+        if (::close(fd) != 0 && error.empty())
+            error = std::strerror(errno);
+        if (!error.empty()) {
+            ::unlink(path.c_str());
+            return failed(rel + ": cannot be written: " + error);
+        }
+        changed(rel + ": made, " + what);
+    }
+
+    int finish()
+    {
+        if (failures_)
+            line(std::to_string(failures_) + (failures_ == 1 ? " step" : " steps") + " could not be done.");
+        else if (changes_ == 0)
+            line("Nothing changed: the database directory was prepared already.");
+        else
+            line("Done: " + std::to_string(changes_) + (changes_ == 1 ? " change" : " changes") + ".");
+        line("\"framaid --check " + db_ + "\" tells whether the tables fit.");
+        return failures_ ? 1 : 0;
+    }
+
+private:
+    void line(const std::string &text) { std::fprintf(out_, "%s\n", text.c_str()); }
+    void changed(const std::string &text) { ++changes_; line(text); }
+    void same(const std::string &text) { line(text); }
+    void failed(const std::string &text) { ++failures_; line(text); }
+
+    // What root makes belongs to the database directory's owner and group,
+    // so that the shop's accounts can use it.
+    std::string give(int fd, mode_t mode) const
+    {
+        if (::geteuid() == 0 && ::fchown(fd, dbStat_.st_uid, dbStat_.st_gid) != 0)
+            return std::strerror(errno);
+        if (::fchmod(fd, mode) != 0)
+            return std::strerror(errno);
+        return {};
+    }
+
+    std::string db_;
+    std::FILE *out_;
+    struct stat dbStat_;
+    mode_t dirMode_;
+    int changes_ = 0;
+    int failures_ = 0;
+};
+
+class Report {
+public:
+    explicit Report(std::FILE *out) : out_(out) {}
+    void ok(const std::string &text) { line("ok       ", text); }
+    void missing(const std::string &text) { ++problems_; line("MISSING  ", text); }
+    void wrong(const std::string &text) { ++problems_; line("WRONG    ", text); }
+    int problems() const { return problems_; }
+    void line(const char *mark, const std::string &text) { std::fprintf(out_, "%s%s\n", mark, text.c_str()); }
+
+private:
+    std::FILE *out_;
+    int problems_ = 0;
+};
+
+struct TableCheck {
+    const char *key;  // its key in framaid.conf ("items")
+    const char *what; // "item"
+    const TableConfig *table;
+    std::vector<std::pair<std::string, std::string>> fields; // key in framaid.conf, field
+};
+
+void checkTable(const std::string &db, const TableCheck &c, Report &report)
+{
+    const std::string name = std::string("the ") + c.what + " table " + c.table->file;
+    const TableResult t = findRecords(db, c.table->file, {}, {}, 0);
+    switch (t.state) {
+    case TableState::Ok:
+        break;
+    case TableState::Missing:
+        return report.missing(name + " (or name the right one in framaid.conf: " + c.key + " = ...)");
+    case TableState::Unreadable:
+        return report.wrong(name + " cannot be read (" + t.detail + ")");
+    default:
+        return report.wrong(name + " is damaged: " + t.detail);
+    }
+    std::string list;
+    bool complete = true;
+    for (const auto &[key, field] : c.fields) {
+        const TableResult f = findRecords(db, t.file, {}, {field}, 0);
+        if (f.state == TableState::NoField) {
+            complete = false;
+            report.wrong(name + " has no field " + field + " (or name the right one in framaid.conf: " + key + " = ...)");
+        } else if (f.state != TableState::Ok) {
+            complete = false;
+            report.wrong(name + " could not be read for its field " + field + ": " + f.detail);
+        } else if (list.find(" " + field + ",") == std::string::npos) {
+            list += " " + field + ",";
+        }
+    }
+    if (complete && !list.empty()) {
+        list.pop_back();
+        report.ok(std::string("the ") + c.what + " table " + t.file + ", with the fields" + list);
+    }
+}
+
+std::vector<std::pair<std::string, std::string>> fieldsOf(const std::string &key, const TableConfig &t,
+                                                          const char *keyName, const char *nameName)
+{
+    std::vector<std::pair<std::string, std::string>> f{{key + "." + keyName, t.key}, {key + "." + nameName, t.name}};
+    for (const std::string &s : t.show)
+        f.emplace_back(key + ".show", s);
+    return f;
+}
+
+} // namespace
+
+int setupDatabase(const std::string &dbDir, std::FILE *out)
+{
+    const std::string db = cleanDbDir(dbDir);
+    struct stat st{};
+    if (db.empty() || ::stat(db.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::fprintf(out, "%s is not a directory: framaid prepares an existing database directory.\n", db.c_str());
+        return 1;
+    }
+    Setup setup(db, out, st);
+    for (const Needed &d : kDirectories)
+        setup.directory(d.path, std::string(d.path) == "jtemp");
+    setup.file(kProbeFile, kProbeText, "the file the desktop's settings test fetches");
+    setup.file("framaid.conf", defaultConfigText(), "spelling out the default tables and fields");
+    return setup.finish();
+}
+
+int checkDatabase(const std::string &dbDir, std::FILE *out)
+{
+    const std::string db = cleanDbDir(dbDir);
+    Report report(out);
+    if (db.empty() || !isDirectory(db)) {
+        report.missing("the database directory " + db);
+        return 1;
+    }
+
+    const Config cfg = loadConfig(db);
+    struct stat st{};
+    if (::stat((db + "/framaid.conf").c_str(), &st) != 0)
+        report.ok("framaid.conf: none, so framaid reads its default tables and fields");
+    else if (cfg.problems.empty())
+        report.ok("framaid.conf");
+    for (const std::string &p : cfg.problems)
+        report.wrong("framaid.conf: " + p + " is not understood");
+
+    auto items = fieldsOf("items", cfg.items, "code", "desc");
+    items.insert(items.end(), {{"items.supplier", cfg.itemSupplier}, {"items.ssr", cfg.itemSsr}, {"items.tag", cfg.itemTag}});
+    auto orders = fieldsOf("orders", cfg.orders, "number", "desc");
+    orders.emplace_back("orders.customer", cfg.orderCustomer);
+    const TableCheck tables[] = {
+        {"items", "item", &cfg.items, items},
+        {"suppliers", "supplier", &cfg.suppliers, fieldsOf("suppliers", cfg.suppliers, "account", "name")},
+        {"customers", "customer", &cfg.customers, fieldsOf("customers", cfg.customers, "account", "name")},
+        {"orders", "service order", &cfg.orders, orders},
+    };
+    for (const TableCheck &t : tables)
+        checkTable(db, t, report);
+
+    const std::string me = loginName();
+    for (const Needed &d : kDirectories) {
+        const std::string rel = std::string(d.path) + "/";
+        const std::string path = db + "/" + d.path;
+        std::string owner;
+        if (::stat(path.c_str(), &st) != 0) {
+            report.missing(rel + " (" + d.purpose + ")");
+        } else if (!S_ISDIR(st.st_mode)) {
+            report.wrong(rel + " is not a directory");
+        } else if (rel == "jtemp/" && (st.st_mode & 07777) != kJtempMode) {
+            report.wrong("jtemp/ has mode " + octal(st.st_mode) + "; it must be 1777, so that every account can make its "
+                         "reply directory there and none can remove another's");
+        } else if (rel != "images/" && !mayWriteIn(path, &owner)) {
+            report.wrong(rel + " cannot be written by " + ownerName(::geteuid()) + " (it belongs to " + owner + ", mode "
+                         + octal(st.st_mode) + "), so " + d.purpose + " cannot be put there");
+        } else {
+            report.ok(rel + " (" + d.purpose + ")");
+        }
+    }
+
+    const std::string probe = db + "/" + kProbeFile;
+    if (::stat(probe.c_str(), &st) != 0)
+        report.missing(std::string(kProbeFile) + " (the file the desktop's settings test fetches)");
+    else if (!S_ISREG(st.st_mode) || ::access(probe.c_str(), R_OK) != 0)
+        report.wrong(std::string(kProbeFile) + " is not a plain file this account may read");
+    else
+        report.ok(kProbeFile);
+
+    // This account's reply directory, judged as a look-up judges it.
+    if (isSafeName(me) && ::lstat((db + "/jtemp/" + me).c_str(), &st) == 0) {
+        const OwnDirectory own = openOwnDirectory(db + "/jtemp", me, false);
+        if (own.state == OwnDirectory::Ok) {
+            ::close(own.fd);
+            report.ok("jtemp/" + me + "/ (the replies to " + me + ")");
+        } else {
+            report.wrong(own.problem + ", so framaid writes no reply there");
+        }
+    }
+
+    if (report.problems() == 0)
+        report.line("", "All is well.");
+    else
+        report.line("", std::to_string(report.problems()) + (report.problems() == 1 ? " problem" : " problems")
+                            + " found. \"framaid --setup " + db + "\" makes missing directories and files; tables "
+                            "and fields are the shop's to provide, or to name in framaid.conf.");
+    return report.problems() == 0 ? 0 : 1;
+}
+
+} // namespace framaid
