@@ -2,6 +2,7 @@
 
 #include "app/event_chain.h"
 #include "app/main_window.h"
+#include "app/image_tab.h"
 #include "app/settings_tab.h"
 #include "app/window_display.h"
 #include "app/window_start.h"
@@ -33,9 +34,11 @@ Program::Program()
 
 Program::~Program()
 {
-    // The settings tab's handlers go with the window: the chain forgets them first.
-    if (m_chain)
+    // The tabs' handlers go with the window: the chain forgets them first.
+    if (m_chain) {
         m_chain->setSettingsActions(nullptr);
+        m_chain->setImageTabActions(nullptr);
+    }
 }
 
 void Program::start(const QStringList &arguments)
@@ -62,8 +65,9 @@ void Program::start(const QStringList &arguments)
     m_chain = std::make_unique<EventChain>(m_state, *m_window);
     m_chain->install();
     openWindow(m_state, *m_window, *m_display);
-    // The settings tab's handlers live as a child of the window.
+    // Both tabs' handlers live as children of the window.
     m_chain->setSettingsActions(new SettingsTab(m_state, *m_window));
+    m_chain->setImageTabActions(new ImageTab(m_state, *m_window, *m_display));
     closeWindowOnTermination(m_window.get());
     qCInfo(runtime::lcFramla) << "main window shown; settings file" << m_state.cCfgFileNm;
 }

@@ -1,0 +1,10 @@
+#include "code_entry.h"
+
+namespace framla::app {
+
+CodeEntry::CodeEntry(ImageSteps &steps)
+    : m_steps(steps)
+{
+}
+
+} // namespace framla::app

@@ -1,0 +1,121 @@
+#include "image_steps.h"
+
+#include "app/main_window.h"
+#include "core/app_files.h"
+#include "core/program_state.h"
+#include "imaging/image_view.h"
+#include "imaging/placement.h"
+#include "imaging/prepare.h"
+#include "server/target_display.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace framla::app {
+
+ImageSteps::ImageSteps(ProgramState &state, MainWindow &window, server::TargetDisplay &display)
+    : m_state(state)
+    , m_window(window)
+    , m_display(display)
+{
+}
+
+const ImageTabControls &ImageSteps::controls() const
+{
+    return m_window.imageTab();
+}
+
+void ImageSteps::resetAdjustments()
+{
+    controls().oXbpBright->setValue(4);
+    controls().oXbpGamma->setValue(0);
+    controls().oXbpContrast->setValue(0);
+}
+
+void ImageSteps::showSource()
+{
+    imaging::HangPicture(m_state, m_window.imagePage(), m_state.cFilename, controls().oStat,
+                         QStringLiteral("S"), m_state.aCropCoords, ASCRN_SIZE);
+    m_state.anSize = controls().oStat->rawSize();
+    controls().oXbpImageFile->setText(m_state.cFilename);
+    m_state.aScrnSize = ASCRN_SIZE;
+    m_state.aCropCoords = {QPoint(0, 0), QPoint(m_state.aScrnSize.width(), m_state.aScrnSize.height())};
+}
+
+void ImageSteps::defaultName()
+{
+    if (!m_state.lUseFilename || m_state.lInventory || m_state.lOrders)
+        return;
+    m_state.cName = nameFromSource(m_state.cFilename);
+    controls().oXbpTargName->setText(m_state.cName.trimmed());
+}
+
+void ImageSteps::refreshPreview(const QString &caption)
+{
+    m_display.showCaption(caption);
+    const imaging::Adjustment adjustment{controls().oXbpBright->value(),
+                                         controls().oXbpGamma->value(),
+                                         controls().oXbpContrast->value()};
+    imaging::Prepare(m_state, m_state.cFilename, m_state.anSize, m_state.aScrnSize,
+                     m_state.aCropCoords, m_state.lNormalize, adjustment);
+    m_display.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("TW"));
+}
+
+void ImageSteps::takeCode()
+{
+    if (m_state.lInventory || m_state.lOrders)
+        m_state.cCode = controls().oXbpTargName->text();
+}
+
+void ImageSteps::returnToCodeField()
+{
+    if (!m_state.lInventory && !m_state.lOrders)
+        controls().oXbpGetCd->setText(m_state.cCode);
+    else
+        controls().oXbpGetCd->clear();
+    controls().oXbpGetCd->setFocus(Qt::OtherFocusReason);
+}
+
+void ImageSteps::updateCropButton()
+{
+    controls().oXbpCrop->setEnabled(!m_state.cFilename.isEmpty());
+}
+
+void ImageSteps::putByCodeAndName()
+{
+    enablePut(!(m_state.cCode + m_state.cName).isEmpty() && m_state.lOk2Put);
+}
+
+void ImageSteps::markFileField()
+{
+    // Marked from just after the name back to the start: the cursor ends at 0.
+    QLineEdit *field = controls().oXbpImageFile;
+    const int length = int(field->text().trimmed().size());
+    field->setSelection(length, -length);
+}
+
+void ImageSteps::enablePut(bool on)
+{
+    controls().oXbpPut->setEnabled(on);
+}
+
+void ImageSteps::enableFindAndTransfer(bool on)
+{
+    controls().oXbpBrowse->setEnabled(on);
+    controls().oXbpBrowData->setEnabled(on);
+}
+
+QString ImageSteps::nameFromSource(const QString &cFilename)
+{
+    const qsizetype slash =
+        qMax(cFilename.lastIndexOf(QLatin1Char('/')), cFilename.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype dot = cFilename.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < slash)
+        return {};
+    QString name = cFilename.mid(slash + 1, dot - slash - 1);
+    name.remove(QLatin1Char(' '));
+    return name.left(16);
+}
+
+} // namespace framla::app
