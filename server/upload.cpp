@@ -25,10 +25,7 @@ namespace framla::server {
 using runtime::RunOutcome;
 using runtime::ToolCommand;
 
-UploadQueue::UploadQueue()
-    : m_worker([this] { work(); })
-{
-}
+UploadQueue::UploadQueue() = default;
 
 UploadQueue::~UploadQueue()
 {
@@ -37,7 +34,8 @@ UploadQueue::~UploadQueue()
         m_ending = true;
     }
     m_changed.notify_all();
-    m_worker.join();
+    if (m_worker.joinable())
+        m_worker.join();
 }
 
 void UploadQueue::enqueue(std::function<void()> job)
@@ -45,6 +43,9 @@ void UploadQueue::enqueue(std::function<void()> job)
     {
         std::lock_guard lock(m_mutex);
         m_jobs.push_back(std::move(job));
+        // The worker starts with the first upload: a run without one costs nothing.
+        if (!m_worker.joinable())
+            m_worker = std::thread([this] { work(); });
     }
     m_changed.notify_all();
 }
