@@ -6,6 +6,8 @@
 #include "imaging/image_view.h"
 #include "imaging/placement.h"
 #include "imaging/prepare.h"
+#include "runtime/files.h"
+#include "runtime/working_files.h"
 #include "server/target_display.h"
 
 #include <QLineEdit>
@@ -70,10 +72,7 @@ void ImageSteps::takeCode()
 
 void ImageSteps::returnToCodeField()
 {
-    if (!m_state.lInventory && !m_state.lOrders)
-        controls().oXbpGetCd->setText(m_state.cCode);
-    else
-        controls().oXbpGetCd->clear();
+    fillCodeField();
     controls().oXbpGetCd->setFocus(Qt::OtherFocusReason);
 }
 
@@ -116,6 +115,22 @@ QString ImageSteps::nameFromSource(const QString &cFilename)
     QString name = cFilename.mid(slash + 1, dot - slash - 1);
     name.remove(QLatin1Char(' '));
     return name.left(16);
+}
+
+// --- used by the put and delete actions ---
+
+void ImageSteps::fillCodeField()
+{
+    if (!m_state.lInventory && !m_state.lOrders)
+        controls().oXbpGetCd->setText(m_state.cCode);
+    else
+        controls().oXbpGetCd->clear();
+}
+
+void ImageSteps::forgetReply()
+{
+    const runtime::WorkingFilesLock files(m_state);
+    runtime::eraseFile(appFile(m_state, kReplyFile));
 }
 
 } // namespace framla::app

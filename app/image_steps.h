@@ -59,6 +59,15 @@ public:
     /// ".", blanks removed, at most 16 characters; "" without a ".".
     static QString nameFromSource(const QString &cFilename);
 
+    // --- used by the put and delete actions ---
+
+    /// The code field as the return to it leaves it (the account in Cust/Sup
+    /// mode, else empty), without moving the focus.
+    void fillCodeField();
+    /// Set aside the last reply ("framla.tmp"), so that nothing read next
+    /// acts on it; waits for an upload still using it.
+    void forgetReply();
+
 private:
     ProgramState &m_state;
     MainWindow &m_window;

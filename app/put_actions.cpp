@@ -1,10 +1,292 @@
 #include "put_actions.h"
 
+#include "app/main_window.h"
+#include "app/window_start.h"
+#include "config/local_options.h"
+#include "core/app_files.h"
+#include "core/program_state.h"
+#include "core/value.h"
+#include "imaging/acquisition.h"
+#include "imaging/image_view.h"
+#include "imaging/placement.h"
+#include "runtime/clock.h"
+#include "runtime/dialogs.h"
+#include "runtime/logging.h"
+#include "runtime/working_files.h"
+#include "server/command_lines.h"
+#include "server/data_transfer.h"
+#include "server/deletion.h"
+#include "server/existing_image.h"
+#include "server/lookup.h"
+#include "server/reply.h"
+#include "server/target.h"
+#include "server/target_display.h"
+#include "server/upload.h"
+#include "server/write_check.h"
+
+#include <QDesktopServices>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QUrl>
+
+#include <array>
+
 namespace framla::app {
+
+namespace {
+
+/// The size letter of each size radio, in their order: 160, 320, 640 pixels.
+constexpr std::array<const char *, 3> kSizes{"S", "M", "L"};
+
+/// Above this many pixels on its longer side a picture put at 640 is asked about.
+constexpr int kNormalEdge = 320;
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+/// Supplier accounts run from 1001 to 9999, customer accounts from 10001 to 99999.
+bool isSupplierAccount(double value)
+{
+    return value > 1000 && value < 10000;
+}
+
+bool isCustomerAccount(double value)
+{
+    return value > 10000 && value < 100000;
+}
+
+/// The reply from its first comment mark on; all of it without one.
+QString fromFirstComment(const QString &reply)
+{
+    const qsizetype mark = reply.indexOf(QStringLiteral("<!-- "));
+    return mark >= 0 ? reply.mid(mark) : reply;
+}
+
+} // namespace
 
 PutActions::PutActions(ImageSteps &steps)
     : m_steps(steps)
 {
+    setObjectName(QStringLiteral("putActions"));
+    const ImageTabControls &c = steps.controls();
+    connect(c.oXbpPut, &QPushButton::clicked, this, &PutActions::putIt);
+    for (int i = 0; i < int(c.sizeRadios.size()); ++i)
+        connect(c.sizeRadios.at(std::size_t(i)), &QRadioButton::clicked, this,
+                [this, i] { chooseSize(i); });
+    connect(c.oXbpDelSrc, &QPushButton::clicked, this, &PutActions::deleteSource);
+    connect(c.oXbpDelTarg, &QPushButton::clicked, this, &PutActions::deleteTarget);
+    connect(c.oXbpShowExisting, &QPushButton::clicked, this, &PutActions::showExisting);
+    connect(c.oXbpBrowData, &QPushButton::clicked, this, &PutActions::sendDataFile);
+}
+
+void PutActions::putIt()
+{
+    ProgramState &state = m_steps.state();
+    const ImageTabControls &c = m_steps.controls();
+    server::TargetDisplay &display = m_steps.display();
+    runtime::Dialogs &dialogs = *state.services.dialogs;
+    const bool account = !state.lInventory && !state.lOrders;
+
+    c.oXbpGetCd->setEnabled(false);
+    m_steps.enablePut(false);
+    display.showCaption(QStringLiteral("Checking ..."));
+    if (account)
+        state.cName = c.oXbpTargName->text();
+    else
+        c.oXbpTargName->setEnabled(false);
+
+    // From here to the upload's own copy of the picture no earlier upload
+    // may change the working files under this handler.
+    const runtime::WorkingFilesLock files(state);
+
+    // The picture recorded now; in Inventory and Repairs mode it is found by
+    // the name, which is the code as the look-up left it.
+    server::Target recorded = server::targetOf(state);
+    if (!account)
+        recorded.cCode = state.cName;
+    server::ShowOldImg(state, display, server::loginOf(state), recorded);
+    m_steps.enablePut(false);
+    display.showCaption(QStringLiteral("Pending image:"));
+    display.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));
+
+    const QString cFramla = fromFirstComment(QString::fromUtf8(server::readReplyFile(state)));
+    const bool lWasSSR = state.lInventory && cFramla.contains(QStringLiteral("/ssr/"));
+    if (lWasSSR)
+        dialogs.msgBox(QStringLiteral("A supplier image already exists for this code.") + kCrLf +
+                       QStringLiteral("Adding a dedicated code will replace only the selected "
+                                      "item's image.") +
+                       kCrLf + cFramla);
+
+    // An account's picture is judged by the server's report on the file
+    // itself; an item's by the look-up's reply.
+    const bool checked =
+        account && state.previewExists && checkAccountPicture(c.oXbpTargName->text());
+    if (state.previewExists && !server::Ok2Write(state, QLatin1String(kReplyFile), true)) {
+        keepExisting();
+        return;
+    }
+
+    if (account)
+        state.cName = c.oXbpTargName->text();
+    else
+        state.cCode = c.oXbpTargName->text();
+    m_steps.enablePut(false);
+    if (account && c.oXbpTargName->text().isEmpty())
+        c.oXbpTargName->setText(state.cName.trimmed());
+    // The file check replaced the server's reply; the upload fetches the
+    // reply again at its end and takes only the one that answers its code.
+    if (checked)
+        lookUpAgain();
+
+    // The question is about the picture that would be put: the preview.
+    m_steps.refreshPreview(QStringLiteral("Pending image:"));
+    int nChoice = runtime::kOk;
+    const QSize shown = c.oStat2->rawSize();
+    if (state.cSize == QStringLiteral("L") && qMax(shown.width(), shown.height()) > kNormalEdge)
+        nChoice =
+            dialogs.confirmBox(QStringLiteral("Resolution is set for 640 pixels.") + kCrLf +
+                                   QStringLiteral("Normal is 160 or 320. Are you sure?"),
+                               QStringLiteral("Size verification:"), runtime::Buttons::OkCancel);
+
+    if (nChoice == runtime::kOk) {
+        // An item that showed its supplier's picture gets a picture of its
+        // own: the reply that points at the supplier's picture is set aside
+        // first, so that the upload verifies and shows the item's own.
+        if (lWasSSR)
+            m_steps.forgetReply();
+        server::PutFile(state, display, server::loginOf(state), server::targetOf(state));
+        m_steps.enablePut(false);
+        display.showCaption(QStringLiteral("Image as now recorded:"));
+        state.lOk2DelTarg = true;
+    } else {
+        m_steps.enablePut(true);
+        dialogs.msgBox(QStringLiteral("Not put"));
+    }
+    backToCode();
+}
+
+bool PutActions::checkAccountPicture(const QString &name)
+{
+    ProgramState &state = m_steps.state();
+    const double value = core::VAL(state.cCode);
+    QString directory;
+    if (isSupplierAccount(value))
+        directory = QStringLiteral("images/ssr/") + state.cCode;
+    else if (isCustomerAccount(value))
+        directory = QStringLiteral("images/cust/") + state.cCode;
+    else
+        return false;
+    server::CheckIXdata(state, m_steps.display(), server::loginOf(state),
+                        name + QStringLiteral(".jpg"), directory);
+    return true;
+}
+
+void PutActions::lookUpAgain()
+{
+    ProgramState &state = m_steps.state();
+    state.cTime = state.services.clock->timeOfDay();
+    server::PrepText(state, m_steps.display(), server::loginOf(state), server::targetOf(state));
+}
+
+void PutActions::keepExisting()
+{
+    m_steps.display().showCaption(QStringLiteral(" Existing image:"));
+    m_steps.controls().oXbpGetCd->setEnabled(true);
+    m_steps.fillCodeField();
+}
+
+void PutActions::backToCode()
+{
+    const ImageTabControls &c = m_steps.controls();
+    c.oXbpGetCd->setEnabled(true);
+    if (!m_steps.state().lInventory && !m_steps.state().lOrders)
+        c.oXbpTargName->setEnabled(true);
+    m_steps.returnToCodeField();
+}
+
+void PutActions::chooseSize(int index)
+{
+    ProgramState &state = m_steps.state();
+    state.cSize = QLatin1String(kSizes.at(std::size_t(index)));
+    // A short array (a damaged options file) gains the defaults up to the slot.
+    const LocalCfg defaults = defaultLocalCfg();
+    while (state.aLocalCfg.size() <= slot(Option::Size))
+        state.aLocalCfg.append(defaults.at(state.aLocalCfg.size()));
+    state.aLocalCfg[slot(Option::Size)] = state.cSize;
+    config::SaveConfig(state);
+}
+
+void PutActions::deleteSource()
+{
+    ProgramState &state = m_steps.state();
+    const QString file = state.cFilename;
+    // The working copy was made to be changed and thrown away: no question.
+    if (!file.endsWith(QLatin1String(kSourceCopyFile))) {
+        const int answer = state.services.dialogs->confirmBox(
+            QStringLiteral("Are you sure you want to delete the source image:") + kCrLf + file,
+            QStringLiteral("There is no undo option for this one!"), runtime::Buttons::OkCancel,
+            runtime::Icon::Warning, runtime::DefaultButton::Second);
+        if (answer != runtime::kOk || file.isEmpty())
+            return;
+    }
+    const ImageTabControls &c = m_steps.controls();
+    imaging::DelFile(state, m_steps.window().imagePage(), file, c.oStat);
+    c.oXbpImageFile->clear();
+    // The source is gone: nothing may be prepared or put from it.
+    state.cFilename.clear();
+}
+
+void PutActions::deleteTarget()
+{
+    ProgramState &state = m_steps.state();
+    m_steps.takeCode();
+    const int answer = state.services.dialogs->confirmBox(
+        QStringLiteral("Are you sure you want to delete the target image:") + kCrLf + state.cName +
+            QStringLiteral(".jpg") + kCrLf +
+            QStringLiteral("(Write privilege for the selected image is required.)"),
+        QStringLiteral("Delete recorded image..."), runtime::Buttons::OkCancel,
+        runtime::Icon::Warning, runtime::DefaultButton::Second);
+    if (answer == runtime::kOk && !state.cCode.isEmpty())
+        server::DelImage(state, m_steps.display(), server::loginOf(state), server::targetOf(state));
+    // What is recorded now, whatever happened; a token of its own, so that
+    // the reply of the look-up before cannot pass for this one's.
+    lookUpAgain();
+}
+
+QString PutActions::existingImagesAddress(const QString &cAddress, const QString &cCode)
+{
+    const double value = core::VAL(cCode);
+    if (!server::isHostAddress(cAddress) || !server::isSafeName(cCode) ||
+        !(isSupplierAccount(value) || isCustomerAccount(value)))
+        return {};
+    return QStringLiteral("http://") + cAddress + QStringLiteral("/zmr/images/") +
+           (value > 10000 ? QStringLiteral("cust/") : QStringLiteral("ssr/")) + cCode;
+}
+
+void PutActions::showExisting()
+{
+    ProgramState &state = m_steps.state();
+    const QString address = existingImagesAddress(state.cAddress, state.cCode);
+    if (address.isEmpty()) {
+        state.services.dialogs->msgBox(
+            QStringLiteral("No web address can be made from the server address \"%1\" and the "
+                           "account \"%2\".")
+                .arg(state.cAddress, state.cCode));
+        return;
+    }
+    qCInfo(runtime::lcFramla).noquote() << "opening in the web browser:" << address;
+    if (!QDesktopServices::openUrl(QUrl(address)))
+        state.services.dialogs->msgBox(QStringLiteral("The web browser could not be opened for ") +
+                                       address);
+}
+
+void PutActions::sendDataFile()
+{
+    ProgramState &state = m_steps.state();
+    // The running settings' database: the one the last test passed.
+    const QString chosen = server::GetDataFile(state);
+    server::transferDataFile(state, m_steps.display(), chosen);
+    m_steps.returnToCodeField();
 }
 
 } // namespace framla::app
