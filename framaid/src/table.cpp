@@ -86,6 +86,52 @@ bool bytesRead(char type, const char *bytes, std::size_t length, const std::stri
     return true;
 }
 
+// One condition as tested on the records' bytes: the field's place in the
+// record and the value sought, in upper case.
+struct ByteTest {
+    std::size_t offset;
+    std::size_t length;
+    char type;
+    std::string value;
+};
+
+// Each byte as bytesRead compares it: blanks as spaces, in upper case.
+struct Folding {
+    unsigned char to[256];
+    Folding()
+    {
+        for (int c = 0; c < 256; ++c) {
+            const int b = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+            to[c] = static_cast<unsigned char>(std::toupper(b));
+        }
+    }
+};
+
+// bytesRead for a character or numeric field, made for a pass over every
+// record: a value written from the field's start (the usual case) is
+// compared from its last character, where codes and tags differ, and ruled
+// out in a byte or two. Says true wherever bytesRead does.
+bool bytesMatch(const Folding &fold, const ByteTest &t, const char *record)
+{
+    const std::string &value = t.value;
+    if (t.type == XB_MEMO_FLD || t.type == XB_DATE_FLD || t.type == XB_LOGICAL_FLD || value.empty())
+        return bytesRead(t.type, record + t.offset, t.length, value);
+    const auto *f = reinterpret_cast<const unsigned char *>(record + t.offset);
+    const std::size_t n = value.size();
+    std::size_t b = 0;
+    while (b < t.length && fold.to[f[b]] == ' ')
+        ++b;
+    if (t.length - b < n)
+        return false;
+    for (std::size_t i = n; i-- > 0;)
+        if (fold.to[f[b + i]] != static_cast<unsigned char>(value[i]) || f[b + i] == '\0')
+            return false;
+    for (std::size_t j = b + n; j < t.length && f[j] != '\0'; ++j)
+        if (fold.to[f[j]] != ' ')
+            return false;
+    return true;
+}
+
 std::string fieldText(xbDbf &dbf, xbShort no, std::vector<char> &buf)
 {
     const char type = dbf.GetFieldType(no);
@@ -134,7 +180,6 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
     struct stat st{};
     unsigned char head[32]{};
     const bool headRead = ::fstat(in, &st) == 0 && ::read(in, head, sizeof head) == static_cast<ssize_t>(sizeof head);
-    ::close(in);
     if (!headRead)
         fail("damaged", "it is too short to be a dBase table");
 
@@ -182,23 +227,20 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
     // bytes; only a record that meets one is fetched through the library,
     // which then decides as it always has. A wide character field (length
     // above 255, kept in the decimals byte) is left to the library alone.
-    struct Place {
-        xbShort no;
-        std::size_t offset;
-        std::size_t length;
-        char type;
-    };
-    std::vector<Place> places;
+    std::vector<ByteTest> tests;
     bool bytesFit = true;
+    std::vector<std::size_t> offsets;
     std::size_t offset = 1;
     for (xbShort i = 0; i < fieldCount; ++i) {
-        const auto length = static_cast<std::size_t>(dbf.GetFieldLen(i));
-        places.push_back({i, offset, length, dbf.GetFieldType(i)});
-        if (places.back().type == XB_CHAR_FLD && dbf.GetFieldDecimal(i) > 0)
+        offsets.push_back(offset);
+        if (dbf.GetFieldType(i) == XB_CHAR_FLD && dbf.GetFieldDecimal(i) > 0)
             bytesFit = false;
-        offset += length;
+        offset += static_cast<std::size_t>(dbf.GetFieldLen(i));
     }
-    const int data = bytesFit ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    for (const auto &[no, value] : conditions)
+        tests.push_back({offsets[static_cast<std::size_t>(no)], static_cast<std::size_t>(dbf.GetFieldLen(no)),
+                         dbf.GetFieldType(no), value});
+    const Folding fold;
     const std::uint32_t perBlock = std::max<std::uint32_t>(1, (1u << 20) / recordLen);
 
     std::vector<char> buf(static_cast<std::size_t>(recordLen) + 1);
@@ -208,22 +250,22 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
     std::string out;
     std::size_t found = 0;
     for (std::uint32_t recNo = 1; recNo <= count && found < limit; ++recNo) {
-        if (data >= 0) {
+        if (bytesFit) {
             if (recNo >= blockFirst + blockCount) {
                 blockFirst = recNo;
                 blockCount = std::min(perBlock, count - recNo + 1);
-                if (!readRecords(data, headerLen, recordLen, blockFirst, blockCount, block))
+                if (!readRecords(in, headerLen, recordLen, blockFirst, blockCount, block))
                     fail("damaged", "record " + std::to_string(recNo) + " cannot be read");
             }
             const char *record = block.data() + static_cast<std::size_t>(recNo - blockFirst) * recordLen;
             if (record[0] == '*')
                 continue;
             bool candidate = false;
-            for (const auto &[no, value] : conditions) {
-                const Place &p = places[static_cast<std::size_t>(no)];
-                if (bytesRead(p.type, record + p.offset, p.length, value))
+            for (const ByteTest &t : tests)
+                if (bytesMatch(fold, t, record)) {
                     candidate = true;
-            }
+                    break;
+                }
             if (!candidate)
                 continue;
         }
@@ -242,8 +284,7 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
         for (xbShort i = 0; i < fieldCount; ++i)
             out += std::string("F ") + clean(dbf.GetFieldName(i)) + "\t" + fieldText(dbf, i, buf) + "\n";
     }
-    if (data >= 0)
-        ::close(data);
+    ::close(in);
     dbf.CloseDatabase();
     writeAll(fd, out + "END\n");
     _exit(0);
