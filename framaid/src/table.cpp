@@ -175,6 +175,8 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
         _exit(0);
     };
 
+    // The table's size is taken once, here: records a shop program appends
+    // from now on belong to the next look-up.
     const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         fail(errno == EACCES || errno == EPERM ? "unreadable" : "damaged", std::strerror(errno));
@@ -188,13 +190,19 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
     const unsigned version = head[0];
     if (version != 0x03 && version != 0x83 && version != 0x8b)
         fail("damaged", "it is not a dBase table");
-    const std::uint32_t count = head[4] | (head[5] << 8) | (head[6] << 16) | (std::uint32_t(head[7]) << 24);
+    std::uint32_t count = head[4] | (head[5] << 8) | (head[6] << 16) | (std::uint32_t(head[7]) << 24);
     const unsigned headerLen = head[8] | (head[9] << 8);
     const unsigned recordLen = head[10] | (head[11] << 8);
     const auto size = static_cast<unsigned long long>(st.st_size);
     if (headerLen < 65 || headerLen > size || recordLen < 2)
         fail("damaged", "its header is damaged");
-    if (static_cast<unsigned long long>(count) * recordLen > size - headerLen)
+    // A program that adds a record may count it in the header before its
+    // bytes are all written: a last record cut short is left out, as not yet
+    // there. A table short of more than that is damaged.
+    const unsigned long long whole = (size - headerLen) / recordLen;
+    if (count > whole && count - whole == 1)
+        count = static_cast<std::uint32_t>(whole);
+    if (count > whole)
         fail("damaged", "it is shorter than its header says (" + std::to_string(count) + " records)");
 
     xbXBase xbase;
