@@ -96,6 +96,15 @@ struct ByteTest {
     std::string value;
 };
 
+// The same, with what rules most records out at a glance: a value written
+// from the field's start ends at a known byte, where codes and tags differ.
+struct QuickTest {
+    ByteTest test;
+    bool plain;              // a character or numeric field and a value that fits it
+    std::size_t lastAt;      // the value's last character in a record written from the field's start
+    unsigned char lastByte;  // that character
+};
+
 // Each byte as bytesRead compares it: blanks as spaces, in upper case.
 struct Folding {
     unsigned char to[256];
@@ -131,6 +140,16 @@ bool bytesMatch(const Folding &fold, const ByteTest &t, const char *record)
         if (fold.to[f[j]] != ' ')
             return false;
     return true;
+}
+
+// bytesMatch, ruling out first what a byte or two can: a value that starts at
+// the field's first byte must end at lastAt.
+inline bool mayMatch(const Folding &fold, const QuickTest &q, const char *record)
+{
+    const auto *r = reinterpret_cast<const unsigned char *>(record);
+    if (q.plain && fold.to[r[q.test.offset]] != ' ' && fold.to[r[q.lastAt]] != q.lastByte)
+        return false;
+    return bytesMatch(fold, q.test, record);
 }
 
 std::string fieldText(xbDbf &dbf, xbShort no, std::vector<char> &buf)
@@ -238,7 +257,7 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
     // above 255, kept in the decimals byte) is left to the library alone, and
     // so is every record when FRAMAID_READ=records (the way framaid read
     // before, kept for measuring: bench/bench_framaid).
-    std::vector<ByteTest> tests;
+    std::vector<QuickTest> tests;
     bool bytesFit = !recordByRecord;
     std::vector<std::size_t> offsets;
     std::size_t offset = 1;
@@ -248,9 +267,14 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
             bytesFit = false;
         offset += static_cast<std::size_t>(dbf.GetFieldLen(i));
     }
-    for (const auto &[no, value] : conditions)
-        tests.push_back({offsets[static_cast<std::size_t>(no)], static_cast<std::size_t>(dbf.GetFieldLen(no)),
-                         dbf.GetFieldType(no), value});
+    for (const auto &[no, value] : conditions) {
+        const ByteTest t{offsets[static_cast<std::size_t>(no)], static_cast<std::size_t>(dbf.GetFieldLen(no)),
+                         dbf.GetFieldType(no), value};
+        const bool plain = t.type != XB_MEMO_FLD && t.type != XB_DATE_FLD && t.type != XB_LOGICAL_FLD
+            && !value.empty() && value.size() <= t.length;
+        tests.push_back({t, plain, plain ? t.offset + value.size() - 1 : 0,
+                         static_cast<unsigned char>(plain ? value.back() : 0)});
+    }
     const Folding fold;
     const std::uint32_t perBlock = std::max<std::uint32_t>(1, (1u << 20) / recordLen);
 
@@ -272,8 +296,8 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
             if (record[0] == '*')
                 continue;
             bool candidate = false;
-            for (const ByteTest &t : tests)
-                if (bytesMatch(fold, t, record)) {
+            for (const QuickTest &t : tests)
+                if (mayMatch(fold, t, record)) {
                     candidate = true;
                     break;
                 }
