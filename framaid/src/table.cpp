@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -86,6 +87,71 @@ bool bytesRead(char type, const char *bytes, std::size_t length, const std::stri
     return true;
 }
 
+// One condition as tested on the records' bytes: the field's place in the
+// record and the value sought, in upper case.
+struct ByteTest {
+    std::size_t offset;
+    std::size_t length;
+    char type;
+    std::string value;
+};
+
+// The same, with what rules most records out at a glance: a value written
+// from the field's start ends at a known byte, where codes and tags differ.
+struct QuickTest {
+    ByteTest test;
+    bool plain;              // a character or numeric field and a value that fits it
+    std::size_t lastAt;      // the value's last character in a record written from the field's start
+    unsigned char lastByte;  // that character
+};
+
+// Each byte as bytesRead compares it: blanks as spaces, in upper case.
+struct Folding {
+    unsigned char to[256];
+    Folding()
+    {
+        for (int c = 0; c < 256; ++c) {
+            const int b = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+            to[c] = static_cast<unsigned char>(std::toupper(b));
+        }
+    }
+};
+
+// bytesRead for a character or numeric field, made for a pass over every
+// record: a value written from the field's start (the usual case) is
+// compared from its last character, where codes and tags differ, and ruled
+// out in a byte or two. Says true wherever bytesRead does.
+bool bytesMatch(const Folding &fold, const ByteTest &t, const char *record)
+{
+    const std::string &value = t.value;
+    if (t.type == XB_MEMO_FLD || t.type == XB_DATE_FLD || t.type == XB_LOGICAL_FLD || value.empty())
+        return bytesRead(t.type, record + t.offset, t.length, value);
+    const auto *f = reinterpret_cast<const unsigned char *>(record + t.offset);
+    const std::size_t n = value.size();
+    std::size_t b = 0;
+    while (b < t.length && fold.to[f[b]] == ' ')
+        ++b;
+    if (t.length - b < n)
+        return false;
+    for (std::size_t i = n; i-- > 0;)
+        if (fold.to[f[b + i]] != static_cast<unsigned char>(value[i]) || f[b + i] == '\0')
+            return false;
+    for (std::size_t j = b + n; j < t.length && f[j] != '\0'; ++j)
+        if (fold.to[f[j]] != ' ')
+            return false;
+    return true;
+}
+
+// bytesMatch, ruling out first what a byte or two can: a value that starts at
+// the field's first byte must end at lastAt.
+inline bool mayMatch(const Folding &fold, const QuickTest &q, const char *record)
+{
+    const auto *r = reinterpret_cast<const unsigned char *>(record);
+    if (q.plain && fold.to[r[q.test.offset]] != ' ' && fold.to[r[q.lastAt]] != q.lastByte)
+        return false;
+    return bytesMatch(fold, q.test, record);
+}
+
 std::string fieldText(xbDbf &dbf, xbShort no, std::vector<char> &buf)
 {
     const char type = dbf.GetFieldType(no);
@@ -121,20 +187,21 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
 //   "E <state> <detail>"                      on failure, or
 //   "R <number>" then "F <name>\t<value>" ... per record, then "END".
 [[noreturn]] void searchInChild(int fd, const std::string &path, const std::vector<Match> &anyOf,
-                                const std::vector<std::string> &required, std::size_t limit)
+                                const std::vector<std::string> &required, std::size_t limit, bool recordByRecord)
 {
     const auto fail = [fd](const char *state, const std::string &detail) {
         writeAll(fd, std::string("E ") + state + " " + detail + "\n");
         _exit(0);
     };
 
+    // The table's size is taken once, here: records a shop program appends
+    // from now on belong to the next look-up.
     const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         fail(errno == EACCES || errno == EPERM ? "unreadable" : "damaged", std::strerror(errno));
     struct stat st{};
     unsigned char head[32]{};
     const bool headRead = ::fstat(in, &st) == 0 && ::read(in, head, sizeof head) == static_cast<ssize_t>(sizeof head);
-    ::close(in);
     if (!headRead)
         fail("damaged", "it is too short to be a dBase table");
 
@@ -142,13 +209,19 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
     const unsigned version = head[0];
     if (version != 0x03 && version != 0x83 && version != 0x8b)
         fail("damaged", "it is not a dBase table");
-    const std::uint32_t count = head[4] | (head[5] << 8) | (head[6] << 16) | (std::uint32_t(head[7]) << 24);
+    std::uint32_t count = head[4] | (head[5] << 8) | (head[6] << 16) | (std::uint32_t(head[7]) << 24);
     const unsigned headerLen = head[8] | (head[9] << 8);
     const unsigned recordLen = head[10] | (head[11] << 8);
     const auto size = static_cast<unsigned long long>(st.st_size);
     if (headerLen < 65 || headerLen > size || recordLen < 2)
         fail("damaged", "its header is damaged");
-    if (static_cast<unsigned long long>(count) * recordLen > size - headerLen)
+    // A program that adds a record may count it in the header before its
+    // bytes are all written: a last record cut short is left out, as not yet
+    // there. A table short of more than that is damaged.
+    const unsigned long long whole = (size - headerLen) / recordLen;
+    if (count > whole && count - whole == 1)
+        count = static_cast<std::uint32_t>(whole);
+    if (count > whole)
         fail("damaged", "it is shorter than its header says (" + std::to_string(count) + " records)");
 
     xbXBase xbase;
@@ -181,24 +254,28 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
     // The records are read in large blocks and the conditions tested on their
     // bytes; only a record that meets one is fetched through the library,
     // which then decides as it always has. A wide character field (length
-    // above 255, kept in the decimals byte) is left to the library alone.
-    struct Place {
-        xbShort no;
-        std::size_t offset;
-        std::size_t length;
-        char type;
-    };
-    std::vector<Place> places;
-    bool bytesFit = true;
+    // above 255, kept in the decimals byte) is left to the library alone, and
+    // so is every record when FRAMAID_READ=records (the way framaid read
+    // before, kept for measuring: bench/bench_framaid).
+    std::vector<QuickTest> tests;
+    bool bytesFit = !recordByRecord;
+    std::vector<std::size_t> offsets;
     std::size_t offset = 1;
     for (xbShort i = 0; i < fieldCount; ++i) {
-        const auto length = static_cast<std::size_t>(dbf.GetFieldLen(i));
-        places.push_back({i, offset, length, dbf.GetFieldType(i)});
-        if (places.back().type == XB_CHAR_FLD && dbf.GetFieldDecimal(i) > 0)
+        offsets.push_back(offset);
+        if (dbf.GetFieldType(i) == XB_CHAR_FLD && dbf.GetFieldDecimal(i) > 0)
             bytesFit = false;
-        offset += length;
+        offset += static_cast<std::size_t>(dbf.GetFieldLen(i));
     }
-    const int data = bytesFit ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    for (const auto &[no, value] : conditions) {
+        const ByteTest t{offsets[static_cast<std::size_t>(no)], static_cast<std::size_t>(dbf.GetFieldLen(no)),
+                         dbf.GetFieldType(no), value};
+        const bool plain = t.type != XB_MEMO_FLD && t.type != XB_DATE_FLD && t.type != XB_LOGICAL_FLD
+            && !value.empty() && value.size() <= t.length;
+        tests.push_back({t, plain, plain ? t.offset + value.size() - 1 : 0,
+                         static_cast<unsigned char>(plain ? value.back() : 0)});
+    }
+    const Folding fold;
     const std::uint32_t perBlock = std::max<std::uint32_t>(1, (1u << 20) / recordLen);
 
     std::vector<char> buf(static_cast<std::size_t>(recordLen) + 1);
@@ -208,22 +285,22 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
     std::string out;
     std::size_t found = 0;
     for (std::uint32_t recNo = 1; recNo <= count && found < limit; ++recNo) {
-        if (data >= 0) {
+        if (bytesFit) {
             if (recNo >= blockFirst + blockCount) {
                 blockFirst = recNo;
                 blockCount = std::min(perBlock, count - recNo + 1);
-                if (!readRecords(data, headerLen, recordLen, blockFirst, blockCount, block))
+                if (!readRecords(in, headerLen, recordLen, blockFirst, blockCount, block))
                     fail("damaged", "record " + std::to_string(recNo) + " cannot be read");
             }
             const char *record = block.data() + static_cast<std::size_t>(recNo - blockFirst) * recordLen;
             if (record[0] == '*')
                 continue;
             bool candidate = false;
-            for (const auto &[no, value] : conditions) {
-                const Place &p = places[static_cast<std::size_t>(no)];
-                if (bytesRead(p.type, record + p.offset, p.length, value))
+            for (const QuickTest &t : tests)
+                if (mayMatch(fold, t, record)) {
                     candidate = true;
-            }
+                    break;
+                }
             if (!candidate)
                 continue;
         }
@@ -242,8 +319,7 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
         for (xbShort i = 0; i < fieldCount; ++i)
             out += std::string("F ") + clean(dbf.GetFieldName(i)) + "\t" + fieldText(dbf, i, buf) + "\n";
     }
-    if (data >= 0)
-        ::close(data);
+    ::close(in);
     dbf.CloseDatabase();
     writeAll(fd, out + "END\n");
     _exit(0);
@@ -349,7 +425,8 @@ TableResult findRecords(const std::string &dbDir, const std::string &tableName,
             ::dup2(devNull, STDERR_FILENO);
         }
         ::alarm(kChildSeconds);
-        searchInChild(fds[1], path, anyOf, requiredFields, limit);
+        const char *read = std::getenv("FRAMAID_READ");
+        searchInChild(fds[1], path, anyOf, requiredFields, limit, read && std::strcmp(read, "records") == 0);
     }
     ::close(fds[1]);
 

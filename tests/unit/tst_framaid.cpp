@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -99,6 +100,42 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+quint32 le(const QByteArray &b, int at, int bytes)
+{
+    quint32 v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = v << 8 | quint8(b[at + i]);
+    return v;
+}
+
+// Adds an item to a table in place, as a shop program does: a copy of the
+// last record with CODE and TAG set goes over the end-of-file mark, then the
+// header counts it.
+bool appendItem(const QString &table, const QByteArray &code, const QByteArray &tag)
+{
+    QFile f(table);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray b = f.readAll();
+    const quint32 count = le(b, 4, 4);
+    const int headerLen = int(le(b, 8, 2));
+    const int recordLen = int(le(b, 10, 2));
+    QByteArray record = b.mid(headerLen + int(count - 1) * recordLen, recordLen);
+    record[0] = ' ';
+    int offset = 1;
+    for (int d = 32; d + 32 <= headerLen && b[d] != '\r'; d += 32) {
+        const QByteArray name = b.mid(d, 11).left(int(qstrnlen(b.constData() + d, 11)));
+        const int length = quint8(b[d + 16]);
+        if (name == "CODE" || name == "TAG")
+            record.replace(offset, length, (name == "CODE" ? code : tag).leftJustified(length, ' ', true));
+        offset += length;
+    }
+    const quint32 added = qToLittleEndian(count + 1);
+    const QByteArray countBytes(reinterpret_cast<const char *>(&added), 4);
+    return f.seek(headerLen + qint64(count) * recordLen) && f.write(record + '\x1a') == recordLen + 1 && f.seek(4)
+        && f.write(countBytes) == 4;
 }
 
 } // namespace
@@ -387,6 +424,58 @@ private slots:
         }
         const Run r = lookUp(db, code);
         QCOMPARE(r.exitCode, 0);
+        QCOMPARE(line2(r.reply), expected);
+    }
+
+    // Each look-up reads the table as it is then: items a shop program
+    // appends between two look-ups are found by the second.
+    void tableChangedBetweenLookUps()
+    {
+        const QString db = freshDb();
+        QProcess maker;
+        maker.start(binDir() + "/framaid/make_items", {db + "/items.dbf", "300"});
+        QVERIFY(maker.waitForFinished(60000) && maker.exitCode() == 0);
+        QCOMPARE(line2(lookUp(db, "AB00300").reply), QString("AB00300: Ring, pattern 300"));
+        QCOMPARE(line2(lookUp(db, "AB00301").reply), QString("Item AB00301 is not in the item table."));
+        for (int i = 301; i <= 302; ++i)
+            QVERIFY(appendItem(db + "/items.dbf", "AB00" + QByteArray::number(i), "2000000000" + QByteArray::number(i)));
+        QCOMPARE(line2(lookUp(db, "AB00301").reply), QString("AB00301: Ring, pattern 300"));
+        QCOMPARE(line2(lookUp(db, "AB00302").reply), QString("AB00302: Ring, pattern 300"));
+        QCOMPARE(line2(lookUp(db, "2000000000302").reply), QString("AB00302: Ring, pattern 300"));
+    }
+
+    // A table whose last record is only half written (the header counts it,
+    // its bytes stop half way): that record is not there yet, the others are.
+    void halfWrittenRecord_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("expected"); // line 2
+        QTest::newRow("the half record") << "AB00300" << "Item AB00300 is not in the item table.";
+        QTest::newRow("the one before") << "AB00299" << "AB00299: Ring, pattern 299";
+        QTest::newRow("the first") << "AB00001" << "AB00001: Ring, pattern 1";
+        QTest::newRow("tag of the one before") << "2000000000299" << "AB00299: Ring, pattern 299";
+        QTest::newRow("prefix of the half record") << "AB00300X" << "No item matches the long code AB00300X.";
+    }
+
+    void halfWrittenRecord()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, expected);
+        static QString db;
+        if (db.isEmpty()) {
+            db = freshDb();
+            QProcess maker;
+            maker.start(binDir() + "/framaid/make_items", {db + "/items.dbf", "300"});
+            QVERIFY(maker.waitForFinished(60000) && maker.exitCode() == 0);
+            QFile table(db + "/items.dbf");
+            QVERIFY(table.open(QIODevice::ReadOnly));
+            const int recordLen = int(le(table.read(12), 10, 2));
+            table.close();
+            QVERIFY(table.resize(table.size() - recordLen / 2));
+        }
+        const Run r = lookUp(db, code);
+        QCOMPARE(r.exitCode, 0);
+        checkShape(r, db);
         QCOMPARE(line2(r.reply), expected);
     }
 
