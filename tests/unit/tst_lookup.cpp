@@ -315,42 +315,46 @@ void TestLookup::showExisting()
 
 void TestLookup::longCode_data()
 {
-    QTest::addColumn<bool>("inventory");
+    QTest::addColumn<int>("mode"); // 0 inventory, 1 supplier or customer, 2 repairs
     QTest::addColumn<QString>("code");
     QTest::addColumn<QByteArray>("line2");
     QTest::addColumn<QStringList>("expectedRequests");
     QTest::addColumn<QStringList>("names");
     const QString dir = QStringLiteral("framaid /srv/zmr/jtemp/clerk ");
     QTest::newRow("resolved once")
-        << true << "AB1234567" << QByteArray("AB12345: Gold ring")
+        << 0 << "AB1234567" << QByteArray("AB12345: Gold ring")
         << QStringList{dir + "AB1234567 10:30:00", dir + "AB12345 10:30:00"}
         << QStringList{"AB12345"};
-    QTest::newRow("colon elsewhere") << true << "AB1234567" << QByteArray("AB1234: Gold ring")
+    QTest::newRow("colon elsewhere") << 0 << "AB1234567" << QByteArray("AB1234: Gold ring")
                                      << QStringList{dir + "AB1234567 10:30:00"} << QStringList{};
     QTest::newRow("seven characters never resolve")
-        << true << "AB12345" << QByteArray("AB12399: Gold ring")
+        << 0 << "AB12345" << QByteArray("AB12399: Gold ring")
         << QStringList{dir + "AB12345 10:30:00"} << QStringList{};
     // What the server names passes the same check as a typed code.
-    QTest::newRow("command in the resolved code")
-        << true << "AB1234567" << QByteArray("$(id>q): resolved")
+    QTest::newRow("quote in the resolved code")
+        << 0 << "AB1234567" << QByteArray("AB'2345: resolved")
         << QStringList{dir + "AB1234567 10:30:00"} << QStringList{};
     QTest::newRow("blank in the resolved code")
-        << true << "AB1234567" << QByteArray("AB 2345: Gold ring")
+        << 0 << "AB1234567" << QByteArray("AB 2345: Gold ring")
         << QStringList{dir + "AB1234567 10:30:00"} << QStringList{};
-    QTest::newRow("not in account mode") << false << "12345" << QByteArray("1234567: x")
+    QTest::newRow("not in account mode") << 1 << "12345" << QByteArray("1234567: x")
                                          << QStringList{dir + "12345 10:30:00"} << QStringList{};
+    // A service order is eight characters long and never resolves either.
+    QTest::newRow("not in repairs mode") << 2 << "or000123" << QByteArray("OR00012: Repair")
+                                         << QStringList{dir + "or000123 10:30:00"} << QStringList{};
 }
 
 void TestLookup::longCode()
 {
-    QFETCH(bool, inventory);
+    QFETCH(int, mode);
     QFETCH(QString, code);
     QFETCH(QByteArray, line2);
     QFETCH(QStringList, expectedRequests);
     QFETCH(QStringList, names);
     // Every reply names a seven-character code: the look-up still ends.
     serve({"10:30:00\r\n" + line2 + "\r\n"});
-    QVERIFY(lookUp(code, inventory, QStringLiteral("RING")));
+    m_state.lOrders = mode == 2;
+    QVERIFY(lookUp(code, mode == 0, QStringLiteral("RING")));
     QCOMPARE(requests(), expectedRequests);
     QCOMPARE(m_display.names, names);
 }
@@ -392,9 +396,14 @@ void TestLookup::existingImage_data()
         << true << "/srv/zmr/"
         << "AB12345"
         << "" << QByteArray("x") << "clerk@shop:/srv/zmr/images/AB/AB12345.jpg";
-    QTest::newRow("code with a substitution fetches nothing") << true << "/srv/zmr"
-                                                              << "A$(id)B"
-                                                              << "" << QByteArray("x") << "";
+    QTest::newRow("code with a quote fetches nothing") << true << "/srv/zmr"
+                                                       << "A'B"
+                                                       << "" << QByteArray("x") << "";
+    // An ordinary file name goes to the server quoted.
+    QTest::newRow("name from a camera file")
+        << false << "/srv/zmr"
+        << "1234"
+        << "IMG_1234(2)" << QByteArray("x") << "clerk@shop:'/srv/zmr/images/ssr/1234/IMG_1234(2).jpg'";
     QTest::newRow("no rule fetches nothing") << true << "/srv/zmr"
                                              << "F0000X12"
                                              << "" << QByteArray("x") << "";
@@ -440,18 +449,16 @@ void TestLookup::hostileValuesSendNothing_data()
     QTest::addColumn<bool>("inventory");
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("name");
-    QTest::newRow("long code with a command") << true << "AB1;touch x"
-                                              << "";
-    QTest::newRow("substitution") << true << "$(id)xxxx"
-                                  << "";
-    QTest::newRow("star in a name") << false << "1234"
-                                    << "*";
-    QTest::newRow("parent in a name") << false << "1234"
-                                      << "../x";
-    QTest::newRow("blank in a name") << false << "1234"
-                                     << "a b";
-    QTest::newRow("quote in a name") << false << "12345"
-                                     << "a'b";
+    QTest::addColumn<QString>("path");
+    const QString unixPath = "/srv/zmr";
+    QTest::newRow("long code with a command") << true << "AB1;touch x" << "" << unixPath;
+    // A Windows server's shell expands these even inside quotes.
+    QTest::newRow("substitution, Windows server") << true << "$(id)xxxx" << "" << "c:\\zmr";
+    QTest::newRow("variable in a name, Windows server") << false << "1234" << "%TEMP%" << "c:\\zmr";
+    QTest::newRow("option in a name") << false << "1234" << "-rf" << unixPath;
+    QTest::newRow("parent in a name") << false << "1234" << "../x" << unixPath;
+    QTest::newRow("blank in a name") << false << "1234" << "a b" << unixPath;
+    QTest::newRow("quote in a name") << false << "12345" << "a'b" << unixPath;
 }
 
 void TestLookup::hostileValuesSendNothing()
@@ -459,6 +466,9 @@ void TestLookup::hostileValuesSendNothing()
     QFETCH(bool, inventory);
     QFETCH(QString, code);
     QFETCH(QString, name);
+    QFETCH(QString, path);
+    m_state.cPath = path;
+    m_state.lIsDOS = path.contains(QLatin1Char('\\'));
     serve({"10:30:00\r\nx\r\n"});
     QVERIFY(lookUp(code, inventory, name));
     QVERIFY(m_shell.commands.isEmpty());
