@@ -89,7 +89,8 @@ QString supplierImagePath(const QString &reply)
     path = path.trimmed();
     // The name comes from the server: use it only when it is a plain picture path.
     const QStringList parts = path.split(QLatin1Char('/'));
-    if (parts.size() != 4 || !path.endsWith(QStringLiteral(".jpg")) ||
+    // The server names the file as it is on disk: "RING5.JPG" is a picture too.
+    if (parts.size() != 4 || !path.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive) ||
         !isSafeName(parts.at(2)) || !isSafeName(parts.at(3)))
         return {};
     return path;

@@ -404,6 +404,12 @@ void TestLookup::existingImage_data()
         << false << "/srv/zmr"
         << "1234"
         << "IMG_1234(2)" << QByteArray("x") << "clerk@shop:'/srv/zmr/images/ssr/1234/IMG_1234(2).jpg'";
+    // The server names the supplier's picture as it is on disk.
+    QTest::newRow("supplier picture in capitals")
+        << true << "/srv/zmr"
+        << "AB12345"
+        << "" << QByteArray("Ring\r\nimages/ssr/1234/RING5.JPG exists on server\r\n")
+        << "clerk@shop:/srv/zmr/images/ssr/1234/RING5.JPG";
     QTest::newRow("no rule fetches nothing") << true << "/srv/zmr"
                                              << "F0000X12"
                                              << "" << QByteArray("x") << "";
