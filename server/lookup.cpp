@@ -127,6 +127,10 @@ bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogi
 bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
               Target target)
 {
+    // Nothing typed yet (a name entered before any code, the look-up after a
+    // deletion without a code): there is nothing to look up and nothing to say.
+    if (target.cCode.trimmed().isEmpty())
+        return true;
     runtime::WorkingFilesLock lock(state);
     OperationScope operation(state, state.limits.lookupMs);
     target.cCode = core::NORMALIZE(target.cCode, target.lInventory, target.lOrders);

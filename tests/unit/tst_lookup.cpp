@@ -52,6 +52,8 @@ private Q_SLOTS:
     void existingImage_data();
     void existingImage();
     void staleReplyNotActedOn();
+    void emptyCodeIsNoRequest_data();
+    void emptyCodeIsNoRequest();
     void hostileValuesSendNothing_data();
     void hostileValuesSendNothing();
     void replyNotTaken_data();
@@ -448,6 +450,28 @@ void TestLookup::staleReplyNotActedOn()
     QVERIFY(lookUp(QStringLiteral("CD54321")));
     QCOMPARE(fetchedImages(), QStringList{"clerk@shop:/srv/zmr/images/CD/CD54321.jpg"});
     QVERIFY(!m_state.lOk2Put);
+}
+
+void TestLookup::emptyCodeIsNoRequest_data()
+{
+    QTest::addColumn<bool>("inventory");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("after a deletion") << true << "" << "";
+    QTest::newRow("name before any code") << false << "" << "RING5";
+    QTest::newRow("blanks only") << false << "  " << "RING5";
+}
+
+void TestLookup::emptyCodeIsNoRequest()
+{
+    QFETCH(bool, inventory);
+    QFETCH(QString, code);
+    QFETCH(QString, name);
+    serve({"10:30:00\r\nx\r\n"});
+    QVERIFY(lookUp(code, inventory, name));
+    QCOMPARE(m_shell.commands.size(), 0);
+    QCOMPARE(m_dialogs.texts(), QStringList());
+    QCOMPARE(m_display.events, QStringList());
 }
 
 void TestLookup::hostileValuesSendNothing_data()
