@@ -54,6 +54,8 @@ private Q_SLOTS:
     void staleReplyNotActedOn();
     void emptyCodeIsNoRequest_data();
     void emptyCodeIsNoRequest();
+    void replyEncoding_data();
+    void replyEncoding();
     void hostileValuesSendNothing_data();
     void hostileValuesSendNothing();
     void replyNotTaken_data();
@@ -472,6 +474,25 @@ void TestLookup::emptyCodeIsNoRequest()
     QCOMPARE(m_shell.commands.size(), 0);
     QCOMPARE(m_dialogs.texts(), QStringList());
     QCOMPARE(m_display.events, QStringList());
+}
+
+void TestLookup::replyEncoding_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("UTF-8") << QByteArray("Anello \xe2\x82\xac 5, d\xc3\xa9j\xc3\xa0") << "Anello \u20ac 5, d\u00e9j\u00e0";
+    QTest::newRow("code page 1252") << QByteArray("Anello \x80 5, d\xe9j\xe0 \x93oro\x94")
+                                    << "Anello \u20ac 5, d\u00e9j\u00e0 \u201coro\u201d";
+    QTest::newRow("plain ASCII") << QByteArray("Gold ring") << "Gold ring";
+}
+
+void TestLookup::replyEncoding()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, shown);
+    serve({"10:30:00 framaid\r\n" + text});
+    QVERIFY(server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked("AB12345")));
+    QCOMPARE(m_display.replies.last(), shown);
 }
 
 void TestLookup::hostileValuesSendNothing_data()
