@@ -20,6 +20,10 @@ using runtime::ToolCommand;
 
 namespace {
 const QString kToken = QStringLiteral("10:30:00");
+const QString kFetchFailed = QStringLiteral("ERROR: Failed to fetch data from\r\n"
+                                            "Server. Probably temporary connection\r\n"
+                                            "failure. Please try again, or check\r\n"
+                                            "settings if it persists.");
 
 // What a look-up of the code with the test's token asks for.
 framla::server::Target asked(const QString &code)
@@ -54,6 +58,8 @@ private Q_SLOTS:
     void staleReplyNotActedOn();
     void emptyCodeIsNoRequest_data();
     void emptyCodeIsNoRequest();
+    void windowsServerLines_data();
+    void windowsServerLines();
     void replyEncoding_data();
     void replyEncoding();
     void hostileValuesSendNothing_data();
@@ -180,7 +186,7 @@ void TestLookup::token()
     // "Re-trying..." only before the third retry, then the error text.
     QCOMPARE(m_display.replies, (QStringList{"Fetching data from server...",
                                              "Fetching data from server...\r\nRe-trying...",
-                                             QString::fromLatin1(server::kFetchFailedText)}));
+                                             kFetchFailed}));
     QVERIFY(!m_state.lOk2Put);
     QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
@@ -264,7 +270,7 @@ void TestLookup::fetchFailure()
     QCOMPARE(m_fetches, 1 + pauses.size());
     QCOMPARE(m_clock.pauses, pauses);
     QCOMPARE(m_display.replies.last(),
-             QString::fromLatin1(server::kFetchFailedText) + "\r\n\r\n" + message);
+             kFetchFailed + "\r\n\r\n" + message);
     QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
 
@@ -476,6 +482,36 @@ void TestLookup::emptyCodeIsNoRequest()
     QCOMPARE(m_display.events, QStringList());
 }
 
+void TestLookup::windowsServerLines_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("image");
+    const QString fetch = "/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw clerk@shop:";
+    QTest::newRow("own picture") << QByteArray("10:30:00\r\nRing\r\n")
+                                 << fetch + "c:\\\\\\zmr\\\\\\images\\\\\\AB\\\\\\AB12345.jpg scratch.jpg";
+    QTest::newRow("supplier picture")
+        << QByteArray("10:30:00\r\nRing\r\n<!-- images/ssr/1234/RING5.jpg exists on server -->\r\n")
+        << fetch + "c:\\\\\\zmr\\\\\\images/ssr/1234/RING5.jpg scratch.jpg";
+}
+
+void TestLookup::windowsServerLines()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, image);
+    m_state.cPath = QStringLiteral("c:\\zmr");
+    m_state.lIsDOS = true;
+    serve({reply});
+    QVERIFY(lookUp(QStringLiteral("AB12345")));
+    // The request names the reply directory with "/jtemp/"; the fetch reads
+    // "\temp\", its backslashes tripled.
+    QCOMPARE(m_shell.texts(),
+             (QStringList{"/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop framaid "
+                          "c:\\zmr/jtemp/clerk AB12345 10:30:00",
+                          "/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw "
+                          "clerk@shop:c:\\\\\\zmr\\\\\\temp\\\\\\clerk/framla.tmp .",
+                          image}));
+}
+
 void TestLookup::replyEncoding_data()
 {
     QTest::addColumn<QByteArray>("text");
@@ -532,7 +568,7 @@ void TestLookup::replyNotTaken_data()
     QTest::addColumn<bool>("stale");
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QString>("shown");
-    const QString failed = QString::fromLatin1(server::kFetchFailedText);
+    const QString failed = kFetchFailed;
     // A reply left by an earlier request with the same token, and a fetch that fails.
     QTest::newRow("stale reply") << true << QByteArray() << failed;
     QTest::newRow("reply over the limit")
