@@ -224,9 +224,11 @@ void LoadConfig(ProgramState &state, const ConfigSaver &save)
         state.aLocalCfg = *stored;
         completeLocalCfg(state.aLocalCfg, [&] { save(state); });
     } else {
-        qWarning().noquote() << "Local options in" << path << "unusable; defaults restored";
+        // The defaults are used in memory; the file stays as it is until the
+        // operator changes an option, so a file that could not be read this
+        // once (locked, half-copied) is not lost.
+        qWarning().noquote() << "Local options in" << path << "unusable; the defaults are used";
         state.aLocalCfg = defaultLocalCfg();
-        save(state);
     }
     applyLocalCfg(state);
 }

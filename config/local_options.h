@@ -47,8 +47,9 @@ bool isUsableLocalCfg(const LocalCfg &cfg);
 using ConfigSaver = std::function<bool(ProgramState &)>;
 
 /// Start-up load: when the options file exists, restore aLocalCfg from it,
-/// complete it and copy the slots into the working variables. A file that
-/// cannot be read or used is replaced by the defaults (and they are saved).
+/// complete it and copy the slots into the working variables. For a file
+/// that cannot be read or used the defaults are used, and the file is left
+/// alone until the next change of an option saves them.
 /// Without a file nothing changes and nothing is written.
 void LoadConfig(ProgramState &state, const ConfigSaver &save = SaveConfig);
 

@@ -49,6 +49,12 @@ bool TestConfig(ProgramState &state, const server::ServerLogin &trial, QWidget *
     return false;
 }
 
+bool windowsImageToolsFound(const QString &pathText, bool systemMogrifyExists)
+{
+    return pathText.contains(QStringLiteral("IMAGEMAGICK"), Qt::CaseInsensitive) ||
+           systemMogrifyExists;
+}
+
 bool imageToolsOnPath(const QStringList &pathDirs)
 {
     return !QStandardPaths::findExecutable(QStringLiteral("convert"), pathDirs).isEmpty() &&
@@ -58,9 +64,8 @@ bool imageToolsOnPath(const QStringList &pathDirs)
 bool CheckImageTools(ProgramState &state)
 {
 #ifdef Q_OS_WIN
-    const QString path = qEnvironmentVariable("Path").toUpper();
-    if (path.contains(QStringLiteral("IMAGEMAGICK")) ||
-        QFileInfo::exists(QStringLiteral("c:\\Windows\\System\\Mogrify.exe")))
+    if (windowsImageToolsFound(qEnvironmentVariable("Path"),
+                               QFileInfo::exists(QStringLiteral("c:\\Windows\\System\\Mogrify.exe"))))
         return true;
 #else
     const QStringList dirs =

@@ -26,6 +26,10 @@ inline constexpr auto kGuardFile = "control.dbf";
 /// failed in a message box.
 bool TestConfig(ProgramState &state, const server::ServerLogin &trial, QWidget *window);
 
+/// The Windows check: the search path ("Path") names an ImageMagick
+/// directory, in any letter case, or the tool lies where older installers put it.
+bool windowsImageToolsFound(const QString &pathText, bool systemMogrifyExists);
+
 /// True when convert and mogrify are found in one of the given directories.
 bool imageToolsOnPath(const QStringList &pathDirs);
 

@@ -16,7 +16,6 @@ namespace {
 bool droppedInput(const QEvent &event)
 {
     switch (event.type()) {
-    case QEvent::MouseButtonDblClick:
     case QEvent::NonClientAreaMouseButtonPress:
     case QEvent::NonClientAreaMouseButtonRelease:
     case QEvent::NonClientAreaMouseButtonDblClick:
@@ -109,15 +108,25 @@ bool PointerGrab::run(Handler handler)
 bool PointerGrab::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::MouseButtonDblClick:
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseMove: {
         const auto *mouse = static_cast<const QMouseEvent *>(event);
         if (watched->isWidgetType()) {
-            take(event->type(), mouse->button(), static_cast<QWidget *>(watched),
+            // A control gets a quick second click as a double click instead
+            // of a press; a press always counts.
+            const QEvent::Type type = event->type() == QEvent::MouseButtonDblClick
+                                          ? QEvent::MouseButtonPress
+                                          : event->type();
+            take(type, mouse->button(), static_cast<QWidget *>(watched),
                  mouse->position().toPoint());
             return true;
         }
+        // A window gets the second press itself and then the double click
+        // made from it: the press has counted already.
+        if (event->type() == QEvent::MouseButtonDblClick)
+            return true;
         if (watched->isWindowType()) {
             const bool wasRunning = !m_finished;
             takeFromWindow(static_cast<QWindow *>(watched), *mouse);

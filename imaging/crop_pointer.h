@@ -28,8 +28,9 @@ struct PointerEvent {
 /// Takes the pointer for a marking routine: while run() runs, every left
 /// press, left release and pointer motion of the application, whatever
 /// control it is addressed to, goes to the handler instead of that control,
-/// and every other input event (keys, wheel, other buttons, double clicks,
-/// the window's close box, ...) is dropped. Painting, timers and queued calls
+/// and every other input event (keys, wheel, other buttons, the window's
+/// close box, ...) is dropped. A double click on a control counts as the
+/// press it stands for. Painting, timers and queued calls
 /// go on, so overlays drawn meanwhile show.
 class PointerGrab final : public QObject {
     Q_OBJECT

@@ -5,7 +5,12 @@
 #include "runtime/shell.h"
 #include "core/value.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 namespace framla::imaging {
 
@@ -109,11 +114,17 @@ ToolCommand adjustmentCommand(const Adjustment &adjustment)
                              QLatin1String(kPreviewFile)});
 }
 
+QString rotationFile(const QString &cFilename)
+{
+    const QFileInfo source(cFilename);
+    return source.dir().filePath(QStringLiteral(".framla-turn-") + source.fileName());
+}
+
 ToolCommand rotateCommand(const QString &cFilename)
 {
-    return imageToolCommand(
-        QStringLiteral("mogrify"),
-        {QStringLiteral("-rotate"), QStringLiteral("90"), toolFileName(cFilename)});
+    return imageToolCommand(QStringLiteral("convert"),
+                            {toolFileName(cFilename), QStringLiteral("-rotate"), QStringLiteral("90"),
+                             rotationFile(cFilename)});
 }
 
 bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize aScrnSize,
@@ -122,21 +133,46 @@ bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize 
     Q_UNUSED(lNormalize);
     const QString preview = appFile(state, kPreviewFile);
     runtime::eraseFile(preview);
-    runImageTool(state, cropCommand(cFilename, cropArgument(anSize, aScrnSize, aCropCoords)));
-    state.previewExists = runtime::fileExists(preview);
-    if (!state.previewExists) {
+    // A step that fails leaves no preview: half a preview (cropped but not
+    // adjusted, or cut off) must not be shown, or sent, as this source's.
+    const auto failed = [&](const char *step) {
+        runtime::eraseFile(preview);
+        state.previewExists = false;
         qCWarning(runtime::lcFramla).noquote()
-            << "no preview was made from" << cFilename << "; the adjustment is skipped";
-        return true;
-    }
-    runImageTool(state, adjustmentCommand(clamped(adjustment)));
-    state.previewExists = runtime::fileExists(preview);
+            << "the" << step << "of" << cFilename << "failed; no preview was made";
+        return false;
+    };
+    const runtime::RunOutcome crop =
+        runImageTool(state, cropCommand(cFilename, cropArgument(anSize, aScrnSize, aCropCoords)));
+    if (!crop.succeeded() || !runtime::fileExists(preview))
+        return failed("crop");
+    if (!runImageTool(state, adjustmentCommand(clamped(adjustment))).succeeded() ||
+        !runtime::fileExists(preview))
+        return failed("adjustment");
+    state.previewExists = true;
     return true;
 }
 
 bool SrcRotate(ProgramState &state, const QString &cFilename)
 {
-    runImageTool(state, rotateCommand(cFilename));
+    // The tool writes the turned picture beside the source; the source is
+    // replaced only by a whole picture, so a tool stopped half-way leaves
+    // the operator's photo as it was.
+    const QString turned = rotationFile(cFilename);
+    runtime::eraseFile(turned);
+    const bool made = runImageTool(state, rotateCommand(cFilename)).succeeded() &&
+                      QFileInfo(turned).size() > 0;
+    std::error_code error;
+    if (made)
+        std::filesystem::rename(std::filesystem::path(turned.toStdU16String()),
+                                std::filesystem::path(cFilename.toStdU16String()), error);
+    if (!made || error) {
+        runtime::eraseFile(turned);
+        qCWarning(runtime::lcFramla).noquote()
+            << "the quarter turn of" << cFilename << "failed; the picture is left as it was"
+            << (error ? QString::fromStdString(error.message()) : QString());
+        return false;
+    }
     return true;
 }
 

@@ -48,18 +48,23 @@ QString contrastArgument(int contrast);
 runtime::ToolCommand cropCommand(const QString &cFilename, const CropArgument &crop);
 /// mogrify -modulate B -gamma G -level C scratch.jpg
 runtime::ToolCommand adjustmentCommand(const Adjustment &adjustment);
-/// mogrify -rotate 90 "file"
+/// The file the quarter turn is written to before it replaces the source:
+/// beside the source, so that the replacement is one rename.
+QString rotationFile(const QString &cFilename);
+/// convert "file" -rotate 90 "turned file"
 runtime::ToolCommand rotateCommand(const QString &cFilename);
 
 /// Makes the preview "scratch.jpg" from the source: the crop, then the
 /// adjustment with the three values of the window's controls, each run and
-/// waited for. Returns true. The previous preview is removed first, so a crop
-/// that fails leaves no preview rather than an old one that no longer matches
-/// the source.
+/// waited for. The previous preview is removed first; when either step
+/// fails, the preview is removed again, the failure is logged and the result
+/// is false, so no old or half-made preview is taken for this source's.
 bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize aScrnSize,
              const CropCoords &aCropCoords, bool lNormalize, const Adjustment &adjustment);
 
-/// Turns the source file a quarter turn clockwise, in place. Returns true.
+/// Turns the source file a quarter turn clockwise. The turned picture is
+/// written beside it and replaces it only when the tool succeeded; false,
+/// with the source untouched, otherwise.
 bool SrcRotate(ProgramState &state, const QString &cFilename);
 
 } // namespace framla::imaging

@@ -34,7 +34,8 @@ public:
     virtual void msgBox(const QString &text, const QString &title = {}) = 0;
 
     /// A modal box with the given buttons; returns the Answer of the button
-    /// pressed (closing the box counts as the last button: Cancel or No).
+    /// pressed (closing the box counts as the last button: Cancel or No; in
+    /// Abort/Retry/Ignore as Abort).
     virtual int confirmBox(const QString &text, const QString &title, Buttons buttons,
                            Icon icon = Icon::Question,
                            DefaultButton defaultButton = DefaultButton::First) = 0;

@@ -10,6 +10,7 @@
 #include "runtime/tool_command.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <typeinfo>
 
 #if __has_include(<cxxabi.h>)
@@ -305,13 +306,22 @@ void endWithError(ProgramState &state)
     throw OperationAbandoned{};
 }
 
+bool isSharingViolation(int osCode)
+{
+#ifdef Q_OS_WIN
+    return osCode == 32; // ERROR_SHARING_VIOLATION
+#else
+    return osCode == EBUSY || osCode == ETXTBSY;
+#endif
+}
+
 HandlerResult StandardEH(ProgramState &state, RuntimeError &error)
 {
     if (error.genCode == kGenNumeric)
         return HandlerResult::value(0);
     if (error.genCode == kGenArith && isDivisionByZero(error))
         return HandlerResult::value(0);
-    if (error.genCode == kGenOpen && error.osCode == 32 && error.canDefault)
+    if (error.genCode == kGenOpen && isSharingViolation(error.osCode) && error.canDefault)
         return HandlerResult::byDefault();
     if (error.genCode == kGenCreate && error.canDefault)
         return HandlerResult::byDefault();

@@ -86,8 +86,16 @@ struct HandlerResult {
     bool operator==(const HandlerResult &other) const = default;
 };
 
+/// The runtime the error box and the error log name: the toolkit whose
+/// version the log records.
+inline constexpr QLatin1String kRuntimeName{"Qt"};
 /// Title of the error boxes: the runtime's name followed by " Error Message".
-inline constexpr QLatin1String kErrorTitle{"Framla Error Message"};
+inline constexpr QLatin1String kErrorTitle{"Qt Error Message"};
+
+/// True for the platform's "file in use by another process" error: the
+/// sharing violation (32) on Windows; EBUSY or ETXTBSY elsewhere, where 32
+/// means something else (a broken pipe on Linux).
+bool isSharingViolation(int osCode);
 
 /// The identifier of the calling thread, as the error message and the log show it.
 qint64 currentThreadNumber();

@@ -110,15 +110,20 @@ int QtDialogs::confirmBox(const QString &text, const QString &title, Buttons but
         const qsizetype defaultIndex =
             (defaultButton == DefaultButton::Second && specs.size() > 1) ? 1 : 0;
         box.setDefaultButton(specs.at(defaultIndex).button);
-        // Closing the box counts as the last button (Cancel, No), or OK alone.
-        box.setEscapeButton(specs.constLast().button);
+        // Closing the box (Escape, the close button) counts as the last
+        // button (Cancel, No) or OK alone; in Abort/Retry/Ignore as Abort, the
+        // error box's own way out: the log, then the end. Ignore would let
+        // the failed operation go on as if nothing had happened.
+        const ButtonSpec closing =
+            buttons == Buttons::AbortRetryIgnore ? specs.constFirst() : specs.constLast();
+        box.setEscapeButton(closing.button);
         box.exec();
         const auto pressed = box.standardButton(box.clickedButton());
         for (const ButtonSpec &entry : specs) {
             if (entry.button == pressed)
                 return entry.answer;
         }
-        return specs.constLast().answer;
+        return closing.answer;
     });
 }
 

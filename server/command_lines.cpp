@@ -109,36 +109,44 @@ QString replyDirectory(const ServerLogin &login)
     return login.cPath + QStringLiteral("/jtemp/") + login.cUser;
 }
 
-bool isSafeName(const QString &value)
+bool isSafeName(const QString &value, bool lIsDOS)
 {
+    // Every word is quoted for the server's shell, so only what quoting
+    // cannot protect, or what would make the word more than one file name,
+    // is refused.
     if (value.isEmpty() || value.startsWith(QLatin1Char('.')) ||
-        value.contains(QStringLiteral("..")))
+        value.startsWith(QLatin1Char('-')) || value.contains(QStringLiteral("..")))
         return false;
     for (const QChar c : value) {
-        if (!isNameChar(c))
+        const char16_t u = c.unicode();
+        if (u <= 0x20 || u >= 0x7f || u == u'/' || u == u'\\' || u == u'\'' || u == u'"')
+            return false;
+        if (lIsDOS && (u == u'$' || u == u'`' || u == u'%'))
             return false;
     }
     return true;
 }
 
-bool isSafeRelativePath(const QString &path)
+bool isSafeRelativePath(const QString &path, bool lIsDOS)
 {
     if (path.isEmpty())
         return false;
     const QStringList parts =
         QString(path).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
     for (const QString &part : parts) {
-        if (!isSafeName(part))
+        if (!isSafeName(part, lIsDOS))
             return false;
     }
     return true;
 }
 
-QString unsafeNameMessage(const QString &what, const QString &value)
+QString unsafeNameMessage(const QString &what, const QString &value, bool lIsDOS)
 {
     return QStringLiteral("The %1 \"%2\" cannot be used.").arg(what, value) +
-           QStringLiteral("\r\nUse only letters, digits, \"-\", \"_\" and \".\" "
-                          "(no blanks, no slashes, not starting with \".\").");
+           QStringLiteral("\r\nLeave out blanks, slashes, quotes, \"..\" and accented or control "
+                          "characters, and do not start with \".\" or \"-\".") +
+           (lIsDOS ? QStringLiteral(" A Windows server also takes no \"$\", \"`\" or \"%\".")
+                   : QString());
 }
 
 QString remoteWord(const QString &word, bool lIsDOS)

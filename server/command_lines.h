@@ -55,17 +55,19 @@ QString loginProblem(const ServerLogin &login);
 QString replyDirectory(const ServerLogin &login);
 
 /// True when a typed value (a code, a picture name, a data file name) may go
-/// into a remote command: letters, digits, "-", "_" and "." only, not
-/// starting with "." and without "..". Nothing else can reach the server.
-bool isSafeName(const QString &value);
+/// into a remote command as one quoted word naming one file: printable ASCII
+/// without blanks, "/", "\\", quotes (' and "), not starting with "." or "-",
+/// without "..". For a Windows server also without "$", "`" and "%", which
+/// its shell expands even inside quotes. The server program accepts the same.
+bool isSafeName(const QString &value, bool lIsDOS = false);
 
 /// True when every part of a relative path ("images/AB/AB12345.jpg", with
 /// "/" or "\\") is a safe name: such a path names one file and nothing else,
 /// whatever shell on the server reads it.
-bool isSafeRelativePath(const QString &path);
+bool isSafeRelativePath(const QString &path, bool lIsDOS = false);
 
 /// The message for a refused value: what it is ("code", "image name") and why.
-QString unsafeNameMessage(const QString &what, const QString &value);
+QString unsafeNameMessage(const QString &what, const QString &value, bool lIsDOS = false);
 
 /// A word of a remote command as the server's shell must see it: as it is
 /// when it holds only plain path characters, else quoted.

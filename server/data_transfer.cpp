@@ -52,24 +52,51 @@ QString dataFileMode(const QString &fileName)
                                                                           : QStringLiteral("644");
 }
 
-bool SendIXdata(ProgramState &state, const ServerLogin &login, const QString &localDirectory,
-                const QString &fileName, const QString &targetDirectory, QString *reason)
+int dataCopyLimitMs(qint64 bytes)
+{
+    constexpr qint64 step = 100 * 1024;
+    constexpr qint64 longest = 24 * 3600 * 1000; // a day: beyond that nothing is gained
+    const qint64 steps = bytes <= 0 ? 0 : (bytes + step - 1) / step;
+    return int(qMin<qint64>(runtime::kCopyTimeoutMs + steps * 1000, longest));
+}
+
+DataSend SendIXdata(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                    const QString &localDirectory, const QString &fileName,
+                    const QString &targetDirectory)
 {
     const QString serverName = fileName.toLower();
     const QString local = QDir(localDirectory).filePath(fileName);
     const QString remote = targetDirectory + serverName;
-    const runtime::RunOutcome sent =
-        runRemote(state, login, sendCommand(login, local, remote, login.lIsDOS), runtime::kCopyTimeoutMs);
-    runtime::RunOutcome mode;
-    if (sent.succeeded())
-        mode = runRemote(
-            state, login,
-            remoteCommand(
-                login, {QStringLiteral("chmod"), dataFileMode(serverName), remote}, false),
+    // The copy arrives under a name of its own: a file cut off half-way never
+    // stands under the real name.
+    const QString partial = targetDirectory + QStringLiteral(".framla-") + serverName;
+    const auto run = [&](const runtime::ToolCommand &command, int limitMs) {
+        return runRemote(state, login, command, limitMs);
+    };
+    DataSend result;
+    display.setBusy(true);
+    const runtime::RunOutcome copied =
+        run(sendCommand(login, local, partial, login.lIsDOS), dataCopyLimitMs(QFileInfo(local).size()));
+    runtime::RunOutcome moved;
+    if (copied.succeeded())
+        moved = run(remoteCommand(login, {QStringLiteral("mv"), QStringLiteral("-f"), partial, remote},
+                                  login.lIsDOS),
+                    runtime::kLookupTimeoutMs);
+    if (!copied.succeeded() || !moved.succeeded()) {
+        result.failure = !copied.succeeded() ? copied.message : moved.message;
+        run(remoteCommand(login, {QStringLiteral("rm"), QStringLiteral("-f"), partial}, login.lIsDOS),
             runtime::kLookupTimeoutMs);
-    if (reason != nullptr)
-        *reason = !sent.succeeded() ? sent.message : (!mode.succeeded() ? mode.message : QString());
-    return sent.succeeded() && mode.succeeded();
+    } else {
+        result.sent = true;
+        const runtime::RunOutcome mode = run(
+            remoteCommand(login, {QStringLiteral("chmod"), dataFileMode(serverName), remote}, false),
+            runtime::kLookupTimeoutMs);
+        if (!mode.succeeded())
+            result.warning = QStringLiteral("Warning: the file's access mode could not be set (") +
+                             dataFileMode(serverName) + QStringLiteral("): ") + mode.message;
+    }
+    display.setBusy(false);
+    return result;
 }
 
 namespace {
@@ -99,9 +126,9 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
         dialogs.msgBox(QStringLiteral("Space character in file or path name!\r\n") + failed);
         return false;
     }
-    if (!isSafeName(serverName)) {
+    if (!isSafeName(serverName, state.lIsDOS)) {
         dialogs.msgBox(failed + QStringLiteral("\r\n") +
-                       unsafeNameMessage(QStringLiteral("file name"), serverName));
+                       unsafeNameMessage(QStringLiteral("file name"), serverName, state.lIsDOS));
         return false;
     }
     if (!local.isFile() || !local.isReadable()) {
@@ -111,7 +138,9 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
     const qint64 size = local.size();
 
     runtime::WorkingFilesLock lock(state);
-    OperationScope operation(state, state.limits.transferMs);
+    // A large file's copy may take longer than the usual operation.
+    OperationScope operation(state, state.limits.transferMs +
+                                        (dataCopyLimitMs(size) - runtime::kCopyTimeoutMs));
     const ServerLogin login = loginOf(state);
     const QString shuttle = QStringLiteral("shuttle");
     if (!CheckIXdata(state, oXbpShowTxt, login, serverName, shuttle)) {
@@ -120,17 +149,21 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
     }
     if (!Ok2Write(state, QString::fromLatin1(kReplyFile), false))
         return false;
-    QString reason;
-    const bool sent = SendIXdata(state, login, local.absolutePath(), local.fileName(),
-                                 login.cPath + QStringLiteral("/shuttle/"), &reason);
+    const DataSend send = SendIXdata(state, oXbpShowTxt, login, local.absolutePath(),
+                                     local.fileName(), login.cPath + QStringLiteral("/shuttle/"));
     CheckIXdata(state, oXbpShowTxt, login, serverName, shuttle);
     const QString report = replyText(readReplyFile(state));
+    // Where the report gives the file's size it must be the size sent; a
+    // report without one only has to show the file.
     const qint64 onServer = reportedSize(report, serverName);
-    if (sent && onServer == size) {
+    const bool shown = onServer >= 0 ? onServer == size : writeMarks(report).exists;
+    if (send.sent && shown) {
         dialogs.msgBox(QStringLiteral("File ") + serverName +
-                       QStringLiteral(" sent.\r\nCheck details shown for validity."));
+                       QStringLiteral(" sent.\r\nCheck details shown for validity.") +
+                       (send.warning.isEmpty() ? QString() : QStringLiteral("\r\n") + send.warning));
         return true;
     }
+    QString reason = send.failure;
     if (reason.isEmpty())
         reason = onServer < 0 ? QStringLiteral("The server does not show the file.")
                               : QStringLiteral("The server shows %1 bytes; %2 were sent.")

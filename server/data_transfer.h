@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace framla {
 struct ProgramState;
@@ -21,12 +22,26 @@ QString GetDataFile(ProgramState &state);
 bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
                  const QString &fileName, const QString &subDirectory);
 
-/// Copy localDirectory + fileName to targetDirectory under the lower-cased
-/// name, then set its mode: 666 for tables and memo files (".DBF", ".DBT"),
-/// 644 for the others. False, with the reason, when either step failed.
-bool SendIXdata(ProgramState &state, const ServerLogin &login, const QString &localDirectory,
-                const QString &fileName, const QString &targetDirectory,
-                QString *reason = nullptr);
+/// How long the copy of a data file may take: a minute, and a second more
+/// for every 100 KB started, so that a large table on a slow link is not cut off.
+int dataCopyLimitMs(qint64 bytes);
+
+/// What became of a data file send.
+struct DataSend {
+    bool sent = false; ///< the file lies on the server under its name
+    QString failure;   ///< why it was not sent
+    QString warning;   ///< sent, but its access mode could not be set
+};
+
+/// Copy localDirectory + fileName into targetDirectory under a temporary
+/// name, then move it onto the lower-cased name with one remote command, so
+/// that an older file of that name is replaced whole or not at all; a
+/// temporary file left by a failure is removed. Then set its mode: 666 for
+/// tables and memo files (".DBF", ".DBT"), 644 for the others; a mode that
+/// cannot be set is a warning only. The wait pointer shows throughout.
+DataSend SendIXdata(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                    const QString &localDirectory, const QString &fileName,
+                    const QString &targetDirectory);
 
 /// The access mode a data file gets on the server.
 QString dataFileMode(const QString &fileName);
@@ -34,7 +49,9 @@ QString dataFileMode(const QString &fileName);
 /// The whole transfer of a chosen file into the running settings' shuttle
 /// directory: the check,
 /// the write permission, the copy and the second check. The closing message
-/// says "sent" only when the server shows the file with the size that was sent.
+/// says "sent" only when the copy succeeded and the second check shows the
+/// file: with the size that was sent where the report gives a size, else by
+/// its "exists" mark.
 bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &chosenPath);
 
 } // namespace framla::server

@@ -34,7 +34,7 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const ServerLogin
     }
     // Nothing typed reaches the server unless it is a plain name, and an
     // empty path would name the database directory itself.
-    if (!isSafeRelativePath(targetPath)) {
+    if (!isSafeRelativePath(targetPath, login.lIsDOS)) {
         dialogs.msgBox(QStringLiteral("Nothing deleted: the code \"%1\" and name \"%2\" name no "
                                       "image file on the server.")
                            .arg(target.cCode, target.cName));

@@ -42,7 +42,7 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const ServerLogin &lo
     if (!supplierImage.isEmpty())
         imagePath = supplierImage;
     // A code or name that is not plain never reaches the server.
-    if (!isSafeRelativePath(imagePath))
+    if (!isSafeRelativePath(imagePath, login.lIsDOS))
         imagePath.clear();
 
     if (!imagePath.isEmpty()) {

@@ -116,7 +116,7 @@ bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogi
     // What the server names goes onto the next command line and into the
     // name field: it passes the same check as a typed code.
     const QString resolved = resolvedCode(text);
-    if (target.lInventory && target.cCode.size() > 7 && isSafeName(resolved)) {
+    if (target.lInventory && target.cCode.size() > 7 && isSafeName(resolved, login.lIsDOS)) {
         target.cCode = resolved;
         target.cName = resolved;
         return false;
@@ -127,16 +127,21 @@ bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogi
 bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
               Target target)
 {
+    // Nothing typed yet (a name entered before any code, the look-up after a
+    // deletion without a code): there is nothing to look up and nothing to say.
+    if (target.cCode.trimmed().isEmpty())
+        return true;
     runtime::WorkingFilesLock lock(state);
     OperationScope operation(state, state.limits.lookupMs);
     target.cCode = core::NORMALIZE(target.cCode, target.lInventory, target.lOrders);
     // Nothing typed reaches the server unless it is a plain name.
     const bool nameMatters = target.isAccount() && !target.cName.isEmpty();
-    if (!isSafeName(target.cCode) || (nameMatters && !isSafeName(target.cName))) {
-        const bool badCode = !isSafeName(target.cCode);
+    if (!isSafeName(target.cCode, login.lIsDOS) ||
+        (nameMatters && !isSafeName(target.cName, login.lIsDOS))) {
+        const bool badCode = !isSafeName(target.cCode, login.lIsDOS);
         const QString message =
             unsafeNameMessage(badCode ? QStringLiteral("code") : QStringLiteral("image name"),
-                              badCode ? target.cCode : target.cName);
+                              badCode ? target.cCode : target.cName, login.lIsDOS);
         oXbpShowTxt.showReply(message);
         state.services.dialogs->msgBox(message);
         return true;

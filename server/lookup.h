@@ -15,6 +15,7 @@ class TargetDisplay;
 /// Look a code up on the server: the request, the reply with its token, the
 /// description, the put permission and the picture on file. A long inventory
 /// code that the server resolves is looked up once more under its real code.
+/// An empty code is no request: nothing is run and nothing is shown.
 bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
               Target target);
 

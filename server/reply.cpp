@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace framla::server {
@@ -45,6 +46,27 @@ bool replyAnswers(const QByteArray &reply, const QString &token, const QString &
     return end >= 0 && reply.mid(start, end - start) == request.toUtf8();
 }
 
+QString replyString(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    // The characters code page 1252 puts at 0x80..0x9F; 0 where it has none.
+    static constexpr char16_t high[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    text.clear();
+    text.reserve(bytes.size());
+    for (const char byte : bytes) {
+        const auto b = static_cast<unsigned char>(byte);
+        const char16_t mapped = b >= 0x80 && b < 0xA0 ? high[b - 0x80] : char16_t(b);
+        text.append(QChar(mapped != 0 ? mapped : char16_t(b)));
+    }
+    return text;
+}
+
 QString replyText(const QByteArray &reply)
 {
     qsizetype end = reply.indexOf("\r\n");
@@ -55,7 +77,7 @@ QString replyText(const QByteArray &reply)
     }
     if (end < 0)
         return {};
-    return QString::fromUtf8(reply.mid(end + skip));
+    return replyString(reply.mid(end + skip));
 }
 
 QString resolvedCode(const QString &text)
@@ -89,7 +111,8 @@ QString supplierImagePath(const QString &reply)
     path = path.trimmed();
     // The name comes from the server: use it only when it is a plain picture path.
     const QStringList parts = path.split(QLatin1Char('/'));
-    if (parts.size() != 4 || !path.endsWith(QStringLiteral(".jpg")) ||
+    // The server names the file as it is on disk: "RING5.JPG" is a picture too.
+    if (parts.size() != 4 || !path.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive) ||
         !isSafeName(parts.at(2)) || !isSafeName(parts.at(3)))
         return {};
     return path;

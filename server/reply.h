@@ -35,6 +35,11 @@ bool replyMatches(const QByteArray &reply, const QString &token);
 /// no request (from an older framaid) is judged by its token alone.
 bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request);
 
+/// Reply bytes as text: UTF-8 when they are valid UTF-8, else the Windows
+/// code page 1252 (Latin-1 with the printable characters of 0x80 to 0x9F), as
+/// an older server program or a table's own text may write them.
+QString replyString(const QByteArray &bytes);
+
 /// The reply text: everything after the first line.
 QString replyText(const QByteArray &reply);
 

@@ -20,10 +20,14 @@ void ShowElem(QWidget *element, const QString &cInclusions, int nCursorType)
         element->setCursor(Qt::WaitCursor);
     } else {
         const QVariant own = element->property(ownCursor);
-        if (own.isValid())
+        if (own.isValid()) {
             element->setCursor(own.value<QCursor>());
-        else if (element->cursor().shape() == Qt::WaitCursor)
+            // Restored once: a later wait over a widget that has given up its
+            // own pointer meanwhile must not bring this one back.
+            element->setProperty(ownCursor, QVariant());
+        } else if (element->cursor().shape() == Qt::WaitCursor) {
             element->unsetCursor();
+        }
     }
     // A Qt window draws its controls itself; it has no separate drawing area
     // to treat apart, so a window in cInclusions walks its own children too.

@@ -272,7 +272,7 @@ void answerItem(const Context &ctx, const std::string &code, Reply &reply, std::
     const std::string supplier = trim(found->get(ctx.cfg.itemSupplier));
     const std::string ssr = trim(found->get(ctx.cfg.itemSsr));
     const Account kind = accountKind(supplier);
-    if ((kind != Account::Supplier && kind != Account::SupplierPool) || !isSafeName(ssr))
+    if ((kind != Account::Supplier && kind != Account::SupplierPool) || !isRequestName(ssr))
         return;
     const std::string ssrDir = accountDir(Account::Supplier, supplier);
     const std::string picture = findNoCase(path(ctx, ssrDir), ssr + ".jpg");

@@ -139,15 +139,16 @@ int main(int argc, char **argv)
     Reply reply(acceptableToken(token) ? token : "?");
     // The reply names what it answers, so that the desktop program does not
     // take a reply to another request that happened to carry the same token.
-    if (isSafeName(subject, fileCheck ? 64 : 40))
+    if (isRequestName(subject, fileCheck ? 64 : 40))
         reply.request(subject);
     int code = kOk;
     if (!acceptableToken(token)) {
         reply.line("Request refused: the request token is not acceptable.");
         code = kRefused;
-    } else if (!isSafeName(subject, fileCheck ? 64 : 40)) {
+    } else if (!isRequestName(subject, fileCheck ? 64 : 40)) {
         reply.line("Request refused: \"" + printable(subject) + "\" is not a " + (fileCheck ? "file name" : "code")
-                   + " framaid accepts (letters, digits, \"-\", \"_\" and \".\" only, not starting with \".\").");
+                   + " framaid accepts (no blanks, slashes, quotes, \"..\", accented or control characters, not"
+                     " starting with \".\" or \"-\").");
         reply.line("Nothing can be filed under it: no pre-existing group.");
         code = kRefused;
     } else if (fileCheck && !isSafeRelativePath(subdir)) {

@@ -96,6 +96,20 @@ bool isSafeName(std::string_view s, std::size_t maxLength)
     return true;
 }
 
+bool isRequestName(std::string_view s, std::size_t maxLength)
+{
+    if (s.empty() || s.size() > maxLength || s.front() == '.' || s.front() == '-')
+        return false;
+    if (s.find("..") != std::string_view::npos)
+        return false;
+    for (char c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7f || c == '/' || c == '\\' || c == '\'' || c == '"')
+            return false;
+    }
+    return true;
+}
+
 bool isSafeRelativePath(std::string_view s)
 {
     if (s.empty() || s.size() > 200)

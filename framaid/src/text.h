@@ -24,7 +24,13 @@ long leadingValue(std::string_view s);
 // without "..". Length 1..maxLength.
 bool isSafeName(std::string_view s, std::size_t maxLength = 64);
 
-// The same rule for a relative path of such names joined by "/".
+// A code or file name as the desktop program may send it (one quoted word of
+// a remote command): printable ASCII without blanks, "/", "\\", quotes
+// (' and "), not starting with "." or "-", without "..". Length 1..maxLength.
+// The desktop program refuses exactly the names this refuses.
+bool isRequestName(std::string_view s, std::size_t maxLength = 64);
+
+// The same rule as isSafeName for a relative path of such names joined by "/".
 bool isSafeRelativePath(std::string_view s);
 
 // Text taken from the shop's tables, made fit for one line of the reply:

@@ -205,7 +205,7 @@ void TestPrepare::missingSourceLeavesNoPreview()
     QVERIFY(imaging::Prepare(m_state, source, QSize(1600, 1200), ASCRN_SIZE, box, false, m_adjustment));
     QVERIFY(QFile::exists(QStringLiteral("scratch.jpg")));
     QVERIFY(QFile::remove(source));
-    QVERIFY(imaging::Prepare(m_state, source, QSize(1600, 1200), ASCRN_SIZE, box, false, m_adjustment));
+    QVERIFY(!imaging::Prepare(m_state, source, QSize(1600, 1200), ASCRN_SIZE, box, false, m_adjustment));
     QVERIFY(!QFile::exists(QStringLiteral("scratch.jpg")));
 }
 

@@ -18,6 +18,7 @@ private Q_SLOTS:
     void cleanup();
     void busyAndDone();
     void doneWithoutBusy();
+    void ownPointerRestoredOnce();
     void fromWorker();
 
 private:
@@ -73,6 +74,20 @@ void TestBusy::doneWithoutBusy()
     ui::SHOWDONE(m_window);
     QCOMPARE(m_edit->cursor().shape(), Qt::IBeamCursor);
     QCOMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
+}
+
+void TestBusy::ownPointerRestoredOnce()
+{
+    m_edit->setCursor(Qt::PointingHandCursor);
+    ui::SHOWBUSY(m_window);
+    ui::SHOWDONE(m_window);
+    QCOMPARE(m_edit->cursor().shape(), Qt::PointingHandCursor);
+    // The field gives up its own pointer; the next wait must not bring the old one back.
+    m_edit->unsetCursor();
+    ui::SHOWBUSY(m_window);
+    ui::SHOWDONE(m_window);
+    QVERIFY(!m_edit->testAttribute(Qt::WA_SetCursor));
+    QCOMPARE(m_edit->cursor().shape(), Qt::ArrowCursor);
 }
 
 void TestBusy::fromWorker()

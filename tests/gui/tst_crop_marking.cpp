@@ -101,6 +101,13 @@ void TestCropMarking::marking_data()
             << PointerScript{press(100, 100), release(100, 100), press(100, 100), release(100, 100)}
             << route << 0.0 << imaging::noCropMarks() << tooExtreme;
     }
+    // A quick second click is a press too, however it arrives.
+    QTest::addRow("quick second click (to the control)")
+        << PointerScript{press(100, 100), release(100, 100), doubleClick(100, 100), release(100, 100)}
+        << Route::Control << 0.0 << imaging::noCropMarks() << tooExtreme;
+    QTest::addRow("double click (through the window)")
+        << PointerScript{doubleClick(100, 100)} << Route::Window << 0.0 << imaging::noCropMarks()
+        << tooExtreme;
     // The control pressed on keeps the pointer: a drag that ends over the
     // button still counts in the view's coordinates.
     QTest::addRow("drag ends over the button")

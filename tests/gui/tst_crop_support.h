@@ -22,7 +22,9 @@ namespace framla::test {
 /// One pointer or key action of a script. Positions are in the target
 /// control's coordinates with y upward, as the marking routines read them.
 struct PointerStep {
-    enum Action { Press, Release, Move, RightPress, RightRelease, Key };
+    /// DoubleClick: sent to the control, the double-click event a control
+    /// gets for a quick second click; through the window, two quick clicks.
+    enum Action { Press, Release, Move, RightPress, RightRelease, Key, DoubleClick };
     enum Target { View, Other, Button };
     Action action = Move;
     QPoint pos;
@@ -37,6 +39,10 @@ inline PointerStep press(int x, int y, PointerStep::Target on = PointerStep::Vie
 inline PointerStep release(int x, int y, PointerStep::Target on = PointerStep::View)
 {
     return {PointerStep::Release, QPoint(x, y), on};
+}
+inline PointerStep doubleClick(int x, int y, PointerStep::Target on = PointerStep::View)
+{
+    return {PointerStep::DoubleClick, QPoint(x, y), on};
 }
 inline PointerStep move(int x, int y, PointerStep::Target on = PointerStep::View)
 {
@@ -98,6 +104,9 @@ public:
             QWindow *handle = window.windowHandle();
             const QPoint inWindow = control->mapTo(&window, at);
             switch (step.action) {
+            case PointerStep::DoubleClick:
+                QTest::mouseDClick(handle, button, {}, inWindow);
+                break;
             case PointerStep::Press:
             case PointerStep::RightPress:
                 QTest::mousePress(handle, button, {}, inWindow);
@@ -113,6 +122,9 @@ public:
             return;
         }
         switch (step.action) {
+        case PointerStep::DoubleClick:
+            QTest::mouseDClick(control, button, {}, at);
+            break;
         case PointerStep::Press:
         case PointerStep::RightPress:
             QTest::mousePress(control, button, {}, at);

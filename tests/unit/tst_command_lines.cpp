@@ -139,31 +139,43 @@ void TestCommandLines::passwordMasked()
 void TestCommandLines::safeNames_data()
 {
     QTest::addColumn<QString>("value");
-    QTest::addColumn<bool>("safe");
-    QTest::newRow("code") << "AB---12" << true;
-    QTest::newRow("name") << "RING_5.v2" << true;
-    QTest::newRow("order") << "or000123" << true;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("star") << "*" << false;
-    QTest::newRow("command") << ";touch x" << false;
-    QTest::newRow("substitution") << "$(id)" << false;
-    QTest::newRow("quote") << "a'b" << false;
-    QTest::newRow("double quote") << "a\"b" << false;
-    QTest::newRow("parent") << "../x" << false;
-    QTest::newRow("dots inside") << "a..b" << false;
-    QTest::newRow("leading dot") << ".profile" << false;
-    QTest::newRow("blank") << "a b" << false;
-    QTest::newRow("slash") << "a/b" << false;
-    QTest::newRow("backslash") << "a\\b" << false;
-    QTest::newRow("backquote") << "`id`" << false;
-    QTest::newRow("accented") << "caf\u00e9" << false;
+    QTest::addColumn<bool>("onUnix");    // safe for a Unix server
+    QTest::addColumn<bool>("onWindows"); // safe for a Windows server
+    QTest::newRow("code") << "AB---12" << true << true;
+    QTest::newRow("name") << "RING_5.v2" << true << true;
+    QTest::newRow("order") << "or000123" << true << true;
+    // Every word is quoted, so ordinary file names pass.
+    QTest::newRow("camera copy") << "IMG_1234(2)" << true << true;
+    QTest::newRow("plus") << "RING+5" << true << true;
+    QTest::newRow("star") << "*" << true << true;
+    QTest::newRow("semicolon") << "a;b" << true << true;
+    QTest::newRow("substitution") << "$(id)" << true << false;
+    QTest::newRow("backquote") << "`id`" << true << false;
+    QTest::newRow("percent") << "%TEMP%" << true << false;
+    QTest::newRow("empty") << "" << false << false;
+    QTest::newRow("command with a blank") << ";touch x" << false << false;
+    QTest::newRow("quote") << "a'b" << false << false;
+    QTest::newRow("double quote") << "a\"b" << false << false;
+    QTest::newRow("parent") << "../x" << false << false;
+    QTest::newRow("dots inside") << "a..b" << false << false;
+    QTest::newRow("leading dot") << ".profile" << false << false;
+    QTest::newRow("leading dash") << "-rf" << false << false;
+    QTest::newRow("dash inside") << "a-rf" << true << true;
+    QTest::newRow("blank") << "a b" << false << false;
+    QTest::newRow("slash") << "a/b" << false << false;
+    QTest::newRow("backslash") << "a\\b" << false << false;
+    QTest::newRow("tab") << "a\tb" << false << false;
+    QTest::newRow("delete") << "a\x7f" << false << false;
+    QTest::newRow("accented") << "caf\u00e9" << false << false;
 }
 
 void TestCommandLines::safeNames()
 {
     QFETCH(QString, value);
-    QFETCH(bool, safe);
-    QCOMPARE(server::isSafeName(value), safe);
+    QFETCH(bool, onUnix);
+    QFETCH(bool, onWindows);
+    QCOMPARE(server::isSafeName(value), onUnix);
+    QCOMPARE(server::isSafeName(value, true), onWindows);
 }
 
 void TestCommandLines::remoteWords_data()

@@ -7,6 +7,7 @@
 #include "support/scripted_world.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +21,10 @@ private Q_SLOTS:
     void mode();
     void sendLines_data();
     void sendLines();
+    void copyLimit_data();
+    void copyLimit();
+    void checkLine_data();
+    void checkLine();
     void chooseKeepsThePath();
     void transfer_data();
     void transfer();
@@ -78,14 +83,18 @@ void TestDataTransfer::sendLines_data()
     QTest::newRow("unix server")
         << "/srv/zmr"
         << QStringList{"/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw \"/home/shop/My "
-                       "Data/IX0001.DBF\" clerk@shop:/srv/zmr/shuttle/ix0001.dbf",
+                       "Data/IX0001.DBF\" clerk@shop:/srv/zmr/shuttle/.framla-ix0001.dbf",
+                       "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop mv -f "
+                       "/srv/zmr/shuttle/.framla-ix0001.dbf /srv/zmr/shuttle/ix0001.dbf",
                        "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop chmod 666 "
                        "/srv/zmr/shuttle/ix0001.dbf"};
-    // The send is tripled for a Windows server; the mode line never is.
+    // The copy and the move are tripled for a Windows server; the mode line never is.
     QTest::newRow("windows server")
         << "c:\\zmr"
         << QStringList{"/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw \"/home/shop/My "
-                       "Data/IX0001.DBF\" clerk@shop:c:\\\\\\zmr/shuttle/ix0001.dbf",
+                       "Data/IX0001.DBF\" clerk@shop:c:\\\\\\zmr/shuttle/.framla-ix0001.dbf",
+                       "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop mv -f "
+                       "c:\\\\\\zmr/shuttle/.framla-ix0001.dbf c:\\\\\\zmr/shuttle/ix0001.dbf",
                        "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop chmod 666 "
                        "c:\\zmr/shuttle/ix0001.dbf"};
 }
@@ -97,11 +106,58 @@ void TestDataTransfer::sendLines()
     m_state.cPath = path;
     m_state.lIsDOS = path.contains(QLatin1Char('\\'));
     m_shell.onRun = nullptr;
-    QString reason;
-    QVERIFY(server::SendIXdata(m_state, server::loginOf(m_state), QStringLiteral("/home/shop/My Data"),
-                               QStringLiteral("IX0001.DBF"), path + QStringLiteral("/shuttle/"),
-                               &reason));
+    const server::DataSend send =
+        server::SendIXdata(m_state, m_display, server::loginOf(m_state),
+                           QStringLiteral("/home/shop/My Data"), QStringLiteral("IX0001.DBF"),
+                           path + QStringLiteral("/shuttle/"));
+    QVERIFY(send.sent);
     QCOMPARE(m_shell.texts(), lines);
+    QCOMPARE(m_display.events, (QStringList{"busy", "done"}));
+}
+
+void TestDataTransfer::copyLimit_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<int>("limitMs");
+    QTest::newRow("empty") << qint64(0) << 60000;
+    QTest::newRow("one byte") << qint64(1) << 61000;
+    QTest::newRow("100 KB") << qint64(102400) << 61000;
+    QTest::newRow("just over") << qint64(102401) << 62000;
+    QTest::newRow("50 MB") << qint64(50) * 1024 * 1024 << 572000;
+    QTest::newRow("beyond a day") << qint64(100) * 1024 * 1024 * 1024 << 86400000;
+}
+
+void TestDataTransfer::copyLimit()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(int, limitMs);
+    QCOMPARE(server::dataCopyLimitMs(bytes), limitMs);
+}
+
+void TestDataTransfer::checkLine_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("subdirectory");
+    QTest::addColumn<QString>("line");
+    const QString head = "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop framaid "
+                         "/srv/zmr/jtemp/clerk ";
+    QTest::newRow("data file") << "ix0001.dbf" << "shuttle"
+                               << head + "ix0001.dbf 10:30:00 shuttle";
+    QTest::newRow("supplier picture") << "ring+5.jpg" << "images/ssr/1234"
+                                      << head + "'ring+5.jpg' 10:30:00 images/ssr/1234";
+    QTest::newRow("customer picture") << "BROOCH.jpg" << "images/cust/12345"
+                                      << head + "BROOCH.jpg 10:30:00 images/cust/12345";
+}
+
+void TestDataTransfer::checkLine()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, subdirectory);
+    QFETCH(QString, line);
+    QVERIFY(server::CheckIXdata(m_state, m_display, server::loginOf(m_state), file, subdirectory));
+    QCOMPARE(m_shell.texts().value(0), line);
+    // The reply it fetched carries the token it sent.
+    QCOMPARE(m_display.replies.last(), QStringLiteral("Gold ring\r\n"));
 }
 
 void TestDataTransfer::chooseKeepsThePath()
@@ -120,27 +176,40 @@ void TestDataTransfer::transfer_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("reportAfter"); // how the second check reports the file
+    QTest::addColumn<QString>("refused");     // the remote step that fails, if any
     QTest::addColumn<bool>("sent");
     QTest::addColumn<QString>("message");
-    QTest::newRow("arrives whole") << "IX0001.DBF"
-                                   << "%1 exists (%2 bytes, mode 666)" << true
-                                   << "File ix0001.dbf sent.\r\nCheck details shown for validity.";
+    const QString whole = "%1 exists (%2 bytes, mode 666)";
+    const QString sentText = "File ix0001.dbf sent.\r\nCheck details shown for validity.";
+    QTest::newRow("arrives whole") << "IX0001.DBF" << whole << "" << true << sentText;
+    // A server program that gives no size: the "exists" mark is enough.
+    QTest::newRow("marked as there, no size")
+        << "IX0001.DBF" << "%1 exists" << "" << true << sentText;
     QTest::newRow("arrives short")
-        << "IX0001.DBF"
-        << "%1 exists (3 bytes, mode 666)" << false << "Failed to send file ix0001.dbf";
+        << "IX0001.DBF" << "%1 exists (3 bytes, mode 666)" << "" << false
+        << "Failed to send file ix0001.dbf\r\nThe server shows 3 bytes; 10 were sent.";
     QTest::newRow("not on the server")
-        << "export.csv"
-        << "nothing about it" << false << "Failed to send file export.csv";
-    QTest::newRow("blank in the name") << "my file.csv"
-                                       << "" << false << "Space character in file or path name!";
-    QTest::newRow("nothing chosen") << ""
-                                    << "" << false << "Failed to send file ";
+        << "export.csv" << "nothing about it" << "" << false
+        << "Failed to send file export.csv\r\nThe server does not show the file.";
+    QTest::newRow("mode not set")
+        << "IX0001.DBF" << whole << "chmod" << true
+        << sentText + "\r\nWarning: the file's access mode could not be set (666): "
+                      "chmod: Operation not permitted";
+    QTest::newRow("copy refused") << "IX0001.DBF" << whole << "pscp" << false
+                                  << "Failed to send file ix0001.dbf\r\nAccess denied";
+    QTest::newRow("move refused") << "IX0001.DBF" << whole << "mv" << false
+                                  << "Failed to send file ix0001.dbf\r\nmv: Permission denied";
+    QTest::newRow("blank in the name")
+        << "my file.csv" << "" << "" << false
+        << "Space character in file or path name!\r\nFailed to send file my file.csv";
+    QTest::newRow("nothing chosen") << "" << "" << "" << false << "Failed to send file ";
 }
 
 void TestDataTransfer::transfer()
 {
     QFETCH(QString, file);
     QFETCH(QString, reportAfter);
+    QFETCH(QString, refused);
     QFETCH(bool, sent);
     QFETCH(QString, message);
     const QString local = file.isEmpty() ? QString() : m_world.file(file);
@@ -148,27 +217,46 @@ void TestDataTransfer::transfer()
     if (!local.isEmpty())
         QVERIFY(runtime::writeWholeFile(local, content));
     const QString serverName = file.toLower();
+    const QString partial = "/srv/zmr/shuttle/.framla-" + serverName;
+    const QString remote = "/srv/zmr/shuttle/" + serverName;
+    m_server->failCopies = refused == "pscp";
     int checks = 0;
     m_shell.onRun = [&](const runtime::ToolCommand &command) {
-        if (command.args.value(4) == QStringLiteral("framaid")) {
+        const QStringList words = command.args.mid(4);
+        const QString verb = command.executableName() == "plink" ? words.value(0) : QString();
+        if (!refused.isEmpty() && verb == refused) {
+            runtime::RunOutcome outcome;
+            outcome.status = runtime::RunOutcome::Status::Finished;
+            outcome.exitCode = 1;
+            outcome.message = verb + ": " + (verb == "mv" ? "Permission denied" : "Operation not permitted");
+            return outcome;
+        }
+        if (verb == "mv") {
+            m_server->files.insert(words.value(3), m_server->files.take(words.value(2)));
+        } else if (verb == "framaid") {
             // The first check finds nothing; the second reports what the test says.
-            m_server->replyBody =
-                QStringLiteral("<!-- ") +
-                (checks++ == 0 ? QStringLiteral("shuttle/%1: not there yet") : reportAfter)
-                    .arg(QStringLiteral("shuttle/") + serverName)
-                    .arg(content.size()) +
-                QStringLiteral(" -->");
+            QString report = checks++ == 0 ? QStringLiteral("%1: not there yet") : reportAfter;
+            report.replace("%1", "shuttle/" + serverName).replace("%2", QString::number(content.size()));
+            m_server->replyBody = "<!-- " + report + " -->";
         }
         return m_server->handle(command);
     };
     QCOMPARE(server::transferDataFile(m_state, m_display, local), sent);
-    QVERIFY2(m_dialogs.texts().last().startsWith(message), qPrintable(m_dialogs.texts().last()));
-    if (sent) {
-        QCOMPARE(m_server->files.value("/srv/zmr/shuttle/ix0001.dbf"), content);
-        QCOMPARE(m_server->modes.value("/srv/zmr/shuttle/ix0001.dbf"), QStringLiteral("666"));
-    }
-    if (file.isEmpty() || file.contains(QLatin1Char(' ')))
+    QCOMPARE(m_dialogs.texts().last(), message);
+    if (file.isEmpty() || file.contains(QLatin1Char(' '))) {
         QVERIFY(m_shell.commands.isEmpty());
+        return;
+    }
+    // Whatever happened, no half-sent file is left behind.
+    QVERIFY(!m_server->files.contains(partial));
+    QCOMPARE(m_server->files.contains(remote), refused.isEmpty() || refused == "chmod");
+    const qsizetype copy = m_shell.texts().indexOf(QRegularExpression(".*pscp.exe .*shuttle/\\.framla-.*"));
+    QCOMPARE(m_shell.timeouts.value(copy), server::dataCopyLimitMs(content.size()));
+    if (sent) {
+        QCOMPARE(m_server->files.value(remote), content);
+        QCOMPARE(m_server->modes.value(remote), refused.isEmpty() ? server::dataFileMode(serverName)
+                                                                  : QString());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDataTransfer)

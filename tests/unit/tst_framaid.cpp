@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "server/command_lines.h"
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -379,7 +381,11 @@ private slots:
         QTest::newRow("not a code") << QStringList{"12", kToken} << "<!-- request 12 -->";
         QTest::newRow("file check") << QStringList{"ix0001.dbf", kToken, "shuttle"} << "<!-- request ix0001.dbf -->";
         QTest::newRow("refused directory") << QStringList{"x.jpg", kToken, "../jtemp"} << "<!-- request x.jpg -->";
-        QTest::newRow("refused code is not repeated") << QStringList{"$(id)", kToken} << "";
+        // Names as ordinary file names come: the desktop program quotes them.
+        QTest::newRow("camera file name") << QStringList{"IMG_1234(2)", kToken} << "<!-- request IMG_1234(2) -->";
+        QTest::newRow("shell characters stay text") << QStringList{"$(id);*", kToken} << "<!-- request $(id);* -->";
+        QTest::newRow("file check, plus sign") << QStringList{"ring+5.jpg", kToken, "shuttle"} << "<!-- request ring+5.jpg -->";
+        QTest::newRow("refused code is not repeated") << QStringList{"a b", kToken} << "";
     }
 
     void requestNote()
@@ -744,17 +750,35 @@ private slots:
         QTest::addColumn<QStringList>("request"); // after OUTDIR
         QTest::addColumn<QString>("expected");
         const QString refusedCode = "is not a code framaid accepts";
-        for (const char *code : {"../x", "a/b", "$(id)", "*", ";touch x", "a b", "'", ".hidden", "..", "x\ny", ""})
+        for (const char *code : {"../x", "a/b", "a\\b", ";touch x", "a b", "'", "a\"b", ".hidden", "-rf", "..",
+                                 "a..b", "x\ny", "x\ty", "caf\xc3\xa9", ""})
             QTest::newRow(qPrintable("code " + QString::fromUtf8(code).toHtmlEscaped()))
                 << QStringList{code, kToken} << refusedCode;
         QTest::newRow("code too long") << QStringList{QString(41, 'A'), kToken} << refusedCode;
         QTest::newRow("file with a path") << QStringList{"../../framla.ok", kToken, "shuttle"} << "is not a file name framaid accepts";
-        QTest::newRow("file with a wildcard") << QStringList{"*.jpg", kToken, "images/AB"} << "is not a file name framaid accepts";
+        QTest::newRow("file like an option") << QStringList{"-x.jpg", kToken, "images/AB"} << "is not a file name framaid accepts";
         for (const char *subdir : {"../jtemp", "/etc", "images/../jtemp", "shuttle;id", "images/ssr/1234/..", ""})
             QTest::newRow(qPrintable(QString("sub-directory ") + subdir))
                 << QStringList{"x.jpg", kToken, subdir} << "is not a directory framaid reports on";
         QTest::newRow("token with a blank") << QStringList{"AB10001", "09 41"} << "the request token is not acceptable";
         QTest::newRow("empty token") << QStringList{"AB10001", ""} << "the request token is not acceptable";
+    }
+
+    // framaid takes exactly the names the desktop program sends.
+    void sameNamesAsTheDesktop_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const char *name : {"IMG_1234(2).jpg", "RING+5.jpg", "a;b", "$(id)", "*", "x=y,z@w~#!&[]{}",
+                                 "a b", "a/b", "a\\b", "it's", "a\"b", ".x", "-x", "a..b", "x\ty",
+                                 "caf\xc3\xa9", "del\x7f"})
+            QTest::newRow(qPrintable(QString::fromUtf8(name).toHtmlEscaped())) << QString::fromUtf8(name);
+    }
+
+    void sameNamesAsTheDesktop()
+    {
+        QFETCH(QString, name);
+        const Run r = run({m_db + "/jtemp/root", name, kToken, "shuttle"});
+        QCOMPARE(!r.reply.contains("is not a file name framaid accepts"), framla::server::isSafeName(name));
     }
 
     void refusedArgument()

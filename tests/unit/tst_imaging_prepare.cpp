@@ -6,6 +6,7 @@
 #include "support/scripted_shell.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -34,11 +35,13 @@ private Q_SLOTS:
     void cropLine();
     void adjustmentLine_data();
     void adjustmentLine();
-    void failedCropLeavesNoPreview_data();
-    void failedCropLeavesNoPreview();
+    void failedStepLeavesNoPreview_data();
+    void failedStepLeavesNoPreview();
     void filesFoundWhateverIsCurrent();
     void rotateLine_data();
     void rotateLine();
+    void rotation_data();
+    void rotation();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -160,30 +163,49 @@ void TestImagingPrepare::adjustmentLine()
     QCOMPARE(m_shell.commands.at(1).args, args);
 }
 
-void TestImagingPrepare::failedCropLeavesNoPreview_data()
+void TestImagingPrepare::failedStepLeavesNoPreview_data()
 {
+    QTest::addColumn<QString>("tool"); // the tool that fails
     QTest::addColumn<int>("status");
-    QTest::newRow("tool missing") << int(RunOutcome::Status::NotStarted);
-    QTest::newRow("timed out") << int(RunOutcome::Status::TimedOut);
-    QTest::newRow("unreadable source") << int(RunOutcome::Status::Finished);
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<int>("runs");
+    QTest::newRow("crop tool missing") << "convert" << int(RunOutcome::Status::NotStarted) << "crop" << 1;
+    QTest::newRow("crop timed out") << "convert" << int(RunOutcome::Status::TimedOut) << "crop" << 1;
+    QTest::newRow("unreadable source") << "convert" << int(RunOutcome::Status::Finished) << "crop" << 1;
+    QTest::newRow("adjustment timed out")
+        << "mogrify" << int(RunOutcome::Status::TimedOut) << "adjustment" << 2;
+    QTest::newRow("adjustment failed")
+        << "mogrify" << int(RunOutcome::Status::Finished) << "adjustment" << 2;
 }
 
-void TestImagingPrepare::failedCropLeavesNoPreview()
+void TestImagingPrepare::failedStepLeavesNoPreview()
 {
+    QFETCH(QString, tool);
     QFETCH(int, status);
-    // A preview of an earlier source must not survive a crop that failed,
-    // or it would be shown, and sent, as this source's.
+    QFETCH(QString, step);
+    QFETCH(int, runs);
+    // A preview of an earlier source, or a half-made one, must not survive a
+    // failed step, or it would be shown, and sent, as this source's.
     QVERIFY(runtime::writeWholeFile(QStringLiteral("scratch.jpg"), "old preview"));
-    m_shell.onRun = [status](const ToolCommand &) {
+    m_state.previewExists = true;
+    m_shell.onRun = [&](const ToolCommand &command) {
+        // Each tool leaves something behind, as a tool stopped half-way does.
+        runtime::writeWholeFile(command.args.last(), "part");
+        if (command.executableName() != tool)
+            return finished(0);
         RunOutcome outcome;
         outcome.status = RunOutcome::Status(status);
         outcome.exitCode = 1;
         return outcome;
     };
-    QVERIFY(imaging::Prepare(m_state, QStringLiteral("/tmp/broken.jpg"), QSize(1600, 1200),
-                             ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}, false, m_adjustment));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^" + tool + " failed:"));
+    QTest::ignoreMessage(QtWarningMsg,
+                         qPrintable("the " + step + " of /tmp/broken.jpg failed; no preview was made"));
+    QVERIFY(!imaging::Prepare(m_state, QStringLiteral("/tmp/broken.jpg"), QSize(1600, 1200),
+                              ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}, false, m_adjustment));
     QVERIFY(!QFile::exists(QStringLiteral("scratch.jpg")));
-    QCOMPARE(m_shell.commands.size(), 1);
+    QVERIFY(!m_state.previewExists);
+    QCOMPARE(m_shell.commands.size(), runs);
 }
 
 void TestImagingPrepare::filesFoundWhateverIsCurrent()
@@ -208,19 +230,61 @@ void TestImagingPrepare::rotateLine_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("line");
     QTest::newRow("plain") << "/home/shop/ring.jpg"
-                           << "/C mogrify -rotate 90 /home/shop/ring.jpg";
+                           << "/C convert /home/shop/ring.jpg -rotate 90 /home/shop/.framla-turn-ring.jpg";
     QTest::newRow("blank") << "/home/shop/my ring.bmp"
-                           << "/C mogrify -rotate 90 \"/home/shop/my ring.bmp\"";
+                           << "/C convert \"/home/shop/my ring.bmp\" -rotate 90 "
+                              "\"/home/shop/.framla-turn-my ring.bmp\"";
     QTest::newRow("like an option") << "-x.jpg"
-                                    << "/C mogrify -rotate 90 ./-x.jpg";
+                                    << "/C convert ./-x.jpg -rotate 90 ./.framla-turn--x.jpg";
 }
 
 void TestImagingPrepare::rotateLine()
 {
     QFETCH(QString, source);
     QFETCH(QString, line);
-    QVERIFY(imaging::SrcRotate(m_state, source));
-    QCOMPARE(m_shell.texts(), QStringList{line});
+    QCOMPARE(imaging::rotateCommand(source).text(), line);
+    QCOMPARE(imaging::rotateCommand(source).window, runtime::WindowHint::Hidden);
+}
+
+void TestImagingPrepare::rotation_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("written"); // what the tool leaves in its output file
+    QTest::addColumn<bool>("turned");
+    QTest::newRow("turned") << int(RunOutcome::Status::Finished) << 0 << QByteArray("turned") << true;
+    // Stopped at its limit half-way: the operator's photo stays whole.
+    QTest::newRow("timed out") << int(RunOutcome::Status::TimedOut) << -1 << QByteArray("tur") << false;
+    QTest::newRow("tool failed") << int(RunOutcome::Status::Finished) << 1 << QByteArray("t") << false;
+    QTest::newRow("tool missing") << int(RunOutcome::Status::NotStarted) << -1 << QByteArray() << false;
+    QTest::newRow("nothing written") << int(RunOutcome::Status::Finished) << 0 << QByteArray() << false;
+}
+
+void TestImagingPrepare::rotation()
+{
+    QFETCH(int, status);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, written);
+    QFETCH(bool, turned);
+    const QString source = m_dir->filePath(QStringLiteral("my ring.jpg"));
+    QVERIFY(runtime::writeWholeFile(source, "photo"));
+    m_shell.onRun = [&](const ToolCommand &command) {
+        if (!written.isEmpty())
+            runtime::writeWholeFile(command.args.last(), written);
+        RunOutcome outcome;
+        outcome.status = RunOutcome::Status(status);
+        outcome.exitCode = exitCode;
+        return outcome;
+    };
+    if (!turned)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^the quarter turn of .* failed"));
+    if (status != int(RunOutcome::Status::Finished) || exitCode != 0)
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^convert failed:"));
+    QCOMPARE(imaging::SrcRotate(m_state, source), turned);
+    QCOMPARE(runtime::readWholeFile(source).value_or(QByteArray()),
+             turned ? QByteArray("turned") : QByteArray("photo"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"my ring.jpg"}));
 }
 
 QTEST_MAIN(TestImagingPrepare)

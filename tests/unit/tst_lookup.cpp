@@ -20,6 +20,10 @@ using runtime::ToolCommand;
 
 namespace {
 const QString kToken = QStringLiteral("10:30:00");
+const QString kFetchFailed = QStringLiteral("ERROR: Failed to fetch data from\r\n"
+                                            "Server. Probably temporary connection\r\n"
+                                            "failure. Please try again, or check\r\n"
+                                            "settings if it persists.");
 
 // What a look-up of the code with the test's token asks for.
 framla::server::Target asked(const QString &code)
@@ -52,6 +56,12 @@ private Q_SLOTS:
     void existingImage_data();
     void existingImage();
     void staleReplyNotActedOn();
+    void emptyCodeIsNoRequest_data();
+    void emptyCodeIsNoRequest();
+    void windowsServerLines_data();
+    void windowsServerLines();
+    void replyEncoding_data();
+    void replyEncoding();
     void hostileValuesSendNothing_data();
     void hostileValuesSendNothing();
     void replyNotTaken_data();
@@ -176,7 +186,7 @@ void TestLookup::token()
     // "Re-trying..." only before the third retry, then the error text.
     QCOMPARE(m_display.replies, (QStringList{"Fetching data from server...",
                                              "Fetching data from server...\r\nRe-trying...",
-                                             QString::fromLatin1(server::kFetchFailedText)}));
+                                             kFetchFailed}));
     QVERIFY(!m_state.lOk2Put);
     QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
@@ -260,7 +270,7 @@ void TestLookup::fetchFailure()
     QCOMPARE(m_fetches, 1 + pauses.size());
     QCOMPARE(m_clock.pauses, pauses);
     QCOMPARE(m_display.replies.last(),
-             QString::fromLatin1(server::kFetchFailedText) + "\r\n\r\n" + message);
+             kFetchFailed + "\r\n\r\n" + message);
     QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
 
@@ -315,42 +325,46 @@ void TestLookup::showExisting()
 
 void TestLookup::longCode_data()
 {
-    QTest::addColumn<bool>("inventory");
+    QTest::addColumn<int>("mode"); // 0 inventory, 1 supplier or customer, 2 repairs
     QTest::addColumn<QString>("code");
     QTest::addColumn<QByteArray>("line2");
     QTest::addColumn<QStringList>("expectedRequests");
     QTest::addColumn<QStringList>("names");
     const QString dir = QStringLiteral("framaid /srv/zmr/jtemp/clerk ");
     QTest::newRow("resolved once")
-        << true << "AB1234567" << QByteArray("AB12345: Gold ring")
+        << 0 << "AB1234567" << QByteArray("AB12345: Gold ring")
         << QStringList{dir + "AB1234567 10:30:00", dir + "AB12345 10:30:00"}
         << QStringList{"AB12345"};
-    QTest::newRow("colon elsewhere") << true << "AB1234567" << QByteArray("AB1234: Gold ring")
+    QTest::newRow("colon elsewhere") << 0 << "AB1234567" << QByteArray("AB1234: Gold ring")
                                      << QStringList{dir + "AB1234567 10:30:00"} << QStringList{};
     QTest::newRow("seven characters never resolve")
-        << true << "AB12345" << QByteArray("AB12399: Gold ring")
+        << 0 << "AB12345" << QByteArray("AB12399: Gold ring")
         << QStringList{dir + "AB12345 10:30:00"} << QStringList{};
     // What the server names passes the same check as a typed code.
-    QTest::newRow("command in the resolved code")
-        << true << "AB1234567" << QByteArray("$(id>q): resolved")
+    QTest::newRow("quote in the resolved code")
+        << 0 << "AB1234567" << QByteArray("AB'2345: resolved")
         << QStringList{dir + "AB1234567 10:30:00"} << QStringList{};
     QTest::newRow("blank in the resolved code")
-        << true << "AB1234567" << QByteArray("AB 2345: Gold ring")
+        << 0 << "AB1234567" << QByteArray("AB 2345: Gold ring")
         << QStringList{dir + "AB1234567 10:30:00"} << QStringList{};
-    QTest::newRow("not in account mode") << false << "12345" << QByteArray("1234567: x")
+    QTest::newRow("not in account mode") << 1 << "12345" << QByteArray("1234567: x")
                                          << QStringList{dir + "12345 10:30:00"} << QStringList{};
+    // A service order is eight characters long and never resolves either.
+    QTest::newRow("not in repairs mode") << 2 << "or000123" << QByteArray("OR00012: Repair")
+                                         << QStringList{dir + "or000123 10:30:00"} << QStringList{};
 }
 
 void TestLookup::longCode()
 {
-    QFETCH(bool, inventory);
+    QFETCH(int, mode);
     QFETCH(QString, code);
     QFETCH(QByteArray, line2);
     QFETCH(QStringList, expectedRequests);
     QFETCH(QStringList, names);
     // Every reply names a seven-character code: the look-up still ends.
     serve({"10:30:00\r\n" + line2 + "\r\n"});
-    QVERIFY(lookUp(code, inventory, QStringLiteral("RING")));
+    m_state.lOrders = mode == 2;
+    QVERIFY(lookUp(code, mode == 0, QStringLiteral("RING")));
     QCOMPARE(requests(), expectedRequests);
     QCOMPARE(m_display.names, names);
 }
@@ -392,9 +406,20 @@ void TestLookup::existingImage_data()
         << true << "/srv/zmr/"
         << "AB12345"
         << "" << QByteArray("x") << "clerk@shop:/srv/zmr/images/AB/AB12345.jpg";
-    QTest::newRow("code with a substitution fetches nothing") << true << "/srv/zmr"
-                                                              << "A$(id)B"
-                                                              << "" << QByteArray("x") << "";
+    QTest::newRow("code with a quote fetches nothing") << true << "/srv/zmr"
+                                                       << "A'B"
+                                                       << "" << QByteArray("x") << "";
+    // An ordinary file name goes to the server quoted.
+    QTest::newRow("name from a camera file")
+        << false << "/srv/zmr"
+        << "1234"
+        << "IMG_1234(2)" << QByteArray("x") << "clerk@shop:'/srv/zmr/images/ssr/1234/IMG_1234(2).jpg'";
+    // The server names the supplier's picture as it is on disk.
+    QTest::newRow("supplier picture in capitals")
+        << true << "/srv/zmr"
+        << "AB12345"
+        << "" << QByteArray("Ring\r\nimages/ssr/1234/RING5.JPG exists on server\r\n")
+        << "clerk@shop:/srv/zmr/images/ssr/1234/RING5.JPG";
     QTest::newRow("no rule fetches nothing") << true << "/srv/zmr"
                                              << "F0000X12"
                                              << "" << QByteArray("x") << "";
@@ -435,23 +460,92 @@ void TestLookup::staleReplyNotActedOn()
     QVERIFY(!m_state.lOk2Put);
 }
 
+void TestLookup::emptyCodeIsNoRequest_data()
+{
+    QTest::addColumn<bool>("inventory");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("after a deletion") << true << "" << "";
+    QTest::newRow("name before any code") << false << "" << "RING5";
+    QTest::newRow("blanks only") << false << "  " << "RING5";
+}
+
+void TestLookup::emptyCodeIsNoRequest()
+{
+    QFETCH(bool, inventory);
+    QFETCH(QString, code);
+    QFETCH(QString, name);
+    serve({"10:30:00\r\nx\r\n"});
+    QVERIFY(lookUp(code, inventory, name));
+    QCOMPARE(m_shell.commands.size(), 0);
+    QCOMPARE(m_dialogs.texts(), QStringList());
+    QCOMPARE(m_display.events, QStringList());
+}
+
+void TestLookup::windowsServerLines_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("image");
+    const QString fetch = "/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw clerk@shop:";
+    QTest::newRow("own picture") << QByteArray("10:30:00\r\nRing\r\n")
+                                 << fetch + "c:\\\\\\zmr\\\\\\images\\\\\\AB\\\\\\AB12345.jpg scratch.jpg";
+    QTest::newRow("supplier picture")
+        << QByteArray("10:30:00\r\nRing\r\n<!-- images/ssr/1234/RING5.jpg exists on server -->\r\n")
+        << fetch + "c:\\\\\\zmr\\\\\\images/ssr/1234/RING5.jpg scratch.jpg";
+}
+
+void TestLookup::windowsServerLines()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, image);
+    m_state.cPath = QStringLiteral("c:\\zmr");
+    m_state.lIsDOS = true;
+    serve({reply});
+    QVERIFY(lookUp(QStringLiteral("AB12345")));
+    // The request names the reply directory with "/jtemp/"; the fetch reads
+    // "\temp\", its backslashes tripled.
+    QCOMPARE(m_shell.texts(),
+             (QStringList{"/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop framaid "
+                          "c:\\zmr/jtemp/clerk AB12345 10:30:00",
+                          "/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw "
+                          "clerk@shop:c:\\\\\\zmr\\\\\\temp\\\\\\clerk/framla.tmp .",
+                          image}));
+}
+
+void TestLookup::replyEncoding_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("UTF-8") << QByteArray("Anello \xe2\x82\xac 5, d\xc3\xa9j\xc3\xa0") << "Anello \u20ac 5, d\u00e9j\u00e0";
+    QTest::newRow("code page 1252") << QByteArray("Anello \x80 5, d\xe9j\xe0 \x93oro\x94")
+                                    << "Anello \u20ac 5, d\u00e9j\u00e0 \u201coro\u201d";
+    QTest::newRow("plain ASCII") << QByteArray("Gold ring") << "Gold ring";
+}
+
+void TestLookup::replyEncoding()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, shown);
+    serve({"10:30:00 framaid\r\n" + text});
+    QVERIFY(server::SHWTXTMSG1(m_state, m_display, server::loginOf(m_state), asked("AB12345")));
+    QCOMPARE(m_display.replies.last(), shown);
+}
+
 void TestLookup::hostileValuesSendNothing_data()
 {
     QTest::addColumn<bool>("inventory");
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("name");
-    QTest::newRow("long code with a command") << true << "AB1;touch x"
-                                              << "";
-    QTest::newRow("substitution") << true << "$(id)xxxx"
-                                  << "";
-    QTest::newRow("star in a name") << false << "1234"
-                                    << "*";
-    QTest::newRow("parent in a name") << false << "1234"
-                                      << "../x";
-    QTest::newRow("blank in a name") << false << "1234"
-                                     << "a b";
-    QTest::newRow("quote in a name") << false << "12345"
-                                     << "a'b";
+    QTest::addColumn<QString>("path");
+    const QString unixPath = "/srv/zmr";
+    QTest::newRow("long code with a command") << true << "AB1;touch x" << "" << unixPath;
+    // A Windows server's shell expands these even inside quotes.
+    QTest::newRow("substitution, Windows server") << true << "$(id)xxxx" << "" << "c:\\zmr";
+    QTest::newRow("variable in a name, Windows server") << false << "1234" << "%TEMP%" << "c:\\zmr";
+    QTest::newRow("option in a name") << false << "1234" << "-rf" << unixPath;
+    QTest::newRow("parent in a name") << false << "1234" << "../x" << unixPath;
+    QTest::newRow("blank in a name") << false << "1234" << "a b" << unixPath;
+    QTest::newRow("quote in a name") << false << "12345" << "a'b" << unixPath;
 }
 
 void TestLookup::hostileValuesSendNothing()
@@ -459,6 +553,9 @@ void TestLookup::hostileValuesSendNothing()
     QFETCH(bool, inventory);
     QFETCH(QString, code);
     QFETCH(QString, name);
+    QFETCH(QString, path);
+    m_state.cPath = path;
+    m_state.lIsDOS = path.contains(QLatin1Char('\\'));
     serve({"10:30:00\r\nx\r\n"});
     QVERIFY(lookUp(code, inventory, name));
     QVERIFY(m_shell.commands.isEmpty());
@@ -471,7 +568,7 @@ void TestLookup::replyNotTaken_data()
     QTest::addColumn<bool>("stale");
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QString>("shown");
-    const QString failed = QString::fromLatin1(server::kFetchFailedText);
+    const QString failed = kFetchFailed;
     // A reply left by an earlier request with the same token, and a fetch that fails.
     QTest::newRow("stale reply") << true << QByteArray() << failed;
     QTest::newRow("reply over the limit")

@@ -26,6 +26,8 @@ private Q_SLOTS:
     void staleProbeErased();
     void imageToolsOnPath_data();
     void imageToolsOnPath();
+    void windowsToolCheck_data();
+    void windowsToolCheck();
     void askWhenToolsMissing_data();
     void askWhenToolsMissing();
 
@@ -158,6 +160,27 @@ void TestSettingsCheck::imageToolsOnPath()
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     }
     QCOMPARE(config::imageToolsOnPath({m_dir->filePath(QStringLiteral("empty")), bin}), found);
+}
+
+void TestSettingsCheck::windowsToolCheck_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("marker"); // c:\Windows\System\Mogrify.exe exists
+    QTest::addColumn<bool>("found");
+    const QString magick = "C:\\Windows\\system32;C:\\Program Files\\ImageMagick-7.1.1-Q16";
+    QTest::newRow("on the path") << magick << false << true;
+    QTest::newRow("on the path, lower case") << "c:\\tools\\imagemagick" << false << true;
+    QTest::newRow("marker file only") << "C:\\Windows" << true << true;
+    QTest::newRow("neither") << "C:\\Windows;C:\\Magick" << false << false;
+    QTest::newRow("empty path") << "" << false << false;
+}
+
+void TestSettingsCheck::windowsToolCheck()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, marker);
+    QFETCH(bool, found);
+    QCOMPARE(config::windowsImageToolsFound(path, marker), found);
 }
 
 void TestSettingsCheck::askWhenToolsMissing_data()

@@ -190,8 +190,8 @@ void TestUpload::refused_data()
     QTest::newRow("supplier without a name") << "1234" << false << "" << true;
     QTest::newRow("name with a slash") << "1234" << false << "a/b" << true;
     QTest::newRow("nothing prepared") << "AB12345" << true << "" << false;
-    QTest::newRow("seven characters with a substitution") << "A$(id)B" << true << "" << true;
-    QTest::newRow("order with a star") << "OR1*" << true << "" << true;
+    QTest::newRow("seven characters with a quote") << "A'id'B1" << true << "" << true;
+    QTest::newRow("order with a quote") << "OR1'" << true << "" << true;
 }
 
 void TestUpload::refused()
@@ -304,7 +304,11 @@ void TestUpload::deletion_data()
         << QStringList{};
     QTest::newRow("supplier picture from inventory mode")
         << true << false << "AB12345"
-        << "AB12345" << ssr << "" << QStringList{QString::fromLatin1(server::kSupplierGuardText)};
+        << "AB12345" << ssr << ""
+        << QStringList{"Deletion is denied from inventory mode.\r\n"
+                       "This is a supplier reference image. You could\r\n"
+                       "delete the SSR image in supplier mode, but you might\r\n"
+                       "want to just record a new image for this item."};
     QTest::newRow("supplier picture in supplier mode")
         << false << false << "1234"
         << "RING5" << ssr
@@ -324,10 +328,10 @@ void TestUpload::deletion_data()
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop rm -f "
            "/srv/zmr/images/AB/AB12345.jpg"
         << QStringList{};
-    QTest::newRow("code with a command")
-        << true << false << "A;rm-f*"
-        << "A;rm-f*" << QByteArray("10:30:00\r\nRing\r\n") << ""
-        << QStringList{"Nothing deleted: the code \"A;rm-f*\" and name \"A;rm-f*\" name no image "
+    QTest::newRow("code with a quote")
+        << true << false << "A'rm-f'"
+        << "A'rm-f'" << QByteArray("10:30:00\r\nRing\r\n") << ""
+        << QStringList{"Nothing deleted: the code \"A'rm-f'\" and name \"A'rm-f'\" name no image "
                        "file on the server."};
     QTest::newRow("someone else's picture")
         << true << false << "AB12345"

@@ -31,7 +31,12 @@ void TestWriteCheck::cases_data()
     const QByteArray web = "10:30:00\r\nRing\r\n<!-- images/AB/AB12345.jpg exists Owned by "
                            "user=www-data -->\r\n";
     const QByteArray other = "<!-- exists Owned by jane -->";
-    const QString webText = server::webUploadMessage();
+    const QString webText =
+        "This image was published by a web image upload utility. You will only be able to change "
+        "the image after it has been erased.\r\nINSTRUCTIONS: Erase the existing image by clicking "
+        "the target [x]. You are then free to replace the image.\r\nHINT: Keep a copy of the old "
+        "image before erasing by First clicking the [<] button, that sets the old image as the "
+        "working image.";
 
     QTest::newRow("web image, delete") << web << true << 1 << 0 << true << QStringList{};
     QTest::newRow("web image, put") << web << true << -1 << 0 << false << QStringList{webText};
