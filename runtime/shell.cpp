@@ -10,8 +10,16 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 #include <QThread>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace framla::runtime
 {
@@ -43,6 +51,50 @@ void stop(QProcess &process)
         process.waitForFinished(2000);
     }
 }
+
+/// A file in memory only, gone when the last descriptor to it closes (the
+/// program's and the tool's alike, however they end). Closed on exec in
+/// every child but the one it is handed to.
+class PasswordFile
+{
+public:
+    PasswordFile() = default;
+    PasswordFile(const PasswordFile &) = delete;
+    PasswordFile &operator=(const PasswordFile &) = delete;
+    ~PasswordFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    bool open(const QByteArray &content)
+    {
+        m_fd = ::memfd_create("framla-password", MFD_CLOEXEC);
+        if (m_fd < 0 || ::fchmod(m_fd, 0600) != 0)
+            return fail();
+        for (qsizetype done = 0; done < content.size();) {
+            const ssize_t written = ::write(m_fd, content.constData() + done, content.size() - done);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return fail();
+            done += written;
+        }
+        return true;
+    }
+    int descriptor() const { return m_fd; }
+    QString path() const { return QStringLiteral("/dev/fd/%1").arg(m_fd); }
+    QString error() const { return m_error; }
+
+private:
+    bool fail()
+    {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    int m_fd = -1;
+    QString m_error;
+};
 
 QString firstLine(const QByteArray &text)
 {
@@ -151,20 +203,19 @@ RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool
         return outcome;
     }
 
-    // The password goes to PuTTY in a file only we can read, never on the
-    // command line where every user's process list would show it.
-    QTemporaryFile passwordFile(QDir::tempPath() + QStringLiteral("/framla-pw-XXXXXX"));
+    // The password goes to PuTTY in a file that lives only in memory and is
+    // known to the tool alone by its descriptor ("/dev/fd/N"): never on the
+    // command line, where every user's process list would show it, and never
+    // on disk, where a crash would leave it.
+    PasswordFile passwordFile;
     QString passwordPath;
     if (command.isPutty() && command.passwordAt >= 0) {
-        if (!passwordFile.open() ||
-            !passwordFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-            passwordFile.write(command.password.toUtf8() + '\n') < 0 || !passwordFile.flush()) {
-            outcome.message = QStringLiteral("A private file for the password could not be "
-                                             "written in %1.")
-                                  .arg(QDir::tempPath());
+        if (!passwordFile.open(command.password.toUtf8() + '\n')) {
+            outcome.message = QStringLiteral("The password could not be handed to %1: %2")
+                                  .arg(command.executableName(), passwordFile.error());
             return outcome;
         }
-        passwordPath = passwordFile.fileName();
+        passwordPath = passwordFile.path();
     }
 
     QProcess process;
@@ -173,6 +224,20 @@ RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool
     process.setWorkingDirectory(m_appDir);
     if (!command.outputFile.isEmpty())
         process.setStandardOutputFile(QDir(m_appDir).filePath(command.outputFile));
+    const pid_t parent = ::getpid();
+    const int inherited = passwordFile.descriptor();
+    process.setChildProcessModifier([parent, inherited] {
+        // The tool dies with the program, even one killed outright; one whose
+        // parent already died before this line does not run at all.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+        // No terminal to ask the operator on: PuTTY reads its answers from
+        // the standard input the runner gives it.
+        ::setsid();
+        if (inherited >= 0)
+            ::fcntl(inherited, F_SETFD, 0);
+    });
 
     qCInfo(lcFramla).noquote() << "running:" << command.text();
     QElapsedTimer timer;

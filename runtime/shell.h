@@ -60,8 +60,10 @@ QString describePuttyFailure(const QByteArray &standardError);
 
 /// Runs tools directly with QProcess (never through a shell) in the program's
 /// directory. A tool is taken from the program's directory when it is there,
-/// else from PATH. The PuTTY tools always run with -batch and get the
-/// password in a private temporary file.
+/// else from PATH. The PuTTY tools always run with -batch and read the
+/// password from a file that exists only in memory ("/dev/fd/N"), so nothing
+/// is left on disk even when the program is killed. Every tool is killed
+/// when the program dies.
 class ProcessShell final : public Shell
 {
 public:

@@ -1,6 +1,7 @@
 // The tool runner: finding the tool, time limits, exit codes, the working
 // directory, the password file and the host-key question. The tools here are
 // small scripts standing in for the real ones.
+#include "runtime/files.h"
 #include "runtime/shell.h"
 #include "support/scripted_dialogs.h"
 
@@ -8,7 +9,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <csignal>
 
 using namespace framla;
 using runtime::ProcessShell;
@@ -28,6 +34,7 @@ private Q_SLOTS:
     void hostKey();
     void puttyFailures_data();
     void puttyFailures();
+    void killedProgramLeavesNothing();
 
 private:
     void tool(const QString &name, const QByteArray &body);
@@ -125,7 +132,7 @@ void TestShell::passwordGoesThroughPrivateFile()
     tool(QStringLiteral("pscp"), "printf '%s\\n' \"$@\" > args.txt\n"
                                  "while [ $# -gt 0 ]; do\n"
                                  "  if [ \"$1\" = -pwfile ]; then cat \"$2\" > pw.txt; "
-                                 "stat -c %a \"$2\" > mode.txt; echo \"$2\" > pwpath.txt; fi\n"
+                                 "stat -L -c %a \"$2\" > mode.txt; echo \"$2\" > pwpath.txt; fi\n"
                                  "  shift\ndone");
     ProcessShell shell(m_dir->path(), &m_dialogs);
     ToolCommand command;
@@ -144,7 +151,8 @@ void TestShell::passwordGoesThroughPrivateFile()
     QCOMPARE(args.indexOf("-pwfile"), 4); // where -pw stands in the documented line
     QCOMPARE(read(QStringLiteral("pw.txt")), QByteArray("s3cret pass\n"));
     QCOMPARE(read(QStringLiteral("mode.txt")).trimmed(), QByteArray("600"));
-    QVERIFY(!QFile::exists(QString::fromLocal8Bit(read(QStringLiteral("pwpath.txt")).trimmed())));
+    // A descriptor of the tool's own, not a file on disk.
+    QVERIFY(read(QStringLiteral("pwpath.txt")).startsWith("/dev/fd/"));
     QVERIFY(!command.text().contains(QStringLiteral("s3cret")));
 }
 
@@ -227,5 +235,81 @@ void TestShell::puttyFailures()
     QCOMPARE(runtime::describePuttyFailure(said), meaning);
 }
 
-QTEST_GUILESS_MAIN(TestShell)
+namespace {
+
+/// The tool's process is gone (a zombie left to whoever adopted it counts as gone).
+bool running(qint64 pid)
+{
+    const QByteArray stat = runtime::readWholeFile(QStringLiteral("/proc/%1/stat").arg(pid)).value_or("");
+    const qsizetype end = stat.lastIndexOf(')');
+    return end > 0 && stat.mid(end + 2, 1) != "Z" && stat.mid(end + 2, 1) != "X";
+}
+
+/// The regular files directly in dir that hold text.
+QStringList filesHolding(const QString &dir, const QByteArray &text)
+{
+    QStringList found;
+    const QFileInfoList files = QDir(dir).entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo &info : files) {
+        if (info.size() < (1 << 20) &&
+            runtime::readWholeFile(info.filePath()).value_or("").contains(text))
+            found << info.filePath();
+    }
+    return found;
+}
+
+/// The program of killedProgramLeavesNothing: runs plink from dir with the
+/// password and waits for it.
+int runToolAndWait(const QString &dir, const QString &password)
+{
+    runtime::ProcessShell shell(dir, nullptr);
+    ToolCommand command;
+    command.tool = QStringLiteral(".\\plink.exe");
+    command.args = {QStringLiteral("-ssh"), QStringLiteral("clerk@127.0.0.1"),
+                    QStringLiteral("true")};
+    command.password = password;
+    command.passwordAt = 1;
+    return shell.run(command, 120000).succeeded() ? 0 : 1;
+}
+
+} // namespace
+
+void TestShell::killedProgramLeavesNothing()
+{
+    // A plink that reads the password and then runs on.
+    tool(QStringLiteral("plink"), "while [ $# -gt 0 ]; do\n"
+                                  "  [ \"$1\" = -pwfile ] && cat \"$2\" > seen.tmp && mv seen.tmp seen.txt\n"
+                                  "  shift\ndone\n"
+                                  "echo $$ > pid.txt\nexec sleep 120");
+    const QByteArray password = "pw-" + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+    QProcess program;
+    program.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--run-tool"), m_dir->path(), QString::fromLatin1(password)});
+    QVERIFY(program.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file("seen.txt")) && QFile::exists(file("pid.txt")), 30000);
+    QCOMPARE(read(QStringLiteral("seen.txt")), password + '\n');
+    const qint64 tool = read(QStringLiteral("pid.txt")).trimmed().toLongLong();
+    QVERIFY(running(tool));
+    const auto reap = qScopeGuard([tool] {
+        if (running(tool))
+            ::kill(pid_t(tool), SIGKILL);
+    });
+
+    ::kill(pid_t(program.processId()), SIGKILL);
+    QVERIFY(program.waitForFinished(10000));
+    // The tool went with the program, and no file anywhere near keeps the password.
+    QTRY_VERIFY_WITH_TIMEOUT(!running(tool), 10000);
+    QCOMPARE(filesHolding(QDir::tempPath(), password) + filesHolding(m_dir->path(), password),
+             QStringList{file("seen.txt")});
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--run-tool") == 0)
+        return runToolAndWait(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    TestShell test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_shell.moc"
