@@ -30,6 +30,8 @@ private Q_SLOTS:
     void timeLimit();
     void workingDirectoryAndOutputFile();
     void passwordGoesThroughPrivateFile();
+    void hostKeyQuestion_data();
+    void hostKeyQuestion();
     void hostKey_data();
     void hostKey();
     void puttyFailures_data();
@@ -156,58 +158,145 @@ void TestShell::passwordGoesThroughPrivateFile()
     QVERIFY(!command.text().contains(QStringLiteral("s3cret")));
 }
 
+namespace {
+// What plink and pscp 0.78 print with -batch on a key they have not cached
+// and on one that differs from the cached one.
+const QByteArray kUnknownKey = "The host key is not cached for this server:\n"
+                               "  127.0.0.1 (port 2222)\n"
+                               "You have no guarantee that the server is the computer you\n"
+                               "think it is.\n"
+                               "The server's ssh-ed25519 key fingerprint is:\n"
+                               "  ssh-ed25519 255 SHA256:AbCdEf\n";
+const QByteArray kBatchEnd = "Connection abandoned.\n"
+                             "FATAL ERROR: Cannot confirm a host key in batch mode\n";
+const QByteArray kChangedKey = "WARNING - POTENTIAL SECURITY BREACH!\n"
+                               "The host key does not match the one PSCP has cached for this\n"
+                               "server:\n"
+                               "  127.0.0.1 (port 2222)\n"
+                               "This means that either the server administrator has changed\n"
+                               "the host key, or you have actually connected to another\n"
+                               "computer pretending to be the server.\n"
+                               "The new ssh-ed25519 key fingerprint is:\n"
+                               "  ssh-ed25519 255 SHA256:AbCdEf\n";
+const QByteArray kNoLogin = "FATAL ERROR: Cannot answer interactive prompts in batch mode\n";
+} // namespace
+
+void TestShell::hostKeyQuestion_data()
+{
+    QTest::addColumn<QByteArray>("said");
+    QTest::addColumn<QString>("found"); // "changed|host|fingerprint", "" for no question
+    const QString unknown = "0|127.0.0.1 (port 2222)|ssh-ed25519 255 SHA256:AbCdEf";
+    QTest::newRow("unknown key") << kUnknownKey + kBatchEnd << unknown;
+    QTest::newRow("with CR LF") << QByteArray(kUnknownKey + kBatchEnd).replace("\n", "\r\n") << unknown;
+    QTest::newRow("changed key") << kChangedKey + kBatchEnd
+                                 << "1|127.0.0.1 (port 2222)|ssh-ed25519 255 SHA256:AbCdEf";
+    QTest::newRow("changed key, plink's wrapping")
+        << QByteArray(kChangedKey + kBatchEnd)
+               .replace("PSCP has cached for this\nserver:", "Plink has cached for\nthis server:")
+        << "1|127.0.0.1 (port 2222)|ssh-ed25519 255 SHA256:AbCdEf";
+    QTest::newRow("after other output") << "Welcome\n" + kUnknownKey + kBatchEnd << "";
+    QTest::newRow("followed by more") << kUnknownKey + kBatchEnd + "done\n" << "";
+    QTest::newRow("not given up") << kUnknownKey << "";
+    QTest::newRow("another port")
+        << QByteArray(kUnknownKey + kBatchEnd).replace("(port 2222)", "(port 22)") << "";
+    QTest::newRow("another host")
+        << QByteArray(kUnknownKey + kBatchEnd).replace("127.0.0.1", "10.0.0.9") << "";
+    QTest::newRow("words changed")
+        << QByteArray(kUnknownKey + kBatchEnd).replace("no guarantee", "every guarantee") << "";
+}
+
+void TestShell::hostKeyQuestion()
+{
+    QFETCH(QByteArray, said);
+    QFETCH(QString, found);
+    ToolCommand command;
+    command.tool = QStringLiteral(".\\pscp.exe");
+    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), QStringLiteral("2222"),
+                    QStringLiteral("scratch.jpg"), QStringLiteral("clerk@127.0.0.1:/srv/x.jpg")};
+    QCOMPARE(runtime::puttyServer(command), QStringLiteral("127.0.0.1 (port 2222)"));
+    const runtime::HostKeyQuestion question =
+        runtime::parseHostKeyQuestion(said, runtime::puttyServer(command));
+    QCOMPARE(question.isValid() ? QStringLiteral("%1|%2|%3")
+                                      .arg(int(question.changed))
+                                      .arg(question.host, question.fingerprint)
+                                : QString(),
+             found);
+}
+
 void TestShell::hostKey_data()
 {
-    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QByteArray>("said"); // by the run that fails, and by the one that cannot log in
+    QTest::addColumn<QByteArray>("probe");
     QTest::addColumn<int>("answer");
-    QTest::newRow("new key accepted") << false << int(runtime::kYes);
-    QTest::newRow("new key refused") << false << int(runtime::kNo);
-    QTest::newRow("changed key accepted") << true << int(runtime::kYes);
-    QTest::newRow("changed key refused") << true << int(runtime::kNo);
+    QTest::addColumn<QStringList>("runs");
+    const QString command = "-batch -ssh -P 2222 clerk@127.0.0.1 framaid";
+    const QString probe = "-batch -ssh -P 2222 -noagent clerk@127.0.0.1 true";
+    const QString store = "-ssh -P 2222 -noagent clerk@127.0.0.1 true";
+    QTest::newRow("new key accepted") << kUnknownKey + kBatchEnd << kUnknownKey + kBatchEnd
+                                      << int(runtime::kYes)
+                                      << QStringList{command, probe, store, command};
+    QTest::newRow("new key refused") << kUnknownKey + kBatchEnd << kUnknownKey + kBatchEnd
+                                     << int(runtime::kNo) << QStringList{command, probe};
+    QTest::newRow("changed key accepted") << kChangedKey + kBatchEnd << kChangedKey + kBatchEnd
+                                          << int(runtime::kYes)
+                                          << QStringList{command, probe, store, command};
+    QTest::newRow("changed key refused") << kChangedKey + kBatchEnd << kChangedKey + kBatchEnd
+                                         << int(runtime::kNo) << QStringList{command, probe};
+    // The remote command printed it; PuTTY itself asks nothing.
+    QTest::newRow("printed by the server") << kUnknownKey + kBatchEnd << kNoLogin << -1
+                                           << QStringList{command, probe};
+    QTest::newRow("another server named")
+        << kUnknownKey + kBatchEnd << QByteArray(kUnknownKey + kBatchEnd).replace("2222", "2223")
+        << -1 << QStringList{command, probe};
 }
 
 void TestShell::hostKey()
 {
-    QFETCH(bool, changed);
+    QFETCH(QByteArray, said);
+    QFETCH(QByteArray, probe);
     QFETCH(int, answer);
-    const QByteArray firstLine = changed ? "WARNING - POTENTIAL SECURITY BREACH!\\n"
-                                           "The host key does not match the one PuTTY has cached\\n"
-                                           "for this server:\\n"
-                                         : "The host key is not cached for this server:\\n";
+    QFETCH(QStringList, runs);
+    QVERIFY(runtime::writeWholeFile(file("said.txt"), said));
+    QVERIFY(runtime::writeWholeFile(file("probe.txt"), probe));
+    // Stands for plink: the key counts as cached once a run without -batch
+    // was answered "y".
     tool(QStringLiteral("plink"),
-         "echo run >> runs.txt\n"
-         "if [ \"$1\" = -batch ]; then\n"
-         "  printf '" +
-             firstLine +
-             "  127.0.0.1 (port 2222)\\n"
-             "The server'\\''s ssh-ed25519 key fingerprint is:\\n"
-             "  ssh-ed25519 255 SHA256:AbCdEf\\nConnection abandoned.\\n' >&2\n"
-             "  exit 1\nfi\n"
-             "read reply; [ \"$reply\" = y ] && echo stored > stored.txt");
-    m_dialogs.answers.enqueue(answer);
+         "echo \"$*\" >> runs.txt\n"
+         "case \" $* \" in\n"
+         "*' -batch '*' true '*) cat probe.txt >&2; exit 1 ;;\n"
+         "*' -batch '*) [ -e stored.txt ] && exit 0; cat said.txt >&2; exit 1 ;;\n"
+         "esac\n"
+         "cat said.txt | head -n -2 >&2\n"
+         "printf 'Store key in cache? (y/n, Return cancels connection, i for more info) ' >&2\n"
+         "read reply; [ \"$reply\" = y ] && echo stored > stored.txt");
+    if (answer >= 0)
+        m_dialogs.answers.enqueue(answer);
     ProcessShell shell(m_dir->path(), &m_dialogs);
     ToolCommand command;
     command.tool = QStringLiteral(".\\plink.exe");
-    command.args = {QStringLiteral("-ssh"), QStringLiteral("clerk@127.0.0.1"),
-                    QStringLiteral("true")};
+    command.args = {QStringLiteral("-ssh"), QStringLiteral("-P"), QStringLiteral("2222"),
+                    QStringLiteral("clerk@127.0.0.1"), QStringLiteral("framaid")};
     const RunOutcome outcome = shell.run(command, 5000);
 
-    QCOMPARE(m_dialogs.boxes.size(), 1);
+    QCOMPARE(QString::fromLatin1(read(QStringLiteral("runs.txt"))).split('\n', Qt::SkipEmptyParts),
+             runs);
+    QCOMPARE(m_dialogs.boxes.size(), answer >= 0 ? 1 : 0);
+    if (answer < 0) {
+        QCOMPARE(outcome.status, RunOutcome::Status::Finished);
+        return;
+    }
     const QString box = m_dialogs.boxes.first().text;
-    QVERIFY(box.contains(QStringLiteral("ssh-ed25519 255 SHA256:AbCdEf")));
-    QVERIFY(box.contains(QStringLiteral("127.0.0.1 (port 2222)")));
-    QVERIFY(box.contains(changed ? QStringLiteral("WARNING - POTENTIAL SECURITY BREACH!")
-                                 : QStringLiteral("The host key is not cached for this server")));
+    QVERIFY(box.contains(QStringLiteral("Key fingerprint: ssh-ed25519 255 SHA256:AbCdEf")));
+    QVERIFY(box.contains(QStringLiteral("Server: 127.0.0.1 (port 2222)")));
+    QVERIFY(box.startsWith(said.startsWith("WARNING") ? QStringLiteral("WARNING - POTENTIAL SECURITY BREACH!")
+                                                      : QStringLiteral("The host key is not cached for this server")));
     QCOMPARE(m_dialogs.boxes.first().defaultButton, runtime::DefaultButton::Second);
     if (answer == runtime::kYes) {
-        QVERIFY(outcome.succeeded());
-        QCOMPARE(read(QStringLiteral("stored.txt")), QByteArray("stored\n"));
-        QCOMPARE(read(QStringLiteral("runs.txt")), QByteArray("run\nrun\n"));
+        QVERIFY2(outcome.succeeded(), qPrintable(outcome.message));
     } else {
         QCOMPARE(outcome.status, RunOutcome::Status::Refused);
         QCOMPARE(outcome.message, QStringLiteral("The server's host key was not accepted, so "
                                                  "nothing was sent to the server."));
-        QCOMPARE(read(QStringLiteral("runs.txt")), QByteArray("run\n"));
     }
 }
 
