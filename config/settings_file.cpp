@@ -5,6 +5,7 @@
 #include "core/program_state.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
+#include "runtime/logging.h"
 
 #include <algorithm>
 #include <array>
@@ -224,13 +225,20 @@ bool SaveParam(ProgramState &state, const QString &cAddress, const QString &cPor
                  .arg(unstorable.join(QStringLiteral(", "))));
         return false;
     }
+    // The password's scrambling is no protection: the file is for its owner alone.
+    const bool widelyReadable = runtime::othersCanAccess(cCfgFileNm);
     QString reason;
-    if (!runtime::writeWholeFile(cCfgFileNm, settingsFileText(cAddress, cPort, cPath, cUser, cPass),
-                                 &reason)) {
+    if (!runtime::writePrivateFile(cCfgFileNm,
+                                   settingsFileText(cAddress, cPort, cPath, cUser, cPass),
+                                   &reason)) {
         tell(
             QStringLiteral("The settings could not be saved to %1:\r\n%2").arg(cCfgFileNm, reason));
         return false;
     }
+    if (widelyReadable)
+        qCInfo(runtime::lcFramla).noquote()
+            << "the settings file" << cCfgFileNm
+            << "could be read by other accounts; it is now readable by its owner only";
     return true;
 }
 

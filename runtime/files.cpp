@@ -18,26 +18,52 @@ std::optional<QByteArray> readWholeFile(const QString &path)
     return data;
 }
 
-bool writeWholeFile(const QString &path, const QByteArray &data, QString *error)
+namespace
+{
+
+bool writeAtomically(const QString &path, const QByteArray &data, QString *error, bool ownerOnly)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    if (file.write(data) != data.size()) {
+    const auto failed = [&] {
         if (error)
             *error = file.errorString();
         file.cancelWriting();
         return false;
-    }
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed();
+    // The new file takes the old one's mode; a private one is narrowed
+    // before a byte is written.
+    if (ownerOnly && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return failed();
+    if (file.write(data) != data.size())
+        return failed();
     if (!file.commit()) {
         if (error)
             *error = file.errorString();
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool writeWholeFile(const QString &path, const QByteArray &data, QString *error)
+{
+    return writeAtomically(path, data, error, false);
+}
+
+bool writePrivateFile(const QString &path, const QByteArray &data, QString *error)
+{
+    return writeAtomically(path, data, error, true);
+}
+
+bool othersCanAccess(const QString &path)
+{
+    const QFileDevice::Permissions others =
+        QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    return QFileInfo::exists(path) && (QFileInfo(path).permissions() & others);
 }
 
 bool fileExists(const QString &path)

@@ -16,6 +16,14 @@ std::optional<QByteArray> readWholeFile(const QString &path);
 /// On failure returns false and, when error is given, a readable reason.
 bool writeWholeFile(const QString &path, const QByteArray &data, QString *error = nullptr);
 
+/// The same for a file that only its owner may read or change (mode 0600),
+/// whatever mode the file had before: the content is never readable by
+/// anyone else, not even while it is being written.
+bool writePrivateFile(const QString &path, const QByteArray &data, QString *error = nullptr);
+
+/// True when accounts other than the owner may read or change the file.
+bool othersCanAccess(const QString &path);
+
 bool fileExists(const QString &path);
 /// Erase a file; true when it is gone afterwards (also when it never existed).
 bool eraseFile(const QString &path);

@@ -9,9 +9,19 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 #include <QThread>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace framla::runtime
 {
@@ -44,6 +54,50 @@ void stop(QProcess &process)
     }
 }
 
+/// A file in memory only, gone when the last descriptor to it closes (the
+/// program's and the tool's alike, however they end). Closed on exec in
+/// every child but the one it is handed to.
+class PasswordFile
+{
+public:
+    PasswordFile() = default;
+    PasswordFile(const PasswordFile &) = delete;
+    PasswordFile &operator=(const PasswordFile &) = delete;
+    ~PasswordFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    bool open(const QByteArray &content)
+    {
+        m_fd = ::memfd_create("framla-password", MFD_CLOEXEC);
+        if (m_fd < 0 || ::fchmod(m_fd, 0600) != 0)
+            return fail();
+        for (qsizetype done = 0; done < content.size();) {
+            const ssize_t written = ::write(m_fd, content.constData() + done, content.size() - done);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                return fail();
+            done += written;
+        }
+        return true;
+    }
+    int descriptor() const { return m_fd; }
+    QString path() const { return QStringLiteral("/dev/fd/%1").arg(m_fd); }
+    QString error() const { return m_error; }
+
+private:
+    bool fail()
+    {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    int m_fd = -1;
+    QString m_error;
+};
+
 QString firstLine(const QByteArray &text)
 {
     const QList<QByteArray> lines = text.split('\n');
@@ -57,26 +111,99 @@ QString firstLine(const QByteArray &text)
 
 } // namespace
 
-HostKeyQuestion parseHostKeyQuestion(const QByteArray &standardError)
+namespace
 {
-    HostKeyQuestion question;
-    const QString text = QString::fromLocal8Bit(standardError);
-    const bool unknown =
-        text.contains(QStringLiteral("The host key is not cached for this server"));
-    question.changed = text.contains(QStringLiteral("WARNING - POTENTIAL SECURITY BREACH!"));
-    if (!unknown && !question.changed)
-        return question;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString line = lines.at(i);
-        if (question.host.isEmpty() && line.startsWith(QStringLiteral("  ")) &&
-            question.fingerprint.isEmpty())
-            question.host = line.trimmed();
-        if (line.contains(QStringLiteral("fingerprint is:")) && i + 1 < lines.size()) {
-            question.fingerprint = lines.at(i + 1).trimmed();
-            break;
-        }
+
+/// Where a PuTTY command connects: "user@host" and the port.
+struct PuttyLogin {
+    QString userAtHost;
+    QString port = QStringLiteral("22");
+};
+
+/// plink names "user@host" in its first such argument; pscp in its remote
+/// path "user@host:path", which comes last when sending.
+PuttyLogin puttyLogin(const ToolCommand &command)
+{
+    PuttyLogin login;
+    const bool copy = command.executableName() == QStringLiteral("pscp");
+    for (qsizetype i = 0; i < command.args.size(); ++i) {
+        const QString &arg = command.args.at(i);
+        if (arg == QStringLiteral("-P") && i + 1 < command.args.size())
+            login.port = command.args.at(i + 1);
+        else if (arg.contains(QLatin1Char('@')) && !arg.startsWith(QLatin1Char('-')) &&
+                 (copy || login.userAtHost.isEmpty()))
+            login.userAtHost = arg;
     }
+    if (copy && !login.userAtHost.isEmpty()) {
+        const qsizetype at = login.userAtHost.indexOf(QLatin1Char('@'));
+        const qsizetype bracket = login.userAtHost.mid(at + 1).startsWith(QLatin1Char('['))
+                                      ? login.userAtHost.indexOf(QLatin1Char(']'), at)
+                                      : at;
+        const qsizetype colon = login.userAtHost.indexOf(QLatin1Char(':'), bracket);
+        if (colon > at)
+            login.userAtHost.truncate(colon);
+    }
+    return login;
+}
+
+/// Words of PuTTY's prose: each blank may also be the end of a line, as the
+/// tools wrap the same text at different places.
+QString prose(const char *words)
+{
+    return QRegularExpression::escape(QString::fromLatin1(words))
+        .replace(QStringLiteral("\\ "), QStringLiteral("[ \\n]"));
+}
+
+} // namespace
+
+QString puttyServer(const ToolCommand &command)
+{
+    const PuttyLogin login = puttyLogin(command);
+    if (login.userAtHost.isEmpty())
+        return {};
+    QString host = login.userAtHost.mid(login.userAtHost.indexOf(QLatin1Char('@')) + 1);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    return host + QStringLiteral(" (port ") + login.port + QLatin1Char(')');
+}
+
+HostKeyQuestion parseHostKeyQuestion(const QByteArray &standardError, const QString &server)
+{
+    // PuTTY 0.78 with -batch, on a key it has not cached and on one that
+    // differs from the cached one; nothing may come before or after.
+    const QString host = QStringLiteral("\\n  (?<host>[^\\n]+)\\n");
+    const QString key = QStringLiteral("(?<type>[A-Za-z0-9@.-]+)");
+    const QString fingerprint =
+        QStringLiteral("\\n  (?<fingerprint>(?<fptype>[A-Za-z0-9@.-]+) [0-9]+ SHA256:[A-Za-z0-9+/=]+)\\n");
+    const QString end = prose("Connection abandoned.") + QStringLiteral("\\n") +
+                        prose("FATAL ERROR: Cannot confirm a host key in batch mode") +
+                        QStringLiteral("\\n?\\z");
+    static const QRegularExpression unknown(
+        QStringLiteral("\\A") + prose("The host key is not cached for this server:") + host +
+        prose("You have no guarantee that the server is the computer you think it is.") +
+        QStringLiteral("\\n") + prose("The server's ") + key + prose(" key fingerprint is:") +
+        fingerprint + end);
+    static const QRegularExpression changed(
+        QStringLiteral("\\A") + prose("WARNING - POTENTIAL SECURITY BREACH!") +
+        QStringLiteral("\\n") + prose("The host key does not match the one ") +
+        QStringLiteral("(?:Plink|PSCP)") + prose(" has cached for this server:") + host +
+        prose("This means that either the server administrator has changed the host key, or "
+              "you have actually connected to another computer pretending to be the server.") +
+        QStringLiteral("\\n") + prose("The new ") + key + prose(" key fingerprint is:") +
+        fingerprint + end);
+
+    HostKeyQuestion question;
+    QString text = QString::fromLocal8Bit(standardError);
+    text.remove(QLatin1Char('\r'));
+    QRegularExpressionMatch match = unknown.match(text);
+    question.changed = !match.hasMatch();
+    if (question.changed)
+        match = changed.match(text);
+    if (!match.hasMatch() || match.captured(u"type") != match.captured(u"fptype") ||
+        server.isEmpty() || match.captured(u"host").compare(server, Qt::CaseInsensitive) != 0)
+        return {};
+    question.host = match.captured(u"host");
+    question.fingerprint = match.captured(u"fingerprint");
     return question;
 }
 
@@ -151,20 +278,19 @@ RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool
         return outcome;
     }
 
-    // The password goes to PuTTY in a file only we can read, never on the
-    // command line where every user's process list would show it.
-    QTemporaryFile passwordFile(QDir::tempPath() + QStringLiteral("/framla-pw-XXXXXX"));
+    // The password goes to PuTTY in a file that lives only in memory and is
+    // known to the tool alone by its descriptor ("/dev/fd/N"): never on the
+    // command line, where every user's process list would show it, and never
+    // on disk, where a crash would leave it.
+    PasswordFile passwordFile;
     QString passwordPath;
     if (command.isPutty() && command.passwordAt >= 0) {
-        if (!passwordFile.open() ||
-            !passwordFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-            passwordFile.write(command.password.toUtf8() + '\n') < 0 || !passwordFile.flush()) {
-            outcome.message = QStringLiteral("A private file for the password could not be "
-                                             "written in %1.")
-                                  .arg(QDir::tempPath());
+        if (!passwordFile.open(command.password.toUtf8() + '\n')) {
+            outcome.message = QStringLiteral("The password could not be handed to %1: %2")
+                                  .arg(command.executableName(), passwordFile.error());
             return outcome;
         }
-        passwordPath = passwordFile.fileName();
+        passwordPath = passwordFile.path();
     }
 
     QProcess process;
@@ -173,6 +299,20 @@ RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool
     process.setWorkingDirectory(m_appDir);
     if (!command.outputFile.isEmpty())
         process.setStandardOutputFile(QDir(m_appDir).filePath(command.outputFile));
+    const pid_t parent = ::getpid();
+    const int inherited = passwordFile.descriptor();
+    process.setChildProcessModifier([parent, inherited] {
+        // The tool dies with the program, even one killed outright; one whose
+        // parent already died before this line does not run at all.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+        // No terminal to ask the operator on: PuTTY reads its answers from
+        // the standard input the runner gives it.
+        ::setsid();
+        if (inherited >= 0)
+            ::fcntl(inherited, F_SETFD, 0);
+    });
 
     qCInfo(lcFramla).noquote() << "running:" << command.text();
     QElapsedTimer timer;
@@ -236,12 +376,68 @@ bool ProcessShell::askToTrust(const ToolCommand &command, const HostKeyQuestion 
     return answer == kYes;
 }
 
+HostKeyQuestion ProcessShell::probeHostKey(const ToolCommand &command, int timeoutMs)
+{
+    const PuttyLogin login = puttyLogin(command);
+    if (login.userAtHost.isEmpty())
+        return {};
+    // Without a password nothing can run on the server, so all this
+    // connection prints before it gives up comes from PuTTY.
+    ToolCommand probe;
+    probe.tool = QStringLiteral("plink");
+    probe.window = command.window;
+    probe.args = {QStringLiteral("-ssh"), QStringLiteral("-P"), login.port,
+                  QStringLiteral("-noagent"), login.userAtHost, QStringLiteral("true")};
+    const RunOutcome probed = runOnce(probe, timeoutMs, true, {});
+    if (probed.status != RunOutcome::Status::Finished || !probed.standardOutput.isEmpty())
+        return {};
+    return parseHostKeyQuestion(probed.standardError, puttyServer(command));
+}
+
+bool ProcessShell::storeHostKey(const ToolCommand &command, const HostKeyQuestion &question,
+                                int timeoutMs, RunOutcome &outcome)
+{
+    // Answering "y" without -batch stores the key in PuTTY's own cache; the
+    // connection then only runs "true".
+    const PuttyLogin login = puttyLogin(command);
+    ToolCommand store;
+    store.tool = QStringLiteral("plink");
+    store.window = command.window;
+    store.args = {QStringLiteral("-ssh"), QStringLiteral("-P"), login.port,
+                  QStringLiteral("-noagent"), login.userAtHost, QStringLiteral("true")};
+    if (command.passwordAt >= 0) {
+        store.password = command.password;
+        store.passwordAt = 4;
+    }
+    outcome = runOnce(store, timeoutMs, false, QByteArrayLiteral("y\n"));
+    // PuTTY shows the key again before it reads the answer: it must be the
+    // one the operator accepted.
+    const QByteArray shown =
+        outcome.standardError.left(outcome.standardError.indexOf("(y/n"));
+    if (shown.contains("\n  " + question.fingerprint.toLatin1() + '\n'))
+        return true;
+    qCWarning(lcFramla).noquote() << "the server showed another host key while"
+                                  << question.fingerprint << "was being stored";
+    outcome.status = RunOutcome::Status::Refused;
+    outcome.message = QStringLiteral("The server showed another host key than the one accepted, "
+                                     "so nothing was sent to the server.");
+    return false;
+}
+
 RunOutcome ProcessShell::run(const ToolCommand &command, int timeoutMs)
 {
     RunOutcome outcome = runOnce(command, timeoutMs, true, {});
+    // What the remote command prints arrives on the same stream as PuTTY's
+    // own words: a failure that speaks of a host key is checked by a
+    // connection of its own before the operator hears of it.
     if (command.isPutty() && outcome.status == RunOutcome::Status::Finished &&
-        outcome.exitCode != 0) {
-        const HostKeyQuestion question = parseHostKeyQuestion(outcome.standardError);
+        outcome.exitCode != 0 && outcome.standardError.contains("host key")) {
+        qint64 used = outcome.elapsedMs;
+        const auto left = [&] { return int(std::max<qint64>(1, timeoutMs - used)); };
+        QElapsedTimer probing;
+        probing.start();
+        const HostKeyQuestion question = probeHostKey(command, left());
+        used += probing.elapsed();
         if (question.isValid()) {
             if (!askToTrust(command, question)) {
                 outcome.status = RunOutcome::Status::Refused;
@@ -249,9 +445,10 @@ RunOutcome ProcessShell::run(const ToolCommand &command, int timeoutMs)
                                                  "nothing was sent to the server.");
                 return outcome;
             }
-            // Answering "y" without -batch stores the key in PuTTY's own cache
-            // and goes on with the command.
-            outcome = runOnce(command, timeoutMs, false, QByteArrayLiteral("y\n"));
+            if (!storeHostKey(command, question, left(), outcome))
+                return outcome;
+            used += outcome.elapsedMs;
+            outcome = runOnce(command, left(), true, {});
         }
     }
     if (!outcome.succeeded() && outcome.message.isEmpty()) {

@@ -51,8 +51,15 @@ struct HostKeyQuestion {
     bool isValid() const { return !fingerprint.isEmpty(); }
 };
 
-/// Finds the host-key question in a PuTTY tool's standard error.
-HostKeyQuestion parseHostKeyQuestion(const QByteArray &standardError);
+/// The server a PuTTY command connects to, as PuTTY names it in its
+/// questions: "127.0.0.1 (port 2222)"; "" when the command names none.
+QString puttyServer(const ToolCommand &command);
+
+/// PuTTY's host-key question, when the tool's standard error of a run with
+/// -batch begins with it in PuTTY's own layout, word for word, names server
+/// ("127.0.0.1 (port 2222)") and holds nothing else. Anything else (text
+/// before or after it, another server) is no question.
+HostKeyQuestion parseHostKeyQuestion(const QByteArray &standardError, const QString &server);
 
 /// A sentence for the operator about a failed PuTTY run, from its standard
 /// error; empty when nothing known is in it.
@@ -60,8 +67,17 @@ QString describePuttyFailure(const QByteArray &standardError);
 
 /// Runs tools directly with QProcess (never through a shell) in the program's
 /// directory. A tool is taken from the program's directory when it is there,
-/// else from PATH. The PuTTY tools always run with -batch and get the
-/// password in a private temporary file.
+/// else from PATH. The PuTTY tools always run with -batch and read the
+/// password from a file that exists only in memory ("/dev/fd/N"), so nothing
+/// is left on disk even when the program is killed. Every tool is killed
+/// when the program dies.
+///
+/// A PuTTY run that fails is never taken at its word about the host key: its
+/// standard error also carries what the remote command printed. Only a
+/// second connection that cannot log in (no password, so nothing can run on
+/// the server) shows whether PuTTY itself stops at the key; then the operator
+/// is asked, an accepted key is stored by a harmless run ("true"), and the
+/// command runs once more.
 class ProcessShell final : public Shell
 {
 public:
@@ -80,6 +96,13 @@ public:
 private:
     RunOutcome runOnce(const ToolCommand &command, int timeoutMs, bool batch,
                        const QByteArray &input);
+    /// The question PuTTY itself asks about command's server, found by a
+    /// connection that cannot log in.
+    HostKeyQuestion probeHostKey(const ToolCommand &command, int timeoutMs);
+    /// Store the accepted key in PuTTY's cache; false (with a message) when
+    /// the server showed another key meanwhile.
+    bool storeHostKey(const ToolCommand &command, const HostKeyQuestion &question,
+                      int timeoutMs, RunOutcome &outcome);
     bool askToTrust(const ToolCommand &command, const HostKeyQuestion &question);
 
     QString m_appDir;

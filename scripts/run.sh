@@ -13,7 +13,10 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/build.sh"
 build="${FRAMLA_BUILD_DIR:-$top/build}"
 work="${FRAMLA_WORKDIR:-${XDG_DATA_HOME:-$HOME/.local/share}/framla}"
+# The working directory holds the settings file with the server's password:
+# it is for the operator's account alone.
 mkdir -p "$work"
+chmod 700 "$work"
 cd "$work"
 # The webcam tool is built with the program.
 export PATH="$build/tools/commandcam:$PATH"
@@ -38,11 +41,12 @@ if [ "${FRAMLA_DEMO:-auto}" != off ] && [ $# -eq 0 ] && [ "$(id -u)" -eq 0 ] &&
     fact() { sed -n "s/^$1=//p" "$demo/server.env" | head -n 1; }
     # The settings file as the program writes it; a plain port and password
     # read back as they are.
-    printf '%s\r\n' "Configuration file for 'Framla'." "Framla is an image filing clerk for" \
+    rm -f "$cfg"
+    (umask 077 && printf '%s\r\n' "Configuration file for 'Framla'." "Framla is an image filing clerk for" \
         "The Jewellery Tillsmith (Plus)." "" "[Address]" "$(fact FRAMLA_TEST_HOST)" "" \
         "[Port]" "$(fact FRAMLA_TEST_PORT)" "" "[Datapath]" "$(fact FRAMLA_TEST_DBPATH)" "" \
         "[Username]" "$(fact FRAMLA_TEST_USER)" "" "[Password]" "$(fact FRAMLA_TEST_PASSWORD)" \
-        "" "(end of parameter file)" > "$cfg"
+        "" "(end of parameter file)" > "$cfg")
     sha256sum < "$cfg" > "$marker"
     export PUTTYDIR
     PUTTYDIR=$(fact PUTTYDIR)

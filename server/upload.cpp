@@ -2,6 +2,7 @@
 
 #include "remote_run.h"
 #include "core/app_files.h"
+#include "core/program_state.h"
 #include "existing_image.h"
 #include "image_path.h"
 #include "lookup.h"
@@ -11,6 +12,7 @@
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/guarded.h"
+#include "runtime/logging.h"
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
 #include "runtime/threads.h"
@@ -186,6 +188,85 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin 
     return true;
 }
 
+namespace {
+
+/// Removes the upload's temporary file from the server. It runs even when the
+/// operation's time is up, with a short time of its own: a file left behind
+/// would stay on the server for good. After a refused host key nothing was
+/// sent, and the gate runs nothing more.
+void removeTemporary(ProgramState &state, const ServerLogin &login, const QString &temporary)
+{
+    if (state.operation.deadline.hasExpired())
+        state.operation.deadline = QDeadlineTimer(kCleanupTimeoutMs);
+    const RunOutcome removed =
+        runRemote(state, login, remoteCommand(login, {QStringLiteral("rm"), QStringLiteral("-f"), temporary}, false),
+                  kCleanupTimeoutMs);
+    if (!removed.succeeded())
+        qCWarning(runtime::lcFramla).noquote()
+            << "the temporary file" << temporary << "could not be removed:" << removed.message;
+}
+
+/// What the copy left: a failure that keeps the picture out, and a warning
+/// that does not.
+struct Placed {
+    QString failure;
+    QString warning;
+};
+
+/// Copies localFile to a temporary name beside the target, makes it readable,
+/// fetches it back and compares it byte for byte with sent, and only then
+/// renames it over the target in one step. The picture on the server is
+/// replaced whole or not at all; after a failure the temporary file is
+/// removed again.
+Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QString &localFile,
+                     const QByteArray &sent, const QString &remote)
+{
+    Placed placed;
+    const QString temporary = remote + QLatin1String(kTemporarySuffix);
+    const RunOutcome copied = runRemote(state, login, sendCommand(login, localFile, temporary, false),
+                                        runtime::kCopyTimeoutMs);
+    if (!copied.succeeded()) {
+        placed.failure = QStringLiteral("The copy to the server failed: ") + copied.message;
+        // A copy that started may have left part of the file.
+        if (copied.status != RunOutcome::Status::NotStarted)
+            removeTemporary(state, login, temporary);
+        return placed;
+    }
+    // Servers without Unix file modes (Windows) refuse this; the picture is
+    // still checked and put in place.
+    const RunOutcome mode = runRemote(
+        state, login,
+        remoteCommand(login, {QStringLiteral("chmod"), QStringLiteral("644"), temporary}, false),
+        runtime::kLookupTimeoutMs);
+    if (!mode.succeeded()) {
+        placed.warning =
+            QStringLiteral("The image could not be made readable for everyone: ") + mode.message;
+        qCWarning(runtime::lcFramla).noquote() << placed.warning;
+    }
+    const QByteArray arrived = fetchBack(state, login, temporary);
+    if (arrived.isEmpty())
+        placed.failure = QStringLiteral("The copy could not be fetched back from the server to "
+                                        "check it.");
+    else if (arrived != sent)
+        placed.failure = QStringLiteral("The image fetched back from the server differs from the "
+                                        "one sent.");
+    if (placed.failure.isEmpty()) {
+        const RunOutcome moved = runRemote(
+            state, login,
+            remoteCommand(login, {QStringLiteral("mv"), QStringLiteral("-f"), temporary, remote},
+                          false),
+            runtime::kLookupTimeoutMs);
+        if (!moved.succeeded())
+            placed.failure = QStringLiteral("The image was copied, but it could not be put in "
+                                            "place: ") + moved.message;
+    }
+    if (!placed.failure.isEmpty())
+        removeTemporary(state, login, temporary);
+    return placed;
+}
+
+} // namespace
+
 bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
               const Target &target, const QString &localFile)
 {
@@ -195,7 +276,7 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
     const QString targetPath = MAKEFILE(target, login.lIsDOS);
     // Uploads always name the remote file with "/", whatever the server.
     const QString remote = login.cPath + QLatin1Char('/') + targetPath;
-    QString failure;
+    Placed placed;
 
     oXbpShowTxt.showReply(QStringLiteral("Sending image to server..."));
     ToolCommand resize;
@@ -204,33 +285,23 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
     resize.window = runtime::WindowHint::Hidden;
     resize.args = {QStringLiteral("-resize"), QStringLiteral("%1x%1").arg(edge), localFile};
     const RunOutcome resized = state.services.shell->run(resize, runtime::kImageToolTimeoutMs);
+    const QByteArray sent =
+        runtime::readWholeFile(appFile(state, localFile)).value_or(QByteArray());
     if (!resized.succeeded())
-        failure = QStringLiteral("The image could not be resized: ") + resized.message;
+        placed.failure = QStringLiteral("The image could not be resized: ") + resized.message;
+    else if (sent.isEmpty())
+        placed.failure = QStringLiteral("The resized image could not be read.");
 
-    if (failure.isEmpty()) {
+    if (placed.failure.isEmpty()) {
         oXbpShowTxt.setBusy(true);
-        const RunOutcome copied = runRemote(state, login, sendCommand(login, localFile, remote, false),
-                                            runtime::kCopyTimeoutMs);
-        RunOutcome mode;
-        if (copied.succeeded())
-            mode = runRemote(
-                state, login,
-                remoteCommand(login, {QStringLiteral("chmod"), QStringLiteral("644"), remote},
-                              false),
-                runtime::kLookupTimeoutMs);
+        placed = placeOnServer(state, login, localFile, sent, remote);
         oXbpShowTxt.setBusy(false);
-        if (!copied.succeeded())
-            failure = QStringLiteral("The copy to the server failed: ") + copied.message;
-        else if (!mode.succeeded())
-            failure = QStringLiteral("The image was copied, but it could not be made readable: ") +
-                      mode.message;
     }
+    QString &failure = placed.failure;
 
     oXbpShowTxt.showReply(QStringLiteral("Verifying that image is on server..."));
     oXbpShowTxt.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
     runtime::eraseFile(appFile(state, kPreviewFile));
-    const QByteArray sent =
-        runtime::readWholeFile(appFile(state, localFile)).value_or(QByteArray());
     const QString reply = QString::fromUtf8(readReplyFile(state));
     const QString supplierImage = supplierImagePath(reply);
     ShowOldImg(state, oXbpShowTxt, login, target);
@@ -250,12 +321,21 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
                                      "sent.");
     }
 
+    // The server is asked again, so that the description and the notes the
+    // write check reads say what the server holds now.
+    runRemote(state, login,
+              remoteCommand(login,
+                            {QStringLiteral("framaid"), replyDirectory(login), target.cCode,
+                             target.cTime},
+                            false),
+              runtime::kLookupTimeoutMs);
     SHWTXTMSG1(state, oXbpShowTxt, login, target);
-    if (!failure.isEmpty()) {
-        const QString description = replyText(readReplyFile(state));
+    const QString description = replyText(readReplyFile(state));
+    if (!failure.isEmpty())
         oXbpShowTxt.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
                               failure + QStringLiteral("\r\n\r\n") + description);
-    }
+    else if (!placed.warning.isEmpty())
+        oXbpShowTxt.showReply(placed.warning + QStringLiteral("\r\n\r\n") + description);
     return failure.isEmpty();
 }
 

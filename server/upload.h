@@ -59,11 +59,23 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin 
              const Target &target);
 
 /// The upload itself, on the calling thread: resize localFile (a file in the
-/// program's directory), copy it to the target, make it readable, fetch back
-/// and show what the server now records, and say plainly when the picture
-/// did not arrive. Returns whether the server holds the picture that was sent.
+/// program's directory), copy it to a temporary name beside the target, make
+/// it readable, fetch it back and compare, and only then rename it over the
+/// target; then show what the server now records, with its description asked
+/// for again, and say plainly when the picture did not arrive. A failed or
+/// interrupted copy leaves the picture that was there before. Returns whether
+/// the server holds the picture that was sent.
 bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
               const Target &target, const QString &localFile = QLatin1String(kPreviewFile));
+
+/// Added to the target's name while the picture is copied and checked. The
+/// server program counts only names ending in ".jpg", so a copy under way
+/// never passes for a picture.
+inline constexpr auto kTemporarySuffix = ".part";
+
+/// The time a clean-up run on the server may take, even after the
+/// operation's own time is up.
+inline constexpr int kCleanupTimeoutMs = 15000;
 
 /// What the description box says above the description when an upload failed.
 inline constexpr auto kNotRecordedText = "THE IMAGE WAS NOT RECORDED ON THE SERVER.";

@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QImageReader>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -68,11 +69,13 @@ private Q_SLOTS:
     void deleteAndGuard();
     void dataFiles_data();
     void dataFiles();
-    void serverDiesBeforeTheCopy();
+    void copyCutOffKeepsThePicture();
+    void serverDiesBeforeTheCopy(); // last: the server is gone afterwards
 
 private:
     void lookUp(const QString &code, bool inventory = true, const QString &name = QString());
-    void makePhoto(int width, int height);
+    void makePhoto(int width, int height,
+                   const QStringList &pattern = {QStringLiteral("gradient:gold-navy")});
     bool putNow(const QString &code, const QString &size, bool inventory, const QString &name);
     QString serverPath(const QString &relative) const
     {
@@ -131,12 +134,12 @@ void TestPut::lookUp(const QString &code, bool inventory, const QString &name)
     server::PrepText(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, code, inventory, name, m_state.cTime));
 }
 
-void TestPut::makePhoto(int width, int height)
+void TestPut::makePhoto(int width, int height, const QStringList &pattern)
 {
     QProcess convert;
     convert.start(QStringLiteral("convert"),
-                  {QStringLiteral("-size"), QStringLiteral("%1x%2").arg(width).arg(height),
-                   QStringLiteral("gradient:gold-navy"), m_appDir->filePath("scratch.jpg")});
+                  QStringList{QStringLiteral("-size"), QStringLiteral("%1x%2").arg(width).arg(height)} +
+                      pattern + QStringList{m_appDir->filePath("scratch.jpg")});
     QVERIFY(convert.waitForFinished(60000));
     QCOMPARE(convert.exitCode(), 0);
 }
@@ -330,6 +333,43 @@ void TestPut::serverDiesBeforeTheCopy()
     const QString last = m_display.replies.last();
     QVERIFY2(last.startsWith(QString::fromLatin1(server::kNotRecordedText)), qPrintable(last));
     QVERIFY(!QFile::exists(serverPath("images/EF/EF30001.jpg")));
+}
+
+void TestPut::copyCutOffKeepsThePicture()
+{
+    // The group's directory on the server becomes a small file system of its
+    // own, holding the item's picture and room for less than the new one.
+    const QString group = serverPath("images/EF");
+    const QString picture = group + "/EF30003.jpg";
+    const QByteArray before = runtime::readWholeFile(picture).value_or("");
+    QVERIFY(!before.isEmpty());
+    const QFileInfo owner(group);
+    const auto run = [](const QString &program, const QStringList &args) {
+        QProcess process;
+        process.start(program, args);
+        return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    };
+    const QString options = QStringLiteral("size=%1k,mode=755,uid=%2,gid=%3")
+                                .arg((before.size() / 4096 + 1) * 4 + 16)
+                                .arg(owner.ownerId())
+                                .arg(owner.groupId());
+    if (!run("mount", {"-t", "tmpfs", "-o", options, "tmpfs", group}))
+        QSKIP("A small file system cannot be mounted here (needs root and the right to mount), so "
+              "a copy cut off by a full disk cannot be staged.");
+    const auto unmount = qScopeGuard([&] { run("umount", {group}); });
+    QVERIFY(runtime::writeWholeFile(picture, before));
+    QVERIFY(run("chown", {m_server.user() + ":", picture}));
+
+    lookUp(QStringLiteral("EF30003"));
+    makePhoto(640, 480, {QStringLiteral("xc:"), QStringLiteral("+noise"), QStringLiteral("Random")});
+    QVERIFY(putNow(QStringLiteral("EF30003"), QStringLiteral("L"), true, QStringLiteral("EF30003")));
+    const QString last = m_display.replies.last();
+    QVERIFY2(last.startsWith(QString::fromLatin1(server::kNotRecordedText) +
+                             "\r\nThe copy to the server failed: "),
+             qPrintable(last));
+    QVERIFY(runtime::readWholeFile(picture).value_or("") == before);
+    QCOMPARE(QDir(group).entryList(QDir::Files | QDir::Hidden), QStringList{"EF30003.jpg"});
 }
 
 QTEST_GUILESS_MAIN(TestPut)

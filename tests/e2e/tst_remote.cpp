@@ -36,6 +36,8 @@ private Q_SLOTS:
     void settingsTest();
     void unknownHostKey_data();
     void unknownHostKey();
+    void hostKeyWarningFromTheServer_data();
+    void hostKeyWarningFromTheServer();
     void lookUp_data();
     void lookUp();
     void hostileWordsRunNothing_data();
@@ -188,6 +190,55 @@ void TestRemote::unknownHostKey()
         QVERIFY(!ok);
         QVERIFY(cache.isEmpty());
         QVERIFY(m_dialogs.boxes.last().text.contains(QStringLiteral("host key was not accepted")));
+    }
+}
+
+void TestRemote::hostKeyWarningFromTheServer_data()
+{
+    QTest::addColumn<bool>("known"); // PuTTY has this server's key
+    QTest::newRow("key known") << true;
+    QTest::newRow("key not known") << false;
+}
+
+void TestRemote::hostKeyWarningFromTheServer()
+{
+    QFETCH(bool, known);
+    QTemporaryDir fresh;
+    if (!known)
+        qputenv("PUTTYDIR", fresh.path().toLocal8Bit());
+    // A program on the server that prints PuTTY's question word for word,
+    // naming this very server, and counts its runs.
+    const QString bin = m_server.dbPath() + QStringLiteral("/../bin/");
+    const QString runs = m_server.dbPath() + QStringLiteral("/../fake-runs");
+    QFile::remove(runs);
+    const QByteArray question =
+        "The host key is not cached for this server:\n  " + m_state.cAddress.toLatin1() +
+        " (port " + m_state.cPort.toLatin1() +
+        ")\nYou have no guarantee that the server is the computer you\nthink it is.\n"
+        "The server's ssh-ed25519 key fingerprint is:\n"
+        "  ssh-ed25519 255 SHA256:FakeFakeFakeFakeFakeFakeFakeFakeFakeFakeFak\n"
+        "Connection abandoned.\nFATAL ERROR: Cannot confirm a host key in batch mode\n";
+    QVERIFY(runtime::writeWholeFile(bin + "fakewarn", "#!/bin/sh\necho run >> " + runs.toLatin1() +
+                                                          "\ncat >&2 <<'END'\n" + question + "END\nexit 1\n"));
+    QFile::setPermissions(bin + "fakewarn", QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                                QFileDevice::ReadOther | QFileDevice::ExeOther);
+    m_dialogs.answers.enqueue(runtime::kYes);
+    const RunOutcome outcome = m_shell->run(
+        server::remoteCommand(server::loginOf(m_state), {QStringLiteral("fakewarn")}, false),
+        runtime::kLookupTimeoutMs);
+    QFile::remove(bin + "fakewarn");
+    if (known) {
+        // Only PuTTY's own question is one: nothing is asked, nothing runs twice.
+        QCOMPARE(m_dialogs.texts(), QStringList{});
+        QCOMPARE(runtime::readWholeFile(runs).value_or(""), QByteArray("run\n"));
+        QCOMPARE(outcome.exitCode, 1);
+    } else {
+        // The real question names the real key, and the program runs once,
+        // after it was accepted.
+        QCOMPARE(m_dialogs.boxes.size(), 1);
+        QVERIFY2(m_dialogs.boxes.first().text.contains(m_server.fact("FRAMLA_TEST_HOSTKEY")),
+                 qPrintable(m_dialogs.boxes.first().text));
+        QCOMPARE(runtime::readWholeFile(runs).value_or(""), QByteArray("run\n"));
     }
 }
 

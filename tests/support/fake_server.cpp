@@ -52,6 +52,8 @@ RunOutcome FakeServer::handle(const runtime::ToolCommand &command)
     }
     if (name == QStringLiteral("plink")) {
         const QStringList words = command.args.mid(4);
+        if (refusedCommands.contains(words.value(0)))
+            return finished(1, words.value(0).toLatin1() + ": Operation not permitted");
         if (words.value(0) == QStringLiteral("framaid")) {
             replyDir = words.value(1);
             m_token = words.value(3);
@@ -63,6 +65,14 @@ RunOutcome FakeServer::handle(const runtime::ToolCommand &command)
             modes.insert(words.value(2), words.value(1));
         } else if (words.value(0) == QStringLiteral("rm")) {
             files.remove(words.value(2));
+        } else if (words.value(0) == QStringLiteral("mv")) {
+            if (!files.contains(words.value(2)))
+                return finished(1, "mv: cannot stat: No such file or directory");
+            files.insert(words.value(3), files.take(words.value(2)));
+            if (modes.contains(words.value(2)))
+                modes.insert(words.value(3), modes.take(words.value(2)));
+            else
+                modes.remove(words.value(3));
         }
         return finished(0);
     }
@@ -79,6 +89,10 @@ RunOutcome FakeServer::handle(const runtime::ToolCommand &command)
             // As long as what was sent: only a check of every byte tells them apart.
             if (corruptCopies && !stored.isEmpty())
                 stored[stored.size() / 2] = char(stored.at(stored.size() / 2) ^ 0x20);
+            if (interruptCopies) {
+                files.insert(remotePart(to), stored.left(stored.size() / 2));
+                return finished(1, "Connection lost");
+            }
             files.insert(remotePart(to), stored);
             return finished(0);
         }

@@ -6,13 +6,14 @@
 #include <QMap>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
 namespace framla::test {
 
 /// A server in memory behind a scripted shell: pscp sends store files,
-/// fetches copy them into the program's directory, chmod records modes, the
-/// reply file carries the token of the last framaid request. For tests of
-/// the layers above the tool runner.
+/// fetches copy them into the program's directory, chmod records modes, mv
+/// renames and rm removes, the reply file carries the token of the last
+/// framaid request. For tests of the layers above the tool runner.
 class FakeServer {
 public:
     explicit FakeServer(QString appDir);
@@ -27,6 +28,8 @@ public:
     QString replyDir;        ///< where framaid leaves its reply (remote), set by the first request
     bool failCopies = false; ///< sends fail with "Access denied"
     bool corruptCopies = false; ///< sends store one byte changed, the length kept
+    bool interruptCopies = false; ///< sends store the first half and fail
+    QStringList refusedCommands; ///< remote commands (first word) that fail: "chmod", "mv"
 
     runtime::RunOutcome handle(const runtime::ToolCommand &command);
 

@@ -2,6 +2,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "core/program_state.h"
 #include "config/settings_file.h"
 #include "support/scripted_dialogs.h"
@@ -297,6 +299,43 @@ private slots:
         QCOMPARE(dialogs.boxes.size(), 1);
         QVERIFY(dialogs.boxes[0].text.contains(path));
         QVERIFY(!QFile::exists(path));
+    }
+
+    void savedForOwnerOnly_data()
+    {
+        QTest::addColumn<int>("before"); // the mode of the file before the save; -1: none
+        QTest::addColumn<bool>("logged");
+        QTest::newRow("new file") << -1 << false;
+        QTest::newRow("readable by all") << 0644 << true;
+        QTest::newRow("group may write") << 0660 << true;
+        QTest::newRow("owner only") << 0600 << false;
+    }
+
+    void savedForOwnerOnly()
+    {
+        QFETCH(int, before);
+        QFETCH(bool, logged);
+        if (before >= 0) {
+            QFile f(file());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("old");
+            f.close();
+            QVERIFY(::chmod(QFile::encodeName(file()).constData(), mode_t(before)) == 0);
+        }
+        static QStringList lines;
+        lines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &text) { lines << text; });
+        const bool saved = config::SaveParam(state, "h", "22", "/p", "u", "pw", file());
+        qInstallMessageHandler(previous);
+        QVERIFY(saved);
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(file()).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0600));
+        QCOMPARE(lines, logged ? QStringList{"the settings file " + file() +
+                                             " could be read by other accounts; it is now "
+                                             "readable by its owner only"}
+                               : QStringList{});
     }
 };
 

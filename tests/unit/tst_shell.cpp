@@ -1,6 +1,7 @@
 // The tool runner: finding the tool, time limits, exit codes, the working
 // directory, the password file and the host-key question. The tools here are
 // small scripts standing in for the real ones.
+#include "runtime/files.h"
 #include "runtime/shell.h"
 #include "support/scripted_dialogs.h"
 
@@ -8,7 +9,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <csignal>
 
 using namespace framla;
 using runtime::ProcessShell;
@@ -24,10 +30,13 @@ private Q_SLOTS:
     void timeLimit();
     void workingDirectoryAndOutputFile();
     void passwordGoesThroughPrivateFile();
+    void hostKeyQuestion_data();
+    void hostKeyQuestion();
     void hostKey_data();
     void hostKey();
     void puttyFailures_data();
     void puttyFailures();
+    void killedProgramLeavesNothing();
 
 private:
     void tool(const QString &name, const QByteArray &body);
@@ -125,7 +134,7 @@ void TestShell::passwordGoesThroughPrivateFile()
     tool(QStringLiteral("pscp"), "printf '%s\\n' \"$@\" > args.txt\n"
                                  "while [ $# -gt 0 ]; do\n"
                                  "  if [ \"$1\" = -pwfile ]; then cat \"$2\" > pw.txt; "
-                                 "stat -c %a \"$2\" > mode.txt; echo \"$2\" > pwpath.txt; fi\n"
+                                 "stat -L -c %a \"$2\" > mode.txt; echo \"$2\" > pwpath.txt; fi\n"
                                  "  shift\ndone");
     ProcessShell shell(m_dir->path(), &m_dialogs);
     ToolCommand command;
@@ -144,62 +153,150 @@ void TestShell::passwordGoesThroughPrivateFile()
     QCOMPARE(args.indexOf("-pwfile"), 4); // where -pw stands in the documented line
     QCOMPARE(read(QStringLiteral("pw.txt")), QByteArray("s3cret pass\n"));
     QCOMPARE(read(QStringLiteral("mode.txt")).trimmed(), QByteArray("600"));
-    QVERIFY(!QFile::exists(QString::fromLocal8Bit(read(QStringLiteral("pwpath.txt")).trimmed())));
+    // A descriptor of the tool's own, not a file on disk.
+    QVERIFY(read(QStringLiteral("pwpath.txt")).startsWith("/dev/fd/"));
     QVERIFY(!command.text().contains(QStringLiteral("s3cret")));
+}
+
+namespace {
+// What plink and pscp 0.78 print with -batch on a key they have not cached
+// and on one that differs from the cached one.
+const QByteArray kUnknownKey = "The host key is not cached for this server:\n"
+                               "  127.0.0.1 (port 2222)\n"
+                               "You have no guarantee that the server is the computer you\n"
+                               "think it is.\n"
+                               "The server's ssh-ed25519 key fingerprint is:\n"
+                               "  ssh-ed25519 255 SHA256:AbCdEf\n";
+const QByteArray kBatchEnd = "Connection abandoned.\n"
+                             "FATAL ERROR: Cannot confirm a host key in batch mode\n";
+const QByteArray kChangedKey = "WARNING - POTENTIAL SECURITY BREACH!\n"
+                               "The host key does not match the one PSCP has cached for this\n"
+                               "server:\n"
+                               "  127.0.0.1 (port 2222)\n"
+                               "This means that either the server administrator has changed\n"
+                               "the host key, or you have actually connected to another\n"
+                               "computer pretending to be the server.\n"
+                               "The new ssh-ed25519 key fingerprint is:\n"
+                               "  ssh-ed25519 255 SHA256:AbCdEf\n";
+const QByteArray kNoLogin = "FATAL ERROR: Cannot answer interactive prompts in batch mode\n";
+} // namespace
+
+void TestShell::hostKeyQuestion_data()
+{
+    QTest::addColumn<QByteArray>("said");
+    QTest::addColumn<QString>("found"); // "changed|host|fingerprint", "" for no question
+    const QString unknown = "0|127.0.0.1 (port 2222)|ssh-ed25519 255 SHA256:AbCdEf";
+    QTest::newRow("unknown key") << kUnknownKey + kBatchEnd << unknown;
+    QTest::newRow("with CR LF") << QByteArray(kUnknownKey + kBatchEnd).replace("\n", "\r\n") << unknown;
+    QTest::newRow("changed key") << kChangedKey + kBatchEnd
+                                 << "1|127.0.0.1 (port 2222)|ssh-ed25519 255 SHA256:AbCdEf";
+    QTest::newRow("changed key, plink's wrapping")
+        << QByteArray(kChangedKey + kBatchEnd)
+               .replace("PSCP has cached for this\nserver:", "Plink has cached for\nthis server:")
+        << "1|127.0.0.1 (port 2222)|ssh-ed25519 255 SHA256:AbCdEf";
+    QTest::newRow("after other output") << "Welcome\n" + kUnknownKey + kBatchEnd << "";
+    QTest::newRow("followed by more") << kUnknownKey + kBatchEnd + "done\n" << "";
+    QTest::newRow("not given up") << kUnknownKey << "";
+    QTest::newRow("another port")
+        << QByteArray(kUnknownKey + kBatchEnd).replace("(port 2222)", "(port 22)") << "";
+    QTest::newRow("another host")
+        << QByteArray(kUnknownKey + kBatchEnd).replace("127.0.0.1", "10.0.0.9") << "";
+    QTest::newRow("words changed")
+        << QByteArray(kUnknownKey + kBatchEnd).replace("no guarantee", "every guarantee") << "";
+}
+
+void TestShell::hostKeyQuestion()
+{
+    QFETCH(QByteArray, said);
+    QFETCH(QString, found);
+    ToolCommand command;
+    command.tool = QStringLiteral(".\\pscp.exe");
+    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), QStringLiteral("2222"),
+                    QStringLiteral("scratch.jpg"), QStringLiteral("clerk@127.0.0.1:/srv/x.jpg")};
+    QCOMPARE(runtime::puttyServer(command), QStringLiteral("127.0.0.1 (port 2222)"));
+    const runtime::HostKeyQuestion question =
+        runtime::parseHostKeyQuestion(said, runtime::puttyServer(command));
+    QCOMPARE(question.isValid() ? QStringLiteral("%1|%2|%3")
+                                      .arg(int(question.changed))
+                                      .arg(question.host, question.fingerprint)
+                                : QString(),
+             found);
 }
 
 void TestShell::hostKey_data()
 {
-    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QByteArray>("said"); // by the run that fails, and by the one that cannot log in
+    QTest::addColumn<QByteArray>("probe");
     QTest::addColumn<int>("answer");
-    QTest::newRow("new key accepted") << false << int(runtime::kYes);
-    QTest::newRow("new key refused") << false << int(runtime::kNo);
-    QTest::newRow("changed key accepted") << true << int(runtime::kYes);
-    QTest::newRow("changed key refused") << true << int(runtime::kNo);
+    QTest::addColumn<QStringList>("runs");
+    const QString command = "-batch -ssh -P 2222 clerk@127.0.0.1 framaid";
+    const QString probe = "-batch -ssh -P 2222 -noagent clerk@127.0.0.1 true";
+    const QString store = "-ssh -P 2222 -noagent clerk@127.0.0.1 true";
+    QTest::newRow("new key accepted") << kUnknownKey + kBatchEnd << kUnknownKey + kBatchEnd
+                                      << int(runtime::kYes)
+                                      << QStringList{command, probe, store, command};
+    QTest::newRow("new key refused") << kUnknownKey + kBatchEnd << kUnknownKey + kBatchEnd
+                                     << int(runtime::kNo) << QStringList{command, probe};
+    QTest::newRow("changed key accepted") << kChangedKey + kBatchEnd << kChangedKey + kBatchEnd
+                                          << int(runtime::kYes)
+                                          << QStringList{command, probe, store, command};
+    QTest::newRow("changed key refused") << kChangedKey + kBatchEnd << kChangedKey + kBatchEnd
+                                         << int(runtime::kNo) << QStringList{command, probe};
+    // The remote command printed it; PuTTY itself asks nothing.
+    QTest::newRow("printed by the server") << kUnknownKey + kBatchEnd << kNoLogin << -1
+                                           << QStringList{command, probe};
+    QTest::newRow("another server named")
+        << kUnknownKey + kBatchEnd << QByteArray(kUnknownKey + kBatchEnd).replace("2222", "2223")
+        << -1 << QStringList{command, probe};
 }
 
 void TestShell::hostKey()
 {
-    QFETCH(bool, changed);
+    QFETCH(QByteArray, said);
+    QFETCH(QByteArray, probe);
     QFETCH(int, answer);
-    const QByteArray firstLine = changed ? "WARNING - POTENTIAL SECURITY BREACH!\\n"
-                                           "The host key does not match the one PuTTY has cached\\n"
-                                           "for this server:\\n"
-                                         : "The host key is not cached for this server:\\n";
+    QFETCH(QStringList, runs);
+    QVERIFY(runtime::writeWholeFile(file("said.txt"), said));
+    QVERIFY(runtime::writeWholeFile(file("probe.txt"), probe));
+    // Stands for plink: the key counts as cached once a run without -batch
+    // was answered "y".
     tool(QStringLiteral("plink"),
-         "echo run >> runs.txt\n"
-         "if [ \"$1\" = -batch ]; then\n"
-         "  printf '" +
-             firstLine +
-             "  127.0.0.1 (port 2222)\\n"
-             "The server'\\''s ssh-ed25519 key fingerprint is:\\n"
-             "  ssh-ed25519 255 SHA256:AbCdEf\\nConnection abandoned.\\n' >&2\n"
-             "  exit 1\nfi\n"
-             "read reply; [ \"$reply\" = y ] && echo stored > stored.txt");
-    m_dialogs.answers.enqueue(answer);
+         "echo \"$*\" >> runs.txt\n"
+         "case \" $* \" in\n"
+         "*' -batch '*' true '*) cat probe.txt >&2; exit 1 ;;\n"
+         "*' -batch '*) [ -e stored.txt ] && exit 0; cat said.txt >&2; exit 1 ;;\n"
+         "esac\n"
+         "cat said.txt | head -n -2 >&2\n"
+         "printf 'Store key in cache? (y/n, Return cancels connection, i for more info) ' >&2\n"
+         "read reply; [ \"$reply\" = y ] && echo stored > stored.txt");
+    if (answer >= 0)
+        m_dialogs.answers.enqueue(answer);
     ProcessShell shell(m_dir->path(), &m_dialogs);
     ToolCommand command;
     command.tool = QStringLiteral(".\\plink.exe");
-    command.args = {QStringLiteral("-ssh"), QStringLiteral("clerk@127.0.0.1"),
-                    QStringLiteral("true")};
+    command.args = {QStringLiteral("-ssh"), QStringLiteral("-P"), QStringLiteral("2222"),
+                    QStringLiteral("clerk@127.0.0.1"), QStringLiteral("framaid")};
     const RunOutcome outcome = shell.run(command, 5000);
 
-    QCOMPARE(m_dialogs.boxes.size(), 1);
+    QCOMPARE(QString::fromLatin1(read(QStringLiteral("runs.txt"))).split('\n', Qt::SkipEmptyParts),
+             runs);
+    QCOMPARE(m_dialogs.boxes.size(), answer >= 0 ? 1 : 0);
+    if (answer < 0) {
+        QCOMPARE(outcome.status, RunOutcome::Status::Finished);
+        return;
+    }
     const QString box = m_dialogs.boxes.first().text;
-    QVERIFY(box.contains(QStringLiteral("ssh-ed25519 255 SHA256:AbCdEf")));
-    QVERIFY(box.contains(QStringLiteral("127.0.0.1 (port 2222)")));
-    QVERIFY(box.contains(changed ? QStringLiteral("WARNING - POTENTIAL SECURITY BREACH!")
-                                 : QStringLiteral("The host key is not cached for this server")));
+    QVERIFY(box.contains(QStringLiteral("Key fingerprint: ssh-ed25519 255 SHA256:AbCdEf")));
+    QVERIFY(box.contains(QStringLiteral("Server: 127.0.0.1 (port 2222)")));
+    QVERIFY(box.startsWith(said.startsWith("WARNING") ? QStringLiteral("WARNING - POTENTIAL SECURITY BREACH!")
+                                                      : QStringLiteral("The host key is not cached for this server")));
     QCOMPARE(m_dialogs.boxes.first().defaultButton, runtime::DefaultButton::Second);
     if (answer == runtime::kYes) {
-        QVERIFY(outcome.succeeded());
-        QCOMPARE(read(QStringLiteral("stored.txt")), QByteArray("stored\n"));
-        QCOMPARE(read(QStringLiteral("runs.txt")), QByteArray("run\nrun\n"));
+        QVERIFY2(outcome.succeeded(), qPrintable(outcome.message));
     } else {
         QCOMPARE(outcome.status, RunOutcome::Status::Refused);
         QCOMPARE(outcome.message, QStringLiteral("The server's host key was not accepted, so "
                                                  "nothing was sent to the server."));
-        QCOMPARE(read(QStringLiteral("runs.txt")), QByteArray("run\n"));
     }
 }
 
@@ -227,5 +324,81 @@ void TestShell::puttyFailures()
     QCOMPARE(runtime::describePuttyFailure(said), meaning);
 }
 
-QTEST_GUILESS_MAIN(TestShell)
+namespace {
+
+/// The tool's process is gone (a zombie left to whoever adopted it counts as gone).
+bool running(qint64 pid)
+{
+    const QByteArray stat = runtime::readWholeFile(QStringLiteral("/proc/%1/stat").arg(pid)).value_or("");
+    const qsizetype end = stat.lastIndexOf(')');
+    return end > 0 && stat.mid(end + 2, 1) != "Z" && stat.mid(end + 2, 1) != "X";
+}
+
+/// The regular files directly in dir that hold text.
+QStringList filesHolding(const QString &dir, const QByteArray &text)
+{
+    QStringList found;
+    const QFileInfoList files = QDir(dir).entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo &info : files) {
+        if (info.size() < (1 << 20) &&
+            runtime::readWholeFile(info.filePath()).value_or("").contains(text))
+            found << info.filePath();
+    }
+    return found;
+}
+
+/// The program of killedProgramLeavesNothing: runs plink from dir with the
+/// password and waits for it.
+int runToolAndWait(const QString &dir, const QString &password)
+{
+    runtime::ProcessShell shell(dir, nullptr);
+    ToolCommand command;
+    command.tool = QStringLiteral(".\\plink.exe");
+    command.args = {QStringLiteral("-ssh"), QStringLiteral("clerk@127.0.0.1"),
+                    QStringLiteral("true")};
+    command.password = password;
+    command.passwordAt = 1;
+    return shell.run(command, 120000).succeeded() ? 0 : 1;
+}
+
+} // namespace
+
+void TestShell::killedProgramLeavesNothing()
+{
+    // A plink that reads the password and then runs on.
+    tool(QStringLiteral("plink"), "while [ $# -gt 0 ]; do\n"
+                                  "  [ \"$1\" = -pwfile ] && cat \"$2\" > seen.tmp && mv seen.tmp seen.txt\n"
+                                  "  shift\ndone\n"
+                                  "echo $$ > pid.txt\nexec sleep 120");
+    const QByteArray password = "pw-" + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+    QProcess program;
+    program.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--run-tool"), m_dir->path(), QString::fromLatin1(password)});
+    QVERIFY(program.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file("seen.txt")) && QFile::exists(file("pid.txt")), 30000);
+    QCOMPARE(read(QStringLiteral("seen.txt")), password + '\n');
+    const qint64 tool = read(QStringLiteral("pid.txt")).trimmed().toLongLong();
+    QVERIFY(running(tool));
+    const auto reap = qScopeGuard([tool] {
+        if (running(tool))
+            ::kill(pid_t(tool), SIGKILL);
+    });
+
+    ::kill(pid_t(program.processId()), SIGKILL);
+    QVERIFY(program.waitForFinished(10000));
+    // The tool went with the program, and no file anywhere near keeps the password.
+    QTRY_VERIFY_WITH_TIMEOUT(!running(tool), 10000);
+    QCOMPARE(filesHolding(QDir::tempPath(), password) + filesHolding(m_dir->path(), password),
+             QStringList{file("seen.txt")});
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--run-tool") == 0)
+        return runToolAndWait(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    TestShell test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_shell.moc"

@@ -30,8 +30,8 @@ private Q_SLOTS:
     void size();
     void linesAndOrder();
     void windowsServer();
-    void notRecorded_data();
-    void notRecorded();
+    void outcomes_data();
+    void outcomes();
     void refused_data();
     void refused();
     void uploadsTakeTurns();
@@ -122,12 +122,19 @@ void TestUpload::linesAndOrder()
 {
     QVERIFY(put(QStringLiteral("AB12345")));
     const QStringList texts = commandTexts();
-    QCOMPARE(texts.mid(0, 3),
+    const QString plink = "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop ";
+    const QString pscp = "/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw ";
+    // Copied beside the target, checked, and only then put in its place.
+    QCOMPARE(texts,
              (QStringList{"/C mogrify -resize 320x320 COPY.jpg",
-                          "/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw COPY.jpg "
-                          "clerk@shop:/srv/zmr/images/AB/AB12345.jpg",
-                          "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop chmod "
-                          "644 /srv/zmr/images/AB/AB12345.jpg"}));
+                          pscp + "COPY.jpg clerk@shop:/srv/zmr/images/AB/AB12345.jpg.part",
+                          plink + "chmod 644 /srv/zmr/images/AB/AB12345.jpg.part",
+                          pscp + "clerk@shop:/srv/zmr/images/AB/AB12345.jpg.part CHECK.jpg",
+                          plink + "mv -f /srv/zmr/images/AB/AB12345.jpg.part "
+                                  "/srv/zmr/images/AB/AB12345.jpg",
+                          pscp + "clerk@shop:/srv/zmr/images/AB/AB12345.jpg scratch.jpg",
+                          plink + "framaid /srv/zmr/jtemp/clerk AB12345 10:30:00",
+                          pscp + "clerk@shop:/srv/zmr/jtemp/clerk/framla.tmp ."}));
     QCOMPARE(m_server->modes.value(kTarget), QStringLiteral("644"));
     // The pointer covers the copy and the mode change only.
     QCOMPARE(m_display.events.mid(0, 6),
@@ -151,31 +158,56 @@ void TestUpload::windowsServer()
     const QStringList texts = commandTexts();
     // Uploads keep "/" after the database path; the mode is set all the same.
     QCOMPARE(texts.value(1), QStringLiteral("/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw "
-                                            "COPY.jpg clerk@shop:c:\\zmr/images\\AB\\AB12345.jpg"));
-    QVERIFY(texts.value(2).endsWith(QStringLiteral(" chmod 644 c:\\zmr/images\\AB\\AB12345.jpg")));
+                                            "COPY.jpg clerk@shop:c:\\zmr/images\\AB\\AB12345.jpg.part"));
+    QVERIFY(texts.value(2).endsWith(QStringLiteral(" chmod 644 c:\\zmr/images\\AB\\AB12345.jpg.part")));
 }
 
-void TestUpload::notRecorded_data()
+void TestUpload::outcomes_data()
 {
-    QTest::addColumn<bool>("failCopies");
-    QTest::addColumn<bool>("corrupt");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("copy refused") << true << false
-                                  << "The copy to the server failed: Access denied";
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("lead");
+    QTest::addColumn<QByteArray>("recorded");
+    const QString notRecorded = QString::fromLatin1(server::kNotRecordedText) + "\r\n";
+    QTest::newRow("copy refused") << "copy refused"
+                                  << notRecorded + "The copy to the server failed: Access denied"
+                                  << QByteArray("old picture");
+    QTest::newRow("copy interrupted")
+        << "copy interrupted" << notRecorded + "The copy to the server failed: Connection lost"
+        << QByteArray("old picture");
     QTest::newRow("something else arrived")
-        << false << true << "The image fetched back from the server differs from the one sent.";
+        << "corrupt"
+        << notRecorded + "The image fetched back from the server differs from the one sent."
+        << QByteArray("old picture");
+    QTest::newRow("rename refused") << "mv"
+                                    << notRecorded +
+                                           "The image was copied, but it could not be put in "
+                                           "place: mv: Operation not permitted"
+                                    << QByteArray("old picture");
+    QTest::newRow("mode refused")
+        << "chmod"
+        << "The image could not be made readable for everyone: chmod: Operation not permitted"
+        << QByteArray("picture|320x320");
 }
 
-void TestUpload::notRecorded()
+void TestUpload::outcomes()
 {
-    QFETCH(bool, failCopies);
-    QFETCH(bool, corrupt);
-    QFETCH(QString, reason);
-    m_server->failCopies = failCopies;
-    m_server->corruptCopies = corrupt;
+    QFETCH(QString, fault);
+    QFETCH(QString, lead);
+    QFETCH(QByteArray, recorded);
+    m_server->files.insert(kTarget, "old picture");
+    // Left by an upload that was cut off.
+    m_server->files.insert(kTarget + ".part", "stale");
+    m_server->failCopies = fault == "copy refused";
+    m_server->interruptCopies = fault == "copy interrupted";
+    m_server->corruptCopies = fault == "corrupt";
+    m_server->refusedCommands = QStringList{fault}.filter(QRegularExpression("^(mv|chmod)$"));
+    // The server's answer now, not the one from before the put.
+    m_server->replyBody = QStringLiteral("Gold ring\r\nimages/AB/AB12345.jpg on file\r\n");
     QVERIFY(put(QStringLiteral("AB12345")));
-    QCOMPARE(m_display.replies.last(), QString::fromLatin1(server::kNotRecordedText) + "\r\n" +
-                                           reason + "\r\n\r\nGold ring\r\n");
+    QCOMPARE(m_display.replies.last(), lead + "\r\n\r\nGold ring\r\nimages/AB/AB12345.jpg on file\r\n");
+    // The picture is replaced whole or not at all, and nothing else is left.
+    QCOMPARE(m_server->files.value(kTarget), recorded);
+    QCOMPARE(m_server->files.keys().filter(QStringLiteral("/AB/")), QStringList{kTarget});
     // The view still shows what the server holds.
     QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));
 }
