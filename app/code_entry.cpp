@@ -13,6 +13,7 @@
 #include "server/target.h"
 #include "server/target_display.h"
 
+#include <QButtonGroup>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -79,6 +80,13 @@ CodeEntry::CodeEntry(ImageSteps &steps)
     const ImageTabControls &c = steps.controls();
     Q_ASSERT(c.oXbpGetCd != nullptr);
 
+    // The mode radios lie on the page itself, the size radios in a frame on
+    // it; Qt's automatic exclusiveness counts a page's radios with those of
+    // its frames, so that a click on the mode shown would clear it and a new
+    // mode could clear the size. A group of their own keeps the modes apart.
+    auto *modeGroup = new QButtonGroup(this);
+    for (QRadioButton *radio : c.modeRadios)
+        modeGroup->addButton(radio);
     const Mode modes[] = {Mode::Inventory, Mode::CustSup, Mode::Repairs};
     for (std::size_t i = 0; i < c.modeRadios.size(); ++i) {
         connect(c.modeRadios.at(i), &QRadioButton::clicked, this,

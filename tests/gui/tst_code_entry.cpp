@@ -79,16 +79,14 @@ void TestCodeEntry::modes_data()
     QTest::addColumn<bool>("inventoryOption");
     QTest::addColumn<bool>("ordersOption");
 
-    QTest::newRow("Inventory to Cust/Sup") << 0 << 1 << "+"
-                                           << "" << false << false;
-    QTest::newRow("Repairs to Cust/Sup") << 2 << 1 << "+"
-                                         << "" << false << false;
-    QTest::newRow("Cust/Sup to Inventory") << 1 << 0 << ""
-                                           << "ring" << true << false;
-    QTest::newRow("Cust/Sup to Repairs") << 1 << 2 << ""
-                                         << "ring" << false << true;
-    QTest::newRow("Inventory again") << 0 << 0 << ""
-                                     << "ring" << true << false;
+    // clang-format off
+    QTest::newRow("Inventory to Cust/Sup") << 0 << 1 << "+" << "" << false << false;
+    QTest::newRow("Repairs to Cust/Sup") << 2 << 1 << "+" << "" << false << false;
+    QTest::newRow("Cust/Sup to Inventory") << 1 << 0 << "" << "ring" << true << false;
+    QTest::newRow("Cust/Sup to Repairs") << 1 << 2 << "" << "ring" << false << true;
+    QTest::newRow("Inventory again") << 0 << 0 << "" << "ring" << true << false;
+    QTest::newRow("Cust/Sup again") << 1 << 1 << "+" << "" << false << false;
+    // clang-format on
 }
 
 void TestCodeEntry::modes()
@@ -113,6 +111,14 @@ void TestCodeEntry::modes()
     c.oXbpPut->setEnabled(true);
 
     chooseMode(to);
+    QStringList checked;
+    for (const auto &radios : {c.modeRadios, c.sizeRadios}) {
+        for (QRadioButton *radio : radios) {
+            if (radio->isChecked())
+                checked << radio->objectName();
+        }
+    }
+    QCOMPARE(checked, (QStringList{kModes.at(to), "sizeM"}));
     QCOMPARE(state.lInventory, to == 0);
     QCOMPARE(state.lOrders, to == 2);
     QCOMPARE(state.cCode, QString());
@@ -134,12 +140,10 @@ void TestCodeEntry::typedText_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("code: upper case, no blanks") << "oXbpGetCd"
-                                                 << "ab 12 x"
-                                                 << "AB12X";
-    QTest::newRow("name: no blanks, case kept") << "oXbpTargName"
-                                                << "Ring 7 b"
-                                                << "Ring7b";
+    // clang-format off
+    QTest::newRow("code: upper case, no blanks") << "oXbpGetCd" << "ab 12 x" << "AB12X";
+    QTest::newRow("name: no blanks, case kept") << "oXbpTargName" << "Ring 7 b" << "Ring7b";
+    // clang-format on
 }
 
 void TestCodeEntry::typedText()
@@ -164,61 +168,27 @@ void TestCodeEntry::lookUpByEnter_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("nameBefore");
     QTest::addColumn<QString>("reply");
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QStringList>("captions");
     QTest::addColumn<QString>("codeField");
     QTest::addColumn<QString>("nameField"); // its text, "+" when enabled
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("put");
     QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("put");
+    QTest::addColumn<QStringList>("lines"); // none: no look-up
 
-    const QStringList none;
-    QTest::newRow("inventory code")
-        << 0 << "ab12"
-        << ""
-        << "Gold ring\r\n"
-        << lookUpLines("AB---12", "/srv/zmr/images/AB/AB---12.jpg") << kLookUpCaptions << ""
-        << "AB---12"
-        << "AB---12" << true << "AB---12";
-    QTest::newRow("account, empty name")
-        << 1 << "1234"
-        << ""
-        << "Supplier Ltd\r\n"
-        << lookUpLines("1234", "/srv/zmr/images/ssr/1234/1234.jpg") << kLookUpCaptions << "1234"
-        << "1234+"
-        << "1234" << true << "1234";
-    QTest::newRow("account with a name")
-        << 1 << "1234"
-        << "BR7"
-        << "Supplier Ltd\r\n"
-        << lookUpLines("1234", "/srv/zmr/images/ssr/1234/BR7.jpg") << kLookUpCaptions << "1234"
-        << "BR7+"
-        << "BR7" << true << "1234";
-    QTest::newRow("account, put refused")
-        << 1 << "12345"
-        << ""
-        << "12345 has no pre-existing group\r\n"
-        << lookUpLines("12345", "/srv/zmr/images/cust/12345/12345.jpg") << kLookUpCaptions
-        << "12345"
-        << "12345+"
-        << "12345" << false << "12345";
-    QTest::newRow("service order")
-        << 2 << "12"
-        << ""
-        << "Repair\r\n"
-        << lookUpLines("or000012", "/srv/zmr/images/ord/or000012.jpg") << kLookUpCaptions << ""
-        << "or000012"
-        << "or000012" << true << "or000012";
-    QTest::newRow("rejected account") << 1 << "999"
-                                      << ""
-                                      << "" << none << none << ""
-                                      << "+"
-                                      << "noname" << false << "";
-    QTest::newRow("rejected order") << 2 << "x"
-                                    << ""
-                                    << "" << none << none << ""
-                                    << ""
-                                    << "noname" << false << "";
+    // clang-format off
+    QTest::newRow("inventory code") << 0 << "ab12" << "" << "Gold ring\r\n" << "" << "AB---12" << "AB---12" << "AB---12" << true
+        << lookUpLines("AB---12", "/srv/zmr/images/AB/AB---12.jpg");
+    QTest::newRow("account, empty name") << 1 << "1234" << "" << "Supplier Ltd\r\n" << "1234" << "1234+" << "1234" << "1234" << true
+        << lookUpLines("1234", "/srv/zmr/images/ssr/1234/1234.jpg");
+    QTest::newRow("account with a name") << 1 << "1234" << "BR7" << "Supplier Ltd\r\n" << "1234" << "BR7+" << "BR7" << "1234" << true
+        << lookUpLines("1234", "/srv/zmr/images/ssr/1234/BR7.jpg");
+    QTest::newRow("account, put refused") << 1 << "12345" << "" << "12345 has no pre-existing group\r\n" << "12345" << "12345+" << "12345" << "12345" << false
+        << lookUpLines("12345", "/srv/zmr/images/cust/12345/12345.jpg");
+    QTest::newRow("service order") << 2 << "12" << "" << "Repair\r\n" << "" << "or000012" << "or000012" << "or000012" << true
+        << lookUpLines("or000012", "/srv/zmr/images/ord/or000012.jpg");
+    QTest::newRow("rejected account") << 1 << "999" << "" << "" << "" << "+" << "noname" << "" << false << QStringList{};
+    QTest::newRow("rejected order") << 2 << "x" << "" << "" << "" << "" << "noname" << "" << false << QStringList{};
+    // clang-format on
 }
 
 void TestCodeEntry::lookUpByEnter()
@@ -227,13 +197,12 @@ void TestCodeEntry::lookUpByEnter()
     QFETCH(QString, typed);
     QFETCH(QString, nameBefore);
     QFETCH(QString, reply);
-    QFETCH(QStringList, lines);
-    QFETCH(QStringList, captions);
     QFETCH(QString, codeField);
     QFETCH(QString, nameField);
     QFETCH(QString, name);
-    QFETCH(bool, put);
     QFETCH(QString, code);
+    QFETCH(bool, put);
+    QFETCH(QStringList, lines);
     m_rig.open([&](ProgramState &state) {
         state.lInventory = mode == 0;
         state.lOrders = mode == 2;
@@ -254,7 +223,7 @@ void TestCodeEntry::lookUpByEnter()
     QTest::keyClick(c.oXbpGetCd, Qt::Key_Return);
 
     QCOMPARE(m_rig.lines(), lines);
-    QCOMPARE(m_rig.record.captions, captions);
+    QCOMPARE(m_rig.record.captions, lines.isEmpty() ? QStringList{} : kLookUpCaptions);
     if (!lines.isEmpty()) {
         QCOMPARE(m_rig.record.replies.value(0), QStringLiteral("Sending request for data..."));
         QCOMPARE(c.oXbpTargGrp->text(), QStringLiteral(" Image as recorded:"));
@@ -276,12 +245,10 @@ void TestCodeEntry::lookUpName_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QStringList>("captions");
     QTest::addColumn<bool>("put");
-    QTest::newRow("a name under an account")
-        << "1234"
-        << "br 7" << lookUpLines("1234", "/srv/zmr/images/ssr/1234/br7.jpg") << kLookUpCaptions
-        << true;
-    QTest::newRow("no account yet") << ""
-                                    << "br7" << QStringList{} << QStringList{} << false;
+    // clang-format off
+    QTest::newRow("a name under an account") << "1234" << "br 7" << lookUpLines("1234", "/srv/zmr/images/ssr/1234/br7.jpg") << kLookUpCaptions << true;
+    QTest::newRow("no account yet") << "" << "br7" << QStringList{} << QStringList{} << false;
+    // clang-format on
 }
 
 void TestCodeEntry::lookUpName()
@@ -313,9 +280,11 @@ void TestCodeEntry::imageTabHeader_data()
     QTest::addColumn<bool>("toolsFound");
     QTest::addColumn<int>("answer"); // to "Proceed regardless"; 0 when not asked
     QTest::addColumn<bool>("imageTab");
+    // clang-format off
     QTest::newRow("tools found") << true << 0 << true;
     QTest::newRow("tools missing, go on") << false << 6 << true;
     QTest::newRow("tools missing, stay") << false << 7 << false;
+    // clang-format on
 }
 
 void TestCodeEntry::imageTabHeader()
