@@ -224,6 +224,8 @@ void SourceActions::loadTypedSource()
     s.aScrnSize = ASCRN_SIZE;
     s.aCropCoords = imaging::noCropMarks(s.aScrnSize);
     m_steps.markFileField();
+    // A source loaded this way may be cropped as well.
+    m_steps.updateCropButton();
 }
 
 void SourceActions::showCropPointers(int shape)

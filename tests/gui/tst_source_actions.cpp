@@ -70,20 +70,15 @@ void TestSourceActions::nameFromNewSource_data()
     QTest::addColumn<QString>("how"); // "Find", "Enter on Find", "Capture"
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("put");
-    QTest::newRow("Find") << "ring 7.jpg" << true << "Find"
-                          << "ring7" << true;
-    QTest::newRow("no dot: no name") << "ring" << true << "Find"
-                                     << "" << false;
-    QTest::newRow("cut to 16") << "a very long name of a ring.png" << true << "Find"
-                               << "averylongnameofa" << true;
-    QTest::newRow("name rule off") << "ring.jpg" << false << "Find"
-                                   << "" << false;
-    QTest::newRow("Enter on Find") << "ring 7.jpg" << true << "Enter on Find"
-                                   << "ring7" << true;
-    QTest::newRow("Enter on Find, no dot") << "ring" << true << "Enter on Find"
-                                           << "" << false;
-    QTest::newRow("Capture") << "" << true << "Capture"
-                             << "image" << true;
+    // clang-format off
+    QTest::newRow("Find") << "ring 7.jpg" << true << "Find" << "ring7" << true;
+    QTest::newRow("no dot: no name") << "ring" << true << "Find" << "" << false;
+    QTest::newRow("cut to 16") << "a very long name of a ring.png" << true << "Find" << "averylongnameofa" << true;
+    QTest::newRow("name rule off") << "ring.jpg" << false << "Find" << "" << false;
+    QTest::newRow("Enter on Find") << "ring 7.jpg" << true << "Enter on Find" << "ring7" << true;
+    QTest::newRow("Enter on Find, no dot") << "ring" << true << "Enter on Find" << "" << false;
+    QTest::newRow("Capture") << "" << true << "Capture" << "image" << true;
+    // clang-format on
 }
 
 void TestSourceActions::nameFromNewSource()
@@ -155,18 +150,12 @@ void TestSourceActions::typedSource_data()
     QTest::addColumn<QString>("nameBefore");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("nameField");
-    QTest::newRow("Enter, Cust/Sup") << true << 1 << "br 7"
-                                     << "br7"
-                                     << "br7";
-    QTest::newRow("Enter, Inventory") << true << 0 << "ab---12"
-                                      << "AB---12"
-                                      << "ab---12";
-    QTest::newRow("focus leaves, Cust/Sup") << false << 1 << "br7"
-                                            << "br7"
-                                            << "br7";
-    QTest::newRow("focus leaves, Inventory") << false << 0 << "x"
-                                             << "x"
-                                             << "AB---12";
+    // clang-format off
+    QTest::newRow("Enter, Cust/Sup") << true << 1 << "br 7" << "br7" << "br7";
+    QTest::newRow("Enter, Inventory") << true << 0 << "ab---12" << "AB---12" << "ab---12";
+    QTest::newRow("focus leaves, Cust/Sup") << false << 1 << "br7" << "br7" << "br7";
+    QTest::newRow("focus leaves, Inventory") << false << 0 << "x" << "x" << "AB---12";
+    // clang-format on
 }
 
 void TestSourceActions::typedSource()
@@ -181,6 +170,7 @@ void TestSourceActions::typedSource()
     ProgramState &state = m_rig.state();
     const app::ImageTabControls &c = m_rig.controls();
     m_rig.find(m_rig.picture("old.jpg", {300, 200}));
+    c.oXbpCrop->setEnabled(false);
     state.aCropCoords = kMarks;
     state.cCode = mode == 0 ? "AB---12" : "1234";
     state.cName = nameBefore;
@@ -205,6 +195,7 @@ void TestSourceActions::typedSource()
     QCOMPARE(state.cName, name);
     QCOMPARE(c.oXbpTargName->text(), nameField);
     QCOMPARE(c.oXbpPut->isEnabled(), true);
+    QVERIFY(c.oXbpCrop->isEnabled());
     // After Enter the field is marked from the end of the name back to its
     // start; a field that loses the focus shows no marking.
     if (enter) {
@@ -264,22 +255,14 @@ void TestSourceActions::pressesOnPictures_data()
     const QStringList prepared{"convert", "mogrify"};
     const QStringList preview{" Preview image:"};
     const QString told = "Left-click refresh display, Right-click undo cropping";
-    QTest::newRow("left on a label refreshes") << true << "oXbpTargGrp"
-                                               << "left 3,3" << true << prepared << preview << told;
-    QTest::newRow("left on the preview refreshes")
-        << true << "oStat2"
-        << "left 200,200" << true << prepared << preview << told;
-    QTest::newRow("right on a label undoes") << true << "oXbpInstruct"
-                                             << "right 3,3" << false << prepared << preview << "";
-    QTest::newRow("right on the source undoes")
-        << true << "oStat"
-        << "right 70,50" << false << prepared << preview << "";
-    QTest::newRow("no source: left does nothing")
-        << false << "oXbpTargGrp"
-        << "left 3,3" << true << QStringList{} << QStringList{} << told;
-    QTest::newRow("no source: right does nothing")
-        << false << "oStat"
-        << "right 70,50" << true << QStringList{} << QStringList{} << told;
+    // clang-format off
+    QTest::newRow("left on a label refreshes") << true << "oXbpTargGrp" << "left 3,3" << true << prepared << preview << told;
+    QTest::newRow("left on the preview refreshes") << true << "oStat2" << "left 200,200" << true << prepared << preview << told;
+    QTest::newRow("right on a label undoes") << true << "oXbpInstruct" << "right 3,3" << false << prepared << preview << "";
+    QTest::newRow("right on the source undoes") << true << "oStat" << "right 70,50" << false << prepared << preview << "";
+    QTest::newRow("no source: left does nothing") << false << "oXbpTargGrp" << "left 3,3" << true << QStringList{} << QStringList{} << told;
+    QTest::newRow("no source: right does nothing") << false << "oStat" << "right 70,50" << true << QStringList{} << QStringList{} << told;
+    // clang-format on
 }
 
 void TestSourceActions::pressesOnPictures()
@@ -327,9 +310,11 @@ void TestSourceActions::rotate_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<int>("answer"); // 0: no question expected
     QTest::addColumn<bool>("rotated");
+    // clang-format off
     QTest::newRow("the copy: no question") << "tempcopy.jpg" << 0 << true;
     QTest::newRow("an original, Yes") << "ring.jpg" << 6 << true;
     QTest::newRow("an original, No") << "ring.jpg" << 7 << false;
+    // clang-format on
 }
 
 void TestSourceActions::rotate()
