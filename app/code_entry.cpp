@@ -1,10 +1,280 @@
 #include "code_entry.h"
 
+#include "app/main_window.h"
+#include "app/window_start.h"
+#include "config/local_options.h"
+#include "config/settings_test.h"
+#include "core/normalize.h"
+#include "core/program_state.h"
+#include "core/value.h"
+#include "runtime/clock.h"
+#include "server/command_lines.h"
+#include "server/lookup.h"
+#include "server/target.h"
+#include "server/target_display.h"
+
+#include <QButtonGroup>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QValidator>
+
 namespace framla::app {
+
+namespace {
+
+/// The longest target name the server keeps.
+constexpr qsizetype kNameLength = 16;
+
+/// Keeps a field's text without blanks, and in upper case when asked, as it
+/// is typed or pasted; the cursor stays after the same character.
+class BlanklessValidator final : public QValidator {
+public:
+    BlanklessValidator(bool upper, QObject *parent)
+        : QValidator(parent)
+        , m_upper(upper)
+    {}
+
+    State validate(QString &input, int &pos) const override
+    {
+        const qsizetype before = input.left(pos).count(QLatin1Char(' '));
+        input.remove(QLatin1Char(' '));
+        pos -= int(before);
+        if (m_upper)
+            input = input.toUpper();
+        return Acceptable;
+    }
+
+private:
+    bool m_upper;
+};
+
+/// Upper case with every blank removed, as codes are kept.
+QString codeOf(const QString &text)
+{
+    QString code = text.toUpper();
+    code.remove(QLatin1Char(' '));
+    return code;
+}
+
+QString withoutBlanks(QString text)
+{
+    return text.remove(QLatin1Char(' '));
+}
+
+/// Sets one option slot of an options array that start-up has completed.
+void setOption(ProgramState &state, Option option, bool value)
+{
+    if (slot(option) < state.aLocalCfg.size())
+        state.aLocalCfg[slot(option)] = value;
+}
+
+} // namespace
 
 CodeEntry::CodeEntry(ImageSteps &steps)
     : m_steps(steps)
 {
+    setObjectName(QStringLiteral("codeEntryHandlers"));
+    const ImageTabControls &c = steps.controls();
+    Q_ASSERT(c.oXbpGetCd != nullptr);
+
+    // The mode radios lie on the page itself, the size radios in a frame on
+    // it; Qt's automatic exclusiveness counts a page's radios with those of
+    // its frames, so that a click on the mode shown would clear it and a new
+    // mode could clear the size. A group of their own keeps the modes apart.
+    auto *modeGroup = new QButtonGroup(this);
+    for (QRadioButton *radio : c.modeRadios)
+        modeGroup->addButton(radio);
+    const Mode modes[] = {Mode::Inventory, Mode::CustSup, Mode::Repairs};
+    for (std::size_t i = 0; i < c.modeRadios.size(); ++i) {
+        connect(c.modeRadios.at(i), &QRadioButton::clicked, this,
+                [this, mode = modes[i]] { chooseMode(mode); });
+    }
+    c.oXbpGetCd->setValidator(new BlanklessValidator(true, c.oXbpGetCd));
+    c.oXbpTargName->setValidator(new BlanklessValidator(false, c.oXbpTargName));
+    c.oXbpGetCd->installEventFilter(this);
+    c.oXbpTargName->installEventFilter(this);
+    connect(c.toSettings, &QPushButton::clicked, this, &CodeEntry::toSettings);
+
+    // The headers switch the pages through here, so that the image tab comes
+    // up only past the image-tool check; the window's own switching goes.
+    MainWindow &window = steps.window();
+    if (QTabBar *bar = window.tabBar()) {
+        disconnect(bar, &QTabBar::currentChanged, &window, nullptr);
+        connect(bar, &QTabBar::currentChanged, this, [this](int index) {
+            if (index == 0)
+                activateImageTab();
+            else
+                toSettings();
+        });
+    }
+}
+
+bool CodeEntry::custSup() const
+{
+    const ProgramState &s = m_steps.state();
+    return !s.lInventory && !s.lOrders;
+}
+
+bool CodeEntry::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusOut) {
+        // A box opening, another program taking the desktop or the page going
+        // away under the field is no focus loss of the operator's.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        const auto *field = static_cast<QWidget *>(watched);
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+            field->isVisible()) {
+            if (watched == m_steps.controls().oXbpGetCd)
+                takeCode();
+            else if (watched == m_steps.controls().oXbpTargName)
+                takeName();
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CodeEntry::chooseMode(Mode mode)
+{
+    ProgramState &s = m_steps.state();
+    const ImageTabControls &c = m_steps.controls();
+    s.lInventory = mode == Mode::Inventory;
+    s.lOrders = mode == Mode::Repairs;
+    s.cCode.clear();
+    if (mode == Mode::CustSup) {
+        // The name is the operator's to type, or the account's after the
+        // look-up. It is cleared together with its field: a name the field
+        // does not show must not be the one the picture is put under.
+        s.cName.clear();
+        c.oXbpTargName->clear();
+        c.oXbpTargName->setEnabled(true);
+    } else {
+        c.oXbpTargName->clear();
+        c.oXbpTargName->setEnabled(false);
+    }
+    s.lOk2Put = false;
+    c.oXbpGetCd->clear();
+    c.oXbpGetCd->setFocus(Qt::OtherFocusReason);
+    setOption(s, Option::Inventory, s.lInventory);
+    setOption(s, Option::Orders, s.lOrders);
+    config::SaveConfig(s);
+    m_steps.enablePut(false);
+}
+
+void CodeEntry::takeCode()
+{
+    // The field is emptied after a look-up in Inventory and Repairs mode,
+    // while the code looked up stays the target: leaving the empty field
+    // does not forget it.
+    const QString code = codeOf(m_steps.controls().oXbpGetCd->text());
+    if (!code.isEmpty())
+        m_steps.state().cCode = code;
+}
+
+void CodeEntry::takeName()
+{
+    ProgramState &s = m_steps.state();
+    s.cName = withoutBlanks(m_steps.controls().oXbpTargName->text());
+    if (custSup() && !s.cName.isEmpty() && !s.cFilename.isEmpty() && s.lOk2Put)
+        m_steps.enablePut(true);
+}
+
+void CodeEntry::lookUpCode()
+{
+    ProgramState &s = m_steps.state();
+    const ImageTabControls &c = m_steps.controls();
+    server::TargetDisplay &display = m_steps.display();
+
+    s.cCode = core::NORMALIZE(s, codeOf(c.oXbpGetCd->text()), s.lInventory);
+    c.oXbpGetCd->setText(s.cCode);
+    if (s.cCode.isEmpty())
+        return;
+
+    if (custSup()) {
+        // An account without a name: the picture is named after the account.
+        const double account = core::VAL(s.cCode);
+        if (c.oXbpTargName->text().isEmpty() && account > 1000 && account < 100000) {
+            c.oXbpTargName->setText(s.cCode);
+            s.cName = s.cCode;
+        }
+    } else {
+        c.oXbpTargName->clear();
+    }
+
+    erasePreview(s);
+    display.showReply(QStringLiteral("Sending request for data..."));
+    s.cTime = s.services.clock->timeOfDay();
+    display.showCaption(QStringLiteral(" Waiting for image..."));
+    server::PrepText(s, display, server::loginOf(s), server::targetOf(s));
+    display.showCaption(QStringLiteral(" Image as recorded:"));
+    s.cCode = core::NORMALIZE(s, s.cCode, s.lInventory);
+
+    if (!custSup()) {
+        c.oXbpGetCd->clear();
+        // A long inventory code is the server's to resolve: the look-up has
+        // written the code it found into the name field.
+        if (s.lInventory && s.cCode.size() > 7) {
+            s.cName = c.oXbpTargName->text();
+        } else {
+            s.cName = s.cCode;
+            c.oXbpTargName->setText(s.cName.trimmed());
+        }
+    }
+    m_steps.enablePut(!s.cFilename.isEmpty() && s.lOk2Put);
+}
+
+void CodeEntry::lookUpName()
+{
+    ProgramState &s = m_steps.state();
+    const ImageTabControls &c = m_steps.controls();
+    server::TargetDisplay &display = m_steps.display();
+
+    s.cName = withoutBlanks(c.oXbpTargName->text());
+    c.oXbpTargName->setText(s.cName);
+    // A name is looked up under its account: without one there is nothing to ask.
+    if (s.cCode.isEmpty())
+        return;
+    s.cTime = s.services.clock->timeOfDay();
+    display.showCaption(QStringLiteral(" Waiting for image..."));
+    server::PrepText(s, display, server::loginOf(s), server::targetOf(s));
+    display.showCaption(QStringLiteral(" Image as recorded:"));
+    m_steps.enablePut(s.lOk2Put);
+}
+
+void CodeEntry::normaliseTargetName()
+{
+    ProgramState &s = m_steps.state();
+    QString name = withoutBlanks(m_steps.controls().oXbpTargName->text()).left(kNameLength);
+    s.cName = s.lInventory ? name.toUpper() : name;
+}
+
+void CodeEntry::targetNameTyped()
+{
+    const ProgramState &s = m_steps.state();
+    const QString name = withoutBlanks(m_steps.controls().oXbpTargName->text());
+    if (!name.isEmpty() && !s.cFilename.isEmpty() && s.lOk2Put)
+        m_steps.enablePut(true);
+}
+
+void CodeEntry::toSettings()
+{
+    m_steps.window().showPage(MainWindow::Page::Settings);
+}
+
+bool CodeEntry::activateImageTab()
+{
+    MainWindow &window = m_steps.window();
+    if (!config::CheckImageTools(m_steps.state())) {
+        // The header went over to the image tab with the click: it goes back.
+        window.showPage(MainWindow::Page::Settings);
+        return false;
+    }
+    window.showPage(MainWindow::Page::Image);
+    window.activateWindow();
+    m_steps.controls().oXbpGetCd->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 } // namespace framla::app

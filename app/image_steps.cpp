@@ -37,12 +37,14 @@ void ImageSteps::resetAdjustments()
 
 void ImageSteps::showSource()
 {
+    // The crop marks are cleared before the picture is shown: the marks of
+    // the previous picture are not drawn over the new one.
+    m_state.aScrnSize = ASCRN_SIZE;
+    m_state.aCropCoords = {QPoint(0, 0), QPoint(m_state.aScrnSize.width(), m_state.aScrnSize.height())};
     imaging::HangPicture(m_state, m_window.imagePage(), m_state.cFilename, controls().oStat,
                          QStringLiteral("S"), m_state.aCropCoords, ASCRN_SIZE);
     m_state.anSize = controls().oStat->rawSize();
     controls().oXbpImageFile->setText(m_state.cFilename);
-    m_state.aScrnSize = ASCRN_SIZE;
-    m_state.aCropCoords = {QPoint(0, 0), QPoint(m_state.aScrnSize.width(), m_state.aScrnSize.height())};
 }
 
 void ImageSteps::defaultName()

@@ -29,8 +29,8 @@ public:
 
     /// Reset the adjustments: brightness 4, gamma 0, contrast 0.
     void resetAdjustments();
-    /// Show the source in the source view with its crop marks, take its size,
-    /// show its path and clear the crop marks.
+    /// Clear the crop marks, show the source in the source view, take its
+    /// size and show its path.
     void showSource();
     /// In Cust/Sup mode with "Use source filename" on, the name from the
     /// source file becomes the target name.
