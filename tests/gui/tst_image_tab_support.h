@@ -18,6 +18,7 @@
 #include "support/scripted_world.h"
 
 #include <QFile>
+#include <QDir>
 #include <QImage>
 #include <QPushButton>
 #include <QTest>
@@ -131,7 +132,7 @@ public:
     /// A picture file in the program's directory; its path.
     QString picture(const QString &name, QSize size = {80, 60}) const
     {
-        const QString path = world.file(name);
+        const QString path = QDir::isAbsolutePath(name) ? name : world.file(name);
         QImage image(size, QImage::Format_RGB32);
         image.fill(Qt::darkCyan);
         image.save(path);

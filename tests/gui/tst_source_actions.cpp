@@ -346,10 +346,12 @@ void TestSourceActions::rotate()
         QCOMPARE(box.defaultButton, runtime::DefaultButton::Second);
     }
     const runtime::ToolCommand first = m_rig.world.shell.commands.value(0);
-    const QStringList rotation{"mogrify", "-rotate", "90", path};
+    // Turned into a file beside the source, which replaces it once made.
+    const QStringList rotation{"convert", path, "-rotate", "90",
+                               QFileInfo(path).dir().filePath(".framla-turn-" + file)};
     QCOMPARE(QStringList(first.executableName()) + first.args,
              rotated ? rotation : QStringList{""});
-    const QStringList programs{"mogrify", "convert", "mogrify"};
+    const QStringList programs{"convert", "convert", "mogrify"};
     QCOMPARE(m_rig.programs(), rotated ? programs : QStringList{});
     QCOMPARE(m_rig.record.captions, rotated ? QStringList{" Preview image:"} : QStringList{});
     QCOMPARE(state.aCropCoords, rotated ? kNoMarks : kMarks);
