@@ -1,6 +1,7 @@
 // tools/delayproxy in front of the real test SSH server: plink and pscp work
 // through it with and without a delay, a 2 MB copy arrives unchanged while
-// another connection runs beside it, and the delay is really added.
+// another connection runs beside it, and the delay (with --handshake, also on
+// a new connection) is really added.
 #include "support/delay_proxy.h"
 #include "support/test_server.h"
 
@@ -88,6 +89,7 @@ private Q_SLOTS:
     void remoteRun_data();
     void remoteRun();
     void largeCopyBesideAnotherRun();
+    void addsTheRoundTrip_data();
     void addsTheRoundTrip();
 
 private:
@@ -150,19 +152,26 @@ void TestDelayProxy::remoteRun_data()
 {
     QTest::addColumn<int>("rtt");
     QTest::addColumn<bool>("framaid");
-    QTest::newRow("0 ms, framaid") << 0 << true;
-    QTest::newRow("0 ms, true") << 0 << false;
-    QTest::newRow("50 ms, framaid") << 50 << true;
-    QTest::newRow("50 ms, true") << 50 << false;
+    QTest::addColumn<bool>("handshake");
+    QTest::newRow("0 ms, framaid") << 0 << true << false;
+    QTest::newRow("0 ms, true") << 0 << false << false;
+    QTest::newRow("50 ms, framaid") << 50 << true << false;
+    QTest::newRow("50 ms, true") << 50 << false << false;
+    QTest::newRow("50 ms and handshake, framaid") << 50 << true << true;
 }
 
 void TestDelayProxy::remoteRun()
 {
     QFETCH(int, rtt);
     QFETCH(bool, framaid);
+    QFETCH(bool, handshake);
     test::DelayProxy proxy;
-    QVERIFY2(proxy.startInFrontOf(m_server, rtt), qPrintable(proxy.error()));
-    const QString token = QStringLiteral("10:00:%1").arg(rtt, 2, 10, QLatin1Char('0'));
+    QVERIFY2(proxy.startInFrontOf(m_server, rtt,
+                                  handshake ? QStringList{QStringLiteral("--handshake")}
+                                            : QStringList()),
+             qPrintable(proxy.error()));
+    const QString token =
+        QStringLiteral("10:%1:%2").arg(int(handshake), 2, 10, QLatin1Char('0')).arg(rtt, 2, 10, QLatin1Char('0'));
     QProcess plink;
     start(plink, QStringLiteral("plink"),
           framaid ? lookUp(proxy, token)
@@ -212,31 +221,46 @@ void TestDelayProxy::largeCopyBesideAnotherRun()
     QVERIFY(proxy.stop());
 }
 
+void TestDelayProxy::addsTheRoundTrip_data()
+{
+    QTest::addColumn<bool>("handshake");
+    QTest::newRow("chunks") << false;
+    QTest::newRow("chunks and handshake") << true;
+}
+
 void TestDelayProxy::addsTheRoundTrip()
 {
+    QFETCH(bool, handshake);
     constexpr int rounds = 10;
     constexpr int rtt = 60;
     EchoServer echo;
     QVERIFY(echo.port() > 0);
     test::DelayProxy proxy;
-    QVERIFY2(proxy.start(QStringLiteral("127.0.0.1"), QString::number(echo.port()), rtt),
+    QVERIFY2(proxy.start(QStringLiteral("127.0.0.1"), QString::number(echo.port()), rtt,
+                         handshake ? QStringList{QStringLiteral("--handshake")} : QStringList()),
              qPrintable(proxy.error()));
-    const int fd = connectTo(proxy.port().toInt());
-    QVERIFY(fd >= 0);
+    // The handshake puts one more round trip before the first answer.
+    const int before = handshake ? 2 * rtt : rtt;
     QElapsedTimer timer;
     timer.start();
+    const int fd = connectTo(proxy.port().toInt());
+    QVERIFY(fd >= 0);
     QByteArray echoed;
+    qint64 first = 0;
     for (int i = 0; i < rounds; ++i) {
         const char sent = char('a' + i);
         char got = 0;
         if (send(fd, &sent, 1, MSG_NOSIGNAL) != 1 || recv(fd, &got, 1, MSG_WAITALL) != 1)
             break;
         echoed += got;
+        if (i == 0)
+            first = timer.elapsed();
     }
     const qint64 elapsed = timer.elapsed();
     close(fd);
     QCOMPARE(echoed, QByteArray("abcdefghij"));
-    QVERIFY2(elapsed >= rounds * rtt * 9 / 10, qPrintable(QString::number(elapsed)));
+    QVERIFY2(first >= before * 9 / 10, qPrintable(QString::number(first)));
+    QVERIFY2(elapsed >= (before + (rounds - 1) * rtt) * 9 / 10, qPrintable(QString::number(elapsed)));
     QVERIFY(proxy.stop());
 }
 

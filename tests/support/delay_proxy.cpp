@@ -20,12 +20,15 @@ DelayProxy::~DelayProxy()
     stop();
 }
 
-bool DelayProxy::start(const QString &targetHost, const QString &targetPort, int rttMs)
+bool DelayProxy::start(const QString &targetHost, const QString &targetPort, int rttMs,
+                       const QStringList &more)
 {
     m_process.setProgram(proxyProgram());
-    m_process.setArguments({QStringLiteral("--listen"), QStringLiteral("0"),
-                            QStringLiteral("--target"), targetHost + QLatin1Char(':') + targetPort,
-                            QStringLiteral("--rtt"), QString::number(rttMs)});
+    m_process.setArguments(QStringList{QStringLiteral("--listen"), QStringLiteral("0"),
+                                       QStringLiteral("--target"),
+                                       targetHost + QLatin1Char(':') + targetPort,
+                                       QStringLiteral("--rtt"), QString::number(rttMs)} +
+                           more);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
     if (!m_process.waitForStarted(10000)) {
@@ -43,9 +46,9 @@ bool DelayProxy::start(const QString &targetHost, const QString &targetPort, int
     return true;
 }
 
-bool DelayProxy::startInFrontOf(const TestServer &server, int rttMs)
+bool DelayProxy::startInFrontOf(const TestServer &server, int rttMs, const QStringList &more)
 {
-    if (!start(server.host(), server.port(), rttMs))
+    if (!start(server.host(), server.port(), rttMs, more))
         return false;
     // Lines of the cache look like "ssh-ed25519@PORT:HOST KEY".
     QFile cache(server.fact("PUTTYDIR") + QStringLiteral("/sshhostkeys"));

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 namespace framla::test {
 
@@ -12,11 +13,13 @@ class TestServer;
 class DelayProxy {
 public:
     ~DelayProxy();
-    bool start(const QString &targetHost, const QString &targetPort, int rttMs);
+    /// `more`: further options of delayproxy (--handshake).
+    bool start(const QString &targetHost, const QString &targetPort, int rttMs,
+               const QStringList &more = {});
     /// In front of the test SSH server; PuTTY's host-key cache (PUTTYDIR)
     /// is taught the server's key at the proxy's port too, so the tools run
     /// with -batch through it as they do straight.
-    bool startInFrontOf(const TestServer &server, int rttMs);
+    bool startInFrontOf(const TestServer &server, int rttMs, const QStringList &more = {});
     /// SIGTERM; true when the proxy then ended by itself with status 0.
     bool stop();
 

@@ -3,9 +3,13 @@
 // round-trip time before passing it on, in both directions, so that every
 // exchange through it takes that much longer, as with a far server.
 //
-//   delayproxy --listen PORT --target HOST:PORT --rtt MS
+//   delayproxy --listen PORT --target HOST:PORT --rtt MS [--handshake]
 //
-// --listen 0 takes a free port. The port listened on is the first line on
+// --listen 0 takes a free port. --handshake also holds the connection to the
+// target for one and a half round trips, so that a new connection costs what
+// TCP's handshake would across the distance: the client's connect returns at
+// once, but the server accepts, and its first bytes reach the client, one
+// round trip later than without it (what the client sends meanwhile waits). The port listened on is the first line on
 // standard output. SIGTERM or SIGINT closes every connection and ends the
 // program with status 0.
 //
@@ -87,6 +91,7 @@ struct Direction {
 struct Link {
     int client = -1;
     int server = -1;
+    int64_t connectAt = 0;  // when to open the connection to the target
     bool connected = false; // the connection to the target is made
     Direction up;           // client to server
     Direction down;         // server to client
@@ -106,6 +111,7 @@ struct Options {
     std::string host;
     std::string port;
     long rttMs = -1;
+    bool handshake = false;
 };
 
 void usage()
@@ -114,7 +120,9 @@ void usage()
                  "usage: delayproxy --listen PORT --target HOST:PORT --rtt MS\n"
                  "  --listen PORT     port on 127.0.0.1 (0: a free one); printed on the first line\n"
                  "  --target HOST:PORT  where each accepted connection is forwarded\n"
-                 "  --rtt MS          round-trip time added: half of it in each direction\n");
+                 "  --rtt MS          round-trip time added: half of it in each direction\n"
+                 "  --handshake       a new connection also takes TCP's handshake: the target\n"
+                 "                    is connected 1.5 round trips after the client\n");
 }
 
 bool parseNumber(const char *text, long low, long high, long *out)
@@ -135,6 +143,10 @@ bool parseOptions(int argc, char **argv, Options *options)
         if (name == "--help" || name == "-h") {
             usage();
             std::exit(0);
+        }
+        if (name == "--handshake") {
+            options->handshake = true;
+            continue;
         }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "delayproxy: %s needs a value\n", name.c_str());
@@ -272,6 +284,25 @@ void take(Direction &direction, int from, int64_t holdNs)
     direction.held += size_t(n);
 }
 
+// Starts the connection to the target; false when it cannot be made.
+bool connectToTarget(Link &link, const addrinfo *to, const Options &options)
+{
+    link.server = socket(to->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, to->ai_protocol);
+    if (link.server < 0) {
+        std::fprintf(stderr, "delayproxy: socket: %s\n", std::strerror(errno));
+        return false;
+    }
+    setNoDelay(link.server);
+    if (connect(link.server, to->ai_addr, to->ai_addrlen) == 0) {
+        link.connected = true;
+    } else if (errno != EINPROGRESS) {
+        std::fprintf(stderr, "delayproxy: cannot reach %s:%s: %s\n", options.host.c_str(),
+                     options.port.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -324,6 +355,11 @@ int main(int argc, char **argv)
     while (!g_stop) {
         int64_t now = nowNs();
         for (auto &link : links) {
+            if (link->server < 0 && link->connectAt <= now &&
+                !connectToTarget(*link, target.get(), options)) {
+                abandon(link->up);
+                abandon(link->down);
+            }
             if (!link->connected)
                 continue;
             if (!link->up.finished && !flush(link->up, link->server, now))
@@ -345,7 +381,10 @@ int main(int argc, char **argv)
             short serverEvents = 0;
             if (link->up.wantsInput())
                 clientEvents |= POLLIN;
-            if (!link->connected) {
+            if (link->server < 0) {
+                if (!link->done() && (wake < 0 || link->connectAt < wake))
+                    wake = link->connectAt;
+            } else if (!link->connected) {
                 serverEvents |= POLLOUT;
             } else {
                 if (link->down.wantsInput())
@@ -365,7 +404,8 @@ int main(int argc, char **argv)
             // A socket with nothing wanted stays out, so that a hang-up it
             // reports cannot wake the loop over and over.
             fds.push_back(pollfd{clientEvents ? link->client : -1, clientEvents, 0});
-            fds.push_back(pollfd{serverEvents ? link->server : -1, serverEvents, 0});
+            fds.push_back(pollfd{serverEvents && link->server >= 0 ? link->server : -1,
+                                 serverEvents, 0});
             owners.push_back(link.get());
         }
         timespec timeout{};
@@ -386,7 +426,7 @@ int main(int argc, char **argv)
             Link &link = *owners[i];
             const short clientReady = fds[1 + 2 * i].revents;
             const short serverReady = fds[2 + 2 * i].revents;
-            if (!link.connected && serverReady) {
+            if (link.server >= 0 && !link.connected && serverReady) {
                 int error = 0;
                 socklen_t size = sizeof error;
                 getsockopt(link.server, SOL_SOCKET, SO_ERROR, &error, &size);
@@ -420,22 +460,9 @@ int main(int argc, char **argv)
                 auto link = std::make_unique<Link>();
                 link->client = client;
                 setNoDelay(client);
-                const addrinfo *to = target.get();
-                link->server = socket(to->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                      to->ai_protocol);
-                if (link->server < 0) {
-                    std::fprintf(stderr, "delayproxy: socket: %s\n", std::strerror(errno));
-                    continue;
-                }
-                setNoDelay(link->server);
-                if (connect(link->server, to->ai_addr, to->ai_addrlen) == 0) {
-                    link->connected = true;
-                } else if (errno != EINPROGRESS) {
-                    std::fprintf(stderr, "delayproxy: cannot reach %s:%s: %s\n",
-                                 options.host.c_str(), options.port.c_str(), std::strerror(errno));
-                    continue;
-                }
-                links.push_back(std::move(link));
+                link->connectAt = options.handshake ? nowNs() + 3 * holdNs : 0;
+                if (options.handshake || connectToTarget(*link, target.get(), options))
+                    links.push_back(std::move(link));
             }
         }
     }
