@@ -170,8 +170,9 @@ void TestDelayProxy::remoteRun()
                                   handshake ? QStringList{QStringLiteral("--handshake")}
                                             : QStringList()),
              qPrintable(proxy.error()));
-    const QString token =
-        QStringLiteral("10:%1:%2").arg(int(handshake), 2, 10, QLatin1Char('0')).arg(rtt, 2, 10, QLatin1Char('0'));
+    const QString token = QStringLiteral("10:%1:%2")
+                              .arg(int(handshake), 2, 10, QLatin1Char('0'))
+                              .arg(rtt, 2, 10, QLatin1Char('0'));
     QProcess plink;
     start(plink, QStringLiteral("plink"),
           framaid ? lookUp(proxy, token)

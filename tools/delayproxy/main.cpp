@@ -322,15 +322,6 @@ int main(int argc, char **argv)
     }
     const std::unique_ptr<addrinfo, void (*)(addrinfo *)> target(found, freeaddrinfo);
 
-    const int listener = openListener(options.listenPort);
-    if (listener < 0) {
-        std::fprintf(stderr, "delayproxy: cannot listen on 127.0.0.1:%d: %s\n",
-                     options.listenPort, std::strerror(errno));
-        return 1;
-    }
-    std::printf("%d\n", boundPort(listener));
-    std::fflush(stdout);
-
     // The stop signals are let through only while waiting in ppoll, so none
     // is lost between a check of g_stop and the wait.
     struct sigaction action {};
@@ -347,6 +338,15 @@ int main(int argc, char **argv)
     sigprocmask(SIG_BLOCK, &blocked, &waiting);
     sigdelset(&waiting, SIGTERM);
     sigdelset(&waiting, SIGINT);
+
+    const int listener = openListener(options.listenPort);
+    if (listener < 0) {
+        std::fprintf(stderr, "delayproxy: cannot listen on 127.0.0.1:%d: %s\n",
+                     options.listenPort, std::strerror(errno));
+        return 1;
+    }
+    std::printf("%d\n", boundPort(listener));
+    std::fflush(stdout);
 
     std::vector<std::unique_ptr<Link>> links;
     std::vector<pollfd> fds;
