@@ -42,6 +42,8 @@ private Q_SLOTS:
     void lookUp();
     void hostileWordsRunNothing_data();
     void hostileWordsRunNothing();
+    void hostileSettingsRunNothing_data();
+    void hostileSettingsRunNothing();
     void passwordNotInProcessList();
     void lateReply_data();
     void lateReply();
@@ -300,6 +302,37 @@ void TestRemote::lookUp()
         QCOMPARE(runtime::readWholeFile(scratch).value_or(""), serverFile(picture));
     }
     QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));
+}
+
+void TestRemote::hostileSettingsRunNothing_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("path");
+    // A backslash makes the path a Windows server's, whose quoting a POSIX
+    // shell on the server would still expand; the copy tool splits its
+    // remote path at the first ":" of the address.
+    QTest::newRow("substitution in a Windows-style path") << "" << "DB\\x$(touch MARK)";
+    QTest::newRow("command after a colon in the address") << "127.0.0.1:$(touch MARK)" << "";
+}
+
+void TestRemote::hostileSettingsRunNothing()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, path);
+    // Where the server's account could write, were anything to run.
+    const QString mark = QDir::temp().filePath(
+        QStringLiteral("framla-settings-ran-%1").arg(QCoreApplication::applicationPid()));
+    QFile::remove(mark);
+    m_state.cAddress = address.isEmpty() ? m_state.cAddress : QString(address).replace("MARK", mark);
+    m_state.cPath = path.isEmpty() ? m_state.cPath
+                                   : QString(path).replace("DB", m_state.cPath).replace("MARK", mark);
+    m_state.lIsDOS = m_state.cPath.contains(QLatin1Char('\\'));
+    const server::ServerLogin login = server::loginOf(m_state);
+    QVERIFY(!config::TestConfig(m_state, login, nullptr));
+    QVERIFY(lookUpCode(QStringLiteral("AB10001"), true, false, QString()));
+    const bool ran = QFile::remove(mark);
+    QVERIFY2(!ran, "a remote command ran from the settings");
+    QCOMPARE(m_dialogs.texts().first(), server::loginProblem(login));
 }
 
 void TestRemote::hostileWordsRunNothing_data()
