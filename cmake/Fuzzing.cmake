@@ -7,7 +7,9 @@
 # build of their own, build/fuzz/, which enters the top CMakeLists.txt with
 # FRAMLA_FUZZ_BUILD=ON (cmake/FuzzBuild.cmake). Each target is registered here
 # as a CTest test labelled "fuzz" that runs for a few seconds from its seed
-# corpus (tests/fuzz/corpus/<target>/); what it finds goes to build/fuzz-corpus/.
+# corpus (tests/fuzz/corpus/<target>/); what it finds goes to
+# build/fuzz-corpus-ctest/ (long runs, tests/fuzz/run-long, keep theirs in
+# build/fuzz-corpus/, which a short test would take too long to read).
 option(FRAMLA_BUILD_FUZZERS "Build the libFuzzer targets when clang supports -fsanitize=fuzzer" ON)
 set(FRAMLA_FUZZ_SECONDS 3 CACHE STRING "How long each fuzz target runs as a test")
 
@@ -58,7 +60,7 @@ ExternalProject_Add(framla_fuzz_build
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz_*.cpp)
 foreach(source ${fuzz_sources})
     get_filename_component(name ${source} NAME_WE)
-    set(work ${PROJECT_BINARY_DIR}/fuzz-corpus/${name})
+    set(work ${PROJECT_BINARY_DIR}/fuzz-corpus-ctest/${name})
     file(MAKE_DIRECTORY ${work} ${PROJECT_BINARY_DIR}/fuzz-artifacts)
     # New inputs go to the first directory (the build's), never to the seeds.
     add_test(NAME fuzz.${name}

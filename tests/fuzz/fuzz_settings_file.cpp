@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 using namespace framla;
 using fuzz::require;
 
@@ -18,7 +20,7 @@ struct Five {
 
 QString cfgFile()
 {
-    static QTemporaryDir dir;
+    static QTemporaryDir dir(QString::fromStdString(fuzz::scratchBase()) + QStringLiteral("/framla-fuzz-XXXXXX"));
     return dir.filePath(QStringLiteral("Framla.cfg"));
 }
 
@@ -62,10 +64,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     // Scrambling twice gives the value back, less its trailing blanks, unless
-    // a scrambled end byte is a blank too (255 - ' ').
+    // the scrambled value ends with a blank too (255 - ' ') or is all white
+    // space (which scrambles to "").
     const QByteArray scrambled = config::DECODED(text);
     require(scrambled.size() <= text.size(), "DECODED never grows");
-    if (!scrambled.isEmpty() && !scrambled.endsWith(' ')) {
+    const bool allWhite = std::all_of(scrambled.begin(), scrambled.end(),
+                                      [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+    if (!allWhite && !scrambled.endsWith(' ')) {
         QByteArray trimmed = text;
         while (trimmed.endsWith(' '))
             trimmed.chop(1);
