@@ -22,6 +22,8 @@ packages=(
     # fuzz targets: clang with libFuzzer and the sanitizers (clang 16: the
     # code needs std::source_location, which clang 14 cannot compile)
     clang-16 libclang-rt-16-dev
+    # packages: cpack's dependency scan (dpkg-shlibdeps)
+    dpkg-dev
     # tests: a real SSH server, a virtual display and screenshots
     openssh-server xvfb xauth x11-utils xdotool procps
 )
