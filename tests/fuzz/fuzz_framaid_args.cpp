@@ -117,10 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     framla::fuzz::FuzzInput input(data, size);
     const int kind = input.flag() + 2 * input.flag(); // look-up, file check, --setup, --check
     const bool ownAccount = input.flag();
-    const std::string typedUser = cut(input.part());
-    const std::string subject = cut(input.part());
-    const std::string token = cut(input.part());
-    const std::string subdir = cut(input.part());
+    const std::string typedUser = cut(input.piece());
+    const std::string subject = cut(input.piece());
+    const std::string token = cut(input.piece());
+    const std::string subdir = cut(input.piece());
     const QByteArray conf = input.rest();
     {
         std::ofstream out(g_db + "/framaid.conf", std::ios::binary | std::ios::trunc);

@@ -35,19 +35,19 @@ public:
     }
 
     /// The bytes up to the next separator (not included), or to the end.
-    QByteArray part(char separator = '\n')
+    QByteArray piece(char separator = '\n')
     {
         if (m_at >= m_bytes.size())
             return {};
         qsizetype end = m_bytes.indexOf(separator, m_at);
         if (end < 0)
             end = m_bytes.size();
-        const QByteArray part = m_bytes.mid(m_at, end - m_at);
+        const QByteArray piece = m_bytes.mid(m_at, end - m_at);
         m_at = end + 1;
-        return part;
+        return piece;
     }
 
-    QString text(char separator = '\n') { return QString::fromUtf8(part(separator)); }
+    QString text(char separator = '\n') { return QString::fromUtf8(piece(separator)); }
 
     /// Whatever is left.
     QByteArray rest()

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             "the no-reply text matches only its own beginning");
 
     const QString text = server::replyText(reply);
-    require(text.size() <= reply.size(), "the reply text is part of the reply");
+    require(text.size() <= reply.size(), "the reply text comes from the reply");
 
     const QString resolved = server::resolvedCode(text);
     require(resolved.isEmpty() || (resolved.size() == 7 && text.startsWith(resolved + u':')),
