@@ -1,9 +1,47 @@
 #include "app/program.h"
+#include "app/window_layout.h"
 
 #include "runtime/application.h"
 
+#include <cstdio>
+#include <cstring>
+
+#ifndef FRAMLA_BUILD
+#define FRAMLA_BUILD "unknown"
+#endif
+
+namespace {
+
+// What --help prints: the three arguments the program takes.
+constexpr auto kUsage =
+    "Usage: framla [SETTINGS [CODE [ACCOUNT]]]\n"
+    "Files product photographs into the shop's database on its server.\n"
+    "\n"
+    "  SETTINGS  the settings file's name without \".cfg\" (default: Framla,\n"
+    "            so Framla.cfg), in the working directory\n"
+    "  CODE      an inventory code to look up at start\n"
+    "  ACCOUNT   a start account number (1001 to 99999)\n"
+    "\n"
+    "  --help     show this text and end\n"
+    "  --version  show the version and the build and end\n"
+    "\n"
+    "The program keeps its settings file, its options (scratch.xpf) and its\n"
+    "working files in the directory it starts in; the framla command starts\n"
+    "it in ~/.local/share/framla (or $FRAMLA_WORKDIR).\n";
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    // Answered before any window system is asked for.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("Framla %s (build %s)\n", framla::app::layout::kVersion, FRAMLA_BUILD);
+        return 0;
+    }
     framla::runtime::FramlaApplication application(argc, argv);
     framla::app::Program program;
     return program.run(framla::runtime::FramlaApplication::arguments().mid(1));

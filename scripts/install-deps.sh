@@ -19,6 +19,11 @@ packages=(
     # Liberation Sans, Serif and Mono have the same advance widths, so the
     # window's captions fit their boxes as they were laid out
     fonts-liberation
+    # fuzz targets: clang with libFuzzer and the sanitizers (clang 16: the
+    # code needs std::source_location, which clang 14 cannot compile)
+    clang-16 libclang-rt-16-dev
+    # packages: cpack's dependency scan (dpkg-shlibdeps)
+    dpkg-dev
     # tests: a real SSH server, a virtual display and screenshots
     openssh-server xvfb xauth x11-utils xdotool procps
 )

@@ -1,6 +1,7 @@
 #include "image_path.h"
 
 #include "core/normalize.h"
+#include "server/command_lines.h"
 #include "target.h"
 #include "core/value.h"
 
@@ -39,9 +40,15 @@ QString MAKEFILE(const QString &cCode, const QString &cName, bool lInventory, bo
                  bool lIsDOS)
 {
     const QString code = core::NORMALIZE(cCode, lInventory, lOrders);
+    // A code or an account's picture name that is not a plain name fits no
+    // rule: one with a "/" would name a file in another directory that still
+    // looks like a plain path ("A444/B" gives "images/A4/A4-44/B.jpg").
+    if (!isSafeName(code) || (!lInventory && !lOrders && !isSafeName(cName)))
+        return {};
     QString path = slashPath(code, cName, lInventory, lOrders);
-    // An empty code or name names no file: "images/ord/.jpg" must never reach the server.
-    if (path.endsWith(QStringLiteral("/.jpg")))
+    // An empty code or name names no file: "images/ord/.jpg" must never reach
+    // the server; nor may a name ending in "." make "..jpg".
+    if (!isSafeRelativePath(path))
         return {};
     if (lIsDOS)
         path.replace(QLatin1Char('/'), QLatin1Char('\\'));

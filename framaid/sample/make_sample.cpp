@@ -2,6 +2,8 @@
 // tests and the demo: dBase tables of items, suppliers, customers and service
 // orders, the images/ tree with small real JPEGs (made with ImageMagick's
 // convert), jtemp/, shuttle/, framaid.conf and the probe file framla.ok.
+// make_sample --photos DIR: writes a few product photos to file into DIR (the
+// operator's side of the demo; see makePhotos).
 //
 // What the sample holds on purpose (the tests rely on it):
 //   AB10001 own picture, tag 2000000100014; AB10003 and AB10005 show their
@@ -129,19 +131,10 @@ struct Picture {
     int radius;
 };
 
-// All pictures in one run of convert: each is a coloured square with a disc.
-bool makePictures(const std::vector<Picture> &pictures)
+// Runs ImageMagick's convert with args (without the program name).
+bool runConvert(std::vector<std::string> args)
 {
-    std::vector<std::string> args{"convert", "-quality", "85"};
-    for (std::size_t i = 0; i < pictures.size(); ++i) {
-        const Picture &p = pictures[i];
-        args.insert(args.end(), {"-size", "96x96", "xc:" + p.background, "-fill", p.foreground, "-draw",
-                                 "circle 48 48 48 " + std::to_string(48 - p.radius)});
-        if (i + 1 < pictures.size())
-            args.insert(args.end(), {"-write", p.path, "+delete"});
-        else
-            args.push_back(p.path);
-    }
+    args.insert(args.begin(), "convert");
     std::vector<char *> argv;
     for (std::string &a : args)
         argv.push_back(a.data());
@@ -156,6 +149,67 @@ bool makePictures(const std::vector<Picture> &pictures)
     if (pid < 0 || ::waitpid(pid, &status, 0) < 0)
         return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// All pictures in one run of convert: each is a coloured square with a disc.
+bool makePictures(const std::vector<Picture> &pictures)
+{
+    std::vector<std::string> args{"-quality", "85"};
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        const Picture &p = pictures[i];
+        args.insert(args.end(), {"-size", "96x96", "xc:" + p.background, "-fill", p.foreground, "-draw",
+                                 "circle 48 48 48 " + std::to_string(48 - p.radius)});
+        if (i + 1 < pictures.size())
+            args.insert(args.end(), {"-write", p.path, "+delete"});
+        else
+            args.push_back(p.path);
+    }
+    return runConvert(args);
+}
+
+// The operator's side of the demo: product photos as a camera or a scanner
+// leaves them, one in each format the "Find" dialog offers, named after
+// sample items that have no picture on file yet (AB10004, EF30001, CD20002),
+// so that each can be looked up, cropped and put.
+bool makePhotos(const std::string &dir)
+{
+    std::vector<std::vector<std::string>> photos = {
+        // A platinum eternity ring on a warm backdrop, 1600 x 1200 JPEG.
+        {"-size", "1600x1200", "radial-gradient:#fbf8f1-#d8d0c0", "-fill", "#00000022", "-draw",
+         "ellipse 800 933 440 80 0 360", "-fill", "none", "-stroke", "#7d8088", "-strokewidth", "75",
+         "-draw", "ellipse 800 627 333 280 0 360", "-stroke", "#c9ccd3", "-strokewidth", "24", "-draw",
+         "ellipse 800 616 333 280 0 360", "-stroke", "#f4f5f7", "-strokewidth", "7", "-draw",
+         "ellipse 800 608 333 280 0 360", "-stroke", "none", "-fill", "#ffffff", "-draw",
+         "circle 800 349 800 307", "-fill", "#dfe9f7", "-draw", "circle 560 400 560 373", "-draw",
+         "circle 1040 400 1040 373", "-attenuate", "0.25", "+noise", "Gaussian", "-blur", "0x0.6",
+         "-quality", "88", dir + "/AB10004.jpg"},
+        // Pearl studs, 800 x 600 PNG.
+        {"-size", "800x600", "radial-gradient:#f6f1fa-#cfc6d6", "-fill", "#00000020", "-draw",
+         "ellipse 280 427 100 20 0 360", "-draw", "ellipse 520 427 100 20 0 360", "-fill", "#efe9df",
+         "-stroke", "#d8cfc0", "-strokewidth", "3", "-draw", "circle 280 300 280 193", "-draw",
+         "circle 520 300 520 193", "-stroke", "none", "-fill", "#ffffff", "-draw", "circle 247 260 247 233",
+         "-draw", "circle 487 260 487 233", "-fill", "#c9a227", "-draw", "rectangle 273 407 287 440",
+         "-draw", "rectangle 513 407 527 440", "-blur", "0x0.8", dir + "/EF30001.png"},
+    };
+    // A silver curb chain hanging in a curve, 640 x 480 BMP: links drawn
+    // one by one, alternately face on and edge on.
+    std::vector<std::string> chain{"-size", "640x480", "radial-gradient:#eef3f6-#c4ced6", "-fill", "none",
+                                   "-strokewidth", "4"};
+    for (int i = 0; i <= 90; ++i) {
+        const double t = i / 90.0;
+        const int x = 80 + static_cast<int>(480 * t);
+        const int y = 130 + static_cast<int>(1100 * t * (1 - t));
+        chain.insert(chain.end(), {"-stroke", i % 2 ? "#8d969e" : "#c3cad0", "-draw",
+                                   "ellipse " + std::to_string(x) + " " + std::to_string(y) + (i % 2 ? " 9 4" : " 9 7") +
+                                       " 0 360"});
+    }
+    chain.insert(chain.end(), {"-attenuate", "0.3", "+noise", "Gaussian", "-blur", "0x0.7", "-type", "TrueColor",
+                               "BMP3:" + dir + "/CD20002.bmp"});
+    photos.push_back(chain);
+    for (const std::vector<std::string> &photo : photos)
+        if (!runConvert(photo))
+            return false;
+    return true;
 }
 
 const char *kConfig = R"(# framaid.conf: which tables and fields framaid reads. Every line is
@@ -188,8 +242,17 @@ create_account_dirs = yes
 
 int main(int argc, char **argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--photos") {
+        // An existing directory (the operator's working directory, say) keeps its mode.
+        if ((::mkdir(argv[2], 0755) != 0 && errno != EEXIST) || !makePhotos(argv[2])) {
+            std::fprintf(stderr, "make_sample: the sample photos could not be made in %s\n", argv[2]);
+            return 1;
+        }
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_sample DEST\n");
+        std::fprintf(stderr, "usage: make_sample DEST\n"
+                             "       make_sample --photos DIR   (sample product photos to file)\n");
         return 2;
     }
     const std::string db = argv[1];

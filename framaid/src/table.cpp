@@ -317,7 +317,7 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
         ++found;
         out += "R " + std::to_string(recNo) + "\n";
         for (xbShort i = 0; i < fieldCount; ++i)
-            out += std::string("F ") + clean(dbf.GetFieldName(i)) + "\t" + fieldText(dbf, i, buf) + "\n";
+            out += std::string("F ") + upper(clean(dbf.GetFieldName(i))) + "\t" + fieldText(dbf, i, buf) + "\n";
     }
     ::close(in);
     dbf.CloseDatabase();

@@ -1,0 +1,81 @@
+// What the fuzz targets found, kept as ordinary tests so that the main build
+// checks it on every run, with or without clang.
+#include "server/image_path.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cctype>
+
+class TestFuzzRegressions : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void makefileRefusesNamesThatAreNotPlain_data();
+    void makefileRefusesNamesThatAreNotPlain();
+    void framaidReadsLowerCaseFieldNames();
+};
+
+void TestFuzzRegressions::makefileRefusesNamesThatAreNotPlain_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("inventory");
+    // fuzz_image_path: a "/" in the code made "images/A4/A4-44/B.jpg", a
+    // path in a directory of its own that passes the callers' path check.
+    QTest::newRow("inventory code with a slash") << "A444/B" << "" << true;
+    QTest::newRow("seven characters with a slash") << "AB/1234" << "" << true;
+    // ... and a code ending in "." made "images/bb/bb--bb..jpg".
+    QTest::newRow("code ending in a dot") << "bbbb." << "" << true;
+    QTest::newRow("supplier picture name with a slash") << "1234" << "RING5/x" << false;
+    QTest::newRow("customer picture name with a blank") << "12345" << "A B" << false;
+}
+
+void TestFuzzRegressions::makefileRefusesNamesThatAreNotPlain()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, name);
+    QFETCH(bool, inventory);
+    for (const bool dos : {false, true})
+        QCOMPARE(framla::server::MAKEFILE(code, name, inventory, false, dos), QString());
+}
+
+// fuzz_framaid_table: a table whose field names are not in upper case was
+// searched (the library finds fields in any case) but the record came back
+// under its own names, so the description and the shown fields were blank.
+void TestFuzzRegressions::framaidReadsLowerCaseFieldNames()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString db = dir.filePath(QStringLiteral("db"));
+    QProcess make;
+    make.start(QStringLiteral(FRAMLA_BINARY_DIR "/framaid/make_sample"), {db});
+    QVERIFY(make.waitForFinished(120000) && make.exitCode() == 0);
+
+    QFile table(db + QStringLiteral("/items.dbf"));
+    QVERIFY(table.open(QIODevice::ReadWrite));
+    QByteArray bytes = table.readAll();
+    for (qsizetype field = 32; field + 32 <= bytes.size() && bytes.at(field) != '\r'; field += 32) {
+        for (qsizetype i = field; i < field + 11; ++i)
+            bytes[i] = char(std::tolower(uchar(bytes.at(i))));
+    }
+    QVERIFY(table.seek(0) && table.write(bytes) == bytes.size());
+    table.close();
+
+    QProcess framaid;
+    framaid.start(QStringLiteral(FRAMLA_BINARY_DIR "/framaid/framaid"),
+                  {db + QStringLiteral("/jtemp/fuzz"), QStringLiteral("AB10001"), QStringLiteral("t1")});
+    QVERIFY(framaid.waitForFinished(30000));
+    QCOMPARE(framaid.exitCode(), 0);
+    QFile reply(db + QStringLiteral("/jtemp/fuzz/framla.tmp"));
+    QVERIFY(reply.open(QIODevice::ReadOnly));
+    const QByteArray text = reply.readAll();
+    QVERIFY2(text.contains("\r\nAB10001: Solitaire ring, 0.50ct diamond\r\n"), text.constData());
+    QVERIFY2(text.contains("18ct white gold"), text.constData());
+}
+
+QTEST_GUILESS_MAIN(TestFuzzRegressions)
+#include "tst_fuzz_regressions.moc"
