@@ -55,8 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString word = input.text();
 
     const QString quoted = server::remoteWord(word, lIsDOS);
+    // A safe name reaches the server as itself, quoted where it needs it.
     if (server::isSafeName(word))
-        require(quoted == word, "a safe name goes as it is");
+        require(lIsDOS ? (quoted == word || quoted == u'"' + word + u'"') : shellWord(quoted) == word,
+                "a safe name arrives as it is");
     if (lIsDOS) {
         // cmd.exe: the word whole, or in double quotes without one inside.
         require(quoted == word || (quoted.startsWith(u'"') && quoted.endsWith(u'"') &&

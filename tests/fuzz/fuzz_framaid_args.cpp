@@ -39,14 +39,10 @@ std::string cut(const QByteArray &bytes)
     return std::string(bytes.constData()); // an argument ends at its first NUL
 }
 
+// The names framaid answers for: its own rule, shared with the desktop.
 bool plainName(const std::string &s)
 {
-    if (s.empty() || s.front() == '.' || s.find("..") != std::string::npos)
-        return false;
-    for (const char c : s)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.')
-            return false;
-    return true;
+    return framaid::isRequestName(s);
 }
 
 bool goodToken(const std::string &t)

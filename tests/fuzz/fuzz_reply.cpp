@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QString picture = server::supplierImagePath(from);
         require(picture.isEmpty() ||
                     (picture.startsWith(QStringLiteral("images/ssr/")) &&
-                     picture.endsWith(QStringLiteral(".jpg")) && server::isSafeRelativePath(picture) &&
+                     picture.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive) && server::isSafeRelativePath(picture) &&
                      picture.count(u'/') == 3),
                 "a supplier picture is a plain images/ssr/<account>/<name>.jpg");
 
