@@ -4,6 +4,8 @@
 // run side by side, and medians.
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -69,6 +71,22 @@ inline double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const size_t mid = values.size() / 2;
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+/// The KEY=VALUE lines of a file such as the test server's server.env.
+inline QMap<QString, QString> readFacts(const QString &file)
+{
+    QMap<QString, QString> facts;
+    QFile env(file);
+    if (env.open(QIODevice::ReadOnly)) {
+        while (!env.atEnd()) {
+            const QString line = QString::fromUtf8(env.readLine()).trimmed();
+            const qsizetype eq = line.indexOf(QLatin1Char('='));
+            if (eq > 0)
+                facts.insert(line.left(eq), line.mid(eq + 1));
+        }
+    }
+    return facts;
 }
 
 } // namespace framla::bench

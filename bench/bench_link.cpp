@@ -22,21 +22,6 @@ using namespace framla;
 
 namespace {
 
-QMap<QString, QString> readFacts(const QString &file)
-{
-    QMap<QString, QString> facts;
-    QFile env(file);
-    if (env.open(QIODevice::ReadOnly)) {
-        while (!env.atEnd()) {
-            const QString line = QString::fromUtf8(env.readLine()).trimmed();
-            const qsizetype eq = line.indexOf(QLatin1Char('='));
-            if (eq > 0)
-                facts.insert(line.left(eq), line.mid(eq + 1));
-        }
-    }
-    return facts;
-}
-
 int g_failures = 0;
 
 bool run(const QString &program, const QStringList &args, const QString &dir)
@@ -165,7 +150,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_link: the test server did not start (run as root)\n");
         return 1;
     }
-    const auto facts = readFacts(serverDir.filePath(QStringLiteral("server.env")));
+    const auto facts = bench::readFacts(serverDir.filePath(QStringLiteral("server.env")));
     qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
     const QString user = facts.value(QStringLiteral("FRAMLA_TEST_USER"));
     const QString userAtHost = user + QLatin1Char('@') + facts.value(QStringLiteral("FRAMLA_TEST_HOST"));

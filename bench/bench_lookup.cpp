@@ -55,21 +55,6 @@ bool run(const QString &program, const QStringList &args, const QString &dir)
            process.exitCode() == 0;
 }
 
-QMap<QString, QString> readFacts(const QString &file)
-{
-    QMap<QString, QString> facts;
-    QFile env(file);
-    if (env.open(QIODevice::ReadOnly)) {
-        while (!env.atEnd()) {
-            const QString line = QString::fromUtf8(env.readLine()).trimmed();
-            const qsizetype eq = line.indexOf(QLatin1Char('='));
-            if (eq > 0)
-                facts.insert(line.left(eq), line.mid(eq + 1));
-        }
-    }
-    return facts;
-}
-
 /// The settings file as the program writes it (and scripts/run.sh for the
 /// demo): CR LF lines, a plain port and password read back as they are.
 bool writeSettings(const QString &file, const QMap<QString, QString> &facts)
@@ -138,7 +123,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_lookup: the test server did not start (run as root)\n");
         return 1;
     }
-    const auto facts = readFacts(serverDir.filePath(QStringLiteral("server.env")));
+    const auto facts = bench::readFacts(serverDir.filePath(QStringLiteral("server.env")));
     qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
     auto stopServer = [&] {
         run(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()},

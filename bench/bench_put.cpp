@@ -59,21 +59,6 @@ bool run(const QString &program, const QStringList &args, const QString &dir)
     return process.waitForFinished(120000) && process.exitCode() == 0;
 }
 
-QMap<QString, QString> readFacts(const QString &file)
-{
-    QMap<QString, QString> facts;
-    QFile env(file);
-    if (env.open(QIODevice::ReadOnly)) {
-        while (!env.atEnd()) {
-            const QString line = QString::fromUtf8(env.readLine()).trimmed();
-            const qsizetype eq = line.indexOf(QLatin1Char('='));
-            if (eq > 0)
-                facts.insert(line.left(eq), line.mid(eq + 1));
-        }
-    }
-    return facts;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -89,7 +74,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_put: the test server did not start (run as root)\n");
         return 1;
     }
-    const auto facts = readFacts(serverDir.filePath(QStringLiteral("server.env")));
+    const auto facts = bench::readFacts(serverDir.filePath(QStringLiteral("server.env")));
     qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
 
     NoDialogs dialogs;
