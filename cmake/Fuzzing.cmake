@@ -6,12 +6,11 @@
 # test are built with clang (address and undefined-behaviour sanitizers) in a
 # build of their own, build/fuzz/, which enters the top CMakeLists.txt with
 # FRAMLA_FUZZ_BUILD=ON (cmake/FuzzBuild.cmake). Each target is registered here
-# as a CTest test labelled "fuzz" that runs for a few seconds from its seed
+# as a CTest test labelled "fuzz" that runs a few seconds from its seed
 # corpus (tests/fuzz/corpus/<target>/); what it finds goes to
 # build/fuzz-corpus-ctest/ (long runs, tests/fuzz/run-long, keep theirs in
 # build/fuzz-corpus/, which a short test would take too long to read).
 option(FRAMLA_BUILD_FUZZERS "Build the libFuzzer targets when clang supports -fsanitize=fuzzer" ON)
-set(FRAMLA_FUZZ_SECONDS 3 CACHE STRING "How long each fuzz target runs as a test")
 
 if(NOT FRAMLA_BUILD_FUZZERS)
     return()
@@ -58,14 +57,28 @@ ExternalProject_Add(framla_fuzz_build
     BUILD_ALWAYS ON)
 
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz_*.cpp)
+# The test command runs each target a fixed number of times from a fixed seed,
+# so that a run in CI finds what a run here finds; tests/fuzz/run-long is for
+# long runs. The slow targets (every input starts a process) get fewer runs.
+set(fuzz_runs_default 100000)
+set(fuzz_runs_fuzz_settings_file 10000)
+set(fuzz_runs_fuzz_command_lines 20000)
+set(fuzz_runs_fuzz_framaid_args 4000)
+set(fuzz_runs_fuzz_framaid_table 300)
 foreach(source ${fuzz_sources})
     get_filename_component(name ${source} NAME_WE)
+    if(DEFINED fuzz_runs_${name})
+        set(runs ${fuzz_runs_${name}})
+    else()
+        set(runs ${fuzz_runs_default})
+    endif()
     set(work ${PROJECT_BINARY_DIR}/fuzz-corpus-ctest/${name})
     file(MAKE_DIRECTORY ${work} ${PROJECT_BINARY_DIR}/fuzz-artifacts)
-    # New inputs go to the first directory (the build's), never to the seeds.
+    # New inputs go to the first directory (the build's), never to the seeds;
+    # a fresh build starts from the seeds alone.
     add_test(NAME fuzz.${name}
         COMMAND ${fuzz_build}/tests/fuzz/${name}
-                -max_total_time=${FRAMLA_FUZZ_SECONDS} -timeout=20 -rss_limit_mb=2048
+                -seed=1 -runs=${runs} -max_total_time=60 -timeout=20 -rss_limit_mb=2048
                 -close_fd_mask=3 -print_final_stats=1
                 -artifact_prefix=${PROJECT_BINARY_DIR}/fuzz-artifacts/${name}-
                 ${work} ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})

@@ -39,11 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (!lInventory && !lOrders)
         require(normal.isEmpty() || normal == trimmedRight(code), "an account stays as typed");
-    // Codes of letters and digits (with the dashes normalisation adds) are
-    // their own canonical form; other characters follow rules of their own.
-    static const QRegularExpression plain(QStringLiteral("\\A[A-Za-z0-9-]+\\z"));
-    if (!normal.isEmpty() && plain.match(normal).hasMatch())
-        require(core::NORMALIZE(normal, lInventory, lOrders) == normal, "canonical codes stay");
 
     const QString path = server::MAKEFILE(code, name, lInventory, lOrders, lIsDOS);
     if (path.isEmpty())
