@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -420,6 +421,15 @@ MainWindow::Page MainWindow::currentPage() const
 {
     return m_settingsPage != nullptr && m_settingsPage->isVisibleTo(this) ? Page::Settings
                                                                           : Page::Image;
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 QWidget *MainWindow::control(const QString &name) const

@@ -5,6 +5,7 @@
 #include <array>
 
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -106,6 +107,11 @@ public:
 
     /// A control of either page by its objectName; null when there is none.
     QWidget *control(const QString &name) const;
+
+protected:
+    /// Escape does not close the window, as it would a dialog: the operator
+    /// ends the program with the close box (or the quit button) only.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QWidget *buildPage(const char *name, QSize size, QWidget *pageParent);

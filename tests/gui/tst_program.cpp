@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -33,6 +34,9 @@ void TestProgram::windowShownAndClosed()
     QCOMPARE(window->size(), QSize(600, 400));
     QCOMPARE(program.state().cCfgFileNm, QStringLiteral("shop.cfg"));
     QCOMPARE(program.state().cStartCode, QStringLiteral("AB---12"));
+    // Escape, as in a dialog, does not end the program.
+    QTest::keyClick(window->imageTab().oXbpGetCd, Qt::Key_Escape);
+    QVERIFY(window->isVisible());
 
     // Closing the window ends the event loop with exit code 0.
     QTimer::singleShot(0, window, &QWidget::close);
