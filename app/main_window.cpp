@@ -21,7 +21,7 @@
 
 namespace framla::app {
 
-using layout::ControlSpec;
+using layout::ControlRow;
 using layout::Flag;
 using layout::Kind;
 
@@ -123,16 +123,16 @@ void fitLine(QLabel *label)
 }
 
 /// Creates one control of a layout table in its parent.
-QWidget *createControl(const ControlSpec &spec, QWidget *parent)
+QWidget *createControl(const ControlRow &row, QWidget *parent)
 {
-    const QString text = QString::fromLatin1(spec.text);
+    const QString text = QString::fromLatin1(row.text);
     QWidget *widget = nullptr;
     bool takesFocus = true;
-    switch (spec.kind) {
+    switch (row.kind) {
     case Kind::Label: {
         auto *label = new QLabel(text, parent);
         label->setTextFormat(Qt::PlainText);
-        label->setAlignment(alignment(spec.flags));
+        label->setAlignment(alignment(row.flags));
         widget = label;
         takesFocus = false;
         break;
@@ -157,11 +157,11 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
     }
     case Kind::LineEdit: {
         auto *edit = new QLineEdit(text, parent);
-        if (spec.maxLength > 0)
-            edit->setMaxLength(spec.maxLength);
-        if (spec.flags.testFlag(Flag::Password))
+        if (row.maxLength > 0)
+            edit->setMaxLength(row.maxLength);
+        if (row.flags.testFlag(Flag::Password))
             edit->setEchoMode(QLineEdit::Password);
-        if (spec.flags.testFlag(Flag::AutoTab)) {
+        if (row.flags.testFlag(Flag::AutoTab)) {
             QObject::connect(edit, &QLineEdit::textEdited, edit, [edit] {
                 if (edit->text().size() >= edit->maxLength())
                     focusNextAfter(edit);
@@ -172,12 +172,12 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
     }
     case Kind::TextEdit: {
         auto *edit = new QPlainTextEdit(forTextEdit(text), parent);
-        edit->setReadOnly(spec.flags.testFlag(Flag::ReadOnly));
+        edit->setReadOnly(row.flags.testFlag(Flag::ReadOnly));
         edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        if (spec.flags.testFlag(Flag::NoWrap))
+        if (row.flags.testFlag(Flag::NoWrap))
             edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-        if (spec.flags.testFlag(Flag::Borderless)) {
+        if (row.flags.testFlag(Flag::Borderless)) {
             edit->setFrameShape(QFrame::NoFrame);
             edit->document()->setDocumentMargin(1);
         }
@@ -207,25 +207,25 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
         break;
     }
 
-    widget->setObjectName(QLatin1String(spec.name));
-    widget->setGeometry(layout::toQtRect(parent->height(), spec.pos, spec.size));
-    widget->setFont(layout::font(spec.font, parent->font()));
+    widget->setObjectName(QLatin1String(row.name));
+    widget->setGeometry(layout::toQtRect(parent->height(), row.pos, row.size));
+    widget->setFont(layout::font(row.font, parent->font()));
     if (auto *label = qobject_cast<QLabel *>(widget))
         fitLine(label);
-    widget->setFocusPolicy(spec.flags.testFlag(Flag::TabStop) ? Qt::StrongFocus
+    widget->setFocusPolicy(row.flags.testFlag(Flag::TabStop) ? Qt::StrongFocus
                            : takesFocus                       ? Qt::ClickFocus
                                                               : Qt::NoFocus);
-    widget->setEnabled(!spec.flags.testFlag(Flag::Disabled));
-    if (spec.flags.testFlag(Flag::Hidden))
+    widget->setEnabled(!row.flags.testFlag(Flag::Disabled));
+    if (row.flags.testFlag(Flag::Hidden))
         widget->hide();
 
-    switch (spec.colour) {
+    switch (row.colour) {
     case layout::Colour::DarkBlue:
     case layout::Colour::DarkGrey:
-        setColourRole(widget, QPalette::WindowText, layout::colour(spec.colour));
+        setColourRole(widget, QPalette::WindowText, layout::colour(row.colour));
         break;
     case layout::Colour::Yellow:
-        setColourRole(widget, QPalette::Base, layout::colour(spec.colour));
+        setColourRole(widget, QPalette::Base, layout::colour(row.colour));
         break;
     case layout::Colour::White:
         // A white box with a dark-blue caption.
@@ -285,16 +285,16 @@ void MainWindow::buildPages()
     m_settingsPage = buildPage("oSettingsTab", layout::settingsPageSize(width, height), this);
     m_imagePage = buildPage("oImageTab", layout::imagePageSize(width, height), this);
     const bool withQuit = layout::hasQuitButton(layout::mogrifyMarkerExists());
-    const std::pair<QWidget *, std::span<const ControlSpec>> pages[] = {
+    const std::pair<QWidget *, std::span<const ControlRow>> pages[] = {
         {m_settingsPage, layout::settingsTabControls()},
         {m_imagePage, layout::imageTabControls()},
     };
     for (const auto &[page, table] : pages) {
-        for (const ControlSpec &spec : table) {
-            if (!withQuit && qstrcmp(spec.name, layout::kQuitButtonName) == 0)
+        for (const ControlRow &row : table) {
+            if (!withQuit && qstrcmp(row.name, layout::kQuitButtonName) == 0)
                 continue;
-            QWidget *parent = *spec.parent == '\0' ? page : child<QWidget>(page, spec.parent);
-            createControl(spec, parent);
+            QWidget *parent = *row.parent == '\0' ? page : child<QWidget>(page, row.parent);
+            createControl(row, parent);
         }
     }
 

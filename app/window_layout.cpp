@@ -129,13 +129,13 @@ int pixelSize(int points)
     return static_cast<int>(std::lround(points * 96 / 72.0));
 }
 
-QFont font(FontSpec spec, const QFont &base)
+QFont font(LayoutFont given, const QFont &base)
 {
     QFont result(base);
-    if (spec.points <= 0)
+    if (given.points <= 0)
         return result;
-    result.setFamilies({availableFace(QLatin1String(spec.face))});
-    result.setPixelSize(spec.pixels > 0 ? spec.pixels : pixelSize(spec.points));
+    result.setFamilies({availableFace(QLatin1String(given.face))});
+    result.setPixelSize(given.pixels > 0 ? given.pixels : pixelSize(given.points));
     // Full hinting rounds every advance to whole pixels, which makes some
     // captions wider or narrower depending on the desktop's settings; the
     // design advances are the ones the faces share with those they stand for.
@@ -157,27 +157,27 @@ QSize imagePageSize(int dlgWidth, int dlgHeight)
 
 namespace {
 
-constexpr FontSpec arial(int points)
+constexpr LayoutFont arial(int points)
 {
     return {points, "Arial"};
 }
-constexpr FontSpec times(int points)
+constexpr LayoutFont times(int points)
 {
     return {points, "Times New Roman"};
 }
-constexpr FontSpec courier(int points)
+constexpr LayoutFont courier(int points)
 {
     return {points, "Courier"};
 }
-constexpr FontSpec courierNew(int points)
+constexpr LayoutFont courierNew(int points)
 {
     return {points, "Courier New"};
 }
 /// A font drawn at a pixel size below its documented one, for a caption that
 /// would not fit its box otherwise.
-constexpr FontSpec narrowed(FontSpec spec, int pixels)
+constexpr LayoutFont narrowed(LayoutFont given, int pixels)
 {
-    return {spec.points, spec.face, pixels};
+    return {given.points, given.face, pixels};
 }
 
 constexpr Flags kTab{Flag::TabStop};
@@ -199,7 +199,7 @@ using C = Colour;
 // One row per control, in creation order; the formatter would give every field a line.
 // clang-format off
 
-const ControlSpec kSettingsTab[] = {
+const ControlRow kSettingsTab[] = {
     // 509 pixels wide at 32 pixels.
     {"settingsTitle", K::Label, "Editing configuration file - framla.cfg", {48, 305}, {504, 48},
      narrowed(arial(24), 31), "", kCentred, C::DarkBlue},
@@ -261,7 +261,7 @@ const ControlSpec kSettingsTab[] = {
     {"aboutFramla", K::PushButton, "About Framla", {400, 10}, {170, 30}, arial(12), "", kTab},
 };
 
-const ControlSpec kImageTab[] = {
+const ControlRow kImageTab[] = {
     {"oStat", K::ImageView, "", {10, 97}, {278, 256}},
     {"oStat2", K::ImageView, "", {446, 84}, {141, 130}},
     {"toSettings", K::PushButton, "?", {12, 15}, {30, 30}, times(18), "", kTab},
@@ -323,12 +323,12 @@ const ControlSpec kImageTab[] = {
 
 } // namespace
 
-std::span<const ControlSpec> settingsTabControls()
+std::span<const ControlRow> settingsTabControls()
 {
     return kSettingsTab;
 }
 
-std::span<const ControlSpec> imageTabControls()
+std::span<const ControlRow> imageTabControls()
 {
     return kImageTab;
 }

@@ -116,7 +116,7 @@ Q_DECLARE_FLAGS(Flags, Flag)
 /// A font as the layout gives it: point size and face ("12.Times New Roman");
 /// a size of 0 means the parent's font. A control whose caption does not fit
 /// its box at that size gives the pixel size it is drawn at instead.
-struct FontSpec {
+struct LayoutFont {
     int points = 0;
     const char *face = "";
     int pixels = 0; ///< 0: the points at 96 dpi
@@ -131,22 +131,22 @@ int pixelSize(int points);
 /// missing), so that a caption is as wide as it was laid out.
 QString availableFace(const QString &layoutFace);
 
-/// The font for a layout font; the base font when the spec is empty. Sizes
+/// The font for a layout font; the base font when it names none. Sizes
 /// are pixels, not points, so that a caption has the same width whatever
 /// resolution the display reports, and glyphs keep their design advances
 /// whatever hinting the desktop prefers.
-QFont font(FontSpec spec, const QFont &base);
+QFont font(LayoutFont given, const QFont &base);
 
 /// One control: its objectName, kind, caption or fixed content, lower-left
 /// position and size in its parent, font, parent (the objectName of a frame
 /// of the same table, or empty for the page), colours and flags.
-struct ControlSpec {
+struct ControlRow {
     const char *name;
     Kind kind;
     const char *text;
     QPoint pos;
     QSize size;
-    FontSpec font{};
+    LayoutFont font{};
     const char *parent = "";
     Flags flags{};
     Colour colour = Colour::System;
@@ -159,8 +159,8 @@ QSize imagePageSize(int dlgWidth, int dlgHeight);
 
 /// The controls of each page, in creation (and tab) order. The image tab's
 /// quit button is the last row and is built only when hasQuitButton() says so.
-std::span<const ControlSpec> settingsTabControls();
-std::span<const ControlSpec> imageTabControls();
+std::span<const ControlRow> settingsTabControls();
+std::span<const ControlRow> imageTabControls();
 
 /// The objectName of the image tab's quit button.
 inline constexpr auto kQuitButtonName = "quit";

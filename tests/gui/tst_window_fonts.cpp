@@ -125,17 +125,17 @@ void TestWindowFonts::captionFits_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("mnemonics");
     for (const auto table : {layout::settingsTabControls(), layout::imageTabControls()}) {
-        for (const layout::ControlSpec &spec : table) {
+        for (const layout::ControlRow &row : table) {
             const bool captioned =
-                spec.kind == layout::Kind::Label || spec.kind == layout::Kind::PushButton ||
-                spec.kind == layout::Kind::RadioButton || spec.kind == layout::Kind::CheckBox ||
-                spec.kind == layout::Kind::GroupBox || spec.kind == layout::Kind::TextEdit;
-            if (!captioned || *spec.text == '\0' ||
-                qstrcmp(spec.name, layout::kQuitButtonName) == 0)
+                row.kind == layout::Kind::Label || row.kind == layout::Kind::PushButton ||
+                row.kind == layout::Kind::RadioButton || row.kind == layout::Kind::CheckBox ||
+                row.kind == layout::Kind::GroupBox || row.kind == layout::Kind::TextEdit;
+            if (!captioned || *row.text == '\0' ||
+                qstrcmp(row.name, layout::kQuitButtonName) == 0)
                 continue;
-            QTest::newRow(spec.name)
-                << QString::fromLatin1(spec.text)
-                << (spec.kind != layout::Kind::Label && spec.kind != layout::Kind::TextEdit);
+            QTest::newRow(row.name)
+                << QString::fromLatin1(row.text)
+                << (row.kind != layout::Kind::Label && row.kind != layout::Kind::TextEdit);
         }
     }
 }
@@ -162,9 +162,9 @@ void TestWindowFonts::labelInkFits_data()
 {
     QTest::addColumn<QString>("name");
     for (const auto table : {layout::settingsTabControls(), layout::imageTabControls()}) {
-        for (const layout::ControlSpec &spec : table) {
-            if (spec.kind == layout::Kind::Label && *spec.text != '\0')
-                QTest::newRow(spec.name) << QString::fromLatin1(spec.name);
+        for (const layout::ControlRow &row : table) {
+            if (row.kind == layout::Kind::Label && *row.text != '\0')
+                QTest::newRow(row.name) << QString::fromLatin1(row.name);
         }
     }
 }
