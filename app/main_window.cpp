@@ -395,7 +395,8 @@ void MainWindow::setInitialContent()
     if (const int crop = layout::cropRadioIndex(s.aLocalCfg); crop >= 0)
         m_settings.cropRadios.at(crop)->setChecked(true);
 
-    m_image.oXbpShowTxt->setPlainText(forTextEdit(layout::welcomeText()));
+    m_image.oXbpShowTxt->setPlainText(
+        forTextEdit(layout::welcomeText(qEnvironmentVariable("FRAMLA_DEMO_CODE"))));
     const int mode = layout::modeRadioIndex(s.aLocalCfg);
     m_image.modeRadios.at(mode)->setChecked(true);
     // The target name is the operator's only in Cust/Sup mode.

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <array>
@@ -347,11 +348,15 @@ QString joinLines(std::initializer_list<const char *> lines)
 
 } // namespace
 
-QString welcomeText()
+QString welcomeText(const QString &tryCode)
 {
-    return QStringLiteral("\r\n              WELCOME TO THE\r\n              ZMR IMAGE PUTTER\r\n"
-                          "                  VERSION ") +
-           QLatin1String(kVersion);
+    const QString welcome = QStringLiteral("              WELCOME TO THE\r\n              ZMR IMAGE PUTTER\r\n"
+                                           "                  VERSION ") +
+                            QLatin1String(kVersion);
+    static const QRegularExpression plainCode(QStringLiteral("^[A-Za-z0-9]{1,13}$"));
+    if (!plainCode.match(tryCode).hasMatch())
+        return QStringLiteral("\r\n") + welcome;
+    return welcome + QStringLiteral("\r\n        type ") + tryCode + QStringLiteral(" and press Enter");
 }
 
 HelpPage helpPage(HelpTopic topic)

@@ -167,8 +167,11 @@ inline constexpr auto kQuitButtonName = "quit";
 
 // --- texts --------------------------------------------------------------------
 
-/// The welcome text of the description box, lines joined by CR LF.
-QString welcomeText();
+/// The welcome text of the description box, lines joined by CR LF. With a
+/// code to try (the demo names one: FRAMLA_DEMO_CODE) the text ends by
+/// saying what to do with it; a code that is not a plain word of letters and
+/// digits is not shown.
+QString welcomeText(const QString &tryCode = {});
 
 /// The instruction and about pages behind the help buttons.
 enum class HelpTopic { Transfer, Inventory, Suppliers, Customers, Repairs, About };

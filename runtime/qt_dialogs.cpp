@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QThread>
 
@@ -94,6 +95,14 @@ QString fileDialogFilter(const QString &filterName, const QString &pattern, bool
     return filterName + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
 }
 
+QString fileDialogStartFolder(const QString &lastFolder, const QString &photoFolder)
+{
+    for (const QString &folder : {lastFolder, photoFolder})
+        if (!folder.isEmpty() && QFileInfo(folder).isDir())
+            return folder;
+    return {};
+}
+
 void QtDialogs::msgBox(const QString &text, const QString &title)
 {
     confirmBox(text, title, Buttons::Ok, Icon::None, DefaultButton::First);
@@ -137,7 +146,17 @@ QString QtDialogs::openFileName(const QString &title, const QString &filterName,
         const bool caseSensitive = true;
 #endif
         const QString filter = fileDialogFilter(filterName, pattern, caseSensitive);
-        return QFileDialog::getOpenFileName(m_owner.data(), title, startDir, filter);
+        // Without a folder of its own the dialog opens where the operator
+        // last found a picture, as the shop's old platform did; the first
+        // time on the photo folder the installation names.
+        const bool remember = startDir.isEmpty();
+        const QString folder = remember
+            ? fileDialogStartFolder(m_lastFolder, qEnvironmentVariable("FRAMLA_PHOTOS"))
+            : startDir;
+        const QString chosen = QFileDialog::getOpenFileName(m_owner.data(), title, folder, filter);
+        if (remember && !chosen.isEmpty())
+            m_lastFolder = QFileInfo(chosen).absolutePath();
+        return chosen;
     });
 }
 

@@ -14,6 +14,12 @@ namespace framla::runtime {
 QString fileDialogFilter(const QString &filterName, const QString &pattern,
                          bool caseSensitiveFiles);
 
+/// Where a file dialog whose caller names no folder opens: the folder the
+/// operator last chose a file in from such a dialog, else the photo folder
+/// (FRAMLA_PHOTOS), else "" (the working directory). A folder that is no
+/// longer there is passed over.
+QString fileDialogStartFolder(const QString &lastFolder, const QString &photoFolder);
+
 /// Dialogs shown with Qt's boxes, modal to the main window. Safe to call from
 /// a worker thread: the box is shown on the UI thread and the worker waits.
 class QtDialogs final : public Dialogs {
@@ -28,6 +34,7 @@ public:
 
 private:
     QPointer<QWidget> m_owner;
+    QString m_lastFolder; ///< of the last file chosen where no folder was named
 };
 
 } // namespace framla::runtime

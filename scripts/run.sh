@@ -7,7 +7,10 @@
 # working directory) and we run as root, a demo server is started first: a
 # real SSH server on 127.0.0.1 with the sample shop database and framaid
 # (scripts/test-server), and the program is pointed at it. It is stopped when
-# the program ends. FRAMLA_DEMO=off never starts it.
+# the program ends. FRAMLA_DEMO=off never starts it. The demo's description
+# box says which code to try, and Find opens on sample photos
+# (sample-photos/ in the working directory); on a machine without a webcam,
+# Capture takes a synthetic one.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/build.sh"
@@ -50,6 +53,16 @@ if [ "${FRAMLA_DEMO:-auto}" != off ] && [ $# -eq 0 ] && [ "$(id -u)" -eq 0 ] &&
     sha256sum < "$cfg" > "$marker"
     export PUTTYDIR
     PUTTYDIR=$(fact PUTTYDIR)
+    # What a newcomer tries first: the description box names a code of the
+    # sample shop, and Find opens on a few product photos to file.
+    export FRAMLA_DEMO_CODE=AB12 FRAMLA_PHOTOS="$work/sample-photos"
+    # Without a webcam, Capture takes the capture tool's synthetic camera.
+    compgen -G '/dev/video*' >/dev/null || export FRAMLA_COMMANDCAM_SYNTHETIC=1
+    if [ ! -d "$FRAMLA_PHOTOS" ]; then
+        mkdir -p "$FRAMLA_PHOTOS"
+        "$build/framaid/make_sample" --photos "$FRAMLA_PHOTOS" ||
+            echo "run: the sample photos could not be made" >&2
+    fi
     echo "run: demo server on $(fact FRAMLA_TEST_HOST):$(fact FRAMLA_TEST_PORT)," \
         "database $(fact FRAMLA_TEST_DBPATH)" >&2
     "${program[@]}"

@@ -14,7 +14,7 @@
 //   has pictures, 23456 an empty directory, 54321 none; service orders
 //   or000101-or000108, pictures for or000101, or000102, or000105;
 //   AB10002.jpg is the picture a web upload would publish (test-server gives
-//   it to www-data).
+//   it to www-data); AB---12 (typed as AB12) is the demo's first look-up.
 #include "dbf_writer.h"
 
 #include <cerrno>
@@ -46,6 +46,7 @@ const std::vector<Item> kItems = {
     {"AB10008", "Russian wedding ring", "1001", "RW3", "9ct tri-colour gold", "6.20", "520.00", "", false},
     {"AB10009", "Opal solitaire ring", "2500", "OP1", "Silver", "2.40", "145.00", "", true},
     {"AB10010", "Mourning ring, c.1860", "", "", "15ct gold", "2.10", "850.00", "", true},
+    {"AB---12", "Gold ring, plain band 2mm", "1001", "PB2", "9ct yellow gold", "1.80", "150.00", "", true},
     {"AB00012", "Child's ring, heart", "0", "KID1", "Silver", "1.10", "35.00", "", false},
     {"AB19999", "Withdrawn ring", "1234", "RING5", "Silver", "2.00", "10.00", "", false, true},
     {"CD20001", "Belcher chain, 18in", "1001", "BC18", "9ct yellow gold", "4.80", "310.00", "2000000200011", true},

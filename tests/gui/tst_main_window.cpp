@@ -196,6 +196,8 @@ private Q_SLOTS:
     void initialChoices_data();
     void initialChoices();
     void tabOrder();
+    void welcome_data();
+    void welcome();
     void helpPages_data();
     void helpPages();
 };
@@ -466,6 +468,28 @@ void TestMainWindow::helpPages()
     // Lines are joined with CR LF, never a bare line feed.
     QVERIFY(page.text.contains(QLatin1String("\r\n")));
     QCOMPARE(page.text.count(QLatin1Char('\n')), page.text.count(QLatin1String("\r\n")));
+}
+
+void TestMainWindow::welcome_data()
+{
+    QTest::addColumn<QString>("tryCode");
+    QTest::addColumn<QString>("text");
+    const QString plain = "\r\n              WELCOME TO THE\r\n              ZMR IMAGE PUTTER"
+                          "\r\n                  VERSION 3.20";
+    QTest::newRow("no demo") << "" << plain;
+    QTest::newRow("demo code")
+        << "AB12"
+        << "              WELCOME TO THE\r\n              ZMR IMAGE PUTTER\r\n"
+           "                  VERSION 3.20\r\n        type AB12 and press Enter";
+    QTest::newRow("not a plain code") << "AB12\r\nrm" << plain;
+    QTest::newRow("too long to be a code") << "AB123456789012" << plain;
+}
+
+void TestMainWindow::welcome()
+{
+    QFETCH(QString, tryCode);
+    QFETCH(QString, text);
+    QCOMPARE(app::layout::welcomeText(tryCode), text);
 }
 
 QTEST_MAIN(TestMainWindow)

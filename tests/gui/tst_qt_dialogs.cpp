@@ -2,7 +2,9 @@
 #include "runtime/qt_dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -15,6 +17,9 @@ class TestQtDialogs : public QObject {
 private Q_SLOTS:
     void closing_data();
     void closing();
+    void startFolder_data();
+    void startFolder();
+    void fileDialogRemembersFolder();
 };
 
 void TestQtDialogs::closing_data()
@@ -55,6 +60,75 @@ void TestQtDialogs::closing()
     QCOMPARE(dialogs.confirmBox(QStringLiteral("Error Base/1"), QStringLiteral("Qt Error Message"),
                                 buttons, Icon::Critical, DefaultButton::First),
              answer);
+}
+
+void TestQtDialogs::startFolder_data()
+{
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QString>("photos");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("last folder first") << "a" << "b" << "a";
+    QTest::newRow("photo folder at first") << "" << "b" << "b";
+    QTest::newRow("a vanished last folder") << "gone" << "b" << "b";
+    QTest::newRow("neither: working directory") << "" << "gone" << "";
+    QTest::newRow("a file is no folder") << "file" << "" << "";
+}
+
+void TestQtDialogs::startFolder()
+{
+    QFETCH(QString, last);
+    QFETCH(QString, photos);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("a") && QDir(dir.path()).mkpath("b"));
+    QFile file(dir.filePath("file"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const auto in = [&](const QString &name) { return name.isEmpty() ? name : dir.filePath(name); };
+    QCOMPARE(fileDialogStartFolder(in(last), in(photos)), in(expected));
+}
+
+// The source dialog opens on the photo folder, then where a file was chosen;
+// a dialog given its own folder keeps it and changes nothing.
+void TestQtDialogs::fileDialogRemembersFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("photos") && QDir(dir.path()).mkpath("other") &&
+            QDir(dir.path()).mkpath("data"));
+    QFile picture(dir.filePath("other/ring.jpg"));
+    QVERIFY(picture.open(QIODevice::WriteOnly));
+    picture.close();
+    qputenv("FRAMLA_PHOTOS", dir.filePath("photos").toUtf8());
+    QStringList seen;
+    QString choose;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible())
+            return;
+        seen << box->directory().absolutePath();
+        if (choose.isEmpty())
+            box->reject();
+        else {
+            box->selectFile(choose);
+            static_cast<QDialog *>(box)->accept();
+        }
+    });
+    poll.start();
+    QtDialogs dialogs;
+    const auto open = [&](const QString &start) {
+        return dialogs.openFileName(QStringLiteral("Select source image"), QStringLiteral("Images"),
+                                    QStringLiteral("*.JPG"), start);
+    };
+    QCOMPARE(open(QString()), QString());
+    choose = dir.filePath("other/ring.jpg");
+    QCOMPARE(open(QString()), choose);
+    QCOMPARE(open(dir.filePath("data")), choose);
+    choose.clear();
+    QCOMPARE(open(QString()), QString());
+    QCOMPARE(seen, QStringList({dir.filePath("photos"), dir.filePath("photos"), dir.filePath("data"),
+                                dir.filePath("other")}));
+    qunsetenv("FRAMLA_PHOTOS");
 }
 
 QTEST_MAIN(TestQtDialogs)

@@ -660,7 +660,7 @@ private slots:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("expected");
         QTest::newRow("items missing") << "items.dbf" << "remove" << "AB10001" << "Item AB10001: the item table items.dbf is missing from the database directory";
-        QTest::newRow("items cut short") << "items.dbf" << "truncate" << "AB10001" << "the item table items.dbf is damaged: it is shorter than its header says (32 records)";
+        QTest::newRow("items cut short") << "items.dbf" << "truncate" << "AB10001" << "the item table items.dbf is damaged: it is shorter than its header says (33 records)";
         QTest::newRow("items empty") << "items.dbf" << "empty" << "AB10001" << "the item table items.dbf is damaged: it is too short to be a dBase table";
         QTest::newRow("items not a table") << "items.dbf" << "text" << "AB10001" << "the item table items.dbf is damaged: it is not a dBase table";
         QTest::newRow("record length zero") << "items.dbf" << "reclen" << "AB10001" << "the item table items.dbf is damaged: its header is damaged";
@@ -991,7 +991,7 @@ private slots:
         QTest::newRow("configuration not understood") << "conf not understood" << 0u << 1
             << QStringList{"\nWRONG    framaid.conf: line 1 (itemz = x) is not understood\n"};
         QTest::newRow("table damaged") << "items damaged" << 0u << 1
-            << QStringList{"\nWRONG    the item table items.dbf is damaged: it is shorter than its header says (32 records)\n"};
+            << QStringList{"\nWRONG    the item table items.dbf is damaged: it is shorter than its header says (33 records)\n"};
         QTest::newRow("jtemp closed") << "jtemp 755" << 0u << 1
             << QStringList{"\nWRONG    jtemp/ has mode 755; it must be 1777"};
         QTest::newRow("directory missing") << "shuttle missing" << 0u << 1

@@ -88,8 +88,18 @@ bool canShowWindows()
 
 } // namespace
 
+// Qt's own remarks (no XDG_RUNTIME_DIR, a font it could not find) are not
+// this tool's to make: the caller shows the tool's standard error to the
+// operator as the reason a capture failed. Only grave ones get through.
+void keepQtQuiet(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        say(stderr, QStringLiteral("commandcam: %1\n").arg(message));
+}
+
 int main(int argc, char **argv)
 {
+    qInstallMessageHandler(keepQtQuiet);
     const Arguments args = parse(argc, argv);
     if (!args.error.isEmpty()) {
         say(stderr, QStringLiteral("commandcam: %1\nusage: commandcam /devlist\n"
