@@ -223,6 +223,8 @@ QString describePuttyFailure(const QByteArray &standardError)
         {"Name or service not known", "The server address could not be found."},
         {"Connection timed out", "The server could not be reached (no answer)."},
         {"No route to host", "The server could not be reached."},
+        {"unexpectedly closed network connection", "The connection to the server was lost."},
+        {"Connection reset by peer", "The connection to the server was lost."},
         {"Network is unreachable", "The server could not be reached."},
         {"No such file or directory", "The file or directory was not found on the server."},
         {"Permission denied", "The server did not allow access to the file."},

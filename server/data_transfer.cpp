@@ -40,9 +40,9 @@ bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLo
         login, {QStringLiteral("framaid"), replyDirectory(login), fileName, report.cTime, subDirectory},
         false);
     oXbpShowTxt.setBusy(true);
-    runRemote(state, login, request, runtime::kLookupTimeoutMs);
+    const runtime::RunOutcome asked = runRemote(state, login, request, runtime::kLookupTimeoutMs);
     oXbpShowTxt.setBusy(false);
-    return SHWTXTMSG1(state, oXbpShowTxt, login, report);
+    return SHWTXTMSG1(state, oXbpShowTxt, login, report, requestFailure(asked));
 }
 
 QString dataFileMode(const QString &fileName)

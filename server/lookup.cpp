@@ -41,8 +41,17 @@ bool hopeless(const RunOutcome &outcome)
 
 } // namespace
 
+QString requestFailure(const RunOutcome &request)
+{
+    if (request.succeeded())
+        return {};
+    if (request.status == RunOutcome::Status::Finished && request.exitCode == 127)
+        return QString::fromLatin1(kNoServerProgramText);
+    return request.message;
+}
+
 bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-                const Target &target)
+                const Target &target, const QString &requestFailure)
 {
     state.lOk2Put = false;
     oXbpShowTxt.showReply(QStringLiteral("Fetching data from server..."));
@@ -90,6 +99,9 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
             text += QStringLiteral("\r\n\r\n") + QString::fromLatin1(kReplyTooLargeText);
         else if (!outcome.succeeded() && !outcome.message.isEmpty())
             text += QStringLiteral("\r\n\r\n") + outcome.message;
+        else if (!requestFailure.isEmpty())
+            // The fetch worked but found an older reply: the request is why.
+            text += QStringLiteral("\r\n\r\n") + requestFailure;
         oXbpShowTxt.showReply(text);
         return false;
     }
@@ -107,9 +119,10 @@ bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogi
     const runtime::ToolCommand request = remoteCommand(
         login, {QStringLiteral("framaid"), replyDirectory(login), target.cCode, target.cTime},
         false);
-    runBusy(state, oXbpShowTxt, login, request, runtime::kLookupTimeoutMs);
+    const RunOutcome requested =
+        runBusy(state, oXbpShowTxt, login, request, runtime::kLookupTimeoutMs);
 
-    SHWTXTMSG1(state, oXbpShowTxt, login, target);
+    SHWTXTMSG1(state, oXbpShowTxt, login, target, requestFailure(requested));
     ShowOldImg(state, oXbpShowTxt, login, target);
 
     const QString text = replyText(readReplyFile(state));

@@ -6,6 +6,10 @@ namespace framla {
 struct ProgramState;
 }
 
+namespace framla::runtime {
+struct RunOutcome;
+}
+
 namespace framla::server {
 
 struct ServerLogin;
@@ -29,9 +33,19 @@ bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogi
 /// matching reply came; the local reply file then holds "Unknown!", so no
 /// later reader acts on an older reply.
 /// The code (an account number for the "Show Existing" button) and the token
-/// come from the target.
+/// come from the target. requestFailure (see requestFailure()) says why the
+/// server program's run failed; it is shown when no matching reply came and
+/// the fetch itself had nothing to say.
 bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-                const Target &target);
+                const Target &target, const QString &requestFailure = {});
+
+/// Why the run of framaid failed, in the operator's words; "" when it
+/// succeeded. The remote shell ends with 127 when it cannot find the program.
+QString requestFailure(const runtime::RunOutcome &request);
+
+/// What the operator reads when the server has no framaid to run.
+inline constexpr auto kNoServerProgramText =
+    "The server program framaid was not found on the server.";
 
 /// The reply display's text after the last retry failed.
 inline constexpr auto kFetchFailedText = "ERROR: Failed to fetch data from\r\n"

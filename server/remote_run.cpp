@@ -55,6 +55,10 @@ runtime::RunOutcome runRemote(ProgramState &state, const ServerLogin &login,
     runtime::RunOutcome outcome = state.services.shell->run(command, limit);
     if (outcome.status == runtime::RunOutcome::Status::Refused)
         operation.stopped = true;
+    // A run stopped at what was left of the operation's time speaks for the
+    // operation: "within 0.1 seconds" would only puzzle the operator.
+    if (outcome.status == runtime::RunOutcome::Status::TimedOut && limit < timeoutMs)
+        outcome.message = QString::fromLatin1(kOperationTimeText);
     return outcome;
 }
 

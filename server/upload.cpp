@@ -323,13 +323,14 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
 
     // The server is asked again, so that the description and the notes the
     // write check reads say what the server holds now.
-    runRemote(state, login,
-              remoteCommand(login,
-                            {QStringLiteral("framaid"), replyDirectory(login), target.cCode,
-                             target.cTime},
-                            false),
-              runtime::kLookupTimeoutMs);
-    SHWTXTMSG1(state, oXbpShowTxt, login, target);
+    const RunOutcome asked =
+        runRemote(state, login,
+                  remoteCommand(login,
+                                {QStringLiteral("framaid"), replyDirectory(login), target.cCode,
+                                 target.cTime},
+                                false),
+                  runtime::kLookupTimeoutMs);
+    SHWTXTMSG1(state, oXbpShowTxt, login, target, requestFailure(asked));
     const QString description = replyText(readReplyFile(state));
     if (!failure.isEmpty())
         oXbpShowTxt.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +

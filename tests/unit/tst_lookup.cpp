@@ -4,6 +4,7 @@
 #include "runtime/files.h"
 #include "server/existing_image.h"
 #include "server/lookup.h"
+#include "server/remote_run.h"
 #include "server/reply.h"
 #include "server/target.h"
 #include "server/command_lines.h"
@@ -68,6 +69,8 @@ private Q_SLOTS:
     void replyNotTaken();
     void operationStops_data();
     void operationStops();
+    void requestFailureShown_data();
+    void requestFailureShown();
 
 private:
     /// The replies the server gives to successive fetches of the reply file
@@ -627,6 +630,50 @@ void TestLookup::operationStops()
     };
     QVERIFY(lookUp(QStringLiteral("AB12345")));
     QCOMPARE(m_shell.commands.size(), runs);
+}
+
+void TestLookup::requestFailureShown_data()
+{
+    QTest::addColumn<int>("status"); ///< how the framaid run ends
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown"); ///< the last line of the reply display
+    const int finished = int(RunOutcome::Status::Finished);
+    QTest::newRow("framaid missing")
+        << finished << 127 << "plink ended with exit code 127: sh: 1: framaid: not found"
+        << QString::fromLatin1(server::kNoServerProgramText);
+    QTest::newRow("framaid failed")
+        << finished << 3 << "plink ended with exit code 3: no reply directory given"
+        << "plink ended with exit code 3: no reply directory given";
+    // The runner stops the run with what was left of the operation's time.
+    QTest::newRow("stopped at the operation's limit")
+        << int(RunOutcome::Status::TimedOut) << -1
+        << "plink did not finish within 0.098 seconds and was stopped."
+        << QString::fromLatin1(server::kOperationTimeText);
+}
+
+void TestLookup::requestFailureShown()
+{
+    QFETCH(int, status);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    m_state.limits.lookupMs = 3000;
+    // The fetch works, but finds only an older request's reply.
+    serve({"10:29:59\r\nGold ring\r\n"});
+    const auto serveAll = m_shell.onRun;
+    m_shell.onRun = [&](const ToolCommand &command) {
+        if (command.executableName() != QStringLiteral("plink"))
+            return serveAll(command);
+        RunOutcome outcome;
+        outcome.status = RunOutcome::Status(status);
+        outcome.exitCode = exitCode;
+        outcome.message = message;
+        return outcome;
+    };
+    QVERIFY(lookUp(QStringLiteral("AB12345")));
+    QCOMPARE(m_display.replies.last(), kFetchFailed + "\r\n\r\n" + shown);
+    QVERIFY(!m_state.lOk2Put);
 }
 
 QTEST_GUILESS_MAIN(TestLookup)

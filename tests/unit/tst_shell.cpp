@@ -314,6 +314,12 @@ void TestShell::puttyFailures_data()
     QTest::newRow("missing file") << QByteArray(
                                          "scp: /srv/zmr/framla.ok: No such file or directory\n")
                                   << "The file or directory was not found on the server.";
+    QTest::newRow("connection cut")
+        << QByteArray("FATAL ERROR: Remote side unexpectedly closed network connection\n")
+        << "The connection to the server was lost.";
+    QTest::newRow("connection reset")
+        << QByteArray("FATAL ERROR: Network error: Connection reset by peer\n")
+        << "The connection to the server was lost.";
     QTest::newRow("nothing known") << QByteArray("something else\n") << "";
 }
 
