@@ -1,7 +1,7 @@
 #include "event_rules.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cmath>
 
 namespace framla::app {
 
@@ -26,7 +26,8 @@ bool chainCropMarksSet(const CropCoords &aCropCoords)
 bool nearCropEdge(QPoint pos, const CropCoords &aCropCoords)
 {
     constexpr int kReach = 6;
-    const auto near = [](int a, int b) { return std::abs(a - b) < kReach; };
+    // Against the exact edges, as the stretch itself catches them.
+    const auto near = [](double a, double b) { return std::abs(a - b) < kReach; };
     const auto &[a, b] = aCropCoords;
     return near(pos.x(), a.x()) || near(pos.x(), b.x()) || near(pos.y(), a.y()) ||
            near(pos.y(), b.y());

@@ -73,8 +73,12 @@ inline LocalCfg defaultLocalCfg()
             LocalValue{true}, LocalValue{false}};
 }
 
-/// Two opposite corners of the crop box in source-view pixels.
-using CropCoords = std::array<QPoint, 2>;
+/// Two opposite corners of the crop box in source-view pixels. Marked
+/// corners are whole pixels; the fixed proportions (4:3, square) leave
+/// fractions, which are kept until the crop is mapped to the picture's pixels
+/// so that the crop has the proportion exactly. The box is drawn at the
+/// nearest whole pixels.
+using CropCoords = std::array<QPointF, 2>;
 
 /// The part of the 278 x 256 source view that stands for the whole picture.
 inline constexpr QSize ASCRN_SIZE{274, 252};
@@ -156,7 +160,7 @@ struct ProgramState {
     QString cTime = QStringLiteral("Timeless");
     QSize anSize{0, 0};
     QSize aScrnSize = ASCRN_SIZE;
-    CropCoords aCropCoords{QPoint{0, 0}, QPoint{ASCRN_SIZE.width(), ASCRN_SIZE.height()}};
+    CropCoords aCropCoords{QPointF(0, 0), QPointF(ASCRN_SIZE.width(), ASCRN_SIZE.height())};
     /// "scratch.jpg" exists in the program's directory. Kept current where
     /// the file is written or erased on the UI thread (preparation, the
     /// picture fetch, the target view's picture, start-up), so that the

@@ -9,33 +9,19 @@ namespace framla::imaging {
 
 using core::safeDiv;
 
-namespace {
-/// The nearest whole pixel (halves away from zero).
-int pixel(double value)
-{
-    return int(std::lround(value));
-}
-} // namespace
-
 CropCoords noCropMarks(QSize ascrnSize)
 {
-    return {QPoint(0, 0), QPoint(ascrnSize.width(), ascrnSize.height())};
+    return {QPointF(0, 0), QPointF(ascrnSize.width(), ascrnSize.height())};
 }
 
 CropCoords &NORMCROPS(CropCoords &aCrop)
 {
-    QPoint &first = aCrop[0];
-    QPoint &second = aCrop[1];
-    if (first.x() > second.x()) {
-        const int x = first.x();
-        first.setX(second.x());
-        second.setX(x);
-    }
-    if (first.y() < second.y()) {
-        const int y = first.y();
-        first.setY(second.y());
-        second.setY(y);
-    }
+    QPointF &first = aCrop[0];
+    QPointF &second = aCrop[1];
+    if (first.x() > second.x())
+        std::swap(first.rx(), second.rx());
+    if (first.y() < second.y())
+        std::swap(first.ry(), second.ry());
     return aCrop;
 }
 
@@ -52,10 +38,12 @@ void applyProportion(CropCoords &aCrop, double nCropRat)
         return;
     const double w = std::abs(aCrop[1].x() - aCrop[0].x());
     const double h = std::abs(aCrop[0].y() - aCrop[1].y());
+    // The fraction the rule leaves is kept: rounding here would make the
+    // crop of a large picture a few pixels off the proportion.
     if (cropRatio(aCrop) < 1)
-        aCrop[1].setX(pixel(aCrop[0].x() + h / nCropRat)); // taller than wide: widen to the right
+        aCrop[1].setX(aCrop[0].x() + h / nCropRat); // taller than wide: widen to the right
     else
-        aCrop[1].setY(pixel(aCrop[0].y() - w * nCropRat)); // otherwise the bottom edge moves
+        aCrop[1].setY(aCrop[0].y() - w * nCropRat); // otherwise the bottom edge moves
 }
 
 bool proportionAccepted(const CropCoords &aCrop, double nMinRatio, double nMaxRatio,
@@ -69,8 +57,8 @@ bool proportionAccepted(const CropCoords &aCrop, double nMinRatio, double nMaxRa
 
 void keepInside(CropCoords &aCrop)
 {
-    QPoint &upperLeft = aCrop[0];
-    QPoint &lowerRight = aCrop[1];
+    QPointF &upperLeft = aCrop[0];
+    QPointF &lowerRight = aCrop[1];
     if (upperLeft.x() < 1) {
         lowerRight.rx() -= upperLeft.x() - 1;
         upperLeft.setX(1);
@@ -91,16 +79,16 @@ void keepInside(CropCoords &aCrop)
 
 void dragBy(CropCoords &aCrop, QPoint from, QPoint to)
 {
-    const QPoint step = to - from;
+    const QPointF step = to - from;
     aCrop[0] += step;
     aCrop[1] += step;
 }
 
 void stretchBy(CropCoords &aCrop, QPoint from, QPoint to)
 {
-    const QPoint step = to - from;
-    QPoint &first = aCrop[0];
-    QPoint &second = aCrop[1];
+    const QPointF step = to - from;
+    QPointF &first = aCrop[0];
+    QPointF &second = aCrop[1];
     // Every test is made before any edge moves, with the pointer's old place.
     const bool left = std::abs(from.x() - first.x()) < kEdgeReach;
     const bool top = std::abs(from.y() - first.y()) < kEdgeReach;

@@ -34,8 +34,9 @@ double cropRatio(const CropCoords &aCrop);
 /// The fixed proportion rule on a normalised rectangle, in place: nCropRat is
 /// height / width (0.75 for 4:3, 1 for square; 0 or less leaves the
 /// rectangle free). A box taller than wide widens to the right, any other
-/// moves its bottom edge. Corners are whole pixels, so a fraction that the
-/// rule makes is rounded to the nearest one. Nothing is clamped to the view.
+/// moves its bottom edge. The moved corner keeps the fraction the rule makes
+/// (a quarter or a third of a pixel), so the box has the proportion exactly.
+/// Nothing is clamped to the view.
 void applyProportion(CropCoords &aCrop, double nCropRat);
 
 /// Whether a box of this shape is accepted: a free box (nCropRat 0) only
@@ -45,8 +46,9 @@ bool proportionAccepted(const CropCoords &aCrop, double nMinRatio, double nMaxRa
 
 /// Moves the box back inside the view without changing its size, in this
 /// order: left edge to 1, bottom edge to 1, right edge to 278, top edge to
-/// 256. The rules assume the upper-left corner first; a box larger than the
-/// view ends against the right or top border.
+/// 256. The box is only shifted, so a fixed proportion and its fractions
+/// stay exact. The rules assume the upper-left corner first; a box larger
+/// than the view ends against the right or top border.
 void keepInside(CropCoords &aCrop);
 
 /// Moves both corners by the pointer's step from `from` to `to`.

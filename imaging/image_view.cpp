@@ -228,8 +228,10 @@ void ImageView::paintOverlay(QPainter &painter)
         marks.lineTo(width, at.y());
     }
     if (m_cropBox) {
-        const QPoint a = m_cropBox->at(0);
-        const QPoint b = m_cropBox->at(1);
+        // Drawn at the nearest whole pixels; the fractions the proportion
+        // rule leaves stay in the marks for the crop.
+        const QPoint a = m_cropBox->at(0).toPoint();
+        const QPoint b = m_cropBox->at(1).toPoint();
         marks.addRect(toWidget(ViewRect{double(qMin(a.x(), b.x())), double(qMin(a.y(), b.y())),
                                         double(qMax(a.x(), b.x())), double(qMax(a.y(), b.y()))},
                                height));

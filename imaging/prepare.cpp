@@ -65,8 +65,10 @@ CropArgument cropArgument(QSize anSize, QSize aScrnSize, const CropCoords &aCrop
 {
     const double rs = safeDiv(aScrnSize.width(), aScrnSize.height());
     const double ri = safeDiv(anSize.width(), anSize.height());
-    const QPoint a = aCropCoords.at(0);
-    const QPoint b = aCropCoords.at(1);
+    // The marks keep the fractions of the proportion rule; the only rounding
+    // is the truncation of the four pixel numbers at the end.
+    const QPointF a = aCropCoords.at(0);
+    const QPointF b = aCropCoords.at(1);
     const double w = std::abs(a.x() - b.x());
     const double h = std::abs(a.y() - b.y());
     const double l = qMin(a.x(), b.x());

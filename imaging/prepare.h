@@ -23,6 +23,8 @@ struct CropArgument {
 /// Maps the crop marks (view coordinates, y upward, either corner order) onto
 /// the picture's pixels. The scale follows the picture's width when it is
 /// relatively wider than the screen box, else its height; a zero size gives 0.
+/// Fractions of the marks are scaled as they are, so a 4:3 or square box
+/// gives a crop of that proportion to within one pixel.
 CropArgument cropArgument(QSize anSize, QSize aScrnSize, const CropCoords &aCropCoords);
 
 /// The three adjustment controls, each 0 to 9.

@@ -42,6 +42,8 @@ private Q_SLOTS:
     void noImageUnderNewPicture();
     void cropBox_data();
     void cropBox();
+    void fractionalBoxAtPixels_data();
+    void fractionalBoxAtPixels();
     void laterPlacementRemovesBox();
     void deleteSource_data();
     void deleteSource();
@@ -224,6 +226,33 @@ void TestImageViewPlacement::cropBox()
         QVERIFY(near(shown.pixelColor(100, 150), kRed));
     }
     QVERIFY(near(m_view->surface().pixelColor(50, 150), kRed));
+}
+
+void TestImageViewPlacement::fractionalBoxAtPixels_data()
+{
+    QTest::addColumn<CropCoords>("marks");
+    QTest::addColumn<CropCoords>("pixels");
+    QTest::newRow("a quarter down") << CropCoords{QPointF(50, 200), QPointF(150, 124.25)}
+                                    << CropCoords{QPointF(50, 200), QPointF(150, 124)};
+    QTest::newRow("a half up") << CropCoords{QPointF(50, 200), QPointF(150, 124.5)}
+                               << CropCoords{QPointF(50, 200), QPointF(150, 125)};
+    QTest::newRow("thirds") << CropCoords{QPointF(49 + 1 / 3.0, 200), QPointF(150 + 2 / 3.0, 110)}
+                            << CropCoords{QPointF(49, 200), QPointF(151, 110)};
+}
+
+void TestImageViewPlacement::fractionalBoxAtPixels()
+{
+    // The marks keep fractions; the box shows them at the nearest whole pixels.
+    QFETCH(CropCoords, marks);
+    QFETCH(CropCoords, pixels);
+    m_view->show();
+    HangPicture(m_state, nullptr, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
+                pixels);
+    const QImage expected = m_view->canvas()->grab().toImage();
+    HangPicture(m_state, nullptr, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
+                marks);
+    QCOMPARE(*m_view->cropBox(), marks);
+    QCOMPARE(m_view->canvas()->grab().toImage(), expected);
 }
 
 void TestImageViewPlacement::laterPlacementRemovesBox()

@@ -25,9 +25,9 @@ using namespace framla;
 using imaging::noCropMarks;
 
 namespace {
-CropCoords box(int x1, int y1, int x2, int y2)
+CropCoords box(double x1, double y1, double x2, double y2)
 {
-    return {QPoint(x1, y1), QPoint(x2, y2)};
+    return {QPointF(x1, y1), QPointF(x2, y2)};
 }
 } // namespace
 
@@ -38,6 +38,8 @@ private Q_SLOTS:
     void normalise();
     void constrain_data();
     void constrain();
+    void marked_data();
+    void marked();
     void keepInside_data();
     void keepInside();
     void stretch_data();
@@ -96,9 +98,9 @@ void TestCropGeometry::constrain_data()
         << box(10, 200, 110, 100) << 0.75 << box(10, 200, 110, 125) << false;
     QTest::newRow("4:3 from 60 x 90")
         << box(10, 200, 70, 110) << 0.75 << box(10, 200, 130, 110) << false;
-    // Corners are whole pixels: 101 x 0.75 = 75.75 is rounded.
+    // The fraction the rule leaves is kept: 101 x 0.75 = 75.75.
     QTest::newRow("4:3 with a fraction")
-        << box(10, 200, 111, 100) << 0.75 << box(10, 200, 111, 124) << false;
+        << box(10, 200, 111, 100) << 0.75 << box(10, 200, 111, 124.25) << false;
     // A fixed proportion is never refused, and nothing clamps it to the view.
     QTest::newRow("square widened beyond the view")
         << box(200, 250, 220, 10) << 1.0 << box(200, 250, 440, 10) << false;
@@ -130,6 +132,59 @@ void TestCropGeometry::constrain()
         QVERIFY(dialogs.boxes.isEmpty());
         QCOMPARE(crop, expected); // changed in place
     }
+}
+
+void TestCropGeometry::marked_data()
+{
+    QTest::addColumn<QPoint>("first");
+    QTest::addColumn<QPoint>("second");
+    QTest::addColumn<double>("ratio");
+    QTest::addColumn<CropCoords>("marked"); // normalised and constrained, as Crop gives it
+    QTest::addColumn<CropCoords>("kept");   // then kept inside the view, as a drag ends
+
+    const QPoint a(10, 200);
+    const QPoint b(111, 100);
+    const QPoint c(70, 109);
+    QTest::newRow("4:3 wide, down and right")
+        << a << b << 0.75 << box(10, 200, 111, 124.25) << box(10, 200, 111, 124.25);
+    QTest::newRow("4:3 wide, up and left")
+        << b << a << 0.75 << box(10, 200, 111, 124.25) << box(10, 200, 111, 124.25);
+    // 91 / 0.75 leaves a third.
+    QTest::newRow("4:3 tall, down and right")
+        << a << c << 0.75 << box(10, 200, 10 + 364 / 3.0, 109) << box(10, 200, 10 + 364 / 3.0, 109);
+    QTest::newRow("4:3 tall, up and left")
+        << c << a << 0.75 << box(10, 200, 10 + 364 / 3.0, 109) << box(10, 200, 10 + 364 / 3.0, 109);
+    QTest::newRow("square, up and right") << QPoint(50, 40) << QPoint(200, 180) << 1.0
+                                          << box(50, 180, 200, 30) << box(50, 180, 200, 30);
+    // Past the view's right edge: the box shifts left whole, fractions and all.
+    QTest::newRow("4:3 widened past the right edge")
+        << QPoint(250, 250) << QPoint(270, 159) << 0.75 << box(250, 250, 250 + 364 / 3.0, 159)
+        << box(278 - 364 / 3.0, 250, 278, 159);
+    // Past the bottom edge: the box shifts up.
+    QTest::newRow("4:3 lengthened past the bottom edge")
+        << QPoint(211, 50) << QPoint(10, 60) << 0.75 << box(10, 60, 211, -90.75)
+        << box(10, 151.75, 211, 1);
+    // Marked on the view's left edge: shifted right by one.
+    QTest::newRow("4:3 from the left edge")
+        << QPoint(0, 256) << QPoint(101, 150) << 0.75 << box(0, 256, 424 / 3.0, 150)
+        << box(1, 256, 1 + 424 / 3.0, 150);
+}
+
+void TestCropGeometry::marked()
+{
+    QFETCH(QPoint, first);
+    QFETCH(QPoint, second);
+    QFETCH(double, ratio);
+    QFETCH(CropCoords, marked);
+    QFETCH(CropCoords, kept);
+    ProgramState state;
+    CropCoords crop{first, second};
+    imaging::NORMCROPS(crop);
+    QCOMPARE(imaging::CONSTRAIN(state, crop, 0.33, 3, ratio), marked);
+    imaging::keepInside(crop);
+    QCOMPARE(crop, kept);
+    // Exactly the proportion, not to the nearest pixel.
+    QCOMPARE(std::abs(crop[0].y() - crop[1].y()), ratio * std::abs(crop[1].x() - crop[0].x()));
 }
 
 void TestCropGeometry::keepInside_data()
@@ -193,6 +248,18 @@ void TestCropGeometry::stretch_data()
     // Pulled past the opposite edge: the corners are not reordered.
     QTest::newRow("left edge past the right one")
         << marks << QPoint(50, 150) << QPoint(200, 150) << box(200, 200, 150, 100);
+    // A 4:3 box keeps its fractions: the edge caught is 5.75 from the pointer.
+    const CropCoords fourThree = box(10, 200, 111, 124.25);
+    QTest::newRow("4:3, fractional bottom edge pulled")
+        << fourThree << QPoint(60, 130) << QPoint(60, 120) << box(10, 200, 111, 114.25);
+    QTest::newRow("4:3, 6.25 from the bottom edge")
+        << fourThree << QPoint(60, 118) << QPoint(60, 110) << fourThree;
+    // A 4:3 box under 12 units both ways moves whole: still 4:3 exactly.
+    QTest::newRow("small 4:3 box shifts") << box(100, 200, 109, 193.25) << QPoint(104, 196)
+                                          << QPoint(110, 190) << box(106, 194, 115, 187.25);
+    QTest::newRow("fractional right edge past the right border")
+        << box(150, 200, 150 + 364 / 3.0, 109) << QPoint(272, 150) << QPoint(290, 150)
+        << box(278 - 418 / 3.0, 200, 278, 109);
 }
 
 void TestCropGeometry::stretch()
@@ -219,6 +286,9 @@ void TestCropGeometry::drag_data()
     // Dragging alone does not keep the box inside; the routine does that at the end.
     QTest::newRow("out of the view")
         << box(10, 200, 110, 100) << QPoint(50, 150) << QPoint(35, 150) << box(-5, 200, 95, 100);
+    QTest::newRow("4:3 keeps its fractions")
+        << box(10, 200, 10 + 364 / 3.0, 124.25) << QPoint(50, 150) << QPoint(57, 146)
+        << box(17, 196, 17 + 364 / 3.0, 120.25);
 }
 
 void TestCropGeometry::drag()

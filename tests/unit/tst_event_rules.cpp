@@ -97,6 +97,12 @@ void TestEventRules::handler_data()
     QTest::newRow("left near an edge, no marks") << left(S, {2, 2}) << 0 << kNoMarks << Refresh;
     QTest::newRow("first corner x 0: no marks")
         << left(S, {10, 50}) << 0 << CropCoords{QPoint{0, 20}, QPoint{100, 80}} << Refresh;
+    // A 4:3 box keeps the fraction of its bottom edge, 124.25.
+    const CropCoords fourThree{QPointF{10, 200}, QPointF{111, 124.25}};
+    QTest::newRow("left 5.75 from a fractional edge, inside")
+        << left(S, {60, 130}) << 0 << fourThree << StretchCrop;
+    QTest::newRow("left 6.25 from a fractional edge, outside")
+        << left(S, {60, 118}) << 0 << fourThree << Refresh;
     QTest::newRow("key on a picture") << key(S, true) << 0 << kMarks << None;
     QTest::newRow("Enter in the code field") << key(ChainControl::CodeField, true) << 0 << kNoMarks << LookUpCode;
     QTest::newRow("a letter in the code field") << key(ChainControl::CodeField, false) << 0 << kNoMarks << None;

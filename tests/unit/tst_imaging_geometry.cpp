@@ -1,10 +1,13 @@
 // The pure arithmetic of the picture views and of the preview crop: where a
 // picture lands in a view, and which pixels the crop marks stand for.
 #include "core/program_state.h"
+#include "imaging/crop_geometry.h"
 #include "imaging/geometry.h"
 #include "imaging/prepare.h"
 
 #include <QTest>
+
+#include <cmath>
 
 using namespace framla;
 using imaging::ViewRect;
@@ -27,6 +30,8 @@ private Q_SLOTS:
     void decodeSize();
     void crop_data();
     void crop();
+    void proportionalCrop_data();
+    void proportionalCrop();
 };
 
 void TestImagingGeometry::fitting_data()
@@ -127,6 +132,49 @@ void TestImagingGeometry::crop()
     QFETCH(CropCoords, marks);
     QFETCH(QString, expected);
     QCOMPARE(imaging::cropArgument(picture, ASCRN_SIZE, marks).text(), expected);
+}
+
+void TestImagingGeometry::proportionalCrop_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QPoint>("first");
+    QTest::addColumn<QPoint>("second");
+    QTest::addColumn<double>("ratio");
+    QTest::addColumn<QString>("expected");
+
+    // 102 wide leaves a half in the height (76.5), 91 high a third in the width.
+    const QPoint wideA(20, 230), wideB(122, 150), tallA(30, 220), tallB(100, 129);
+    QTest::newRow("4000x3000, 4:3")
+        << QSize(4000, 3000) << wideA << wideB << 0.75 << "1489x1116+291+321";
+    QTest::newRow("3264x2448, 4:3, up and left")
+        << QSize(3264, 2448) << wideB << wideA << 0.75 << "1215x911+238+262";
+    QTest::newRow("1234x987, 4:3")
+        << QSize(1234, 987) << tallA << QPoint(132, 150) << 0.75 << "459x344+135+144";
+    QTest::newRow("1234x987, 4:3 from a tall box")
+        << QSize(1234, 987) << tallB << tallA << 0.75 << "546x409+135+144";
+    QTest::newRow("2448x3264, 4:3 from a tall box")
+        << QSize(2448, 3264) << tallA << tallB << 0.75 << "1571x1178+388+414";
+    QTest::newRow("4000x3000, square")
+        << QSize(4000, 3000) << wideA << wideB << 1.0 << "1489x1489+291+321";
+    QTest::newRow("1234x987, square, up and left")
+        << QSize(1234, 987) << QPoint(132, 100) << tallA << 1.0 << "540x540+135+144";
+    QTest::newRow("3264x2448, square from a tall box")
+        << QSize(3264, 2448) << QPoint(90, 129) << tallA << 1.0 << "1084x1084+357+381";
+}
+
+void TestImagingGeometry::proportionalCrop()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QPoint, first);
+    QFETCH(QPoint, second);
+    QFETCH(double, ratio);
+    QFETCH(QString, expected);
+    CropCoords marks{first, second};
+    imaging::applyProportion(imaging::NORMCROPS(marks), ratio);
+    const imaging::CropArgument crop = imaging::cropArgument(picture, ASCRN_SIZE, marks);
+    QCOMPARE(crop.text(), expected);
+    // The proportion holds to within one pixel of the picture.
+    QVERIFY2(std::abs(double(crop.H) - ratio * double(crop.W)) < 1, qPrintable(crop.text()));
 }
 
 QTEST_APPLESS_MAIN(TestImagingGeometry)
