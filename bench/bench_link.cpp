@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 
 using namespace framla;
 
@@ -112,6 +113,7 @@ struct Contender {
     std::vector<Step> steps;
     std::function<void()> routine;
     std::vector<std::vector<double>> times; // per step (or the routine), per round
+    std::function<void()> prepare;          // before each round, not timed
 };
 
 class QuietDisplay final : public server::TargetDisplay {
@@ -148,6 +150,8 @@ void runRounds(std::vector<Contender> &contenders, int rounds, const QString &di
     for (int round = 0; round < rounds; ++round) {
         for (size_t i = 0; i < contenders.size(); ++i) {
             Contender &contender = contenders[round % 2 == 0 ? i : contenders.size() - 1 - i];
+            if (contender.prepare)
+                contender.prepare();
             if (contender.routine) {
                 QElapsedTimer timer;
                 timer.start();
@@ -342,27 +346,37 @@ int main(int argc, char **argv)
         };
 
         // The first look-up, while the shared connection opens: a new runner
-        // (and connection) every round, so nothing else shares meanwhile.
-        const auto firstLookUp = [&](runtime::FirstSharedRuns firstRuns) {
+        // (and connection) every round, the one before ended untimed, so that
+        // no other upstream is there to share.
+        std::unique_ptr<runtime::ProcessShell> cold;
+        const auto newRunner = [&](runtime::FirstSharedRuns firstRuns) {
             return [&, firstRuns] {
-                runtime::ProcessShell shell(work.path(), &dialogs, firstRuns);
-                state.services.shell = &shell;
+                cold.reset();
+                cold = std::make_unique<runtime::ProcessShell>(work.path(), &dialogs, firstRuns);
+                state.services.shell = cold.get();
                 server::followRunningSettings(state);
-                lookUpWith(shell, QStringLiteral("AB10001"));
             };
         };
+        const auto firstLookUp = [&] { lookUpWith(*cold, QStringLiteral("AB10001")); };
         std::vector<Contender> first = {
-            {QStringLiteral("look-up, bare runs, new connections"), lookUp({}), {}, {}},
+            {QStringLiteral("look-up, bare runs, new connections"),
+             lookUp({}),
+             {},
+             {},
+             [&] { cold.reset(); }},
             {QStringLiteral("first look-up, own connections meanwhile"),
              {},
-             firstLookUp(runtime::FirstSharedRuns::OwnConnection),
-             {}},
+             firstLookUp,
+             {},
+             newRunner(runtime::FirstSharedRuns::OwnConnection)},
             {QStringLiteral("first look-up, attached at once"),
              {},
-             firstLookUp(runtime::FirstSharedRuns::Attach),
-             {}},
+             firstLookUp,
+             {},
+             newRunner(runtime::FirstSharedRuns::Attach)},
         };
         runRounds(first, rounds, work.path());
+        cold.reset();
 
         // Then with the shared connection open.
         runtime::ProcessShell own(work.path(), &dialogs);
