@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
 
 using namespace framla;
 using runtime::LinkKey;
@@ -56,6 +58,7 @@ private Q_SLOTS:
     void onlyTheRunningSettingsShare();
     void lostLinkRunsAgainAlone();
     void newSettingsEndTheOldUpstream();
+    void runsFromTwoThreads();
 
 private:
     QStringList runs() const;
@@ -78,9 +81,9 @@ void TestLinkRules::init()
         "  echo 'Sharing this connection at /tmp/x/socket' >&2\n"
         "  echo 'Access granted' >&2; exec sleep 120;;\n"
         "esac\n"
-        "for a; do case $a in /dev/fd/*) printf ' FD';; *) printf ' %s' \"$a\";; esac; done >> "
-        "runs.txt\n"
-        "echo >> runs.txt\n"
+        "line=; for a; do case $a in /dev/fd/*) line=\"$line FD\";; *) line=\"$line $a\";; esac; "
+        "done\n"
+        "echo \"$line\" >> runs.txt\n"
         "case \" $* \" in *\" -share \"*) if [ -e lost ]; then\n"
         "  echo 'FATAL ERROR: Remote side unexpectedly closed network connection' >&2; exit 1\n"
         "fi;; esac\n");
@@ -282,6 +285,35 @@ void TestLinkRules::newSettingsEndTheOldUpstream()
     QVERIFY(shell.run(plink("2200"), 10000).succeeded());
     QVERIFY(shell.sharedLink().waitUntilUp(10000));
     QVERIFY(upstreamPid() != old && alive(upstreamPid()));
+}
+
+void TestLinkRules::runsFromTwoThreads()
+{
+    // The window's thread and the upload worker run at once, while the
+    // settings change under them and back.
+    ProcessShell shell(m_dir->path(), nullptr);
+    shell.shareConnectionOf(runtime::linkKeyOf(plink("22")));
+    QVERIFY(shell.run(plink("22"), 10000).succeeded());
+    QVERIFY(shell.sharedLink().waitUntilUp(10000));
+    constexpr int each = 30;
+    std::atomic<int> failed = 0;
+    std::thread worker([&] {
+        for (int i = 0; i < each; ++i)
+            failed += shell.run(plink("22", QStringLiteral("worker")), 10000).succeeded() ? 0 : 1;
+    });
+    for (int i = 0; i < each; ++i) {
+        if (i == each / 3)
+            shell.shareConnectionOf(runtime::linkKeyOf(plink("2200")));
+        if (i == 2 * each / 3)
+            shell.shareConnectionOf(runtime::linkKeyOf(plink("22")));
+        failed += shell.run(plink("22", QStringLiteral("window")), 10000).succeeded() ? 0 : 1;
+    }
+    worker.join();
+    QCOMPARE(failed.load(), 0);
+    const QStringList lines = runs();
+    QCOMPARE(lines.filter(QStringLiteral(" worker")).size(), each);
+    QCOMPARE(lines.filter(QStringLiteral(" window")).size(), each);
+    QVERIFY(!lines.filter(QStringLiteral(" -share ")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestLinkRules)
