@@ -13,6 +13,7 @@
 #include "runtime/logging.h"
 #include "runtime/qt_dialogs.h"
 #include "runtime/shell.h"
+#include "server/remote_run.h"
 #include "server/upload.h"
 #include "ui/line_attr.h"
 
@@ -59,6 +60,9 @@ void Program::start(const QStringList &arguments)
     m_window->activateWindow();
 
     startAfterWindow(m_state);
+    // The runs of the settings just read share one connection, opened by
+    // the first of them.
+    server::followRunningSettings(m_state);
     // The window's behaviour: the display the server routines report to and
     // the per-event chain; then the pages, the tool check and the start look-up.
     m_display = std::make_unique<WindowDisplay>(m_state, *m_window);

@@ -12,6 +12,7 @@
 #include "runtime/dialogs.h"
 #include "runtime/logging.h"
 #include "server/command_lines.h"
+#include "server/remote_run.h"
 #include "ui/busy.h"
 
 #include <QCheckBox>
@@ -163,6 +164,7 @@ bool SettingsTab::testFields()
     m_state.cUser = cUserx;
     m_state.cPass = cPassx;
     m_state.lIsDOS = trial.lIsDOS;
+    server::followRunningSettings(m_state);
     qCInfo(runtime::lcFramla) << "settings passed the test; saving" << m_state.cCfgFileNm;
     // SaveParam tells the operator itself when the file could not be written;
     // the settings are not reported as saved then.

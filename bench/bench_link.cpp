@@ -1,11 +1,24 @@
-// A look-up's three tool runs and a put's five, each run on a new SSH
-// connection, against the same runs through one shared connection (PuTTY's
-// connection sharing: an upstream `plink -share -N` kept open, every run
-// with -share), on loopback and through tools/delayproxy with a 50 ms round
-// trip (and TCP's handshake on each new connection), all side by side in one
-// run. Run as root (the test SSH server of
+// A look-up and a put as the operator sees them (the program's own routines
+// through the runner), with the shared connection and with a new connection
+// for every run, against the bare tool runs each on a new connection (and
+// the same bare runs with -share, to count where the time goes); on loopback
+// and through tools/delayproxy with a 50 ms round trip (and TCP's handshake
+// on each new connection), all side by side in one run. Also the first
+// look-up, made while the shared connection is still opening, both ways the
+// runner can go meanwhile. Run as root (the test SSH server of
 // scripts/test-server makes a throwaway account).
 #include "bench_common.h"
+#include "core/program_state.h"
+#include "runtime/clock.h"
+#include "runtime/dialogs.h"
+#include "runtime/shared_link.h"
+#include "runtime/shell.h"
+#include "server/command_lines.h"
+#include "server/lookup.h"
+#include "server/remote_run.h"
+#include "server/target.h"
+#include "server/target_display.h"
+#include "server/upload.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,7 +29,9 @@
 #include <QThread>
 
 #include <cstdio>
+#include <functional>
 #include <map>
+#include <memory>
 
 using namespace framla;
 
@@ -30,8 +45,8 @@ bool run(const QString &program, const QStringList &args, const QString &dir)
     process.setWorkingDirectory(dir);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(program, args);
-    const bool ok = process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
-                    process.exitCode() == 0;
+    const bool ok = process.waitForFinished(120000) &&
+                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     if (!ok) {
         ++g_failures;
         std::fprintf(stderr, "bench_link: %s %s failed: %s\n", qPrintable(program),
@@ -58,9 +73,10 @@ public:
         const QString port = facts.value(QStringLiteral("FRAMLA_TEST_PORT"));
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral(FRAMLA_BINARY_DIR "/tools/delayproxy/delayproxy"),
-                        {QStringLiteral("--listen"), QStringLiteral("0"), QStringLiteral("--target"),
-                         host + QLatin1Char(':') + port, QStringLiteral("--rtt"),
-                         QString::number(rtt), QStringLiteral("--handshake")});
+                        {QStringLiteral("--listen"), QStringLiteral("0"),
+                         QStringLiteral("--target"), host + QLatin1Char(':') + port,
+                         QStringLiteral("--rtt"), QString::number(rtt),
+                         QStringLiteral("--handshake")});
         while (m_process.waitForStarted(10000) && !m_process.canReadLine() &&
                m_process.waitForReadyRead(10000)) {
         }
@@ -90,49 +106,100 @@ private:
     QString m_port;
 };
 
-/// The upstream of a shared connection: `plink -share -N`, kept open.
-class Upstream {
-public:
-    /// Open, and wait until a first downstream run has gone through it
-    /// (the upstream answers downstreams before its own connection is made).
-    bool start(const QStringList &login, const QString &userAtHost)
-    {
-        m_process.setStandardInputFile(QProcess::nullDevice());
-        m_process.start(QStringLiteral("plink"),
-                        QStringList{QStringLiteral("-share"), QStringLiteral("-N")} + login +
-                            QStringList{userAtHost});
-        // Ready when a downstream would find it.
-        for (int i = 0; i < 200; ++i) {
-            QProcess probe;
-            probe.start(QStringLiteral("plink"),
-                        QStringList{QStringLiteral("-shareexists")} + login + QStringList{userAtHost});
-            if (probe.waitForFinished(10000) && probe.exitCode() == 0)
-                return run(QStringLiteral("plink"),
-                           QStringList{QStringLiteral("-share")} + login +
-                               QStringList{QStringLiteral("-ssh"), userAtHost, QStringLiteral("true")},
-                           QString());
-            if (m_process.state() == QProcess::NotRunning)
-                return false;
-            QThread::msleep(50);
-        }
-        return false;
-    }
-    void stop()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(10000))
-            m_process.kill();
-    }
-
-private:
-    QProcess m_process;
-};
-
+/// A contender: either bare tool runs (steps, timed one by one) or one
+/// routine of the program (whole).
 struct Contender {
     QString label;
     std::vector<Step> steps;
-    std::vector<std::vector<double>> times; // per step, per round
+    std::function<void()> routine;
+    std::vector<std::vector<double>> times; // per step (or the routine), per round
+    std::function<void()> prepare;          // before each round, not timed
 };
+
+class QuietDisplay final : public server::TargetDisplay {
+public:
+    void showReply(const QString &text) override { last = text; }
+    void setShowExistingVisible(bool) override {}
+    void showTargetName(const QString &) override {}
+    void hangTarget(const QString &, const QString &) override {}
+    void showCaption(const QString &) override {}
+    void setBusy(bool) override {}
+    QString last;
+};
+
+class NoDialogs final : public runtime::Dialogs {
+public:
+    void msgBox(const QString &, const QString &) override {}
+    int confirmBox(const QString &, const QString &, runtime::Buttons, runtime::Icon,
+                   runtime::DefaultButton) override
+    {
+        return runtime::kOk;
+    }
+    QString openFileName(const QString &, const QString &, const QString &,
+                         const QString &) override
+    {
+        return {};
+    }
+};
+
+/// Runs each contender once per round, alternating who goes first.
+void runRounds(std::vector<Contender> &contenders, int rounds, const QString &dir)
+{
+    for (Contender &contender : contenders)
+        contender.times.resize(contender.routine ? 1 : contender.steps.size());
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t i = 0; i < contenders.size(); ++i) {
+            Contender &contender = contenders[round % 2 == 0 ? i : contenders.size() - 1 - i];
+            if (contender.prepare)
+                contender.prepare();
+            if (contender.routine) {
+                QElapsedTimer timer;
+                timer.start();
+                contender.routine();
+                contender.times[0].push_back(double(timer.nsecsElapsed()) / 1e6);
+                continue;
+            }
+            for (size_t s = 0; s < contender.steps.size(); ++s) {
+                const Step &step = contender.steps[s];
+                QElapsedTimer timer;
+                timer.start();
+                run(step.tool, step.args, dir);
+                contender.times[s].push_back(double(timer.nsecsElapsed()) / 1e6);
+            }
+        }
+    }
+}
+
+/// The median of the rounds' totals.
+double total(const Contender &contender)
+{
+    std::vector<double> sums(contender.times.empty() ? 0 : contender.times[0].size(), 0.0);
+    for (const auto &stepTimes : contender.times)
+        for (size_t r = 0; r < stepTimes.size(); ++r)
+            sums[r] += stepTimes[r];
+    return bench::median(sums);
+}
+
+void print(const Contender &contender)
+{
+    std::printf("  %-44s : %8.1f ms (median)", qPrintable(contender.label), total(contender));
+    if (!contender.routine) {
+        std::printf(" =");
+        for (size_t s = 0; s < contender.steps.size(); ++s)
+            std::printf("%s %s %.0f", s ? " +" : "", qPrintable(contender.steps[s].name),
+                        bench::median(contender.times[s]));
+    }
+    std::printf("\n");
+}
+
+QString verdict(double value, double goal)
+{
+    if (goal <= 0)
+        return QStringLiteral("(no goal)");
+    return QStringLiteral("(goal <= %1) %2")
+        .arg(goal)
+        .arg(value <= goal ? QStringLiteral("met") : QStringLiteral("missed"));
+}
 
 } // namespace
 
@@ -153,17 +220,19 @@ int main(int argc, char **argv)
     const auto facts = bench::readFacts(serverDir.filePath(QStringLiteral("server.env")));
     qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
     const QString user = facts.value(QStringLiteral("FRAMLA_TEST_USER"));
-    const QString userAtHost = user + QLatin1Char('@') + facts.value(QStringLiteral("FRAMLA_TEST_HOST"));
+    const QString userAtHost =
+        user + QLatin1Char('@') + facts.value(QStringLiteral("FRAMLA_TEST_HOST"));
     const QString db = facts.value(QStringLiteral("FRAMLA_TEST_DBPATH"));
     const QString replyDir = db + QStringLiteral("/jtemp/") + user;
     const QString reply = replyDir + QStringLiteral("/framla.tmp");
     const QString photo = work.filePath(QStringLiteral("photo.jpg"));
-    bench::writePhoto(photo, QSize(320, 240));
+    bench::writePhoto(photo, QSize(2000, 1500));
 
     Proxy proxy;
     if (!proxy.start(facts, rtt)) {
         std::fprintf(stderr, "bench_link: the delay proxy did not start\n");
-        run(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()}, work.path());
+        run(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()},
+            work.path());
         return 1;
     }
 
@@ -175,28 +244,75 @@ int main(int argc, char **argv)
     };
     const std::vector<Setting> settings = {
         {QStringLiteral("loopback"), facts.value(QStringLiteral("FRAMLA_TEST_PORT")), 0.3, 0},
-        {QStringLiteral("%1 ms round trip (delayproxy --handshake)").arg(rtt), proxy.port(), 0.35, 0.5},
+        {QStringLiteral("%1 ms round trip (delayproxy --handshake)").arg(rtt), proxy.port(), 0.35,
+         0.5},
     };
 
-    // setting -> contender -> median of each step, for the round trips.
+    NoDialogs dialogs;
+    runtime::SystemClock clock;
+    QuietDisplay display;
+    // setting -> bare contender -> median of each step, for the round trips.
     std::map<QString, std::map<QString, std::vector<double>>> stepMedians;
     std::vector<std::pair<QString, std::vector<QString>>> stepNames;
 
-    std::printf("a look-up's 3 and a put's 5 tool runs, each on a new connection against one shared "
-                "connection, %d rounds side by side\n",
-                rounds);
+    std::printf(
+        "a look-up and a put through the program's routines, with the shared connection and "
+        "with a new connection for every run, against the bare tool runs, %d rounds side by "
+        "side\n",
+        rounds);
     for (const Setting &setting : settings) {
-        const QStringList login = {QStringLiteral("-batch"), QStringLiteral("-P"), setting.port,
+        ProgramState state;
+        state.cAppPath = work.path();
+        state.cAddress = facts.value(QStringLiteral("FRAMLA_TEST_HOST"));
+        state.cPort = setting.port;
+        state.cUser = user;
+        state.cPass = facts.value(QStringLiteral("FRAMLA_TEST_PASSWORD"));
+        state.cPath = db;
+        state.services.dialogs = &dialogs;
+        state.services.clock = &clock;
+        const server::ServerLogin login = server::loginOf(state);
+        int second = 0;
+        const auto lookUpWith = [&](runtime::Shell &shell, const QString &code) {
+            state.services.shell = &shell;
+            state.cTime = QStringLiteral("12:%1:%2")
+                              .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(second % 60, 2, 10, QLatin1Char('0'));
+            ++second;
+            state.cCode = code;
+            state.cName = code;
+            server::PrepText(state, display, login, server::targetOf(state));
+            QFile answer(work.filePath(QStringLiteral("framla.tmp")));
+            if (!answer.open(QIODevice::ReadOnly) ||
+                !answer.readAll().startsWith(state.cTime.toLatin1()))
+                ++g_failures;
+        };
+        const auto putWith = [&](runtime::Shell &shell) {
+            state.services.shell = &shell;
+            state.cTime = QStringLiteral("13:%1:%2")
+                              .arg(second / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(second % 60, 2, 10, QLatin1Char('0'));
+            ++second;
+            state.cCode = QStringLiteral("AB10004");
+            state.cName = state.cCode;
+            QFile::remove(work.filePath(QStringLiteral("scratch.jpg")));
+            QFile::copy(photo, work.filePath(QStringLiteral("scratch.jpg")));
+            if (!server::PutFile1(state, display, login, server::targetOf(state)))
+                ++g_failures;
+        };
+
+        const QStringList putty = {QStringLiteral("-batch"), QStringLiteral("-P"), setting.port,
                                    QStringLiteral("-pwfile"),
                                    facts.value(QStringLiteral("FRAMLA_TEST_PWFILE"))};
         const QString picture = db + QStringLiteral("/images/AB/AB10001.jpg");
         const QString target = db + QStringLiteral("/images/AB/AB10004.jpg");
+        const QString bare = work.filePath(QStringLiteral("bare.jpg"));
         const auto lookUp = [&](const QStringList &share) {
-            const QStringList with = share + login;
+            const QStringList with = share + putty;
             return std::vector<Step>{
                 {QStringLiteral("plink framaid"), QStringLiteral("plink"),
                  with + QStringList{QStringLiteral("-ssh"), userAtHost, QStringLiteral("framaid"),
-                                    replyDir, QStringLiteral("AB10001"), QStringLiteral("12:00:00")}},
+                                    replyDir, QStringLiteral("AB10001"),
+                                    QStringLiteral("12:00:00")}},
                 {QStringLiteral("pscp reply"), QStringLiteral("pscp"),
                  with + QStringList{QStringLiteral("-scp"), userAtHost + QLatin1Char(':') + reply,
                                     work.filePath(QStringLiteral("reply.tmp"))}},
@@ -205,10 +321,14 @@ int main(int argc, char **argv)
                                     work.filePath(QStringLiteral("picture.jpg"))}}};
         };
         const auto put = [&](const QStringList &share) {
-            const QStringList with = share + login;
+            const QStringList with = share + putty;
             return std::vector<Step>{
+                {QStringLiteral("copy"), QStringLiteral("cp"), {photo, bare}},
+                {QStringLiteral("mogrify"),
+                 QStringLiteral("mogrify"),
+                 {QStringLiteral("-resize"), QStringLiteral("320x320"), bare}},
                 {QStringLiteral("pscp send"), QStringLiteral("pscp"),
-                 with + QStringList{QStringLiteral("-scp"), photo,
+                 with + QStringList{QStringLiteral("-scp"), bare,
                                     userAtHost + QLatin1Char(':') + target}},
                 {QStringLiteral("plink chmod"), QStringLiteral("plink"),
                  with + QStringList{QStringLiteral("-ssh"), userAtHost, QStringLiteral("chmod"),
@@ -218,92 +338,117 @@ int main(int argc, char **argv)
                                     work.filePath(QStringLiteral("back.jpg"))}},
                 {QStringLiteral("plink framaid"), QStringLiteral("plink"),
                  with + QStringList{QStringLiteral("-ssh"), userAtHost, QStringLiteral("framaid"),
-                                    replyDir, QStringLiteral("AB10004"), QStringLiteral("12:00:01")}},
+                                    replyDir, QStringLiteral("AB10004"),
+                                    QStringLiteral("12:00:01")}},
                 {QStringLiteral("pscp reply"), QStringLiteral("pscp"),
                  with + QStringList{QStringLiteral("-scp"), userAtHost + QLatin1Char(':') + reply,
                                     work.filePath(QStringLiteral("reply.tmp"))}}};
         };
-        const QStringList share = {QStringLiteral("-share")};
-        std::vector<Contender> contenders = {
-            {QStringLiteral("look-up, new connections"), lookUp({}), {}},
-            {QStringLiteral("look-up, shared"), lookUp(share), {}},
-            {QStringLiteral("put, new connections"), put({}), {}},
-            {QStringLiteral("put, shared"), put(share), {}},
-        };
-        for (Contender &contender : contenders)
-            contender.times.resize(contender.steps.size());
-        if (stepNames.empty())
-            for (const Contender &contender : contenders) {
-                std::vector<QString> names;
-                for (const Step &step : contender.steps)
-                    names.push_back(step.name);
-                stepNames.emplace_back(contender.label, names);
-            }
 
-        Upstream upstream;
+        // The first look-up, while the shared connection opens: a new runner
+        // (and connection) every round, the one before ended untimed, so that
+        // no other upstream is there to share.
+        std::unique_ptr<runtime::ProcessShell> cold;
+        const auto newRunner = [&](runtime::FirstSharedRuns firstRuns) {
+            return [&, firstRuns] {
+                cold.reset();
+                cold = std::make_unique<runtime::ProcessShell>(work.path(), &dialogs, firstRuns);
+                state.services.shell = cold.get();
+                server::followRunningSettings(state);
+            };
+        };
+        const auto firstLookUp = [&] { lookUpWith(*cold, QStringLiteral("AB10001")); };
+        std::vector<Contender> first = {
+            {QStringLiteral("look-up, bare runs, new connections"),
+             lookUp({}),
+             {},
+             {},
+             [&] { cold.reset(); }},
+            {QStringLiteral("first look-up, own connections meanwhile"),
+             {},
+             firstLookUp,
+             {},
+             newRunner(runtime::FirstSharedRuns::OwnConnection)},
+            {QStringLiteral("first look-up, attached at once"),
+             {},
+             firstLookUp,
+             {},
+             newRunner(runtime::FirstSharedRuns::Attach)},
+        };
+        runRounds(first, rounds, work.path());
+        cold.reset();
+
+        // Then with the shared connection open.
+        runtime::ProcessShell own(work.path(), &dialogs);
+        runtime::ProcessShell shared(work.path(), &dialogs);
+        state.services.shell = &shared;
+        server::followRunningSettings(state);
         QElapsedTimer opening;
         opening.start();
-        if (!upstream.start(login, userAtHost)) {
+        lookUpWith(shared, QStringLiteral("AB10001"));
+        if (!shared.sharedLink().waitUntilUp(60000)) {
             std::fprintf(stderr, "bench_link: the shared connection did not open (%s)\n",
                          qPrintable(setting.name));
             ++g_failures;
             continue;
         }
         const double openedMs = double(opening.nsecsElapsed()) / 1e6;
+        const QStringList share = {QStringLiteral("-share")};
+        std::vector<Contender> warm = {
+            {QStringLiteral("look-up, bare runs, new connections"), lookUp({}), {}, {}},
+            {QStringLiteral("look-up, bare runs, shared"), lookUp(share), {}, {}},
+            {QStringLiteral("look-up, program, new connections"),
+             {},
+             [&] { lookUpWith(own, QStringLiteral("AB10001")); },
+             {}},
+            {QStringLiteral("look-up, program, shared"),
+             {},
+             [&] { lookUpWith(shared, QStringLiteral("AB10001")); },
+             {}},
+            {QStringLiteral("put, bare runs, new connections"), put({}), {}, {}},
+            {QStringLiteral("put, bare runs, shared"), put(share), {}, {}},
+            {QStringLiteral("put, program, new connections"), {}, [&] { putWith(own); }, {}},
+            {QStringLiteral("put, program, shared"), {}, [&] { putWith(shared); }, {}},
+        };
+        runRounds(warm, rounds, work.path());
 
-        for (int round = 0; round < rounds; ++round) {
-            for (size_t i = 0; i < contenders.size(); ++i) {
-                // Alternate who goes first, so neither always meets a warm cache.
-                Contender &contender =
-                    contenders[round % 2 == 0 ? i : contenders.size() - 1 - i];
-                for (size_t s = 0; s < contender.steps.size(); ++s) {
-                    const Step &step = contender.steps[s];
-                    QElapsedTimer timer;
-                    timer.start();
-                    run(step.tool, step.args, work.path());
-                    contender.times[s].push_back(double(timer.nsecsElapsed()) / 1e6);
-                }
-            }
-        }
-        upstream.stop();
+        std::printf("\n%s (the shared connection opened in %.0f ms, with the first look-up)\n",
+                    qPrintable(setting.name), openedMs);
+        for (const Contender &contender : first)
+            print(contender);
+        for (const Contender &contender : warm)
+            print(contender);
+        const auto ratio = [](const Contender &a, const Contender &b) {
+            return total(b) > 0 ? total(a) / total(b) : 0.0;
+        };
+        const double lookupRatio = ratio(warm[3], warm[0]);
+        const double putRatio = ratio(warm[7], warm[4]);
+        std::printf("  look-up, program shared / bare new         : %6.3f  %s\n", lookupRatio,
+                    qPrintable(verdict(lookupRatio, setting.lookupGoal)));
+        std::printf("  put, program shared / bare new             : %6.3f  %s\n", putRatio,
+                    qPrintable(verdict(putRatio, setting.putGoal)));
+        std::printf("  look-up, program new connections / bare new: %6.3f\n",
+                    ratio(warm[2], warm[0]));
+        std::printf("  put, program new connections / bare new    : %6.3f\n",
+                    ratio(warm[6], warm[4]));
+        std::printf("  first look-up, own meanwhile / bare new    : %6.3f\n",
+                    ratio(first[1], first[0]));
+        std::printf("  first look-up, attached / bare new         : %6.3f\n",
+                    ratio(first[2], first[0]));
 
-        std::map<QString, double> totals;
-        for (const Contender &contender : contenders)
+        for (const Contender &contender : warm) {
+            if (contender.routine)
+                continue;
             for (size_t s = 0; s < contender.steps.size(); ++s)
                 stepMedians[setting.name][contender.label].push_back(
                     bench::median(contender.times[s]));
-        std::printf("\n%s (the shared connection opened in %.0f ms, before the rounds)\n",
-                    qPrintable(setting.name), openedMs);
-        for (const Contender &contender : contenders) {
-            std::vector<double> sums(size_t(rounds), 0.0);
-            for (const auto &stepTimes : contender.times)
-                for (size_t r = 0; r < stepTimes.size(); ++r)
-                    sums[r] += stepTimes[r];
-            totals[contender.label] = bench::median(sums);
-            std::printf("  %-26s : %8.1f ms (median) =", qPrintable(contender.label),
-                        totals[contender.label]);
-            for (size_t s = 0; s < contender.steps.size(); ++s)
-                std::printf("%s %s %.0f", s ? " +" : "", qPrintable(contender.steps[s].name),
-                            bench::median(contender.times[s]));
-            std::printf("\n");
+            if (stepNames.size() < 4) {
+                std::vector<QString> names;
+                for (const Step &step : contender.steps)
+                    names.push_back(step.name);
+                stepNames.emplace_back(contender.label, names);
+            }
         }
-        const auto ratio = [&](const char *shared, const char *bare) {
-            const double b = totals[QString::fromLatin1(bare)];
-            return b > 0 ? totals[QString::fromLatin1(shared)] / b : 0.0;
-        };
-        const auto verdict = [](double value, double goal) {
-            if (goal <= 0)
-                return QStringLiteral("(no goal)");
-            return QStringLiteral("(goal <= %1) %2")
-                .arg(goal)
-                .arg(value <= goal ? QStringLiteral("met") : QStringLiteral("missed"));
-        };
-        const double lookupRatio = ratio("look-up, shared", "look-up, new connections");
-        const double putRatio = ratio("put, shared", "put, new connections");
-        std::printf("  ratio look-up shared / new : %8.3f  %s\n", lookupRatio,
-                    qPrintable(verdict(lookupRatio, setting.lookupGoal)));
-        std::printf("  ratio put shared / new     : %8.3f  %s\n", putRatio,
-                    qPrintable(verdict(putRatio, setting.putGoal)));
     }
 
     // What the delay adds to a run, in round trips: each run's median at the
@@ -311,14 +456,15 @@ int main(int argc, char **argv)
     const auto &near = stepMedians[settings[0].name];
     const auto &far = stepMedians[settings[1].name];
     if (!near.empty() && !far.empty()) {
-        std::printf("\nround trips a run waits for ((median at %d ms - on loopback) / %d ms)\n",
-                    rtt, rtt);
+        std::printf(
+            "\nround trips a bare run waits for ((median at %d ms - on loopback) / %d ms)\n", rtt,
+            rtt);
         for (const auto &[label, names] : stepNames) {
             const auto a = near.find(label);
             const auto b = far.find(label);
             if (a == near.end() || b == far.end())
                 continue;
-            std::printf("  %-26s :", qPrintable(label));
+            std::printf("  %-36s :", qPrintable(label));
             double sum = 0;
             for (size_t s = 0; s < names.size(); ++s) {
                 const double trips = (b->second[s] - a->second[s]) / rtt;
@@ -332,6 +478,6 @@ int main(int argc, char **argv)
     proxy.stop();
     run(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()}, work.path());
     if (g_failures)
-        std::printf("\n%d tool runs failed: the figures above are not to be trusted\n", g_failures);
+        std::printf("\n%d runs failed: the figures above are not to be trusted\n", g_failures);
     return g_failures ? 1 : 0;
 }

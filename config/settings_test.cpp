@@ -23,8 +23,11 @@ bool TestConfig(ProgramState &state, const server::ServerLogin &trial, QWidget *
     const QString probe = QString::fromLatin1(kProbeFile);
     const QString remote =
         trial.cPath + (trial.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + probe;
-    const runtime::ToolCommand command = server::fetchCommand(
+    runtime::ToolCommand command = server::fetchCommand(
         trial, remote, QStringLiteral("."), trial.lIsDOS, runtime::WindowHint::Normal);
+    // The test logs in itself: a connection kept open for the running
+    // settings proves nothing about the typed ones, and is left alone.
+    command.mayShare = false;
 
     if (runtime::fileExists(appFile(state, kGuardFile))) {
         state.services.dialogs->msgBox(

@@ -4,6 +4,8 @@
 
 #include "dialogs.h"
 #include "logging.h"
+#include "shared_link.h"
+#include "tool_process.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,14 +16,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace framla::runtime
 {
@@ -43,60 +37,6 @@ bool waitBounded(QProcess &process, int timeoutMs)
     wait.wait(timeoutMs);
     return process.state() == QProcess::NotRunning;
 }
-
-void stop(QProcess &process)
-{
-    // Ask first so the tool can clean up; a tool that ignores it is killed.
-    process.terminate();
-    if (!process.waitForFinished(2000)) {
-        process.kill();
-        process.waitForFinished(2000);
-    }
-}
-
-/// A file in memory only, gone when the last descriptor to it closes (the
-/// program's and the tool's alike, however they end). Closed on exec in
-/// every child but the one it is handed to.
-class PasswordFile
-{
-public:
-    PasswordFile() = default;
-    PasswordFile(const PasswordFile &) = delete;
-    PasswordFile &operator=(const PasswordFile &) = delete;
-    ~PasswordFile()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-    bool open(const QByteArray &content)
-    {
-        m_fd = ::memfd_create("framla-password", MFD_CLOEXEC);
-        if (m_fd < 0 || ::fchmod(m_fd, 0600) != 0)
-            return fail();
-        for (qsizetype done = 0; done < content.size();) {
-            const ssize_t written = ::write(m_fd, content.constData() + done, content.size() - done);
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written <= 0)
-                return fail();
-            done += written;
-        }
-        return true;
-    }
-    int descriptor() const { return m_fd; }
-    QString path() const { return QStringLiteral("/dev/fd/%1").arg(m_fd); }
-    QString error() const { return m_error; }
-
-private:
-    bool fail()
-    {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    int m_fd = -1;
-    QString m_error;
-};
 
 QString firstLine(const QByteArray &text)
 {
@@ -165,6 +105,16 @@ QString puttyServer(const ToolCommand &command)
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
     return host + QStringLiteral(" (port ") + login.port + QLatin1Char(')');
+}
+
+LinkKey linkKeyOf(const ToolCommand &command)
+{
+    if (!command.isPutty())
+        return {};
+    const PuttyLogin login = puttyLogin(command);
+    if (login.userAtHost.isEmpty())
+        return {};
+    return {login.userAtHost, login.port, command.passwordAt >= 0 ? command.password : QString()};
 }
 
 HostKeyQuestion parseHostKeyQuestion(const QByteArray &standardError, const QString &server)
@@ -236,10 +186,19 @@ QString describePuttyFailure(const QByteArray &standardError)
     return {};
 }
 
-ProcessShell::ProcessShell(QString appDir, Dialogs *dialogs)
+ProcessShell::ProcessShell(QString appDir, Dialogs *dialogs, FirstSharedRuns firstRuns)
     : m_appDir(std::move(appDir))
     , m_dialogs(dialogs)
+    , m_link(std::make_unique<SharedLink>(
+          m_appDir, [this](const ToolCommand &command) { return resolve(command); }, firstRuns))
 {
+}
+
+ProcessShell::~ProcessShell() = default;
+
+void ProcessShell::shareConnectionOf(const LinkKey &key)
+{
+    m_link->follow(key);
 }
 
 QString ProcessShell::resolve(const ToolCommand &command) const
@@ -252,11 +211,13 @@ QString ProcessShell::resolve(const ToolCommand &command) const
 }
 
 QStringList ProcessShell::actualArguments(const ToolCommand &command, const QString &passwordFile,
-                                          bool batch)
+                                          bool batch, bool share)
 {
     QStringList args;
     if (command.isPutty() && batch)
         args << QStringLiteral("-batch");
+    if (command.isPutty() && share)
+        args << QStringLiteral("-share");
     for (qsizetype i = 0; i < command.args.size(); ++i) {
         if (i == command.passwordAt && !passwordFile.isEmpty())
             args << QStringLiteral("-pwfile") << passwordFile;
@@ -268,7 +229,7 @@ QStringList ProcessShell::actualArguments(const ToolCommand &command, const QStr
 }
 
 RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool batch,
-                                 const QByteArray &input)
+                                 const QByteArray &input, bool share)
 {
     RunOutcome outcome;
     const QString program = resolve(command);
@@ -296,27 +257,12 @@ RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool
     }
 
     QProcess process;
-    process.setProgram(program);
-    process.setArguments(actualArguments(command, passwordPath, batch));
-    process.setWorkingDirectory(m_appDir);
+    prepareToolProcess(process, program, actualArguments(command, passwordPath, batch, share),
+                       m_appDir, passwordFile.descriptor());
     if (!command.outputFile.isEmpty())
         process.setStandardOutputFile(QDir(m_appDir).filePath(command.outputFile));
-    const pid_t parent = ::getpid();
-    const int inherited = passwordFile.descriptor();
-    process.setChildProcessModifier([parent, inherited] {
-        // The tool dies with the program, even one killed outright; one whose
-        // parent already died before this line does not run at all.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent)
-            ::_exit(127);
-        // No terminal to ask the operator on: PuTTY reads its answers from
-        // the standard input the runner gives it.
-        ::setsid();
-        if (inherited >= 0)
-            ::fcntl(inherited, F_SETFD, 0);
-    });
 
-    qCInfo(lcFramla).noquote() << "running:" << command.text();
+    qCInfo(lcFramla).noquote() << (share ? "running shared:" : "running:") << command.text();
     QElapsedTimer timer;
     timer.start();
     process.start();
@@ -331,7 +277,7 @@ RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool
     process.closeWriteChannel();
 
     if (!waitBounded(process, timeoutMs)) {
-        stop(process);
+        stopToolProcess(process);
         outcome.status = RunOutcome::Status::TimedOut;
         outcome.message = QStringLiteral("%1 did not finish within %2 seconds and was stopped.")
                               .arg(command.executableName())
@@ -428,13 +374,22 @@ bool ProcessShell::storeHostKey(const ToolCommand &command, const HostKeyQuestio
 
 RunOutcome ProcessShell::run(const ToolCommand &command, int timeoutMs)
 {
-    RunOutcome outcome = runOnce(command, timeoutMs, true, {});
+    QElapsedTimer running;
+    running.start();
+    const SharedLink::Use link = m_link->enter(command);
+    RunOutcome outcome = runOnce(command, timeoutMs, true, {}, link != nullptr);
+    if (m_link->leave(link, outcome)) {
+        // Nothing may fail for the sake of sharing: what the shared
+        // connection failed runs again on a connection of its own.
+        qCWarning(lcFramla).noquote() << "running again on its own connection:" << command.text();
+        outcome = runOnce(command, int(std::max<qint64>(1, timeoutMs - running.elapsed())), true, {});
+    }
     // What the remote command prints arrives on the same stream as PuTTY's
     // own words: a failure that speaks of a host key is checked by a
     // connection of its own before the operator hears of it.
     if (command.isPutty() && outcome.status == RunOutcome::Status::Finished &&
         outcome.exitCode != 0 && outcome.standardError.contains("host key")) {
-        qint64 used = outcome.elapsedMs;
+        qint64 used = running.elapsed();
         const auto left = [&] { return int(std::max<qint64>(1, timeoutMs - used)); };
         QElapsedTimer probing;
         probing.start();

@@ -5,10 +5,33 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 namespace framla::runtime
 {
 
 class Dialogs;
+class SharedLink;
+
+/// What two PuTTY runs must have in common to share one connection: who logs
+/// in where, and with which password (a connection made with an old password
+/// proves nothing about a new one).
+struct LinkKey {
+    QString userAtHost; ///< "user@host" as the command names it
+    QString port;
+    QString password;
+    bool isValid() const { return !userAtHost.isEmpty(); }
+    bool operator==(const LinkKey &) const = default;
+};
+
+/// The key of a plink or pscp command; invalid for any other tool.
+LinkKey linkKeyOf(const ToolCommand &command);
+
+/// What the first runs do while the shared connection is still logging in.
+enum class FirstSharedRuns {
+    OwnConnection, ///< make their own connections meanwhile
+    Attach,        ///< go through it as soon as it holds its socket, and wait
+};
 
 /// How a run ended.
 struct RunOutcome {
@@ -41,6 +64,9 @@ class Shell
 public:
     virtual ~Shell() = default;
     virtual RunOutcome run(const ToolCommand &command, int timeoutMs) = 0;
+    /// The running settings log in with key: their PuTTY runs may share one
+    /// connection from now on, and one kept for other settings is ended.
+    virtual void shareConnectionOf(const LinkKey &key) { (void)key; }
 };
 
 /// What PuTTY said when it stopped at a host key it could not check.
@@ -78,24 +104,34 @@ QString describePuttyFailure(const QByteArray &standardError);
 /// the server) shows whether PuTTY itself stops at the key; then the operator
 /// is asked, an accepted key is stored by a harmless run ("true"), and the
 /// command runs once more.
+///
+/// The PuTTY runs of the running settings (see shareConnectionOf) go through
+/// one connection kept open (SharedLink) once it is up; a run that the
+/// shared connection fails is run again on a connection of its own.
 class ProcessShell final : public Shell
 {
 public:
-    ProcessShell(QString appDir, Dialogs *dialogs);
+    ProcessShell(QString appDir, Dialogs *dialogs,
+                 FirstSharedRuns firstRuns = FirstSharedRuns::OwnConnection);
+    ~ProcessShell() override;
 
     RunOutcome run(const ToolCommand &command, int timeoutMs) override;
+    void shareConnectionOf(const LinkKey &key) override;
+    /// The shared connection, for tests and measurements.
+    SharedLink &sharedLink() { return *m_link; }
 
     /// The executable the command would run, or "" when none is found.
     QString resolve(const ToolCommand &command) const;
 
     /// The argument list handed to the tool: for PuTTY "-batch" (unless
-    /// batch is false) and "-pwfile FILE" where the line has "-pw".
+    /// batch is false), "-share" when share is true, and "-pwfile FILE"
+    /// where the line has "-pw".
     static QStringList actualArguments(const ToolCommand &command, const QString &passwordFile,
-                                       bool batch);
+                                       bool batch, bool share = false);
 
 private:
     RunOutcome runOnce(const ToolCommand &command, int timeoutMs, bool batch,
-                       const QByteArray &input);
+                       const QByteArray &input, bool share = false);
     /// The question PuTTY itself asks about command's server, found by a
     /// connection that cannot log in.
     HostKeyQuestion probeHostKey(const ToolCommand &command, int timeoutMs);
@@ -107,6 +143,7 @@ private:
 
     QString m_appDir;
     Dialogs *m_dialogs;
+    std::unique_ptr<SharedLink> m_link;
 };
 
 } // namespace framla::runtime

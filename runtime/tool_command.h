@@ -29,6 +29,9 @@ struct ToolCommand {
     int passwordAt = -1;
     /// The tool's standard output goes to this file (">" in the line).
     QString outputFile;
+    /// False when the run must make a connection of its own (a settings
+    /// test proves the settings by logging in itself).
+    bool mayShare = true;
 
     /// The command line as the program writes it in its log, "/C " and the
     /// start switches included, with the password masked. A value with a

@@ -62,4 +62,13 @@ runtime::RunOutcome runRemote(ProgramState &state, const ServerLogin &login,
     return outcome;
 }
 
+void followRunningSettings(ProgramState &state)
+{
+    // The key comes from a command line the settings make, so it is the one
+    // the shell reads from every run of these settings.
+    if (state.services.shell != nullptr)
+        state.services.shell->shareConnectionOf(
+            runtime::linkKeyOf(remoteCommand(loginOf(state), {}, false)));
+}
+
 } // namespace framla::server

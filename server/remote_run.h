@@ -38,4 +38,8 @@ inline constexpr auto kOperationTimeText =
 runtime::RunOutcome runRemote(ProgramState &state, const ServerLogin &login,
                               const runtime::ToolCommand &command, int timeoutMs);
 
+/// Tells the shell that the running settings are the state's: their runs may
+/// share one connection from now on, and one kept for other settings ends.
+void followRunningSettings(ProgramState &state);
+
 } // namespace framla::server

@@ -254,21 +254,24 @@ void TestSettingsTab::buttonTestsAndSaves_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("sharedLogin");
     QTest::newRow("port only") << "shop.example"
                                << "oXbpPort"
-                               << "2222" << QStringList{kPassed};
+                               << "2222" << QStringList{kPassed} << "clerk@shop.example 2222 secret";
     QTest::newRow("user only") << "shop.example"
                                << "oXbpUser"
-                               << "owner" << QStringList{kPassed};
+                               << "owner" << QStringList{kPassed} << "owner@shop.example 22 secret";
     QTest::newRow("address") << "shop.example"
                              << "oXbpAddress"
-                             << "10.0.0.9" << QStringList{kPassed, kDbChange};
+                             << "10.0.0.9" << QStringList{kPassed, kDbChange}
+                             << "clerk@10.0.0.9 22 secret";
     QTest::newRow("path") << "shop.example"
                           << "oXbpPath"
-                          << "D:\\zmr" << QStringList{kPassed, kDbChange};
+                          << "D:\\zmr" << QStringList{kPassed, kDbChange}
+                          << "clerk@shop.example 22 secret";
     QTest::newRow("first run") << ""
                                << "oXbpAddress"
-                               << "10.0.0.9" << QStringList{kPassed};
+                               << "10.0.0.9" << QStringList{kPassed} << "clerk@10.0.0.9 22 secret";
 }
 
 void TestSettingsTab::buttonTestsAndSaves()
@@ -277,6 +280,7 @@ void TestSettingsTab::buttonTestsAndSaves()
     QFETCH(QString, name);
     QFETCH(QString, typed);
     QFETCH(QStringList, boxes);
+    QFETCH(QString, sharedLogin);
     w.state.cAddressy = startAddress;
     build();
     retype(name, typed);
@@ -287,6 +291,10 @@ void TestSettingsTab::buttonTestsAndSaves()
     QCOMPARE(field(name)->text(), typed);
     QCOMPARE(w.state.lIsDOS, typed == QStringLiteral("D:\\zmr"));
     QVERIFY(QFile::exists(w.file("shop.cfg")));
+    // The test made its own connection; the passed settings' runs share one.
+    QCOMPARE(w.shell.commands.size(), 1);
+    QVERIFY(!w.shell.commands.first().mayShare);
+    QCOMPARE(w.shell.sharedLogins, QStringList{sharedLogin});
 }
 
 void TestSettingsTab::failedTestChangesNothing_data()
@@ -318,6 +326,7 @@ void TestSettingsTab::failedTestChangesNothing()
         (QStringList{w.state.cAddress, w.state.cPort, w.state.cPath, w.state.cUser, w.state.cPass}),
         (QStringList{"shop.example", "22", "/home/jewel", "clerk", "secret"}));
     QCOMPARE(w.state.lIsDOS, false);
+    QCOMPARE(w.shell.sharedLogins, QStringList());
     QCOMPARE(runtime::readWholeFile(w.file("shop.cfg")).value_or(QByteArray()), saved);
     QCOMPARE(m_window->currentPage(), MainWindow::Page::Image);
 }

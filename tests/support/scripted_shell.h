@@ -17,6 +17,15 @@ public:
 
     QList<runtime::ToolCommand> commands;
     QList<int> timeouts;
+    /// Every login the runner was told to share a connection for:
+    /// "user@host port password".
+    QStringList sharedLogins;
+
+    void shareConnectionOf(const runtime::LinkKey &key) override
+    {
+        sharedLogins.append(key.userAtHost + QLatin1Char(' ') + key.port + QLatin1Char(' ') +
+                            key.password);
+    }
 
     runtime::RunOutcome run(const runtime::ToolCommand &command, int timeoutMs) override
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QTemporaryDir>
@@ -9,6 +10,9 @@ struct ProgramState;
 }
 
 namespace framla::test {
+
+/// Every process below pid (children, their children ...), from /proc.
+QList<qint64> descendantsOf(qint64 pid);
 
 /// The real SSH server of scripts/test-server, with the sample shop database
 /// and framaid, for end-to-end tests. Points PuTTY at the prepared host-key
@@ -30,6 +34,15 @@ public:
 
     /// Put this server's settings into a program state.
     void configure(ProgramState &state) const;
+
+    /// sshd's log (it logs every login: "Accepted password for ...").
+    QString logFile() const { return m_dir.filePath(QStringLiteral("sshd.log")); }
+    /// How many logins sshd has accepted so far.
+    int acceptedLogins() const;
+    /// Restart sshd as a restarted server would: the daemon and every
+    /// connection it holds end, and a new daemon listens on the same port
+    /// with the same key. False (see error()) when it did not come back.
+    bool restart();
 
 private:
     QTemporaryDir m_dir;
