@@ -25,17 +25,23 @@ namespace
 
 /// Wait for the process within the limit; on the UI thread this is a
 /// blocking routine: the window keeps repainting, operator input is dropped.
-bool waitBounded(QProcess &process, int timeoutMs)
+enum class WaitEnd { Finished, TimedOut, ProgramEnding };
+
+WaitEnd waitBounded(QProcess &process, int timeoutMs)
 {
     if (!onUiThread())
-        return process.waitForFinished(timeoutMs);
+        return process.waitForFinished(timeoutMs) ? WaitEnd::Finished : WaitEnd::TimedOut;
     if (process.state() == QProcess::NotRunning)
-        return true;
+        return WaitEnd::Finished;
     BlockingWait wait;
     wait.endOn(&process, &QProcess::finished);
     wait.endOn(&process, &QProcess::errorOccurred);
-    wait.wait(timeoutMs);
-    return process.state() == QProcess::NotRunning;
+    const bool inTime = wait.wait(timeoutMs);
+    if (process.state() == QProcess::NotRunning)
+        return WaitEnd::Finished;
+    // A wait that ends early with the tool still running was ended by the
+    // program quitting (no event loop runs any more once it does).
+    return inTime ? WaitEnd::ProgramEnding : WaitEnd::TimedOut;
 }
 
 QString firstLine(const QByteArray &text)
@@ -276,12 +282,16 @@ RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool
         process.write(input);
     process.closeWriteChannel();
 
-    if (!waitBounded(process, timeoutMs)) {
+    const WaitEnd end = waitBounded(process, timeoutMs);
+    if (end != WaitEnd::Finished) {
         stopToolProcess(process);
         outcome.status = RunOutcome::Status::TimedOut;
-        outcome.message = QStringLiteral("%1 did not finish within %2 seconds and was stopped.")
-                              .arg(command.executableName())
-                              .arg(timeoutMs / 1000.0);
+        outcome.message = end == WaitEnd::ProgramEnding
+            ? QStringLiteral("%1 was stopped because the program is ending.")
+                  .arg(command.executableName())
+            : QStringLiteral("%1 did not finish within %2 seconds and was stopped.")
+                  .arg(command.executableName())
+                  .arg(timeoutMs / 1000.0);
     } else {
         outcome.status = RunOutcome::Status::Finished;
         outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;

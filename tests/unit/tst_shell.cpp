@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 
@@ -28,6 +29,7 @@ private Q_SLOTS:
     void notFound();
     void exitCodeAndError();
     void timeLimit();
+    void programEnding();
     void workingDirectoryAndOutputFile();
     void passwordGoesThroughPrivateFile();
     void hostKeyQuestion_data();
@@ -109,6 +111,23 @@ void TestShell::timeLimit()
                                              "stopped."));
     // Stopped promptly, not left to run out its minute.
     QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+}
+
+// The program quits while a tool runs on the UI thread: no event loop runs
+// any more, so the wait ends at once; the tool is stopped and the outcome
+// says why, not that a minute went by.
+void TestShell::programEnding()
+{
+    tool(QStringLiteral("hanging"), "exec sleep 60");
+    ProcessShell shell(m_dir->path(), &m_dialogs);
+    ToolCommand command;
+    command.tool = QStringLiteral("hanging");
+    RunOutcome outcome;
+    QTimer::singleShot(0, [&] { outcome = shell.run(command, 60000); });
+    QTimer::singleShot(200, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    QCOMPARE(outcome.status, RunOutcome::Status::TimedOut);
+    QCOMPARE(outcome.message, QStringLiteral("hanging was stopped because the program is ending."));
 }
 
 void TestShell::workingDirectoryAndOutputFile()
