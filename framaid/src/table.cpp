@@ -243,11 +243,19 @@ std::string searchTable(const std::string &path, const std::vector<Match> &anyOf
     if (rc != XB_NO_ERROR)
         return failure("damaged", xbase.GetErrorMessage(rc));
 
+    // Every field must have a length: the library takes a wide character
+    // field's length (decimals byte times 256 plus length byte) in a signed
+    // 16-bit number, which comes out negative from 32768 on, and would then
+    // copy "minus one" bytes of it, while the lengths still add up.
     long fieldsLen = 1;
+    bool lengthsValid = true;
     const xbShort fieldCount = static_cast<xbShort>(dbf.FieldCount());
-    for (xbShort i = 0; i < fieldCount; ++i)
+    for (xbShort i = 0; i < fieldCount; ++i) {
+        lengthsValid = lengthsValid && dbf.GetFieldLen(i) > 0;
         fieldsLen += dbf.GetFieldLen(i);
-    if (fieldCount <= 0 || fieldsLen != dbf.GetRecordLen() || static_cast<unsigned>(dbf.GetRecordLen()) != recordLen)
+    }
+    if (fieldCount <= 0 || !lengthsValid || fieldsLen != dbf.GetRecordLen()
+        || static_cast<unsigned>(dbf.GetRecordLen()) != recordLen)
         return failure("damaged", "its field list does not match its record length");
 
     for (const std::string &f : required)
