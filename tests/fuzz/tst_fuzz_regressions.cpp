@@ -1,5 +1,6 @@
 // What the fuzz targets found, kept as ordinary tests so that the main build
 // checks it on every run, with or without clang.
+#include "server/command_lines.h"
 #include "server/image_path.h"
 
 #include <QDir>
@@ -20,6 +21,8 @@ private Q_SLOTS:
     void framaidReadsLowerCaseFieldNames();
     void framaidRefusesDamagedItemTables_data();
     void framaidRefusesDamagedItemTables();
+    void hostAddressHasOnlyAddressCharacters_data();
+    void hostAddressHasOnlyAddressCharacters();
 };
 
 void TestFuzzRegressions::makefileRefusesNamesThatAreNotPlain_data()
@@ -118,6 +121,25 @@ void TestFuzzRegressions::framaidRefusesDamagedItemTables()
     const QByteArrayList lines = reply.readAll().split('\n');
     QVERIFY2(std::any_of(lines.begin(), lines.end(), [&](const QByteArray &l) { return l.trimmed() == line; }),
              lines.join('\n').constData());
+}
+
+void TestFuzzRegressions::hostAddressHasOnlyAddressCharacters_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("host");
+    // fuzz_command_lines: the IPv6 parser stopped at the NUL and took the
+    // whole text, "@" and tab included, for the address ::1.
+    QTest::newRow("NUL, tab and @ after ::1") << QString::fromLatin1("[::1\0\0\t@x]", 11) << false;
+    QTest::newRow("blank after ::1") << "[::1 x]" << false;
+    QTest::newRow("plain IPv6") << "[::1]" << true;
+    QTest::newRow("IPv6 with a zone") << "[fe80::1%eth0]" << true;
+}
+
+void TestFuzzRegressions::hostAddressHasOnlyAddressCharacters()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, host);
+    QCOMPARE(framla::server::isHostAddress(address), host);
 }
 
 QTEST_GUILESS_MAIN(TestFuzzRegressions)
