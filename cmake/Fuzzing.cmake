@@ -59,12 +59,13 @@ ExternalProject_Add(framla_fuzz_build
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/fuzz/fuzz_*.cpp)
 # The test command runs each target a fixed number of times from a fixed seed,
 # so that a run in CI finds what a run here finds; tests/fuzz/run-long is for
-# long runs. The slow targets (every input starts a process) get fewer runs.
+# long runs. The slow targets (files written and read for every input) get
+# fewer runs.
 set(fuzz_runs_default 100000)
 set(fuzz_runs_fuzz_settings_file 10000)
 set(fuzz_runs_fuzz_command_lines 20000)
 set(fuzz_runs_fuzz_framaid_args 4000)
-set(fuzz_runs_fuzz_framaid_table 300)
+set(fuzz_runs_fuzz_framaid_table 10000)
 foreach(source ${fuzz_sources})
     get_filename_component(name ${source} NAME_WE)
     if(DEFINED fuzz_runs_${name})

@@ -51,7 +51,15 @@ ServerLogin loginOf(const QString &cAddress, const QString &cPort, const QString
 bool isHostAddress(const QString &address)
 {
     if (address.startsWith(QLatin1Char('[')) && address.endsWith(QLatin1Char(']'))) {
-        const QHostAddress ip(address.mid(1, address.size() - 2));
+        // The address parser stops reading at a NUL, so "[::1<NUL>@x]" would
+        // pass: only what an IPv6 address (with a zone) is written with.
+        const QString inner = address.mid(1, address.size() - 2);
+        for (const QChar c : inner) {
+            if (!(c.isDigit() || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u':' ||
+                  c == u'.' || c == u'%' || c == u'_' || c == u'-') || c.unicode() > 0x7f)
+                return false;
+        }
+        const QHostAddress ip(inner);
         return ip.protocol() == QAbstractSocket::IPv6Protocol;
     }
     if (address.isEmpty() || address.size() > 253)

@@ -182,39 +182,51 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
     return true;
 }
 
-// Child side: checks the header's numbers against the file, opens the table
-// with the library, and writes the answer to fd:
-//   "E <state> <detail>"                      on failure, or
-//   "R <number>" then "F <name>\t<value>" ... per record, then "END".
-[[noreturn]] void searchInChild(int fd, const std::string &path, const std::vector<Match> &anyOf,
-                                const std::vector<std::string> &required, std::size_t limit, bool recordByRecord)
-{
-    const auto fail = [fd](const char *state, const std::string &detail) {
-        writeAll(fd, std::string("E ") + state + " " + detail + "\n");
-        _exit(0);
-    };
+// The file descriptor of the open table, closed on every way out.
+struct OpenFile {
+    explicit OpenFile(int f) : fd(f) {}
+    OpenFile(const OpenFile &) = delete;
+    OpenFile &operator=(const OpenFile &) = delete;
+    ~OpenFile()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    const int fd;
+};
 
+std::string failure(const char *state, const std::string &detail)
+{
+    return std::string("E ") + state + " " + detail + "\n";
+}
+
+} // namespace
+
+std::string searchTable(const std::string &path, const std::vector<Match> &anyOf,
+                        const std::vector<std::string> &required, std::size_t limit, bool recordByRecord)
+{
     // The table's size is taken once, here: records a shop program appends
     // from now on belong to the next look-up.
-    const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const OpenFile table{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    const int in = table.fd;
     if (in < 0)
-        fail(errno == EACCES || errno == EPERM ? "unreadable" : "damaged", std::strerror(errno));
+        return failure(errno == EACCES || errno == EPERM ? "unreadable" : "damaged", std::strerror(errno));
     struct stat st{};
     unsigned char head[32]{};
     const bool headRead = ::fstat(in, &st) == 0 && ::read(in, head, sizeof head) == static_cast<ssize_t>(sizeof head);
     if (!headRead)
-        fail("damaged", "it is too short to be a dBase table");
+        return failure("damaged", "it is too short to be a dBase table");
 
     // dBase III/IV tables, with or without memo file.
     const unsigned version = head[0];
     if (version != 0x03 && version != 0x83 && version != 0x8b)
-        fail("damaged", "it is not a dBase table");
+        return failure("damaged", "it is not a dBase table");
     std::uint32_t count = head[4] | (head[5] << 8) | (head[6] << 16) | (std::uint32_t(head[7]) << 24);
     const unsigned headerLen = head[8] | (head[9] << 8);
     const unsigned recordLen = head[10] | (head[11] << 8);
     const auto size = static_cast<unsigned long long>(st.st_size);
     if (headerLen < 65 || headerLen > size || recordLen < 2)
-        fail("damaged", "its header is damaged");
+        return failure("damaged", "its header is damaged");
     // A program that adds a record may count it in the header before its
     // bytes are all written: a last record cut short is left out, as not yet
     // there. A table short of more than that is damaged.
@@ -222,32 +234,40 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
     if (count > whole && count - whole == 1)
         count = static_cast<std::uint32_t>(whole);
     if (count > whole)
-        fail("damaged", "it is shorter than its header says (" + std::to_string(count) + " records)");
+        return failure("damaged", "it is shorter than its header says (" + std::to_string(count) + " records)");
 
     xbXBase xbase;
     xbDbf dbf(&xbase);
     dbf.AutoLockOff();
     const xbShort rc = dbf.OpenDatabase(path.c_str());
     if (rc != XB_NO_ERROR)
-        fail("damaged", xbase.GetErrorMessage(rc));
+        return failure("damaged", xbase.GetErrorMessage(rc));
 
+    // Every field must have a length: the library takes a wide character
+    // field's length (decimals byte times 256 plus length byte) in a signed
+    // 16-bit number, which comes out negative from 32768 on, and would then
+    // copy "minus one" bytes of it, while the lengths still add up.
     long fieldsLen = 1;
+    bool lengthsValid = true;
     const xbShort fieldCount = static_cast<xbShort>(dbf.FieldCount());
-    for (xbShort i = 0; i < fieldCount; ++i)
+    for (xbShort i = 0; i < fieldCount; ++i) {
+        lengthsValid = lengthsValid && dbf.GetFieldLen(i) > 0;
         fieldsLen += dbf.GetFieldLen(i);
-    if (fieldCount <= 0 || fieldsLen != dbf.GetRecordLen() || static_cast<unsigned>(dbf.GetRecordLen()) != recordLen)
-        fail("damaged", "its field list does not match its record length");
+    }
+    if (fieldCount <= 0 || !lengthsValid || fieldsLen != dbf.GetRecordLen()
+        || static_cast<unsigned>(dbf.GetRecordLen()) != recordLen)
+        return failure("damaged", "its field list does not match its record length");
 
     for (const std::string &f : required)
         if (dbf.GetFieldNo(f.c_str()) < 0)
-            fail("nofield", f);
+            return failure("nofield", f);
     std::vector<std::pair<xbShort, std::string>> conditions;
     for (const Match &m : anyOf) {
         const xbShort no = dbf.GetFieldNo(m.field.c_str());
         if (no < 0 && m.optional)
             continue;
         if (no < 0)
-            fail("nofield", m.field);
+            return failure("nofield", m.field);
         conditions.emplace_back(no, upper(trim(m.value)));
     }
 
@@ -290,7 +310,7 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
                 blockFirst = recNo;
                 blockCount = std::min(perBlock, count - recNo + 1);
                 if (!readRecords(in, headerLen, recordLen, blockFirst, blockCount, block))
-                    fail("damaged", "record " + std::to_string(recNo) + " cannot be read");
+                    return failure("damaged", "record " + std::to_string(recNo) + " cannot be read");
             }
             const char *record = block.data() + static_cast<std::size_t>(recNo - blockFirst) * recordLen;
             if (record[0] == '*')
@@ -305,7 +325,7 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
                 continue;
         }
         if (dbf.GetRecord(recNo) != XB_NO_ERROR)
-            fail("damaged", "record " + std::to_string(recNo) + " cannot be read");
+            return failure("damaged", "record " + std::to_string(recNo) + " cannot be read");
         if (dbf.RecordDeleted())
             continue;
         bool hit = false;
@@ -319,10 +339,8 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
         for (xbShort i = 0; i < fieldCount; ++i)
             out += std::string("F ") + upper(clean(dbf.GetFieldName(i))) + "\t" + fieldText(dbf, i, buf) + "\n";
     }
-    ::close(in);
     dbf.CloseDatabase();
-    writeAll(fd, out + "END\n");
-    _exit(0);
+    return out + "END\n";
 }
 
 TableResult parseAnswer(const std::string &answer, TableResult result)
@@ -370,7 +388,6 @@ TableResult parseAnswer(const std::string &answer, TableResult result)
     return result;
 }
 
-} // namespace
 
 std::string Record::get(const std::string &field) const
 {
@@ -426,7 +443,8 @@ TableResult findRecords(const std::string &dbDir, const std::string &tableName,
         }
         ::alarm(kChildSeconds);
         const char *read = std::getenv("FRAMAID_READ");
-        searchInChild(fds[1], path, anyOf, requiredFields, limit, read && std::strcmp(read, "records") == 0);
+        writeAll(fds[1], searchTable(path, anyOf, requiredFields, limit, read && std::strcmp(read, "records") == 0));
+        _exit(0);
     }
     ::close(fds[1]);
 

@@ -52,4 +52,18 @@ TableResult findRecords(const std::string &dbDir, const std::string &tableName,
                         const std::vector<std::string> &requiredFields = {},
                         std::size_t limit = 20);
 
+// What findRecords' child process does, callable in this process as well:
+// searches the table at path and gives the answer as text,
+//   "E <state> <detail>" on failure (state: unreadable, damaged, nofield), or
+//   "R <number>" then "F <name>\t<value>" per field of each record, then "END".
+// recordByRecord reads every record through the library (FRAMAID_READ=records).
+// A table that upsets the library may end the process that calls it.
+std::string searchTable(const std::string &path, const std::vector<Match> &anyOf,
+                        const std::vector<std::string> &required, std::size_t limit, bool recordByRecord);
+
+// Reads searchTable's answer into result (whose file is already set): the
+// records, or the failure; an answer without its "END" (a child that did not
+// finish) reads as damaged.
+TableResult parseAnswer(const std::string &answer, TableResult result);
+
 } // namespace framaid

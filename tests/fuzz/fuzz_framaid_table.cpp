@@ -1,6 +1,8 @@
 // framaid's table reading: any bytes as the item table of a scratch database,
-// searched for an inventory code and a tag as a look-up does. The search runs
-// in a child process (as in framaid), so each input costs a process start.
+// searched for an inventory code and a tag as a look-up does, in this process
+// (searchTable, the work of framaid's child process) and read back as framaid
+// reads its child's answer (parseAnswer). The table is searched both ways
+// framaid can read it, in blocks and record by record, which must agree.
 #include "table.h"
 #include "text.h"
 
@@ -8,6 +10,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +18,9 @@ using framla::fuzz::require;
 
 namespace {
 
-std::string g_db;
+std::string g_table;
+
+const std::vector<framaid::Match> kSought{{"CODE", "ab10001"}, {"TAG", "2000000100014", true}};
 
 } // namespace
 
@@ -23,22 +28,28 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     std::string root = framla::fuzz::scratchBase() + "/framla-fuzz-table-XXXXXX";
     require(::mkdtemp(root.data()) != nullptr, "a scratch directory");
-    g_db = root;
+    g_table = root + "/items.dbf";
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     {
-        std::FILE *table = std::fopen((g_db + "/items.dbf").c_str(), "wb");
+        std::FILE *table = std::fopen(g_table.c_str(), "wb");
         require(table != nullptr && std::fwrite(data, 1, size, table) == size && std::fclose(table) == 0,
                 "the table is written");
     }
     const std::size_t limit = 3;
-    const framaid::TableResult result =
-        framaid::findRecords(g_db, "items.dbf", {{"CODE", "ab10001"}, {"TAG", "2000000100014", true}},
-                             {"DESC"}, limit);
-    require(result.file == "items.dbf", "the table is named as found");
+    const std::string answer = framaid::searchTable(g_table, kSought, {"DESC"}, limit, false);
+    framaid::TableResult named;
+    named.file = "items.dbf";
+    const framaid::TableResult result = framaid::parseAnswer(answer, named);
+    require(result.file == "items.dbf", "the table keeps its name");
+    if (result.state == framaid::TableState::Ok) {
+        const std::string byRecord = framaid::searchTable(g_table, kSought, {"DESC"}, limit, true);
+        if (framaid::parseAnswer(byRecord, named).state == framaid::TableState::Ok)
+            require(answer == byRecord, "blocks and single records give the same answer");
+    }
     if (result.state != framaid::TableState::Ok) {
         require(result.records.empty(), "no records from a table that failed");
         require(result.state != framaid::TableState::Missing, "the table is there");

@@ -1,5 +1,6 @@
 // What the fuzz targets found, kept as ordinary tests so that the main build
 // checks it on every run, with or without clang.
+#include "server/command_lines.h"
 #include "server/image_path.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cctype>
 
 class TestFuzzRegressions : public QObject
@@ -17,6 +19,10 @@ private Q_SLOTS:
     void makefileRefusesNamesThatAreNotPlain_data();
     void makefileRefusesNamesThatAreNotPlain();
     void framaidReadsLowerCaseFieldNames();
+    void framaidRefusesDamagedItemTables_data();
+    void framaidRefusesDamagedItemTables();
+    void hostAddressHasOnlyAddressCharacters_data();
+    void hostAddressHasOnlyAddressCharacters();
 };
 
 void TestFuzzRegressions::makefileRefusesNamesThatAreNotPlain_data()
@@ -75,6 +81,65 @@ void TestFuzzRegressions::framaidReadsLowerCaseFieldNames()
     const QByteArray text = reply.readAll();
     QVERIFY2(text.contains("\r\nAB10001: Solitaire ring, 0.50ct diamond\r\n"), text.constData());
     QVERIFY2(text.contains("18ct white gold"), text.constData());
+}
+
+void TestFuzzRegressions::framaidRefusesDamagedItemTables_data()
+{
+    QTest::addColumn<QString>("seed"); // in tests/fuzz/corpus/fuzz_framaid_table/
+    QTest::addColumn<QByteArray>("line");
+    // A character field whose length and decimals bytes are both 0xff: the
+    // library's length for it was -1, the lengths still added up to the
+    // record's, and fetching a record copied "-1" bytes of it.
+    QTest::newRow("wide field of negative length")
+        << "wide-field-length-negative.dbf"
+        << QByteArray("Item AB10001: the item table items.dbf is damaged: its field list does not match its "
+                      "record length, so the item cannot be described.");
+}
+
+// The seed as the sample shop's item table, looked up by the real framaid:
+// its reply names what is wrong with the table.
+void TestFuzzRegressions::framaidRefusesDamagedItemTables()
+{
+    QFETCH(QString, seed);
+    QFETCH(QByteArray, line);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString db = dir.filePath(QStringLiteral("db"));
+    QProcess make;
+    make.start(QStringLiteral(FRAMLA_BINARY_DIR "/framaid/make_sample"), {db});
+    QVERIFY(make.waitForFinished(120000) && make.exitCode() == 0);
+    QVERIFY(QFile::remove(db + QStringLiteral("/items.dbf")));
+    QVERIFY(QFile::copy(QStringLiteral(FRAMLA_SOURCE_DIR "/tests/fuzz/corpus/fuzz_framaid_table/") + seed,
+                        db + QStringLiteral("/items.dbf")));
+
+    QProcess framaid;
+    framaid.start(QStringLiteral(FRAMLA_BINARY_DIR "/framaid/framaid"),
+                  {db + QStringLiteral("/jtemp/fuzz"), QStringLiteral("AB10001"), QStringLiteral("t1")});
+    QVERIFY(framaid.waitForFinished(30000));
+    QFile reply(db + QStringLiteral("/jtemp/fuzz/framla.tmp"));
+    QVERIFY(reply.open(QIODevice::ReadOnly));
+    const QByteArrayList lines = reply.readAll().split('\n');
+    QVERIFY2(std::any_of(lines.begin(), lines.end(), [&](const QByteArray &l) { return l.trimmed() == line; }),
+             lines.join('\n').constData());
+}
+
+void TestFuzzRegressions::hostAddressHasOnlyAddressCharacters_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("host");
+    // fuzz_command_lines: the IPv6 parser stopped at the NUL and took the
+    // whole text, "@" and tab included, for the address ::1.
+    QTest::newRow("NUL, tab and @ after ::1") << QString::fromLatin1("[::1\0\0\t@x]", 11) << false;
+    QTest::newRow("blank after ::1") << "[::1 x]" << false;
+    QTest::newRow("plain IPv6") << "[::1]" << true;
+    QTest::newRow("IPv6 with a zone") << "[fe80::1%eth0]" << true;
+}
+
+void TestFuzzRegressions::hostAddressHasOnlyAddressCharacters()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, host);
+    QCOMPARE(framla::server::isHostAddress(address), host);
 }
 
 QTEST_GUILESS_MAIN(TestFuzzRegressions)
