@@ -82,14 +82,6 @@ QStringList failedLookUp(const QString &reason)
            QStringList{QString(), reason};
 }
 
-bool runTool(const QString &program, const QStringList &args)
-{
-    QProcess process;
-    process.start(program, args);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
 } // namespace
 
 class TestFaults : public QObject {
@@ -266,11 +258,11 @@ void TestFaults::networkDropsMidPut()
     // A photo, and the picture the put makes of it.
     const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
     QVERIFY(
-        runTool(QStringLiteral("convert"), {"-size", "640x480", "xc:", "+noise", "Random", photo}));
+        test::runTool(QStringLiteral("convert"), {"-size", "640x480", "xc:", "+noise", "Random", photo}));
     QTemporaryDir elsewhere;
     const QString resized = elsewhere.filePath(QStringLiteral("resized.jpg"));
     QVERIFY(QFile::copy(photo, resized));
-    QVERIFY(runTool(QStringLiteral("mogrify"), {"-resize", "640x640", resized}));
+    QVERIFY(test::runTool(QStringLiteral("mogrify"), {"-resize", "640x640", resized}));
     const QByteArray sent = fileBytes(resized);
 
     const QString picture = serverFile(QStringLiteral("images/AB/AB10001.jpg"));

@@ -29,14 +29,6 @@ QByteArray fileBytes(const QString &path)
     return runtime::readWholeFile(path).value_or(QByteArray("(missing)"));
 }
 
-bool runTool(const QString &program, const QStringList &args)
-{
-    QProcess process;
-    process.start(program, args);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
 } // namespace
 
 class TestFaultsKill : public QObject {
@@ -83,10 +75,10 @@ void TestFaultsKill::killedMidCopy()
     QTemporaryDir elsewhere;
     const QString photo = elsewhere.filePath(QStringLiteral("photo.jpg"));
     QVERIFY(
-        runTool(QStringLiteral("convert"), {"-size", "640x480", "xc:", "+noise", "Random", photo}));
+        test::runTool(QStringLiteral("convert"), {"-size", "640x480", "xc:", "+noise", "Random", photo}));
     const QString resized = elsewhere.filePath(QStringLiteral("resized.jpg"));
     QVERIFY(QFile::copy(photo, resized));
-    QVERIFY(runTool(QStringLiteral("mogrify"), {"-resize", "640x640", resized}));
+    QVERIFY(test::runTool(QStringLiteral("mogrify"), {"-resize", "640x640", resized}));
     const QByteArray sent = fileBytes(resized);
 
     const QString picture = m_server.dbPath() + QStringLiteral("/images/AB/AB10001.jpg");

@@ -188,4 +188,12 @@ bool TestServer::restart()
     return env.open(QIODevice::WriteOnly | QIODevice::Truncate) && env.write(text) == text.size();
 }
 
+bool runTool(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.start(program, args);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
 } // namespace framla::test

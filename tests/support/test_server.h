@@ -3,6 +3,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace framla {
@@ -50,5 +51,9 @@ private:
     QString m_error;
     bool m_running = false;
 };
+
+/// Runs a local tool (convert, mogrify, ...) to its end within a minute;
+/// true when it exited normally with 0.
+bool runTool(const QString &program, const QStringList &args);
 
 } // namespace framla::test
