@@ -12,10 +12,7 @@
 #include "server/lookup.h"
 #include "server/upload.h"
 #include "server/write_check.h"
-#include "support/recording_display.h"
-#include "support/scripted_dialogs.h"
-#include "support/test_clock.h"
-#include "support/test_server.h"
+#include "support/server_case.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -53,7 +50,7 @@ private:
 };
 } // namespace
 
-class TestPut : public QObject {
+class TestPut : public test::ServerCase {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -82,15 +79,7 @@ private:
         return m_server.dbPath() + QLatin1Char('/') + relative;
     }
 
-    test::TestServer m_server;
-    std::unique_ptr<QTemporaryDir> m_appDir;
-    QString m_previousDir;
-    test::ScriptedDialogs m_dialogs;
-    test::TestClock m_clock;
-    test::RecordingDisplay m_display;
-    std::unique_ptr<runtime::ProcessShell> m_real;
-    std::unique_ptr<DyingServerShell> m_shell;
-    ProgramState m_state;
+    std::unique_ptr<DyingServerShell> m_dying;
     int m_second = 0;
 };
 
@@ -106,25 +95,16 @@ void TestPut::cleanupTestCase()
 
 void TestPut::init()
 {
-    m_appDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_appDir->isValid());
-    m_previousDir = QDir::currentPath();
-    m_dialogs = {};
-    m_display = {};
-    m_state = ProgramState();
-    m_state.cAppPath = m_appDir->path();
-    m_server.configure(m_state);
-    m_real = std::make_unique<runtime::ProcessShell>(m_appDir->path(), &m_dialogs);
-    m_shell = std::make_unique<DyingServerShell>(
-        *m_real, m_server.fact("FRAMLA_TEST_SSHD_PID").toLongLong());
-    m_state.services.dialogs = &m_dialogs;
-    m_state.services.clock = &m_clock;
-    m_state.services.shell = m_shell.get();
+    QVERIFY(freshCase());
+    m_dying = std::make_unique<DyingServerShell>(
+        *m_shell, m_server.fact("FRAMLA_TEST_SSHD_PID").toLongLong());
+    m_state.services.shell = m_dying.get();
 }
 
 void TestPut::cleanup()
 {
-    QDir::setCurrent(m_previousDir);
+    m_dying.reset();
+    endCase();
 }
 
 void TestPut::lookUp(const QString &code, bool inventory, const QString &name)
@@ -327,7 +307,7 @@ void TestPut::serverDiesBeforeTheCopy()
 {
     lookUp(QStringLiteral("EF30001"));
     makePhoto(1200, 900);
-    m_shell->dieBeforeCopy = true;
+    m_dying->dieBeforeCopy = true;
     QVERIFY(
         putNow(QStringLiteral("EF30001"), QStringLiteral("M"), true, QStringLiteral("EF30001")));
     const QString last = m_display.replies.last();

@@ -1,20 +1,16 @@
 // The remote layer against a real SSH server with the real PuTTY tools and
 // the real framaid: the settings test, look-ups in every mode, hostile
 // values, the host-key question and the password kept out of process lists.
-#include "core/program_state.h"
 #include "config/settings_test.h"
+#include "core/program_state.h"
 #include "runtime/clock.h"
-#include "server/command_lines.h"
-#include "server/target.h"
-#include "support/scripted_world.h"
-#include "server/command_lines.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
+#include "server/command_lines.h"
 #include "server/lookup.h"
-#include "support/recording_display.h"
-#include "support/scripted_dialogs.h"
-#include "support/test_clock.h"
-#include "support/test_server.h"
+#include "server/target.h"
+#include "support/scripted_world.h"
+#include "support/server_case.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -25,7 +21,7 @@
 using namespace framla;
 using runtime::RunOutcome;
 
-class TestRemote : public QObject {
+class TestRemote : public test::ServerCase {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -53,14 +49,6 @@ private:
     QByteArray serverFile(const QString &relative) const;
     bool lookUpCode(const QString &code, bool inventory, bool orders, const QString &name);
 
-    test::TestServer m_server;
-    std::unique_ptr<QTemporaryDir> m_appDir;
-    QString m_previousDir;
-    test::ScriptedDialogs m_dialogs;
-    test::TestClock m_clock;
-    test::RecordingDisplay m_display;
-    std::unique_ptr<runtime::ProcessShell> m_shell;
-    ProgramState m_state;
 };
 
 void TestRemote::initTestCase()
@@ -75,24 +63,12 @@ void TestRemote::cleanupTestCase()
 
 void TestRemote::init()
 {
-    m_appDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_appDir->isValid());
-    m_previousDir = QDir::currentPath();
-    m_dialogs = {};
-    m_display = {};
-    m_state = ProgramState();
-    m_state.cAppPath = m_appDir->path();
-    m_server.configure(m_state);
-    m_shell = std::make_unique<runtime::ProcessShell>(m_appDir->path(), &m_dialogs);
-    m_state.services.dialogs = &m_dialogs;
-    m_state.services.clock = &m_clock;
-    m_state.services.shell = m_shell.get();
+    QVERIFY(freshCase());
 }
 
 void TestRemote::cleanup()
 {
-    QDir::setCurrent(m_previousDir);
-    qputenv("PUTTYDIR", m_server.fact("PUTTYDIR").toLocal8Bit());
+    endCase();
 }
 
 QByteArray TestRemote::serverFile(const QString &relative) const

@@ -11,11 +11,8 @@
 #include "server/remote_run.h"
 #include "server/upload.h"
 #include "server/write_check.h"
-#include "support/recording_display.h"
-#include "support/scripted_dialogs.h"
 #include "support/scripted_world.h"
-#include "support/test_clock.h"
-#include "support/test_server.h"
+#include "support/server_case.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -60,7 +57,7 @@ int holdLink()
 
 } // namespace
 
-class TestSharedLink : public QObject {
+class TestSharedLink : public test::ServerCase {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -77,14 +74,6 @@ private:
     void openLink();
     QStringList shareArgs() const;
 
-    test::TestServer m_server;
-    std::unique_ptr<QTemporaryDir> m_appDir;
-    QString m_previousDir;
-    test::ScriptedDialogs m_dialogs;
-    test::TestClock m_clock;
-    test::RecordingDisplay m_display;
-    std::unique_ptr<runtime::ProcessShell> m_shell;
-    ProgramState m_state;
     int m_second = 0;
 };
 
@@ -95,26 +84,13 @@ void TestSharedLink::initTestCase()
 
 void TestSharedLink::init()
 {
-    m_appDir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_appDir->isValid());
-    m_previousDir = QDir::currentPath();
-    m_dialogs = {};
-    m_display = {};
-    m_state = ProgramState();
-    m_state.cAppPath = m_appDir->path();
-    m_server.configure(m_state);
-    m_shell = std::make_unique<runtime::ProcessShell>(m_appDir->path(), &m_dialogs);
-    m_state.services.dialogs = &m_dialogs;
-    m_state.services.clock = &m_clock;
-    m_state.services.shell = m_shell.get();
+    QVERIFY(freshCase());
     server::followRunningSettings(m_state);
 }
 
 void TestSharedLink::cleanup()
 {
-    m_shell.reset();
-    QDir::setCurrent(m_previousDir);
-    qputenv("PUTTYDIR", m_server.fact("PUTTYDIR").toLocal8Bit());
+    endCase();
 }
 
 void TestSharedLink::lookUp(const QString &code)
