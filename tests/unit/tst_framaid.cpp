@@ -165,6 +165,18 @@ class FramaidTest : public QObject {
         return db;
     }
 
+    /// A fresh sample database whose item table holds `count` made-up rings.
+    QString dbWithItems(int count)
+    {
+        const QString db = freshDb();
+        QProcess maker;
+        maker.start(binDir() + QStringLiteral("/framaid/make_items"),
+                    {db + QStringLiteral("/items.dbf"), QString::number(count)});
+        if (!maker.waitForFinished(60000) || maker.exitCode() != 0)
+            qFatal("make_items failed: %s", maker.readAllStandardError().constData());
+        return db;
+    }
+
     // A database directory in a named state: "empty", "empty, group" (mode
     // 775), or the sample with one thing changed; "+setup" runs framaid
     // --setup over it first.
@@ -422,12 +434,8 @@ private slots:
         QFETCH(QString, code);
         QFETCH(QString, expected);
         static QString db;
-        if (db.isEmpty()) {
-            db = freshDb();
-            QProcess maker;
-            maker.start(binDir() + "/framaid/make_items", {db + "/items.dbf", "20000"});
-            QVERIFY(maker.waitForFinished(60000) && maker.exitCode() == 0);
-        }
+        if (db.isEmpty())
+            db = dbWithItems(20000);
         const Run r = lookUp(db, code);
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(line2(r.reply), expected);
@@ -437,10 +445,7 @@ private slots:
     // appends between two look-ups are found by the second.
     void tableChangedBetweenLookUps()
     {
-        const QString db = freshDb();
-        QProcess maker;
-        maker.start(binDir() + "/framaid/make_items", {db + "/items.dbf", "300"});
-        QVERIFY(maker.waitForFinished(60000) && maker.exitCode() == 0);
+        const QString db = dbWithItems(300);
         QCOMPARE(line2(lookUp(db, "AB00300").reply), QString("AB00300: Ring, pattern 300"));
         QCOMPARE(line2(lookUp(db, "AB00301").reply), QString("Item AB00301 is not in the item table."));
         for (int i = 301; i <= 302; ++i)
@@ -469,10 +474,7 @@ private slots:
         QFETCH(QString, expected);
         static QString db;
         if (db.isEmpty()) {
-            db = freshDb();
-            QProcess maker;
-            maker.start(binDir() + "/framaid/make_items", {db + "/items.dbf", "300"});
-            QVERIFY(maker.waitForFinished(60000) && maker.exitCode() == 0);
+            db = dbWithItems(300);
             QFile table(db + "/items.dbf");
             QVERIFY(table.open(QIODevice::ReadOnly));
             const int recordLen = int(le(table.read(12), 10, 2));
