@@ -14,6 +14,7 @@
 #include "runtime/files.h"
 #include "support/fake_server.h"
 #include "support/scripted_world.h"
+#include "support/tee_display.h"
 
 #include <QImage>
 #include <QLabel>
@@ -54,34 +55,6 @@ private:
     {
         return QStringLiteral("%1 %2,%3").arg(QLatin1String(what)).arg(p.pos.x()).arg(p.pos.y());
     }
-};
-
-/// Records what the server routines show and shows it on the window too.
-class TeeDisplay final : public server::TargetDisplay {
-public:
-    TeeDisplay(server::TargetDisplay &window, test::RecordingDisplay &record)
-        : m_window(window)
-        , m_record(record)
-    {}
-    void showReply(const QString &t) override { both(&TargetDisplay::showReply, t); }
-    void setShowExistingVisible(bool v) override { both(&TargetDisplay::setShowExistingVisible, v); }
-    void showTargetName(const QString &n) override { both(&TargetDisplay::showTargetName, n); }
-    void hangTarget(const QString &f, const QString &m) override
-    {
-        m_window.hangTarget(f, m);
-        m_record.hangTarget(f, m);
-    }
-    void showCaption(const QString &t) override { both(&TargetDisplay::showCaption, t); }
-    void setBusy(bool b) override { both(&TargetDisplay::setBusy, b); }
-
-private:
-    template<typename Fn, typename Arg> void both(Fn fn, const Arg &arg)
-    {
-        (m_window.*fn)(arg);
-        (m_record.*fn)(arg);
-    }
-    server::TargetDisplay &m_window;
-    server::TargetDisplay &m_record;
 };
 
 const CropCoords kMarks{QPoint{100, 80}, QPoint{40, 20}};
@@ -148,7 +121,7 @@ private:
     RecordingActions m_actions;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<app::WindowDisplay> m_display;
-    std::unique_ptr<TeeDisplay> m_tee;
+    std::unique_ptr<test::TeeDisplay> m_tee;
     std::unique_ptr<app::EventChain> m_chain;
 };
 
@@ -196,7 +169,7 @@ void TestEventChain::open(const QStringList &arguments, bool toolsFound,
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_display = std::make_unique<app::WindowDisplay>(state, *m_window);
-    m_tee = std::make_unique<TeeDisplay>(*m_display, m_record);
+    m_tee = std::make_unique<test::TeeDisplay>(*m_display, m_record);
     m_chain = std::make_unique<app::EventChain>(state, *m_window);
     m_chain->install();
     m_chain->setImageTabActions(&m_actions);
