@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QString>
 
@@ -16,6 +17,23 @@
 #include <vector>
 
 namespace framla::bench {
+
+/// Runs a tool in dir to its end (two minutes at most) with nothing on its
+/// standard input; true when it exited normally with 0. What it wrote on
+/// standard error goes to *errors when asked for.
+inline bool runTool(const QString &program, const QStringList &args, const QString &dir,
+                    QByteArray *errors = nullptr)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(program, args);
+    const bool ok = process.waitForFinished(120000) &&
+                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (errors != nullptr)
+        *errors = process.readAllStandardError();
+    return ok;
+}
 
 /// A photo-like picture: soft gradients, a few shapes and fine noise, so the
 /// JPEG coder has real work (flat colours would flatter every decoder).

@@ -8,16 +8,15 @@
 // runner can go meanwhile. Run as root (the test SSH server of
 // scripts/test-server makes a throwaway account).
 #include "bench_common.h"
+#include "bench_remote.h"
 #include "core/program_state.h"
 #include "runtime/clock.h"
-#include "runtime/dialogs.h"
 #include "runtime/shared_link.h"
 #include "runtime/shell.h"
 #include "server/command_lines.h"
 #include "server/lookup.h"
 #include "server/remote_run.h"
 #include "server/target.h"
-#include "server/target_display.h"
 #include "server/upload.h"
 
 #include <QCoreApplication>
@@ -41,19 +40,13 @@ int g_failures = 0;
 
 bool run(const QString &program, const QStringList &args, const QString &dir)
 {
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(program, args);
-    const bool ok = process.waitForFinished(120000) &&
-                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    if (!ok) {
-        ++g_failures;
-        std::fprintf(stderr, "bench_link: %s %s failed: %s\n", qPrintable(program),
-                     qPrintable(args.join(QLatin1Char(' '))),
-                     process.readAllStandardError().constData());
-    }
-    return ok;
+    QByteArray errors;
+    if (bench::runTool(program, args, dir, &errors))
+        return true;
+    ++g_failures;
+    std::fprintf(stderr, "bench_link: %s %s failed: %s\n", qPrintable(program),
+                 qPrintable(args.join(QLatin1Char(' '))), errors.constData());
+    return false;
 }
 
 /// One tool run of a sequence: its name for the table and its command.
@@ -114,32 +107,6 @@ struct Contender {
     std::function<void()> routine;
     std::vector<std::vector<double>> times; // per step (or the routine), per round
     std::function<void()> prepare;          // before each round, not timed
-};
-
-class QuietDisplay final : public server::TargetDisplay {
-public:
-    void showReply(const QString &text) override { last = text; }
-    void setShowExistingVisible(bool) override {}
-    void showTargetName(const QString &) override {}
-    void hangTarget(const QString &, const QString &) override {}
-    void showCaption(const QString &) override {}
-    void setBusy(bool) override {}
-    QString last;
-};
-
-class NoDialogs final : public runtime::Dialogs {
-public:
-    void msgBox(const QString &, const QString &) override {}
-    int confirmBox(const QString &, const QString &, runtime::Buttons, runtime::Icon,
-                   runtime::DefaultButton) override
-    {
-        return runtime::kOk;
-    }
-    QString openFileName(const QString &, const QString &, const QString &,
-                         const QString &) override
-    {
-        return {};
-    }
 };
 
 /// Runs each contender once per round, alternating who goes first.
@@ -248,9 +215,9 @@ int main(int argc, char **argv)
          0.5},
     };
 
-    NoDialogs dialogs;
+    bench::NoDialogs dialogs;
     runtime::SystemClock clock;
-    QuietDisplay display;
+    bench::QuietDisplay display;
     // setting -> bare contender -> median of each step, for the round trips.
     std::map<QString, std::map<QString, std::vector<double>>> stepMedians;
     std::vector<std::pair<QString, std::vector<QString>>> stepNames;
@@ -395,20 +362,20 @@ int main(int argc, char **argv)
         const double openedMs = double(opening.nsecsElapsed()) / 1e6;
         const QStringList share = {QStringLiteral("-share")};
         std::vector<Contender> warm = {
-            {QStringLiteral("look-up, bare runs, new connections"), lookUp({}), {}, {}},
-            {QStringLiteral("look-up, bare runs, shared"), lookUp(share), {}, {}},
+            {QStringLiteral("look-up, bare runs, new connections"), lookUp({}), {}, {}, {}},
+            {QStringLiteral("look-up, bare runs, shared"), lookUp(share), {}, {}, {}},
             {QStringLiteral("look-up, program, new connections"),
              {},
              [&] { lookUpWith(own, QStringLiteral("AB10001")); },
-             {}},
+             {}, {}},
             {QStringLiteral("look-up, program, shared"),
              {},
              [&] { lookUpWith(shared, QStringLiteral("AB10001")); },
-             {}},
-            {QStringLiteral("put, bare runs, new connections"), put({}), {}, {}},
-            {QStringLiteral("put, bare runs, shared"), put(share), {}, {}},
-            {QStringLiteral("put, program, new connections"), {}, [&] { putWith(own); }, {}},
-            {QStringLiteral("put, program, shared"), {}, [&] { putWith(shared); }, {}},
+             {}, {}},
+            {QStringLiteral("put, bare runs, new connections"), put({}), {}, {}, {}},
+            {QStringLiteral("put, bare runs, shared"), put(share), {}, {}, {}},
+            {QStringLiteral("put, program, new connections"), {}, [&] { putWith(own); }, {}, {}},
+            {QStringLiteral("put, program, shared"), {}, [&] { putWith(shared); }, {}, {}},
         };
         runRounds(warm, rounds, work.path());
 

@@ -46,15 +46,6 @@ namespace {
 const QString kCode = QStringLiteral("AB10001");
 const QString kDescription = QStringLiteral("Solitaire ring, 0.50ct diamond");
 
-bool run(const QString &program, const QStringList &args, const QString &dir)
-{
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start(program, args);
-    return process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
 /// The settings file as the program writes it (and scripts/run.sh for the
 /// demo): CR LF lines, a plain port and password read back as they are.
 bool writeSettings(const QString &file, const QMap<QString, QString> &facts)
@@ -118,7 +109,7 @@ int main(int argc, char **argv)
     QTemporaryDir bareWork;
     const QString script = QStringLiteral(FRAMLA_SOURCE_DIR "/scripts/test-server");
     qputenv("FRAMLA_BIN_DIR", FRAMLA_BINARY_DIR);
-    if (!run(QStringLiteral("bash"), {script, QStringLiteral("start"), serverDir.path()},
+    if (!bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("start"), serverDir.path()},
              bareWork.path())) {
         std::fprintf(stderr, "bench_lookup: the test server did not start (run as root)\n");
         return 1;
@@ -126,7 +117,7 @@ int main(int argc, char **argv)
     const auto facts = bench::readFacts(serverDir.filePath(QStringLiteral("server.env")));
     qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
     auto stopServer = [&] {
-        run(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()},
+        bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()},
             bareWork.path());
     };
 
@@ -176,17 +167,17 @@ int main(int argc, char **argv)
             QFile::remove(bareReply);
             QFile::remove(barePicture);
             const QString token = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
-            run(QStringLiteral("plink"),
+            bench::runTool(QStringLiteral("plink"),
                 putty + QStringList{QStringLiteral("-ssh"), login, QStringLiteral("framaid"),
                                     replyDir, kCode, token},
                 bareWork.path());
-            run(QStringLiteral("pscp"),
+            bench::runTool(QStringLiteral("pscp"),
                 putty + QStringList{QStringLiteral("-scp"),
                                     login + QLatin1Char(':') + replyDir +
                                         QStringLiteral("/framla.tmp"),
                                     QStringLiteral(".")},
                 bareWork.path());
-            run(QStringLiteral("pscp"),
+            bench::runTool(QStringLiteral("pscp"),
                 putty + QStringList{QStringLiteral("-scp"), login + QLatin1Char(':') + picture,
                                     QStringLiteral("scratch.jpg")},
                 bareWork.path());

@@ -20,18 +20,6 @@
 
 using namespace framla;
 
-namespace {
-
-bool runBare(const QString &program, const QStringList &args, const QString &dir)
-{
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start(program, args);
-    return process.waitForFinished(120000) && process.exitCode() == 0;
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -65,10 +53,10 @@ int main(int argc, char *argv[])
     const auto times = bench::sideBySide(
         {[&] { imaging::Prepare(state, photo, size, ASCRN_SIZE, marks, false, {}); },
          [&] {
-             bareOk &= runBare(
+             bareOk &= bench::runTool(
                  convert, {photo, QStringLiteral("-crop"), crop, QStringLiteral("scratch.jpg")},
                  dir.path());
-             bareOk &= runBare(mogrify,
+             bareOk &= bench::runTool(mogrify,
                                {QStringLiteral("-modulate"), QStringLiteral("100"),
                                 QStringLiteral("-gamma"), QStringLiteral("1.00"),
                                 QStringLiteral("-level"), QStringLiteral("0.00%"),

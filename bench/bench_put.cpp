@@ -4,14 +4,13 @@
 // makes a throwaway account).
 #include "core/program_state.h"
 #include "bench_common.h"
+#include "bench_remote.h"
 #include "runtime/clock.h"
-#include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "server/command_lines.h"
 #include "server/target.h"
 #include "server/lookup.h"
-#include "server/target_display.h"
 #include "server/upload.h"
 
 #include <QCoreApplication>
@@ -24,43 +23,6 @@
 
 using namespace framla;
 
-namespace {
-
-class QuietDisplay final : public server::TargetDisplay {
-public:
-    void showReply(const QString &) override {}
-    void setShowExistingVisible(bool) override {}
-    void showTargetName(const QString &) override {}
-    void hangTarget(const QString &, const QString &) override {}
-    void showCaption(const QString &) override {}
-    void setBusy(bool) override {}
-};
-
-class NoDialogs final : public runtime::Dialogs {
-public:
-    void msgBox(const QString &, const QString &) override {}
-    int confirmBox(const QString &, const QString &, runtime::Buttons, runtime::Icon,
-                   runtime::DefaultButton) override
-    {
-        return runtime::kOk;
-    }
-    QString openFileName(const QString &, const QString &, const QString &,
-                         const QString &) override
-    {
-        return {};
-    }
-};
-
-bool run(const QString &program, const QStringList &args, const QString &dir)
-{
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start(program, args);
-    return process.waitForFinished(120000) && process.exitCode() == 0;
-}
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -69,7 +31,7 @@ int main(int argc, char **argv)
     QTemporaryDir work;
     const QString script = QStringLiteral(FRAMLA_SOURCE_DIR "/scripts/test-server");
     qputenv("FRAMLA_BIN_DIR", FRAMLA_BINARY_DIR);
-    if (!run(QStringLiteral("bash"), {script, QStringLiteral("start"), serverDir.path()},
+    if (!bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("start"), serverDir.path()},
              work.path())) {
         std::fprintf(stderr, "bench_put: the test server did not start (run as root)\n");
         return 1;
@@ -77,10 +39,10 @@ int main(int argc, char **argv)
     const auto facts = bench::readFacts(serverDir.filePath(QStringLiteral("server.env")));
     qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
 
-    NoDialogs dialogs;
+    bench::NoDialogs dialogs;
     runtime::SystemClock clock;
     runtime::ProcessShell shell(work.path(), &dialogs);
-    QuietDisplay display;
+    bench::QuietDisplay display;
     ProgramState state;
     state.cAppPath = work.path();
     state.cAddress = facts.value(QStringLiteral("FRAMLA_TEST_HOST"));
@@ -120,36 +82,36 @@ int main(int argc, char **argv)
              const QString bare = work.filePath(QStringLiteral("bare.jpg"));
              QFile::remove(bare);
              QFile::copy(photo, bare);
-             run(QStringLiteral("mogrify"),
+             bench::runTool(QStringLiteral("mogrify"),
                  {QStringLiteral("-resize"), QStringLiteral("320x320"), bare}, work.path());
              // As the program places a picture: to a temporary name, made
              // readable, fetched to check it, renamed over the target; then
              // the recorded picture and a fresh look-up.
              const QString part = remote + QStringLiteral(".part");
-             run(QStringLiteral("pscp"),
+             bench::runTool(QStringLiteral("pscp"),
                  putty + QStringList{QStringLiteral("-scp"), bare, login + ':' + part},
                  work.path());
-             run(QStringLiteral("plink"),
+             bench::runTool(QStringLiteral("plink"),
                  putty + QStringList{QStringLiteral("-ssh"), login, QStringLiteral("chmod"),
                                      QStringLiteral("644"), part},
                  work.path());
-             run(QStringLiteral("pscp"),
+             bench::runTool(QStringLiteral("pscp"),
                  putty + QStringList{QStringLiteral("-scp"), login + ':' + part,
                                      work.filePath(QStringLiteral("check.jpg"))},
                  work.path());
-             run(QStringLiteral("plink"),
+             bench::runTool(QStringLiteral("plink"),
                  putty + QStringList{QStringLiteral("-ssh"), login, QStringLiteral("mv"),
                                      QStringLiteral("-f"), part, remote},
                  work.path());
-             run(QStringLiteral("pscp"),
+             bench::runTool(QStringLiteral("pscp"),
                  putty + QStringList{QStringLiteral("-scp"), login + ':' + remote,
                                      work.filePath(QStringLiteral("back.jpg"))},
                  work.path());
-             run(QStringLiteral("plink"),
+             bench::runTool(QStringLiteral("plink"),
                  putty + QStringList{QStringLiteral("-ssh"), login, QStringLiteral("framaid"),
                                      replyDir, code, QStringLiteral("12:34:57")},
                  work.path());
-             run(QStringLiteral("pscp"),
+             bench::runTool(QStringLiteral("pscp"),
                  putty + QStringList{QStringLiteral("-scp"), login + ':' + reply,
                                      work.filePath(QStringLiteral("reply.tmp"))},
                  work.path());
@@ -163,6 +125,6 @@ int main(int argc, char **argv)
     std::printf("  the same tools started bare       : %8.1f ms (median)\n", bare);
     std::printf("  ratio put / bare                  : %8.3f\n", bare > 0 ? ours / bare : 0.0);
 
-    run(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()}, work.path());
+    bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()}, work.path());
     return 0;
 }
