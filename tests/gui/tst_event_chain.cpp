@@ -348,10 +348,7 @@ void TestEventChain::spinEnd()
             picture.fill(Qt::darkYellow);
             picture.save(m_world.file(QStringLiteral("scratch.jpg")), "JPG");
         }
-        runtime::RunOutcome outcome;
-        outcome.status = runtime::RunOutcome::Status::Finished;
-        outcome.exitCode = 0;
-        return outcome;
+        return test::finishedRun();
     };
     auto *box = qobject_cast<QSpinBox *>(m_window->control(spin));
     QVERIFY(box != nullptr);

@@ -155,9 +155,7 @@ private:
     runtime::RunOutcome run(const runtime::ToolCommand &command)
     {
         const QString name = command.executableName();
-        runtime::RunOutcome outcome;
-        outcome.status = runtime::RunOutcome::Status::Finished;
-        outcome.exitCode = 0;
+        runtime::RunOutcome outcome = finishedRun();
         if (name == QStringLiteral("convert"))
             picture(command.args.last(), {40, 30});
         else if (name == QStringLiteral("commandcam"))

@@ -35,14 +35,6 @@ const QString kToolQuestion = QStringLiteral("'ImageMagick' must be installed an
                                              "Proceed regardless. Image functions may fail.");
 constexpr auto W = Qt::WaitCursor, A = Qt::ArrowCursor;
 
-runtime::RunOutcome finished()
-{
-    runtime::RunOutcome outcome;
-    outcome.status = runtime::RunOutcome::Status::Finished;
-    outcome.exitCode = 0;
-    return outcome;
-}
-
 /// Option slots 7 to 9 as "device delay preview".
 QString webcamSlots(const LocalCfg &cfg)
 {
@@ -145,7 +137,7 @@ void TestSettingsTab::init()
         m_passwordsMasked << w.state.cPassx;
         if (command.isPutty() && command.password == m_serverPassword)
             runtime::writeWholeFile(w.file("framla.ok"), "ok");
-        return finished();
+        return test::finishedRun();
     };
     // The image tools are found on the search path.
     for (const char *tool : {"convert", "mogrify"}) {
@@ -439,7 +431,7 @@ void TestSettingsTab::cameraList()
     build();
     w.shell.onRun = [&](const runtime::ToolCommand &) {
         runtime::writeWholeFile(w.file("devlist.tmp"), toolOutput);
-        return finished();
+        return test::finishedRun();
     };
     QTest::mouseClick(m_window->settingsTab().cameraRefresh, Qt::LeftButton);
     QPlainTextEdit *box = m_window->settingsTab().oXbpCamsTxt;

@@ -11,12 +11,8 @@ using runtime::RunOutcome;
 namespace {
 RunOutcome finished(int code, const QByteArray &error = {})
 {
-    RunOutcome outcome;
-    outcome.status = RunOutcome::Status::Finished;
-    outcome.exitCode = code;
+    RunOutcome outcome = finishedRun(code, code != 0 ? QString::fromLatin1(error) : QString());
     outcome.standardError = error;
-    if (code != 0)
-        outcome.message = QString::fromLatin1(error);
     return outcome;
 }
 

@@ -7,6 +7,17 @@
 
 namespace framla::test {
 
+/// A run whose tool started and exited with exitCode; message is what the
+/// operator would read when it failed.
+inline runtime::RunOutcome finishedRun(int exitCode = 0, const QString &message = QString())
+{
+    runtime::RunOutcome outcome;
+    outcome.status = runtime::RunOutcome::Status::Finished;
+    outcome.exitCode = exitCode;
+    outcome.message = message;
+    return outcome;
+}
+
 /// A shell for tests of the layers above the runner: records every command
 /// and lets the test decide what each run does and how it ends.
 class ScriptedShell final : public runtime::Shell {
@@ -31,12 +42,7 @@ public:
     {
         commands.append(command);
         timeouts.append(timeoutMs);
-        if (onRun)
-            return onRun(command);
-        runtime::RunOutcome outcome;
-        outcome.status = runtime::RunOutcome::Status::Finished;
-        outcome.exitCode = 0;
-        return outcome;
+        return onRun ? onRun(command) : finishedRun();
     }
 
     /// The logged texts of all commands run, in order.

@@ -225,11 +225,8 @@ void TestDataTransfer::transfer()
         const QStringList words = command.args.mid(4);
         const QString verb = command.executableName() == "plink" ? words.value(0) : QString();
         if (!refused.isEmpty() && verb == refused) {
-            runtime::RunOutcome outcome;
-            outcome.status = runtime::RunOutcome::Status::Finished;
-            outcome.exitCode = 1;
-            outcome.message = verb + ": " + (verb == "mv" ? "Permission denied" : "Operation not permitted");
-            return outcome;
+            return test::finishedRun(
+                1, verb + ": " + (verb == "mv" ? "Permission denied" : "Operation not permitted"));
         }
         if (verb == "framaid") {
             // The first check finds nothing; the second reports what the test says.

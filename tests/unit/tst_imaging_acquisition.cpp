@@ -18,14 +18,6 @@ using runtime::ToolCommand;
 
 namespace {
 
-RunOutcome finished(int exitCode)
-{
-    RunOutcome outcome;
-    outcome.status = RunOutcome::Status::Finished;
-    outcome.exitCode = exitCode;
-    return outcome;
-}
-
 const QString kCommandStart = QStringLiteral("/C START /B /wait ./CommandCam.exe /quiet /devnum ");
 
 } // namespace
@@ -179,7 +171,7 @@ void TestImagingAcquisition::grabImage()
     m_shell.onRun = [writes](const ToolCommand &) {
         if (writes)
             runtime::writeWholeFile(QStringLiteral("image.bmp"), "new capture");
-        return finished(writes ? 0 : 2);
+        return test::finishedRun(writes ? 0 : 2);
     };
     QCOMPARE(imaging::GrabImage(m_state, command), QStringLiteral("image.bmp"));
     QCOMPARE(m_shell.commands.size(), 1);
@@ -250,7 +242,7 @@ void TestImagingAcquisition::deviceListRun()
     QFETCH(QString, expected);
     QVERIFY(runtime::writeWholeFile(QStringLiteral("devlist.tmp"), "Device name: Old camera\n"));
     m_shell.onRun = [toolRuns](const ToolCommand &command) {
-        RunOutcome outcome = finished(0);
+        RunOutcome outcome = test::finishedRun(0);
         if (!toolRuns) {
             outcome.status = RunOutcome::Status::NotStarted;
             return outcome;

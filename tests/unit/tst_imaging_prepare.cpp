@@ -16,14 +16,6 @@ using runtime::ToolCommand;
 
 namespace {
 
-RunOutcome finished(int exitCode)
-{
-    RunOutcome outcome;
-    outcome.status = RunOutcome::Status::Finished;
-    outcome.exitCode = exitCode;
-    return outcome;
-}
-
 } // namespace
 
 class TestImagingPrepare : public QObject {
@@ -62,7 +54,7 @@ void TestImagingPrepare::init()
     m_shell.onRun = [](const ToolCommand &command) {
         if (command.tool == QLatin1String("convert"))
             runtime::writeWholeFile(command.args.last(), "jpeg");
-        return finished(0);
+        return test::finishedRun(0);
     };
     m_state = ProgramState();
     m_state.cAppPath = m_dir->path();
@@ -192,7 +184,7 @@ void TestImagingPrepare::failedStepLeavesNoPreview()
         // Each tool leaves something behind, as a tool stopped half-way does.
         runtime::writeWholeFile(command.args.last(), "part");
         if (command.executableName() != tool)
-            return finished(0);
+            return test::finishedRun(0);
         RunOutcome outcome;
         outcome.status = RunOutcome::Status(status);
         outcome.exitCode = 1;
@@ -217,7 +209,7 @@ void TestImagingPrepare::filesFoundWhateverIsCurrent()
     m_shell.onRun = [&](const ToolCommand &command) {
         if (command.tool == QLatin1String("convert"))
             runtime::writeWholeFile(m_dir->filePath(command.args.last()), "jpeg");
-        return finished(0);
+        return test::finishedRun(0);
     };
     imaging::Prepare(m_state, QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
                      {QPoint(0, 0), QPoint(274, 252)}, false, m_adjustment);

@@ -95,17 +95,13 @@ void TestLookup::init()
     m_world.reset();
     QVERIFY(m_world.dir->isValid());
     m_fetches = 0;
-    m_fetchOutcome = RunOutcome();
-    m_fetchOutcome.status = RunOutcome::Status::Finished;
-    m_fetchOutcome.exitCode = 0;
+    m_fetchOutcome = test::finishedRun();
 }
 
 void TestLookup::serve(const QList<QByteArray> &replies)
 {
     m_shell.onRun = [this, replies](const ToolCommand &command) {
-        RunOutcome outcome;
-        outcome.status = RunOutcome::Status::Finished;
-        outcome.exitCode = 0;
+        RunOutcome outcome = test::finishedRun();
         const QString target = command.args.value(4);
         const QDir dir(m_state.cAppPath);
         if (command.executableName() == QStringLiteral("pscp") &&

@@ -82,13 +82,9 @@ void TestSettingsCheck::probeArrives()
         // The copy runs in the program's directory.
         if (arrives)
             runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "ok");
-        RunOutcome outcome;
-        outcome.status = RunOutcome::Status::Finished;
-        outcome.exitCode = arrives ? 0 : 1;
-        if (!arrives)
-            outcome.message =
-                QStringLiteral("The server did not accept the user name or password.");
-        return outcome;
+        return arrives ? test::finishedRun()
+                       : test::finishedRun(
+                             1, QStringLiteral("The server did not accept the user name or password."));
     };
     const bool ok = config::TestConfig(
         m_state,
