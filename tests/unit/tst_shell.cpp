@@ -124,7 +124,7 @@ void TestShell::programEnding()
     command.tool = QStringLiteral("hanging");
     RunOutcome outcome;
     QTimer::singleShot(0, [&] { outcome = shell.run(command, 60000); });
-    QTimer::singleShot(200, qApp, &QCoreApplication::quit);
+    QTimer::singleShot(200, QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec();
     QCOMPARE(outcome.status, RunOutcome::Status::TimedOut);
     QCOMPARE(outcome.message, QStringLiteral("hanging was stopped because the program is ending."));
