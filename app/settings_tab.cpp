@@ -193,8 +193,7 @@ void SettingsTab::testAndSave()
 
     if (!testFields())
         m_state.services.dialogs->msgBox(QStringLiteral("Settings test failed"));
-    if (returnToImageTab())
-        m_window.imageTab().oXbpGetCd->setFocus(Qt::OtherFocusReason);
+    returnToImageTab();
     if (databaseChanged())
         m_state.services.dialogs->msgBox(
             QStringLiteral("Database change. Please re-launch Framla."));
@@ -211,13 +210,9 @@ void SettingsTab::testAndSaveFromEnter()
         m_state.services.dialogs->msgBox(QStringLiteral("Settings failed test"));
     ui::ShowElem(page, QString(), ui::kPointerNormal);
 
-    if (!returnToImageTab())
-        return;
-    if (databaseChanged())
+    if (returnToImageTab() && databaseChanged())
         m_state.services.dialogs->msgBox(
             QStringLiteral("Database change. Please re-launch Framla."));
-    else
-        m_window.imageTab().oXbpGetCd->setFocus(Qt::OtherFocusReason);
 }
 
 bool SettingsTab::returnToImageTab()
@@ -225,6 +220,9 @@ bool SettingsTab::returnToImageTab()
     if (!config::CheckImageTools(m_state))
         return false;
     m_window.showPage(MainWindow::Page::Image);
+    // The next code typed or scanned goes to the code field, whichever
+    // control of the image tab had the focus when the operator left it.
+    m_window.imageTab().oXbpGetCd->setFocus(Qt::OtherFocusReason);
     return true;
 }
 

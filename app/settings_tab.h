@@ -49,8 +49,9 @@ public:
     /// "Refresh": list the cameras in the camera box.
     void refreshCameras();
 
-    /// Go back to the image tab when the image-tool check passes; false when
-    /// the operator declined and the settings tab stays.
+    /// Go back to the image tab, with the focus in the code field, when the
+    /// image-tool check passes; false when the operator declined and the
+    /// settings tab stays.
     bool returnToImageTab();
 
     /// An instruction page (or "About Framla") in a message box, then back.

@@ -57,13 +57,11 @@ void startLookUp(ProgramState &state, MainWindow &window, server::TargetDisplay 
     state.lInventory = !byAccount;
     state.lOrders = false;
     showMode(window, byAccount ? 1 : 0);
-    if (byAccount) {
-        image.oXbpGetCd->setText(state.cStartAccount);
-        state.cCode = codeOf(state.cStartAccount);
-    } else {
-        image.oXbpGetCd->setText(state.cStartCode);
-        state.cCode = core::NORMALIZE(codeOf(state.cStartCode), state.lInventory, state.lOrders);
-    }
+    // The code field shows the code as it is looked up.
+    state.cCode = byAccount ? codeOf(state.cStartAccount)
+                            : core::NORMALIZE(codeOf(state.cStartCode), state.lInventory,
+                                              state.lOrders);
+    image.oXbpGetCd->setText(state.cCode);
 
     // The picture looked for is the one "Put it" would replace: the code's
     // own (an account's picture is named like the account), not one named

@@ -56,21 +56,41 @@ bool FramlaApplication::underHandler(const Deliver &deliver, QObject *receiver, 
 
 bool FramlaApplication::notify(QObject *receiver, QEvent *event)
 {
+    // Operator input during a blocking routine goes nowhere yet: keys are
+    // held for later, pointer input is dropped; the chain does not see it.
+    if (input::take(receiver, event))
+        return true;
+
     const QPointer<QObject> alive(receiver);
-    // Operator input during a blocking routine goes nowhere: the filter of the
-    // routine takes it, and the chain does not see it either.
-    const bool dropped = BlockingInput::drops(receiver, event);
-    const bool handled =
-        underHandler([&] { return QApplication::notify(receiver, event); }, receiver, event);
-    if (m_chain && !m_inChain && !dropped && alive && QThread::currentThread() == thread()) {
-        const QScopedValueRollback inChain(m_inChain, true);
-        underHandler(
-            [&] {
-                m_chain(receiver, event);
-                return true;
-            },
-            receiver, nullptr);
+    QThread *const thread = QThread::currentThread();
+    const bool uiThread = thread == this->thread();
+    if (uiThread && m_depth == 0)
+        m_outerLoopLevel = thread->loopLevel();
+    bool handled = false;
+    {
+        std::optional<QScopedValueRollback<int>> depth; // counted on the UI thread only
+        if (uiThread)
+            depth.emplace(m_depth, m_depth + 1);
+        handled = underHandler([&] { return QApplication::notify(receiver, event); }, receiver,
+                               event);
+        // The rules that follow a handler run once it has finished, with the
+        // state it leaves: not for the events delivered during its waits
+        // (a tool run, a box, the crop marking), where its work is half done.
+        const bool insideHandler =
+            BlockingInput::active() || thread->loopLevel() > m_outerLoopLevel;
+        if (m_chain && !m_inChain && !insideHandler && alive && uiThread) {
+            const QScopedValueRollback inChain(m_inChain, true);
+            underHandler(
+                [&] {
+                    m_chain(receiver, event);
+                    return true;
+                },
+                receiver, nullptr);
+        }
     }
+    // The keys typed while a handler was busy take effect once it is over.
+    if (uiThread && m_depth == 0 && input::heldCount() > 0)
+        input::deliverHeld();
     return handled;
 }
 

@@ -13,7 +13,10 @@ namespace framla::runtime {
 /// The application object. Every event first goes to the object it is
 /// addressed to; a RuntimeError raised while it is handled goes to StandardEH:
 /// Retry delivers the event again, Ignore leaves it unhandled, and an
-/// abandoned operation ends there. After that the per-event chain runs.
+/// abandoned operation ends there. After that the per-event chain runs,
+/// unless the event arrived inside a handler's wait. Operator input during
+/// a blocking routine is held or dropped first (runtime/blocking.h), and the
+/// keys held are delivered once the outermost event has been handled.
 class FramlaApplication : public QApplication {
     Q_OBJECT
 public:
@@ -27,8 +30,8 @@ public:
     void setProgramState(ProgramState *state) { m_state = state; }
     ProgramState *programState() const { return m_state; }
 
-    /// The chain runs on the UI thread only, and not for events that the
-    /// chain itself sends.
+    /// The chain runs on the UI thread only, not for events that the chain
+    /// itself sends, and not for events delivered while a handler waits.
     void setEventChain(EventChain chain) { m_chain = std::move(chain); }
 
     bool notify(QObject *receiver, QEvent *event) override;
@@ -41,6 +44,10 @@ private:
     ProgramState *m_state = nullptr;
     EventChain m_chain;
     bool m_inChain = false;
+    /// How many events the UI thread is delivering, one inside another.
+    int m_depth = 0;
+    /// The event loop level at which the outermost of them arrived.
+    int m_outerLoopLevel = 0;
 };
 
 } // namespace framla::runtime

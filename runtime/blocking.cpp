@@ -9,13 +9,23 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <deque>
+#include <memory>
+
 namespace framla::runtime {
 
 namespace {
 
-bool isOperatorInput(const QEvent *event)
+enum class InputKind { None, Key, Pointer, Close };
+
+InputKind kindOf(const QEvent *event)
 {
     switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+        return InputKind::Key;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
@@ -24,12 +34,7 @@ bool isOperatorInput(const QEvent *event)
     case QEvent::NonClientAreaMouseButtonRelease:
     case QEvent::NonClientAreaMouseButtonDblClick:
     case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
     case QEvent::ContextMenu:
-    case QEvent::InputMethod:
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd:
@@ -42,12 +47,12 @@ bool isOperatorInput(const QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
-        return true;
+        return InputKind::Pointer;
     case QEvent::Close:
         // The operator closing a window; the program's own close() passes.
-        return event->spontaneous();
+        return event->spontaneous() ? InputKind::Close : InputKind::None;
     default:
-        return false;
+        return InputKind::None;
     }
 }
 
@@ -67,29 +72,32 @@ QWidget *widgetOf(QObject *receiver)
     return nullptr;
 }
 
-/// The filter shared by all running blocking routines, one entry per routine
-/// with the modal box that was open when it began.
-class InputDropper final : public QObject {
-public:
+QWidget *currentModal()
+{
+    if (qobject_cast<QApplication *>(QCoreApplication::instance()) == nullptr)
+        return nullptr;
+    return QApplication::activeModalWidget();
+}
+
+/// A key held for later, with the object it was addressed to.
+struct HeldKey {
+    QPointer<QObject> receiver;
+    std::unique_ptr<QEvent> event;
+};
+
+/// The input state of the UI thread: the running blocking routines, each
+/// with the modal box that was open when it began, and the keys held.
+struct InputGate {
     QList<QPointer<QWidget>> modalAtStart;
+    std::deque<HeldKey> held;
+    bool delivering = false;
 
-    bool drops(QObject *receiver, QEvent *event) const
-    {
-        if (modalAtStart.isEmpty() || !isOperatorInput(event))
-            return false;
-        return !forNewModal(receiver);
-    }
+    bool busy() const { return !modalAtStart.isEmpty(); }
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override { return drops(watched, event); }
-
-private:
     /// True for input to a modal box opened since the innermost routine began.
     bool forNewModal(QObject *receiver) const
     {
-        if (qobject_cast<QApplication *>(QCoreApplication::instance()) == nullptr)
-            return false;
-        QWidget *modal = QApplication::activeModalWidget();
+        QWidget *modal = currentModal();
         if (modal == nullptr || modal == modalAtStart.constLast())
             return false;
         for (QWidget *w = widgetOf(receiver); w != nullptr; w = w->parentWidget()) {
@@ -98,57 +106,102 @@ private:
         }
         return false;
     }
+
+    void hold(QObject *receiver, const QEvent *event)
+    {
+        held.push_back({receiver, std::unique_ptr<QEvent>(event->clone())});
+    }
 };
 
-InputDropper *dropper = nullptr; // used on the UI thread only
-
-QWidget *currentModal()
+InputGate &gate() // used on the UI thread only
 {
-    if (qobject_cast<QApplication *>(QCoreApplication::instance()) == nullptr)
-        return nullptr;
-    return QApplication::activeModalWidget();
+    static InputGate theGate;
+    return theGate;
 }
 
 } // namespace
 
 BlockingInput::BlockingInput()
 {
-    QCoreApplication *app = QCoreApplication::instance();
-    if (app == nullptr || !onUiThread())
+    if (QCoreApplication::instance() == nullptr || !onUiThread())
         return;
-    if (dropper == nullptr) {
-        dropper = new InputDropper;
-        app->installEventFilter(dropper);
-    }
-    dropper->modalAtStart.append(currentModal());
+    gate().modalAtStart.append(currentModal());
     m_holds = true;
 }
 
 BlockingInput::~BlockingInput()
 {
-    if (!m_holds || dropper == nullptr)
+    if (!m_holds)
         return;
-    if (dropper->modalAtStart.size() == 1) {
+    InputGate &g = gate();
+    if (g.modalAtStart.size() == 1) {
         // Input already queued by the window system belongs to the wait:
-        // take it in now, while it is still dropped, rather than after.
+        // take it in now, while the routine still holds it off.
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     }
-    dropper->modalAtStart.removeLast();
-    if (dropper->modalAtStart.isEmpty()) {
-        delete dropper; // also removes the filter
-        dropper = nullptr;
+    g.modalAtStart.removeLast();
+    // The handler may go on without another event coming: a call queued to
+    // the application makes sure that the held keys follow it.
+    if (!g.busy() && !g.held.empty()) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
     }
 }
 
 bool BlockingInput::active()
 {
-    return dropper != nullptr && onUiThread();
+    return onUiThread() && gate().busy();
 }
 
-bool BlockingInput::drops(QObject *receiver, QEvent *event)
+namespace input {
+
+bool take(QObject *receiver, QEvent *event)
 {
-    return active() && dropper->drops(receiver, event);
+    if (!onUiThread())
+        return false;
+    const InputKind kind = kindOf(event);
+    if (kind == InputKind::None)
+        return false;
+    InputGate &g = gate();
+    if (g.busy()) {
+        if (g.forNewModal(receiver))
+            return false;
+        if (kind == InputKind::Key)
+            g.hold(receiver, event);
+        return true;
+    }
+    // Keys typed behind held ones wait their turn, unless a box is open to
+    // take them now.
+    if (kind == InputKind::Key && !g.held.empty() && !g.delivering && currentModal() == nullptr) {
+        g.hold(receiver, event);
+        return true;
+    }
+    return false;
 }
+
+void deliverHeld()
+{
+    InputGate &g = gate();
+    if (g.delivering || !onUiThread())
+        return;
+    g.delivering = true;
+    // A key's handler runs to its end inside sendEvent; keys typed during
+    // its own waits join the end of the queue.
+    while (!g.held.empty() && !g.busy() && currentModal() == nullptr) {
+        HeldKey next = std::move(g.held.front());
+        g.held.pop_front();
+        if (next.receiver != nullptr)
+            QCoreApplication::sendEvent(next.receiver, next.event.get());
+    }
+    g.delivering = false;
+}
+
+int heldCount()
+{
+    return int(gate().held.size());
+}
+
+} // namespace input
 
 bool BlockingWait::wait(int timeoutMs)
 {
@@ -163,9 +216,8 @@ bool BlockingWait::wait(int timeoutMs)
         m_loop.quit();
     });
     limit.start(timeoutMs);
-    // All events, operator input included: excluded input would only be held
-    // back and delivered after the wait; this way it reaches the filter and
-    // is dropped.
+    // All events, operator input included: the window system's queue is
+    // emptied as it fills, and the input in it is held or dropped above.
     m_loop.exec(QEventLoop::AllEvents);
     return !timedOut;
 }

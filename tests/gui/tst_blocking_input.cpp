@@ -1,8 +1,10 @@
 // While a button's handler waits in a blocking routine (a tool run, a pause,
-// the working files), a second click or key on it is dropped: the handler
-// runs once, also after the wait. Timers and posted events still run during
+// the working files), a second click on it is dropped: the handler runs once,
+// also after the wait. Keys typed meanwhile are kept and take effect in order
+// once the handler has returned. Timers and posted events still run during
 // the wait, and a box opened meanwhile can be answered.
 
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
@@ -105,6 +107,17 @@ void sendInput(Input kind, QPushButton *button)
     }
 }
 
+/// Keys typed the way the window system delivers them: to the window.
+void typeInto(QWindow *window, const char *keys)
+{
+    for (; *keys != '\0'; ++keys) {
+        if (*keys == '\r')
+            QTest::keyClick(window, Qt::Key_Return);
+        else
+            QTest::keyClick(window, *keys);
+    }
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Wait)
@@ -129,27 +142,29 @@ private slots:
     }
     void cleanup() { m_window.reset(); }
 
-    void secondInputDropped_data()
+    void inputDuringWait_data()
     {
         QTest::addColumn<Wait>("wait");
         QTest::addColumn<Input>("input");
-        QTest::newRow("tool run, click") << Wait::ScriptedTool << Input::Click;
-        QTest::newRow("tool run, window click") << Wait::ScriptedTool << Input::WindowClick;
-        QTest::newRow("tool run, posted click") << Wait::ScriptedTool << Input::PostedClick;
-        QTest::newRow("tool run, key") << Wait::ScriptedTool << Input::Key;
-        QTest::newRow("tool run, shortcut") << Wait::ScriptedTool << Input::Shortcut;
-        QTest::newRow("real tool, window click") << Wait::RealTool << Input::WindowClick;
-        QTest::newRow("pause, window click") << Wait::Pause << Input::WindowClick;
-        QTest::newRow("working files, key") << Wait::WorkingFiles << Input::Key;
+        QTest::addColumn<bool>("kept"); // a key: it runs the handler again, after the first
+        QTest::newRow("tool run, click") << Wait::ScriptedTool << Input::Click << false;
+        QTest::newRow("tool run, window click") << Wait::ScriptedTool << Input::WindowClick << false;
+        QTest::newRow("tool run, posted click") << Wait::ScriptedTool << Input::PostedClick << false;
+        QTest::newRow("tool run, key") << Wait::ScriptedTool << Input::Key << true;
+        QTest::newRow("tool run, shortcut") << Wait::ScriptedTool << Input::Shortcut << true;
+        QTest::newRow("real tool, window click") << Wait::RealTool << Input::WindowClick << false;
+        QTest::newRow("pause, window click") << Wait::Pause << Input::WindowClick << false;
+        QTest::newRow("working files, key") << Wait::WorkingFiles << Input::Key << true;
     }
-    void secondInputDropped()
+    void inputDuringWait()
     {
         QFETCH(Wait, wait);
         QFETCH(Input, input);
-        int runs = 0;
-        QStringList seen; // what ran during the first run's wait
+        QFETCH(bool, kept);
+        QStringList seen; // in the order it happened
         const auto handler = [&] {
-            if (++runs > 1)
+            seen << QStringLiteral("run");
+            if (seen.size() > 1)
                 return;
             QTimer::singleShot(100, [&] {
                 seen << QStringLiteral("timer");
@@ -165,13 +180,37 @@ private slots:
         connect(shortcut, &QShortcut::activated, this, handler);
 
         QTest::mouseClick(m_button, Qt::LeftButton);
-        QCOMPARE(seen, (QStringList{"timer", "posted", "wait over"}));
-        QCOMPARE(runs, 1);
-        QTest::qWait(100); // nothing held back comes now
-        QCOMPARE(runs, 1);
-        sendInput(input, m_button); // once the wait is over, input counts again
+        QTest::qWait(100); // nothing else comes later
+        QStringList expected{"run", "timer", "posted", "wait over"};
+        if (kept)
+            expected << QStringLiteral("run");
+        QCOMPARE(seen, expected);
+        sendInput(input, m_button); // once the wait is over, input counts at once
         QTest::qWait(20);
-        QCOMPARE(runs, 2);
+        QCOMPARE(seen, expected << QStringLiteral("run"));
+    }
+
+    /// Codes typed or scanned into a field, each ended by Enter, while the
+    /// look-up of the one before waits: each is looked up whole, in order.
+    void keysKeptInOrder()
+    {
+        auto *field = new QLineEdit(m_window.get());
+        m_window->layout()->addWidget(field);
+        field->setFocus();
+        QStringList lookedUp;
+        connect(field, &QLineEdit::returnPressed, this, [&] {
+            lookedUp << field->text();
+            field->clear();
+            if (lookedUp.size() == 1) {
+                QTimer::singleShot(50, [&] { typeInto(m_window->windowHandle(), "cd2\rEF3\r"); });
+                QTimer::singleShot(150, [&] { typeInto(m_window->windowHandle(), "g4\r"); });
+            }
+            blockingRoutine(Wait::Pause);
+        });
+        QTest::keyClicks(field, QStringLiteral("ab1\r"));
+        QCOMPARE(lookedUp, (QStringList{"ab1", "cd2", "EF3", "g4"}));
+        QVERIFY(!runtime::BlockingInput::active());
+        QCOMPARE(runtime::input::heldCount(), 0);
     }
 
     void boxDuringWaitAnswered()

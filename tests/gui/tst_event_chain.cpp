@@ -435,6 +435,11 @@ void TestEventChain::startLookUp()
     m_server->replyBody = reply;
     // A preview an earlier run left behind.
     runtime::writeWholeFile(m_world.file(QStringLiteral("scratch.jpg")), "old");
+    QStringList fieldWhileLookingUp; // the code field, as each tool runs
+    m_world.shell.onRun = [&, serve = m_world.shell.onRun](const runtime::ToolCommand &command) {
+        fieldWhileLookingUp << m_window->imageTab().oXbpGetCd->text();
+        return serve(command);
+    };
     open(arguments, true, [&] {
         ProgramState &state = m_world.state;
         state.cFilename = source;
@@ -453,6 +458,8 @@ void TestEventChain::startLookUp()
         QVERIFY2(!command.text().contains(QStringLiteral("noname")), qPrintable(command.text()));
     }
     QCOMPARE(requests, QStringList{request});
+    // The field shows the code as it is looked up.
+    QCOMPARE(fieldWhileLookingUp.value(0), request.section(QLatin1Char(' '), 2, 2));
     QCOMPARE(m_record.replies.value(0), QStringLiteral("Sending request for data..."));
     QCOMPARE(m_record.captions, captions);
     QCOMPARE(m_world.clock.pauses, QList<int>{50});
