@@ -4,10 +4,12 @@
 #include "app/window_start.h"
 #include "config/local_options.h"
 #include "config/settings_test.h"
+#include "core/app_files.h"
 #include "core/normalize.h"
 #include "core/program_state.h"
 #include "core/value.h"
 #include "runtime/clock.h"
+#include "runtime/dialogs.h"
 #include "server/command_lines.h"
 #include "server/lookup.h"
 #include "server/target.h"
@@ -62,6 +64,18 @@ QString codeOf(const QString &text)
 QString withoutBlanks(QString text)
 {
     return text.remove(QLatin1Char(' '));
+}
+
+/// Why a code the code rules refuse is not looked up, in the mode's terms.
+QString refusalText(const QString &code, bool orders)
+{
+    if (orders)
+        return QStringLiteral("\"%1\" is not a service order number: type the order's number, "
+                              "1 to 999999, with or without \"or\" in front.")
+            .arg(code);
+    return QStringLiteral("\"%1\" is not an account number: a supplier's has 4 digits (1001 to "
+                          "9999), a customer's 5 digits (10001 to 99999).")
+        .arg(code);
 }
 
 /// Sets one option slot of an options array that start-up has completed.
@@ -187,10 +201,27 @@ void CodeEntry::lookUpCode()
     const ImageTabControls &c = m_steps.controls();
     server::TargetDisplay &display = m_steps.display();
 
-    s.cCode = core::NORMALIZE(s, codeOf(c.oXbpGetCd->text()), s.lInventory);
+    // The code of the record on show, for the name it may have given.
+    const QString shownCode = s.cCode;
+    const QString typed = codeOf(c.oXbpGetCd->text());
+    s.cCode = core::NORMALIZE(s, typed, s.lInventory);
     c.oXbpGetCd->setText(s.cCode);
-    if (s.cCode.isEmpty())
+    // Enter on the empty field keeps the record on show (in Inventory and
+    // Repairs mode every look-up empties it); a code the rules refuse leaves
+    // none.
+    if (s.cCode.isEmpty()) {
+        if (!typed.isEmpty())
+            forgetRecord(refusalText(typed, s.lOrders), shownCode);
         return;
+    }
+    // Nothing typed reaches the server unless it is a plain name.
+    const bool lIsDOS = server::loginOf(s).lIsDOS;
+    if (!server::isSafeName(s.cCode, lIsDOS)) {
+        const QString why = server::unsafeNameMessage(QStringLiteral("code"), s.cCode, lIsDOS);
+        forgetRecord(why, shownCode);
+        s.services.dialogs->msgBox(why);
+        return;
+    }
 
     if (custSup()) {
         // An account without a name: the picture is named after the account.
@@ -223,6 +254,30 @@ void CodeEntry::lookUpCode()
         }
     }
     m_steps.enablePut(!s.cFilename.isEmpty() && s.lOk2Put);
+}
+
+void CodeEntry::forgetRecord(const QString &why, const QString &shownCode)
+{
+    ProgramState &s = m_steps.state();
+    const ImageTabControls &c = m_steps.controls();
+    server::TargetDisplay &display = m_steps.display();
+    s.cCode.clear();
+    c.oXbpGetCd->clear();
+    display.showReply(why);
+    display.setShowExistingVisible(false);
+    // The recorded picture goes with its record: the view shows "no image"
+    // and nothing recorded may be deleted or replaced.
+    erasePreview(s);
+    display.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("TW"));
+    s.lOk2Put = false;
+    s.lOk2DelTarg = false;
+    // The name was the record's code, or the account's own name; a name the
+    // operator typed or the source gave waits for the next account.
+    if (!custSup() || (!shownCode.isEmpty() && c.oXbpTargName->text() == shownCode)) {
+        s.cName.clear();
+        c.oXbpTargName->clear();
+    }
+    m_steps.enablePut(false);
 }
 
 void CodeEntry::lookUpName()

@@ -46,6 +46,10 @@ protected:
 
 private:
     bool custSup() const;
+    /// A code refused before any look-up: the description says why, and what
+    /// belonged to the record on show goes (its picture, its name, the put
+    /// and the deletion of the recorded picture). The source stays.
+    void forgetRecord(const QString &why, const QString &shownCode);
 
     ImageSteps &m_steps;
 };

@@ -122,6 +122,20 @@ void fitLine(QLabel *label)
     label->setIndent(over);
 }
 
+/// A caption set at run time that is wider than its label is drawn smaller,
+/// down to a size still easily read, and shortened in the middle beyond that.
+void fitCaption(QLabel *label)
+{
+    constexpr int kSmallestPixels = 16;
+    QFont font = label->font();
+    const int room = label->contentsRect().width();
+    while (font.pixelSize() > kSmallestPixels &&
+           QFontMetrics(font).horizontalAdvance(label->text()) > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    label->setFont(font);
+    label->setText(QFontMetrics(font).elidedText(label->text(), Qt::ElideMiddle, room));
+}
+
 /// Creates one control of a layout table in its parent.
 QWidget *createControl(const ControlRow &row, QWidget *parent)
 {
@@ -173,7 +187,9 @@ QWidget *createControl(const ControlRow &row, QWidget *parent)
     case Kind::TextEdit: {
         auto *edit = new QPlainTextEdit(forTextEdit(text), parent);
         edit->setReadOnly(row.flags.testFlag(Flag::ReadOnly));
-        edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->setVerticalScrollBarPolicy(row.flags.testFlag(Flag::ScrollAsNeeded)
+                                             ? Qt::ScrollBarAsNeeded
+                                             : Qt::ScrollBarAlwaysOff);
         edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         if (row.flags.testFlag(Flag::NoWrap))
             edit->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -306,9 +322,9 @@ void MainWindow::buildPages()
     // The headers in the pages' button face, so that the one in front runs
     // into its page, not in the dialog's grey.
     m_tabBar->setPalette(m_imagePage->palette());
-    QString imageTitle = layout::imageTabTitle(m_state.cPath);
-    m_tabBar->addTab(imageTitle.replace(QLatin1Char('&'), QLatin1String("&&")));
+    m_tabBar->addTab(QString());
     m_tabBar->addTab(QString::fromLatin1(layout::kSettingsTabCaption));
+    showDatabasePath();
     m_tabBar->setGeometry(pageRect.x(), pageRect.y(), pageRect.width(), kHeaderHeight);
     m_tabBar->show();
     connect(m_tabBar, &QTabBar::currentChanged, this,
@@ -320,9 +336,18 @@ void MainWindow::buildPages()
     m_image.oXbpGetCd->setFocus(Qt::OtherFocusReason);
 }
 
+void MainWindow::showDatabasePath()
+{
+    if (m_tabBar == nullptr)
+        return;
+    QString title = layout::imageTabTitle(m_state.cPath);
+    m_tabBar->setTabText(0, title.replace(QLatin1Char('&'), QLatin1String("&&")));
+}
+
 void MainWindow::collectControls()
 {
     const QWidget *s = m_settingsPage;
+    m_settings.title = child<QLabel>(s, "settingsTitle");
     m_settings.oXbpAddress = child<QLineEdit>(s, "oXbpAddress");
     m_settings.oXbpPort = child<QLineEdit>(s, "oXbpPort");
     m_settings.oXbpPath = child<QLineEdit>(s, "oXbpPath");
@@ -383,6 +408,8 @@ void MainWindow::setInitialContent()
     // The working files the views show are named alone, in the program's directory.
     m_image.oStat->setWorkingDirectory(s.cAppPath);
     m_image.oStat2->setWorkingDirectory(s.cAppPath);
+    m_settings.title->setText(layout::settingsTitle(s.cCfgFileNm));
+    fitCaption(m_settings.title);
     m_settings.oXbpAddress->setText(s.cAddress);
     m_settings.oXbpPort->setText(s.cPort);
     m_settings.oXbpPath->setText(s.cPath);

@@ -60,6 +60,7 @@ struct ImageTabControls {
 
 /// The controls of the settings tab that the handlers work with.
 struct SettingsTabControls {
+    QLabel *title = nullptr; ///< "Editing configuration file - " and the file's name
     QLineEdit *oXbpAddress = nullptr;
     QLineEdit *oXbpPort = nullptr;
     QLineEdit *oXbpPath = nullptr;
@@ -100,6 +101,10 @@ public:
     QWidget *imagePage() const { return m_imagePage; }
     QWidget *settingsPage() const { return m_settingsPage; }
     QTabBar *tabBar() const { return m_tabBar; }
+
+    /// The image tab's header names the running database path again, after
+    /// the settings that passed their test changed it.
+    void showDatabasePath();
 
     /// Brings a page up and puts the other behind it.
     void showPage(Page page);

@@ -7,6 +7,7 @@
 #include "core/program_state.h"
 #include "core/value.h"
 #include "imaging/acquisition.h"
+#include "imaging/crop_geometry.h"
 #include "imaging/image_view.h"
 #include "imaging/placement.h"
 #include "runtime/clock.h"
@@ -25,6 +26,7 @@
 #include "server/write_check.h"
 
 #include <QDesktopServices>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -63,6 +65,22 @@ QString fromFirstComment(const QString &reply)
 }
 
 } // namespace
+
+QString PutActions::supplierPictureNote(const QString &cFramla)
+{
+    const QString path = server::supplierImagePath(cFramla);
+    if (!path.isEmpty())
+        return path;
+    QStringList notes;
+    for (QString line : cFramla.split(QLatin1Char('\n'))) {
+        if (!line.contains(QStringLiteral("/ssr/")))
+            continue;
+        line.remove(QStringLiteral("<!--"));
+        line.remove(QStringLiteral("-->"));
+        notes << line.trimmed();
+    }
+    return notes.join(kCrLf);
+}
 
 PutActions::PutActions(ImageSteps &steps)
     : m_steps(steps)
@@ -115,7 +133,7 @@ void PutActions::putIt()
         dialogs.msgBox(QStringLiteral("A supplier image already exists for this code.") + kCrLf +
                        QStringLiteral("Adding a dedicated code will replace only the selected "
                                       "item's image.") +
-                       kCrLf + cFramla);
+                       kCrLf + supplierPictureNote(cFramla));
 
     // An account's picture is judged by the server's report on the file
     // itself; an item's by the look-up's reply.
@@ -232,8 +250,12 @@ void PutActions::deleteSource()
     const ImageTabControls &c = m_steps.controls();
     imaging::DelFile(state, m_steps.window().imagePage(), file, c.oStat);
     c.oXbpImageFile->clear();
-    // The source is gone: nothing may be prepared or put from it.
+    // The source is gone: nothing may be prepared, marked or put from it,
+    // and its crop marks and the instruction about them go with it.
     state.cFilename.clear();
+    state.aCropCoords = imaging::noCropMarks();
+    c.oXbpInstruct->clear();
+    m_steps.updateCropButton();
 }
 
 void PutActions::deleteTarget()

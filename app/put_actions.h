@@ -41,6 +41,12 @@ public:
     /// server address or the account cannot make one.
     static QString existingImagesAddress(const QString &cAddress, const QString &cCode);
 
+    /// What the supplier-picture notice shows of the reply's notes (the text
+    /// from its first "<!-- " on): the path of the supplier's picture they
+    /// name, or, when they name no plain path, the notes that mention one
+    /// without their comment marks, a line each.
+    static QString supplierPictureNote(const QString &cFramla);
+
 private:
     /// The server's report on a picture of this name in the account's
     /// directory; false when the code is no supplier or customer account.

@@ -165,6 +165,7 @@ bool SettingsTab::testFields()
     m_state.cPass = cPassx;
     m_state.lIsDOS = trial.lIsDOS;
     server::followRunningSettings(m_state);
+    m_window.showDatabasePath();
     qCInfo(runtime::lcFramla) << "settings passed the test; saving" << m_state.cCfgFileNm;
     // SaveParam tells the operator itself when the file could not be written;
     // the settings are not reported as saved then.

@@ -240,6 +240,11 @@ void SourceActions::setCropMarks()
 {
     ProgramState &s = m_steps.state();
     const ImageTabControls &c = m_steps.controls();
+    // Without a source there is nothing to mark: "no image" is no picture.
+    if (s.cFilename.isEmpty()) {
+        m_steps.updateCropButton();
+        return;
+    }
     c.oXbpInstruct->setText(kInstruction);
     m_steps.enableFindAndTransfer(false);
     imaging::HangPicture(s, m_steps.window().imagePage(), s.cFilename, c.oStat,

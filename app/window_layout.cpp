@@ -22,6 +22,23 @@ QString imageTabTitle(const QString &cPath)
     return QStringLiteral("...") + (slash < 0 ? cPath : cPath.mid(slash));
 }
 
+namespace {
+
+/// The settings tab's title, naming the default settings file.
+constexpr auto kSettingsTitle = "Editing configuration file - framla.cfg";
+constexpr auto kDefaultCfgName = "framla.cfg";
+
+} // namespace
+
+QString settingsTitle(const QString &cCfgFileNm)
+{
+    QString title = QLatin1String(kSettingsTitle);
+    if (!cCfgFileNm.isEmpty() &&
+        cCfgFileNm.compare(QLatin1String(kDefaultCfgName), Qt::CaseInsensitive) != 0)
+        title.replace(QLatin1String(kDefaultCfgName), cCfgFileNm);
+    return title;
+}
+
 TabHeaderWidths tabHeaderWidths(int rowWidth)
 {
     const int image = static_cast<int>(std::lround(rowWidth * 0.74));
@@ -202,7 +219,7 @@ using C = Colour;
 
 const ControlRow kSettingsTab[] = {
     // 509 pixels wide at 32 pixels.
-    {"settingsTitle", K::Label, "Editing configuration file - framla.cfg", {48, 305}, {504, 48},
+    {"settingsTitle", K::Label, kSettingsTitle, {48, 305}, {504, 48},
      narrowed(arial(24), 31), "", kCentred, C::DarkBlue},
     {"addressLabel", K::Label, "Server address", {12, 286}, {120, 24}, arial(12), "", kRightMiddle},
     {"oXbpAddress", K::LineEdit, "", {144, 286}, {420, 24}, courier(12), "", kTab},
@@ -276,7 +293,9 @@ const ControlRow kImageTab[] = {
     {"startHere", K::Label, "S T A R T   H E R E", {390, 4}, {70, 9}, arial(6)},
     {"descriptionGroup", K::GroupBox, "Description as recorded on server:", {296, 240}, {293, 110},
      times(12)},
-    {"oXbpShowTxt", K::TextEdit, "", {300, 245}, {285, 87}, times(12), "", Flag::ReadOnly},
+    // Four and a half lines: a longer description scrolls.
+    {"oXbpShowTxt", K::TextEdit, "", {300, 245}, {285, 87}, times(12), "",
+     Flag::ReadOnly | Flag::ScrollAsNeeded},
     // 94 pixels wide at 16 pixels.
     {"oXbpShowExisting", K::PushButton, "Show Existing", {490, 240}, {90, 18},
      narrowed(times(12), 15), "", Flag::Hidden},

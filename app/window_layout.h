@@ -34,6 +34,11 @@ QRect toQtRect(int parentHeight, QPoint lowerLeft, QSize size);
 /// "/" on, or the whole path when it has none.
 QString imageTabTitle(const QString &cPath);
 
+/// The settings tab's title: "Editing configuration file - " and the name of
+/// the settings file the program edits; the default file ("Framla.cfg", in
+/// any letter case) is named "framla.cfg", as the title has always said.
+QString settingsTitle(const QString &cCfgFileNm);
+
 /// Widths of the two tab headers in a header row of the given width: the
 /// image tab from the left end to 26 % before the right end, the settings tab
 /// from there to the right end.
@@ -109,7 +114,8 @@ enum class Flag {
     AlignRight = 0x80, ///< text alignment, left and top unless said
     AlignHCenter = 0x100,
     AlignVCenter = 0x200,
-    Borderless = 0x400, ///< a read-only text shown flush in its box, without an edit border
+    Borderless = 0x400,     ///< a read-only text shown flush in its box, without an edit border
+    ScrollAsNeeded = 0x800, ///< a vertical scroll bar when the text is taller than the box
 };
 Q_DECLARE_FLAGS(Flags, Flag)
 

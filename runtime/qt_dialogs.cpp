@@ -5,8 +5,13 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QThread>
+
+#include <cmath>
 
 namespace framla::runtime {
 
@@ -73,6 +78,41 @@ QString qtLines(QString text)
     return text;
 }
 
+/// A message box that shows its text with the text's own line breaks and no
+/// others: it is made as wide as the longest line needs. Qt's box would
+/// break every line longer than about 500 pixels once more, leaving the
+/// last word of a line on a line of its own.
+class LineKeepingBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent *event) override
+    {
+        auto *label = findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        if (label != nullptr)
+            label->setMinimumWidth(widestLine(*label));
+        // The box takes its size here, around the label.
+        QMessageBox::showEvent(event);
+        // A box too wide for the screen is held to Qt's limit, which would
+        // cut the lines off: its text is wrapped as Qt wraps it instead.
+        if (label != nullptr && width() < layout()->totalMinimumSize().width())
+            label->setMinimumWidth(0);
+    }
+
+private:
+    static int widestLine(const QLabel &label)
+    {
+        const QFontMetricsF metrics(label.font());
+        qreal widest = 0;
+        for (const QString &line : label.text().split(QLatin1Char('\n')))
+            widest = qMax(widest, metrics.horizontalAdvance(line));
+        const QMargins margins = label.contentsMargins();
+        // A pixel for the rounding of the advances.
+        return int(std::ceil(widest)) + 1 + margins.left() + margins.right() + 2 * label.margin();
+    }
+};
+
 } // namespace
 
 QString fileDialogFilter(const QString &filterName, const QString &pattern, bool caseSensitiveFiles)
@@ -112,7 +152,10 @@ int QtDialogs::confirmBox(const QString &text, const QString &title, Buttons but
                           DefaultButton defaultButton)
 {
     return onUiThreadWait([&]() -> int {
-        QMessageBox box(toQt(icon), title, qtLines(text), QMessageBox::NoButton, m_owner.data());
+        LineKeepingBox box(toQt(icon), title, qtLines(text), QMessageBox::NoButton, m_owner.data());
+        // The texts are the program's own, with names and replies of the
+        // server in them: never markup.
+        box.setTextFormat(Qt::PlainText);
         const QList<ButtonSpec> specs = buttonSpecs(buttons);
         for (const ButtonSpec &entry : specs)
             box.addButton(entry.button);

@@ -55,6 +55,8 @@ private Q_SLOTS:
     void typedText();
     void lookUpByEnter_data();
     void lookUpByEnter();
+    void refusedCode_data();
+    void refusedCode();
     void lookUpName_data();
     void lookUpName();
     void imageTabHeader_data();
@@ -187,7 +189,7 @@ void TestCodeEntry::lookUpByEnter_data()
     QTest::newRow("service order") << 2 << "12" << "" << "Repair\r\n" << "" << "or000012" << "or000012" << "or000012" << true
         << lookUpLines("or000012", "/srv/zmr/images/ord/or000012.jpg");
     QTest::newRow("rejected account") << 1 << "999" << "" << "" << "" << "+" << "noname" << "" << false << QStringList{};
-    QTest::newRow("rejected order") << 2 << "x" << "" << "" << "" << "" << "noname" << "" << false << QStringList{};
+    QTest::newRow("rejected order") << 2 << "x" << "" << "" << "" << "" << "" << "" << false << QStringList{};
     // clang-format on
 }
 
@@ -236,6 +238,79 @@ void TestCodeEntry::lookUpByEnter()
     // Leaving the code field, emptied or not, keeps the code looked up.
     c.oXbpImageFile->setFocus(Qt::TabFocusReason);
     QCOMPARE(m_rig.state().cCode, code);
+}
+
+void TestCodeEntry::refusedCode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("shown");   // the code looked up before
+    QTest::addColumn<QString>("picture"); // its picture on the server
+    QTest::addColumn<QString>("typed");   // into the name field before the look-up
+    QTest::addColumn<QString>("refused");
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("name"); // the name field and cName afterwards
+
+    const QString unsafe = "The code \"AB--/12\" cannot be used.\r\nLeave out blanks, slashes, "
+                           "quotes, \"..\" and accented or control characters, and do not start "
+                           "with \".\" or \"-\".";
+    const QString order = "\"0\" is not a service order number: type the order's number, 1 to "
+                          "999999, with or without \"or\" in front.";
+    const QString account = "\"%1\" is not an account number: a supplier's has 4 digits (1001 to "
+                            "9999), a customer's 5 digits (10001 to 99999).";
+    // clang-format off
+    QTest::newRow("service order 0") << 2 << "12" << "/srv/zmr/images/ord/or000012.jpg" << "" << "0" << order << QStringList{} << "";
+    QTest::newRow("account too short") << 1 << "1234" << "/srv/zmr/images/ssr/1234/1234.jpg" << "" << "999" << account.arg("999") << QStringList{} << "";
+    QTest::newRow("account too long, name typed") << 1 << "1234" << "/srv/zmr/images/ssr/1234/BR7.jpg" << "BR7" << "100000" << account.arg("100000") << QStringList{} << "BR7";
+    QTest::newRow("inventory code with a slash") << 0 << "AB12" << "/srv/zmr/images/AB/AB---12.jpg" << "" << "AB/12" << unsafe << QStringList{unsafe} << "";
+    // clang-format on
+}
+
+void TestCodeEntry::refusedCode()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, shown);
+    QFETCH(QString, picture);
+    QFETCH(QString, typed);
+    QFETCH(QString, refused);
+    QFETCH(QString, why);
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, name);
+    m_rig.open();
+    chooseMode(mode);
+    const app::ImageTabControls &c = m_rig.controls();
+    m_rig.state().lUseFilename = false;
+    const QString source = m_rig.picture("ring.jpg");
+    m_rig.find(source);
+    m_rig.server->files.insert(picture, runtime::readWholeFile(source).value_or(QByteArray()));
+    c.oXbpTargName->setText(typed);
+    m_rig.state().cName = typed;
+    const auto enter = [&](const QString &code) {
+        c.oXbpGetCd->setFocus();
+        c.oXbpGetCd->clear();
+        QTest::keyClicks(c.oXbpGetCd, code);
+        QTest::keyClick(c.oXbpGetCd, Qt::Key_Return);
+    };
+    // A record on show: its description, its picture, a put allowed.
+    enter(shown);
+    QCOMPARE(c.oStat2->file(), QStringLiteral("scratch.jpg"));
+    QVERIFY(c.oXbpPut->isEnabled() && c.oXbpDelTarg->isEnabled());
+    m_rig.world.shell.commands.clear();
+    m_rig.world.dialogs.boxes.clear();
+
+    enter(refused);
+    QCOMPARE(c.oXbpShowTxt->toPlainText(), QString(why).replace("\r\n", "\n"));
+    QCOMPARE(m_rig.messages(), boxes);
+    QCOMPARE(m_rig.lines(), QStringList{});
+    QCOMPARE(c.oStat2->file(), QStringLiteral("noimage.gif"));
+    QCOMPARE(c.oXbpGetCd->text(), QString());
+    QCOMPARE(c.oXbpTargName->text(), name);
+    QCOMPARE(m_rig.state().cName, name);
+    QVERIFY(!m_rig.state().lOk2Put && !c.oXbpPut->isEnabled());
+    QVERIFY(!m_rig.state().lOk2DelTarg && !c.oXbpDelTarg->isEnabled());
+    // The source stays.
+    QCOMPARE(m_rig.state().cFilename, source);
+    QCOMPARE(c.oStat->file(), source);
 }
 
 void TestCodeEntry::lookUpName_data()

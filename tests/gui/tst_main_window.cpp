@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTest>
@@ -192,6 +193,10 @@ private Q_SLOTS:
     void coordinates();
     void imageTabTitle_data();
     void imageTabTitle();
+    void settingsTitle_data();
+    void settingsTitle();
+    void descriptionScrolls_data();
+    void descriptionScrolls();
     void pagesAndHeaders();
     void initialChoices_data();
     void initialChoices();
@@ -321,6 +326,56 @@ void TestMainWindow::imageTabTitle()
     const auto window = builtWindow(state);
     QCOMPARE(window->tabBar()->tabText(0), title);
     QCOMPARE(window->tabBar()->tabText(1), QStringLiteral("Settings && Instructions"));
+}
+
+void TestMainWindow::settingsTitle_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("title");
+    // clang-format off
+    QTest::newRow("default") << "Framla.cfg" << "Editing configuration file - framla.cfg";
+    QTest::newRow("first argument") << "shop2.cfg" << "Editing configuration file - shop2.cfg";
+    QTest::newRow("a long name, drawn smaller") << "mainstreetjewellers.cfg" << "Editing configuration file - mainstreetjewellers.cfg";
+    // clang-format on
+}
+
+void TestMainWindow::settingsTitle()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, title);
+    ProgramState state = readState();
+    state.cCfgFileNm = file;
+    const auto window = builtWindow(state);
+    const auto *label = qobject_cast<QLabel *>(window->control(QStringLiteral("settingsTitle")));
+    QCOMPARE(label->text(), title);
+    QVERIFY(label->fontMetrics().horizontalAdvance(title) <= label->width());
+}
+
+void TestMainWindow::descriptionScrolls_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<bool>("scrollBar");
+    QTest::newRow("description, four lines") << "oXbpShowTxt" << 4 << false;
+    QTest::newRow("description, seven lines") << "oXbpShowTxt" << 7 << true;
+    QTest::newRow("camera list, seven lines") << "oXbpCamsTxt" << 7 << false;
+}
+
+void TestMainWindow::descriptionScrolls()
+{
+    QFETCH(QString, box);
+    QFETCH(int, lines);
+    QFETCH(bool, scrollBar);
+    const auto window = builtWindow(readState());
+    window->showPage(box == "oXbpShowTxt" ? MainWindow::Page::Image : MainWindow::Page::Settings);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto *edit = qobject_cast<QPlainTextEdit *>(window->control(box));
+    QStringList text;
+    for (int i = 1; i <= lines; ++i)
+        text << QStringLiteral("Line %1").arg(i);
+    edit->setPlainText(text.join('\n'));
+    QTRY_COMPARE(edit->verticalScrollBar()->isVisible(), scrollBar);
 }
 
 void TestMainWindow::pagesAndHeaders()

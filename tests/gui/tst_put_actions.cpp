@@ -6,9 +6,12 @@
 #include "app/image_tab.h"
 #include "app/main_window.h"
 #include "app/put_actions.h"
+#include "app/source_actions.h"
 #include "app/window_display.h"
 #include "app/window_start.h"
 #include "config/local_options.h"
+#include "imaging/crop_geometry.h"
+#include "imaging/image_view.h"
 #include "runtime/application.h"
 #include "runtime/files.h"
 #include "server/lookup.h"
@@ -26,6 +29,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -78,6 +82,8 @@ private Q_SLOTS:
     void sizeRadios();
     void deleteSource_data();
     void deleteSource();
+    void supplierPictureNote_data();
+    void supplierPictureNote();
     void showExisting_data();
     void showExisting();
     void dataFileFromTheRunningDatabase();
@@ -100,6 +106,7 @@ private:
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<app::WindowDisplay> m_display;
     std::unique_ptr<app::EventChain> m_chain;
+    app::ImageTab *m_tab = nullptr;
 };
 
 void TestPutActions::init()
@@ -157,7 +164,8 @@ void TestPutActions::open(bool inventory, const QString &code, const QString &na
     m_chain = std::make_unique<app::EventChain>(state, *m_window);
     m_chain->install();
     app::openWindow(state, *m_window, *m_display);
-    m_chain->setImageTabActions(new app::ImageTab(state, *m_window, *m_display));
+    m_tab = new app::ImageTab(state, *m_window, *m_display);
+    m_chain->setImageTabActions(m_tab);
 
     // The look-up of the code, as the code field's Enter makes it.
     const app::ImageTabControls &c = m_window->imageTab();
@@ -210,8 +218,7 @@ void TestPutActions::sizeQuestion_data()
                                             "pixels.\r\nNormal is 160 or 320. Are you sure?");
     const QString supplier = QStringLiteral(
         "A supplier image already exists for this code.\r\nAdding a dedicated code will replace "
-        "only the selected item's image.\r\n<!-- images/ssr/1234/RING5.jpg exists on server "
-        "-->\r\n");
+        "only the selected item's image.\r\nimages/ssr/1234/RING5.jpg");
     const QString replace = QStringLiteral("Confirm replace: Replace existing image?");
     const int ok = runtime::kOk, cancel = runtime::kCancel;
 
@@ -463,6 +470,12 @@ void TestPutActions::deleteSource()
     c.oXbpImageFile->setText(state.cFilename);
     state.lOk2DelSrc = true;
     c.oXbpDelSrc->setEnabled(true);
+    // Crop marks set on it.
+    const CropCoords marks{QPoint(20, 200), QPoint(120, 100)};
+    const QString told = QStringLiteral("Left-click refresh display, Right-click undo cropping");
+    state.aCropCoords = marks;
+    c.oXbpInstruct->setText(told);
+    c.oXbpCrop->setEnabled(true);
     m_world.dialogs.answers.enqueue(answer);
     click(c.oXbpDelSrc);
 
@@ -475,6 +488,42 @@ void TestPutActions::deleteSource()
     QCOMPARE(QFile::exists(m_world.file(file)), !deleted);
     QCOMPARE(c.oXbpImageFile->text().isEmpty(), deleted);
     QCOMPARE(state.cFilename.isEmpty(), deleted);
+    QCOMPARE(state.aCropCoords, deleted ? imaging::noCropMarks() : marks);
+    QCOMPARE(c.oXbpInstruct->text(), deleted ? QString() : told);
+    QCOMPARE(c.oXbpCrop->isEnabled(), !deleted);
+    if (!deleted)
+        return;
+    // Nor can marks be set on the "no image" picture: the corners pressed
+    // mark nothing.
+    QObject context;
+    QTimer::singleShot(0, &context, [&] {
+        for (const QPoint corner : {QPoint(20, 200), QPoint(120, 100)})
+            QTest::mouseClick(c.oStat->canvas(), Qt::LeftButton, {},
+                              QPoint(corner.x(), c.oStat->canvas()->height() - corner.y()));
+    });
+    m_tab->source().setCropMarks();
+    QCOMPARE(state.aCropCoords, imaging::noCropMarks());
+    QCOMPARE(c.oXbpInstruct->text(), QString());
+}
+
+void TestPutActions::supplierPictureNote_data()
+{
+    QTest::addColumn<QString>("notes"); // the reply from its first "<!-- " on
+    QTest::addColumn<QString>("shown");
+    // clang-format off
+    QTest::newRow("the picture's note") << "<!-- images/ssr/1234/RING5.jpg exists on server -->\r\n" << "images/ssr/1234/RING5.jpg";
+    QTest::newRow("among the server's notes") << "<!-- request AB12345 -->\r\n<!-- AB/AB12345.jpg: no picture on file yet -->\r\n"
+        "<!-- this item shows its supplier's picture: images/ssr/1234/RING5.JPG exists on server -->\r\n" << "images/ssr/1234/RING5.JPG";
+    QTest::newRow("no plain path: the note, unmarked") << "<!-- request AB12345 -->\r\n<!-- images/ssr/1234/my ring.jpg exists on server -->\r\n"
+        << "images/ssr/1234/my ring.jpg exists on server";
+    // clang-format on
+}
+
+void TestPutActions::supplierPictureNote()
+{
+    QFETCH(QString, notes);
+    QFETCH(QString, shown);
+    QCOMPARE(app::PutActions::supplierPictureNote(notes), shown);
 }
 
 void TestPutActions::showExisting_data()

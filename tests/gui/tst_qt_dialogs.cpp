@@ -1,10 +1,13 @@
 // The boxes as the operator closes them: Escape or the window's close button.
+#include "app/window_layout.h"
 #include "runtime/qt_dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +21,8 @@ class TestQtDialogs : public QObject {
 private Q_SLOTS:
     void closing_data();
     void closing();
+    void linesKept_data();
+    void linesKept();
     void startFolder_data();
     void startFolder();
     void fileDialogRemembersFolder();
@@ -61,6 +66,44 @@ void TestQtDialogs::closing()
     QCOMPARE(dialogs.confirmBox(QStringLiteral("Error Base/1"), QStringLiteral("Qt Error Message"),
                                 buttons, Icon::Critical, DefaultButton::First),
              answer);
+}
+
+void TestQtDialogs::linesKept_data()
+{
+    using framla::app::layout::HelpTopic;
+    QTest::addColumn<QString>("text");
+    QTest::newRow("About Framla") << framla::app::layout::helpPage(HelpTopic::About).text;
+    QTest::newRow("Inventory") << framla::app::layout::helpPage(HelpTopic::Inventory).text;
+    QTest::newRow("short lines") << QStringLiteral("Not put");
+}
+
+// The box shows the text's own line breaks and no others, and stays on the screen.
+void TestQtDialogs::linesKept()
+{
+    QFETCH(QString, text);
+    int shownHeight = 0, unwrappedHeight = 0;
+    QRect box, screen;
+    QTimer poll;
+    poll.setInterval(10);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *shown = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (shown == nullptr || !shown->isVisible())
+            return;
+        poll.stop();
+        QCoreApplication::processEvents(); // the box's own layout requests
+        const auto *label = shown->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        shownHeight = label->heightForWidth(label->width());
+        unwrappedHeight = label->heightForWidth(QWIDGETSIZE_MAX);
+        box = shown->frameGeometry();
+        screen = shown->screen()->availableGeometry();
+        shown->accept();
+    });
+    poll.start();
+    QtDialogs dialogs;
+    dialogs.confirmBox(text, QStringLiteral("Help"), Buttons::Ok, Icon::Information,
+                       DefaultButton::First);
+    QCOMPARE(shownHeight, unwrappedHeight);
+    QVERIFY2(screen.contains(box), qPrintable(QStringLiteral("%1 wide").arg(box.width())));
 }
 
 void TestQtDialogs::startFolder_data()

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTest>
 
 #include <memory>
@@ -247,23 +248,29 @@ void TestSettingsTab::buttonTestsAndSaves_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QString>("sharedLogin");
+    QTest::addColumn<QString>("header"); // of the image tab afterwards
     QTest::newRow("port only") << "shop.example"
                                << "oXbpPort"
-                               << "2222" << QStringList{kPassed} << "clerk@shop.example 2222 secret";
+                               << "2222" << QStringList{kPassed} << "clerk@shop.example 2222 secret"
+                               << ".../jewel";
     QTest::newRow("user only") << "shop.example"
                                << "oXbpUser"
-                               << "owner" << QStringList{kPassed} << "owner@shop.example 22 secret";
+                               << "owner" << QStringList{kPassed} << "owner@shop.example 22 secret"
+                               << ".../jewel";
     QTest::newRow("address") << "shop.example"
                              << "oXbpAddress"
                              << "10.0.0.9" << QStringList{kPassed, kDbChange}
-                             << "clerk@10.0.0.9 22 secret";
+                             << "clerk@10.0.0.9 22 secret"
+                             << ".../jewel";
     QTest::newRow("path") << "shop.example"
                           << "oXbpPath"
                           << "D:\\zmr" << QStringList{kPassed, kDbChange}
-                          << "clerk@shop.example 22 secret";
+                          << "clerk@shop.example 22 secret"
+                          << "...D:\\zmr";
     QTest::newRow("first run") << ""
                                << "oXbpAddress"
-                               << "10.0.0.9" << QStringList{kPassed} << "clerk@10.0.0.9 22 secret";
+                               << "10.0.0.9" << QStringList{kPassed} << "clerk@10.0.0.9 22 secret"
+                               << ".../jewel";
 }
 
 void TestSettingsTab::buttonTestsAndSaves()
@@ -273,6 +280,7 @@ void TestSettingsTab::buttonTestsAndSaves()
     QFETCH(QString, typed);
     QFETCH(QStringList, boxes);
     QFETCH(QString, sharedLogin);
+    QFETCH(QString, header);
     w.state.cAddressy = startAddress;
     build();
     retype(name, typed);
@@ -287,6 +295,7 @@ void TestSettingsTab::buttonTestsAndSaves()
     QCOMPARE(w.shell.commands.size(), 1);
     QVERIFY(!w.shell.commands.first().mayShare);
     QCOMPARE(w.shell.sharedLogins, QStringList{sharedLogin});
+    QCOMPARE(m_window->tabBar()->tabText(0), header);
 }
 
 void TestSettingsTab::failedTestChangesNothing_data()
@@ -321,6 +330,7 @@ void TestSettingsTab::failedTestChangesNothing()
     QCOMPARE(w.shell.sharedLogins, QStringList());
     QCOMPARE(runtime::readWholeFile(w.file("shop.cfg")).value_or(QByteArray()), saved);
     QCOMPARE(m_window->currentPage(), MainWindow::Page::Image);
+    QCOMPARE(m_window->tabBar()->tabText(0), QStringLiteral(".../jewel"));
 }
 
 void TestSettingsTab::pointers_data()
