@@ -1,15 +1,33 @@
 #include "image_view.h"
 
 #include "imaging/picture_reader.h"
+#include "runtime/logging.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSvgRenderer>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace framla::imaging {
+
+namespace {
+
+/// The thread metafiles are drawn on, one at a time: a metafile that takes
+/// minutes holds one core, not every core, and later ones wait their turn.
+QThreadPool &drawingThread()
+{
+    static QThreadPool *const pool = [] {
+        auto *made = new QThreadPool; // lives as long as the program
+        made->setMaxThreadCount(1);
+        return made;
+    }();
+    return *pool;
+}
+
+} // namespace
 
 /// The drawing area: its repaints show the view's surface and overlay.
 class Canvas final : public QWidget {
@@ -47,7 +65,13 @@ ImageView::ImageView(QWidget *parent)
     ensureSurface();
 }
 
-ImageView::~ImageView() = default;
+ImageView::~ImageView()
+{
+    dropDrawing();
+    // A drawing may still use the fonts and the painting engine, which go
+    // with the application after the window: let it end first.
+    drawingThread().waitForDone();
+}
 
 QWidget *ImageView::canvas() const
 {
@@ -95,6 +119,7 @@ bool ImageView::load(const QString &cFile)
     if (!builtin && (cFile.isEmpty() || !QFileInfo::exists(path)))
         return false;
     ensureSurface();
+    dropDrawing();
     m_mode = kNothing;
     m_file.clear();
     switch (kindOfName(cFile)) {
@@ -118,14 +143,11 @@ bool ImageView::load(const QString &cFile)
         break;
     }
     case PictureKind::Metafile: {
-        const std::optional<QByteArray> svg = metafileAsSvg(path);
-        if (!svg)
-            break;
-        if (m_metafile == nullptr)
-            m_metafile = new QSvgRenderer(this);
-        if (m_metafile->load(*svg) && m_metafile->isValid()) {
+        const std::optional<QByteArray> metafile = readMetafile(QFileInfo(path).absoluteFilePath());
+        if (metafile) {
             m_mode = kMetafile;
             m_file = cFile;
+            startDrawing(*metafile);
         }
         break;
     }
@@ -149,11 +171,12 @@ ImageView &ImageView::display(std::optional<ViewRect> aClip)
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         if (m_mode == kBitmap)
             drawBitmap(painter, size);
-        else if (m_mode == kMetafile && m_metafile != nullptr) {
+        else if (m_mode == kMetafile && !m_drawing.isNull()) {
+            // Drawn for the canvas at load; a canvas resized since gets it stretched.
             const QRectF target = m_autoScale
                                       ? QRectF(QPointF(0, 0), QSizeF(size))
-                                      : QRectF(QPointF(0, 0), QSizeF(m_metafile->defaultSize()));
-            m_metafile->render(&painter, target);
+                                      : QRectF(QPointF(0, 0), m_drawing.deviceIndependentSize());
+            painter.drawImage(target, m_drawing);
         }
     }
     m_canvas->update(area.toAlignedRect());
@@ -175,6 +198,49 @@ void ImageView::drawBitmap(QPainter &painter, QSize canvasSize)
             m_bitmap = std::move(larger->image);
     }
     painter.drawImage(toWidget(target, canvasSize.height()), m_bitmap, m_bitmap.rect());
+}
+
+void ImageView::startDrawing(const QByteArray &metafile)
+{
+    const QSize size = m_canvas->size();
+    const double ratio = m_canvas->devicePixelRatioF();
+    const bool fit = m_autoScale;
+    m_drawingJob = new QFutureWatcher<QImage>(this);
+    connect(m_drawingJob, &QFutureWatcherBase::finished, this, &ImageView::drawingDone);
+    // The job gets copies of what it needs and never sees the view.
+    m_drawingJob->setFuture(QtConcurrent::run(&drawingThread(), [metafile, size, ratio, fit] {
+        return drawMetafile(metafile, size, ratio, fit);
+    }));
+}
+
+void ImageView::dropDrawing()
+{
+    m_drawing = QImage();
+    if (m_drawingJob == nullptr)
+        return;
+    m_drawingJob->disconnect(this);
+    m_drawingJob->cancel(); // one not started yet is never started
+    m_drawingJob->deleteLater();
+    m_drawingJob = nullptr;
+}
+
+void ImageView::drawingDone()
+{
+    // Here on the window's thread, for the metafile loaded last.
+    QFutureWatcher<QImage> *job = m_drawingJob;
+    m_drawingJob = nullptr;
+    job->deleteLater();
+    const QImage drawing = job->future().resultCount() > 0 ? job->result() : QImage();
+    if (drawing.isNull()) {
+        qCInfo(runtime::lcFramla).noquote()
+            << "picture not readable:" << QFileInfo(resolve(m_file)).absoluteFilePath()
+            << "- the metafile could not be drawn";
+        m_mode = kNothing;
+        m_file.clear();
+        return;
+    }
+    m_drawing = drawing;
+    display();
 }
 
 void ImageView::setCropBox(std::optional<CropCoords> box)

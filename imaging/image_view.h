@@ -5,14 +5,12 @@
 #include "ui/line_attr.h"
 
 #include <QFrame>
+#include <QFutureWatcher>
 #include <QImage>
 #include <QList>
 #include <QPoint>
-#include <QPointer>
 
 #include <optional>
-
-class QSvgRenderer;
 
 namespace framla::imaging {
 
@@ -24,6 +22,10 @@ class Canvas;
 /// picture does not cover keep the previous picture. Repaints show that
 /// surface with the overlay (crop box, crosshairs) painted over it; the
 /// overlay never changes the surface.
+///
+/// A metafile can take minutes to draw whatever its size, so it is drawn
+/// once, at the canvas's size, on a thread of its own while the window goes
+/// on; when the drawing is done it is put on the canvas as display() would.
 class ImageView final : public QFrame {
     Q_OBJECT
 public:
@@ -37,6 +39,8 @@ public:
     /// the built-in pictures and never read from disk. A missing file changes
     /// nothing and gives false; a name without an accepted extension or a
     /// file that cannot be read leaves the view with no picture (kNothing).
+    /// A metafile is accepted on its header and drawn aside; one that turns
+    /// out not to convert then leaves the view with no picture.
     bool load(const QString &cFile);
 
     /// Where a picture named without a directory ("scratch.jpg") is looked
@@ -95,6 +99,11 @@ private:
     bool ensureSurface();
     void drawBitmap(QPainter &painter, QSize canvasSize);
     void paintOverlay(QPainter &painter);
+    /// Starts drawing a metafile aside, for the canvas as it is now.
+    void startDrawing(const QByteArray &metafile);
+    /// Forgets a drawing under way: its result, when it comes, is dropped.
+    void dropDrawing();
+    void drawingDone();
 
     QFrame *m_frame = nullptr;
     Canvas *m_canvas = nullptr;
@@ -104,7 +113,8 @@ private:
     QString m_bitmapSource; ///< where it came from, to decode again when larger is needed
     QSize m_rawSize{0, 0};  ///< its true pixel size
     QSize m_triedSize;      ///< the last larger size asked of the file
-    QPointer<QSvgRenderer> m_metafile;
+    QImage m_drawing;       ///< the metafile as drawn aside; null until it is done
+    QFutureWatcher<QImage> *m_drawingJob = nullptr; ///< the drawing under way
     Mode m_mode = kNothing;
     bool m_autoScale = true;
     QString m_file;

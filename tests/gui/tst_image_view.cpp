@@ -6,7 +6,9 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,6 +20,110 @@ namespace {
 const QColor kRed(220, 0, 0);
 const QColor kBlue(0, 0, 220);
 const QColor kGreen(0, 160, 0);
+
+/// Writes value over width bytes from at, little- or big-endian.
+void put(QByteArray &bytes, int at, qint64 value, int width, bool bigEndian = false)
+{
+    for (int i = 0; i < width; ++i)
+        bytes[at + (bigEndian ? width - 1 - i : i)] = char(value >> (8 * i));
+}
+
+/// The checksum of a PNG chunk.
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : data) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+/// A small picture whose header claims the given size: written at 8 x 8 by
+/// Qt, then its dimensions changed (GIF, which Qt does not write, by hand;
+/// the metafile's bounds for EMF).
+QByteArray claimingSize(const QByteArray &format, QSize size, bool progressive = false)
+{
+    const int w = size.width();
+    const int h = size.height();
+    if (format == "gif") { // screen and frame of that size, two colours, one pixel of data
+        QByteArray gif = QByteArray("GIF89a") + QByteArray(4, '\0') +
+                         QByteArray("\x80\0\0\xff\0\0\0\0\xff,", 10) + QByteArray(9, '\0') +
+                         QByteArray("\x02\x02\x44\x01\0;", 6);
+        for (const int at : {6, 24}) {
+            put(gif, at, w, 2);
+            put(gif, at + 2, h, 2);
+        }
+        return gif;
+    }
+    if (format == "emf") {
+        QByteArray emf = test::makeEmf(kRed);
+        put(emf, 16, w - 1, 4); // bounds: right and bottom, inclusive
+        put(emf, 20, h - 1, 4);
+        return emf;
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(kRed);
+    if (!writer.write(image))
+        return {};
+    if (format == "bmp") {
+        put(bytes, 18, w, 4);
+        put(bytes, 22, h, 4);
+    } else if (format == "png") {
+        put(bytes, 16, w, 4, true);
+        put(bytes, 20, h, 4, true);
+        put(bytes, 29, crc32(bytes.mid(12, 17)), 4, true);
+    } else { // JPEG: the frame header (SOF0 or SOF2) holds height, then width
+        const qsizetype at = bytes.indexOf(progressive ? "\xFF\xC2" : "\xFF\xC0");
+        put(bytes, int(at) + 5, h, 2, true);
+        put(bytes, int(at) + 7, w, 2, true);
+    }
+    return bytes;
+}
+
+/// An enhanced metafile: the given records, then a green box as in makeEmf.
+QByteArray emfOf(const QByteArray &records)
+{
+    QByteArray emf = test::makeEmf(kGreen);
+    emf.insert(88, records);
+    put(emf, 48, emf.size(), 4); // the file's size in its header
+    return emf;
+}
+
+/// EMR_EXTTEXTOUTW: text at (10, 50).
+QByteArray textRecord(const QString &text)
+{
+    QByteArray chars(reinterpret_cast<const char *>(text.utf16()), 2 * text.size());
+    chars.append(QByteArray((4 - chars.size() % 4) % 4, '\0'));
+    const quint32 n = quint32(text.size());
+    const quint32 offDx = 76 + quint32(chars.size());
+    QByteArray record;
+    for (const quint32 word : {84u, offDx + 4 * n, 0u, 0u, 0u, 0u, 1u, 0u, 0u, 10u, 50u, n, 76u, 0u,
+                               0u, 0u, 0u, 0u, offDx})
+        test::emf::put32(record, word);
+    record += chars;
+    for (quint32 i = 0; i < n; ++i)
+        test::emf::put32(record, 8);
+    return record;
+}
+
+/// EMR_STRETCHDIBITS: a 4 x 4 24-bit bitmap over the whole metafile.
+QByteArray bitmapRecord()
+{
+    QByteArray record;
+    for (const quint32 word :
+         {81u, 168u, 0u,        0u,  0u,  0u,  0u, 0u, 0u,        0u, 4u, 4u, 80u, 40u, 120u,
+          48u, 0u,   0xCC0020u, 99u, 99u, 40u, 4u, 4u, 0x180001u, 0u, 0u, 0u, 0u,  0u,  0u})
+        test::emf::put32(record, word);
+    return record + QByteArray(48, '\x40');
+}
+
 } // namespace
 
 class TestImageView : public QObject {
@@ -34,6 +140,11 @@ private Q_SLOTS:
     void nothingErased();
     void clipLimitsDrawing();
     void metafileDrawn();
+    void metafileDrawnAside();
+    void metafileDrawsFromItselfOnly_data();
+    void metafileDrawsFromItselfOnly();
+    void hugePicturesRefused_data();
+    void hugePicturesRefused();
     void largePhotoDecodedSmall_data();
     void largePhotoDecodedSmall();
     void growingViewDecodesAgain();
@@ -103,6 +214,15 @@ void TestImageView::loadNames_data()
     QTest::newRow("damaged metafile header") << "bad.emf" << damaged << false << 0 << "";
     QByteArray cut = emf.left(120); // says it is longer than it is
     QTest::newRow("cut-off metafile") << "cut.emf" << cut << false << 0 << "";
+    QTest::newRow("metafile over 2 MB")
+        << "big.emf" << emf + QByteArray(2 * 1024 * 1024, '\0') << false << 0 << "";
+    // Only the bitmap formats the names stand for are read, whatever else
+    // Qt could read: an SVG would be drawn on the window's thread at any cost.
+    QTest::newRow("SVG under a bitmap name")
+        << "drawing.png"
+        << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"50\" height=\"40\">"
+                      "<rect width=\"50\" height=\"40\" fill=\"red\"/></svg>")
+        << false << 0 << "";
 }
 
 void TestImageView::loadNames()
@@ -229,8 +349,124 @@ void TestImageView::metafileDrawn()
     QVERIFY(test::writeFile(QStringLiteral("box.emf"), test::makeEmf(kGreen)));
     QVERIFY(m_view->load(QStringLiteral("box.emf")));
     m_view->display();
-    // Scaled to the whole drawing area: the rectangle covers its middle.
-    QVERIFY(near(at(139, 128), kGreen, 8));
+    // Scaled to the whole drawing area: the rectangle covers its middle
+    // once the drawing, made aside, is done.
+    QTRY_VERIFY(near(at(139, 128), kGreen, 8));
+}
+
+void TestImageView::metafileDrawnAside()
+{
+    // A thousand thin filled and outlined triangles take a second or more
+    // to draw, then the box of metafileDrawn over them.
+    QByteArray polygons; // EMR_POLYPOLYGON: ten triangles
+    for (const quint32 word : {8u, 8 + 4 * 76u, 0u, 0u, 99u, 99u, 10u, 30u})
+        test::emf::put32(polygons, word);
+    for (int k = 0; k < 10; ++k)
+        test::emf::put32(polygons, 3);
+    for (quint32 k = 0; k < 10; ++k)
+        for (const quint32 word : {0u, 0u, 40 + k, 50u, 99u, 99u})
+            test::emf::put32(polygons, word);
+    QByteArray body;
+    test::emf::record(body, 39, {1, 0, 0x0000FF, 0}); // red brush
+    test::emf::record(body, 37, {1});
+    body += polygons.repeated(100);
+    QVERIFY(test::writeFile(QStringLiteral("slow.emf"), emfOf(body)));
+
+    QVERIFY(m_view->load(QStringLiteral("slow.emf")));
+    m_view->display();
+    // Drawn on another thread: the window goes on meanwhile, and the
+    // drawing lands when it is done.
+    QVERIFY(!near(at(139, 128), kGreen, 8));
+    QTRY_VERIFY_WITH_TIMEOUT(near(at(139, 128), kGreen, 8), 60000);
+    QVERIFY(near(m_view->canvas()->grab().toImage().pixelColor(139, 128), kGreen, 8));
+}
+
+void TestImageView::metafileDrawsFromItselfOnly_data()
+{
+    QTest::addColumn<QByteArray>("records");
+    QTest::addColumn<bool>("drawn");
+    // The converter puts text in CDATA as it is: "]]>" ends it, and what
+    // follows is markup. QtSvg would read the file linked, or the SVG held
+    // as data, with links of its own.
+    const QString blue = QDir::current().absoluteFilePath(QStringLiteral("blue.png"));
+    const QByteArray svg("<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
+    const auto markup = [](const QString &inside) {
+        return textRecord(QStringLiteral("a]]></svg:text>%1<svg:text><![CDATA[b").arg(inside));
+    };
+    QTest::newRow("text: drawn") << textRecord(QStringLiteral("Ring <18 ct> & chain ]]")) << true;
+    QTest::newRow("a bitmap it holds: drawn") << bitmapRecord() << true;
+    QTest::newRow("a picture on the disk")
+        << markup(QStringLiteral("<svg:image xlink:href=\"%1\" width=\"99\" height=\"99\"/>")
+                      .arg(blue))
+        << false;
+    QTest::newRow("an SVG held as a PNG")
+        << markup(QStringLiteral("<svg:image xlink:href=\"data:image/png;base64,%1\" width=\"9\" "
+                                 "height=\"9\"/>")
+                      .arg(QString::fromLatin1(svg.toBase64())))
+        << false;
+    QTest::newRow("uses of a group")
+        << markup(QStringLiteral("<svg:g id=\"g\"/><svg:use xlink:href=\"#g\"/>")) << false;
+}
+
+void TestImageView::metafileDrawsFromItselfOnly()
+{
+    QFETCH(QByteArray, records);
+    QFETCH(bool, drawn);
+    QVERIFY(test::writePicture(QStringLiteral("blue.png"), QSize(99, 99), kBlue, "PNG"));
+    const QByteArray emf = emfOf(records);
+    QCOMPARE(imaging::drawMetafile(emf, QSize(99, 99), 1.0, true).isNull(), !drawn);
+    if (drawn)
+        return;
+    // Accepted on its header, then taken off the view when it cannot be drawn.
+    QVERIFY(test::writeFile(QStringLiteral("bad.emf"), emf));
+    QTest::ignoreMessage(
+        QtInfoMsg, qPrintable(QStringLiteral("picture not readable: %1 - the metafile could "
+                                             "not be drawn")
+                                  .arg(QFileInfo(QStringLiteral("bad.emf")).absoluteFilePath())));
+    QVERIFY(m_view->load(QStringLiteral("bad.emf")));
+    QTRY_COMPARE(m_view->mode(), ImageView::kNothing);
+    QCOMPARE(m_view->file(), QString());
+}
+
+void TestImageView::hugePicturesRefused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("refusal"); // "": shown
+    // Each file is a few hundred bytes at most; decoded, it would take
+    // gigabytes (a progressive JPEG's buffers are not under Qt's limit).
+    const QString over = QStringLiteral(" pixels, more than the 100 megapixels a picture may have");
+    const auto row = [&](const char *tag, const char *name, const char *format, QSize size,
+                         bool progressive = false) {
+        QTest::newRow(tag) << name << claimingSize(format, size, progressive) << size
+                           << QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()) + over;
+    };
+    row("progressive JPEG", "bomb.jpg", "jpeg", QSize(40000, 40000), true);
+    row("baseline JPEG", "bomb.jpg", "jpeg", QSize(65000, 40000));
+    row("PNG", "bomb.png", "png", QSize(15000, 15000));
+    row("BMP", "bomb.bmp", "bmp", QSize(15000, 15000));
+    row("GIF", "bomb.gif", "gif", QSize(15000, 15000));
+    row("EMF bounds", "bomb.emf", "emf", QSize(200000, 200000));
+    QTest::newRow("JPEG just under the limit: shown")
+        << "under.jpg" << claimingSize("jpeg", QSize(10000, 9999)) << QSize(10000, 9999) << "";
+}
+
+void TestImageView::hugePicturesRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QSize, size);
+    QFETCH(QString, refusal);
+    QVERIFY(test::writeFile(name, content));
+    if (!refusal.isEmpty()) {
+        const QString line = QStringLiteral("picture not readable: %1 - %2")
+                                 .arg(QFileInfo(name).absoluteFilePath(), refusal);
+        QTest::ignoreMessage(QtInfoMsg, qPrintable(line));
+    }
+    QCOMPARE(m_view->load(name), refusal.isEmpty());
+    if (refusal.isEmpty())
+        QCOMPARE(m_view->rawSize(), size);
 }
 
 void TestImageView::largePhotoDecodedSmall_data()
