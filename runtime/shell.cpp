@@ -207,10 +207,20 @@ void ProcessShell::shareConnectionOf(const LinkKey &key)
     m_link->follow(key);
 }
 
+QString ProcessShell::toolDirectory()
+{
+    return QCoreApplication::instance() != nullptr ? QCoreApplication::applicationDirPath()
+                                                   : QString();
+}
+
 QString ProcessShell::resolve(const ToolCommand &command) const
 {
+    // Beside the program, else on the search path; never in the working
+    // directory, where anyone who can drop a file there would be run with
+    // the server's password.
     const QString name = command.executableName();
-    QString found = QStandardPaths::findExecutable(name, {m_appDir});
+    const QString beside = toolDirectory();
+    QString found = beside.isEmpty() ? QString() : QStandardPaths::findExecutable(name, {beside});
     if (found.isEmpty())
         found = QStandardPaths::findExecutable(name);
     return found;
@@ -242,7 +252,7 @@ RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool
     if (program.isEmpty()) {
         outcome.message =
             QStringLiteral("The program %1 was not found in %2 or on the search path.")
-                .arg(command.executableName(), m_appDir);
+                .arg(command.executableName(), toolDirectory());
         qCWarning(lcFramla).noquote() << "not found:" << command.text();
         return outcome;
     }

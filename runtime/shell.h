@@ -120,8 +120,11 @@ public:
     /// The shared connection, for tests and measurements.
     SharedLink &sharedLink() { return *m_link; }
 
-    /// The executable the command would run, or "" when none is found.
+    /// The executable the command would run, or "" when none is found: the
+    /// tool in the program's own directory (toolDirectory), else on PATH.
     QString resolve(const ToolCommand &command) const;
+    /// The directory of the program's executable.
+    static QString toolDirectory();
 
     /// The argument list handed to the tool: for PuTTY "-batch" (unless
     /// batch is false), "-share" when share is true, and "-pwfile FILE"

@@ -90,6 +90,9 @@ void TestLinkRules::init()
     script.close();
     QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                   QFileDevice::ExeOwner));
+    // Found first on the search path, before the real plink.
+    static const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(m_dir->path()) + ':' + path);
 }
 
 QStringList TestLinkRules::runs() const

@@ -26,6 +26,8 @@ class TestShell : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
+    void cleanup();
+    void notFound_data();
     void notFound();
     void exitCodeAndError();
     void timeLimit();
@@ -46,6 +48,7 @@ private:
     QByteArray read(const QString &name) const;
     std::unique_ptr<QTemporaryDir> m_dir;
     test::ScriptedDialogs m_dialogs;
+    QByteArray m_path;
 };
 
 void TestShell::init()
@@ -53,11 +56,20 @@ void TestShell::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_dialogs = test::ScriptedDialogs();
+    // The stand-in tools are found on the search path, as installed tools are.
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("bin")));
+    m_path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(file(QStringLiteral("bin"))) + ':' + m_path);
+}
+
+void TestShell::cleanup()
+{
+    qputenv("PATH", m_path);
 }
 
 void TestShell::tool(const QString &name, const QByteArray &body)
 {
-    QFile script(file(name));
+    QFile script(file(QStringLiteral("bin/") + name));
     QVERIFY(script.open(QIODevice::WriteOnly));
     script.write("#!/bin/sh\n" + body + "\n");
     script.close();
@@ -71,16 +83,32 @@ QByteArray TestShell::read(const QString &name) const
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+void TestShell::notFound_data()
+{
+    QTest::addColumn<QString>("where"); // the tool lies there, or nowhere
+    QTest::newRow("nowhere") << "";
+    // Anyone who can put a file into the working directory must not get it
+    // run with the password.
+    QTest::newRow("only in the working directory") << ".";
+}
+
 void TestShell::notFound()
 {
+    QFETCH(QString, where);
+    const QString name = QStringLiteral("no-such-framla-tool");
+    if (!where.isEmpty()) {
+        QVERIFY(runtime::writeWholeFile(file(name), "#!/bin/sh\ntouch ran\n"));
+        QVERIFY(QFile::setPermissions(file(name), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    }
     ProcessShell shell(m_dir->path(), &m_dialogs);
     ToolCommand command;
-    command.tool = QStringLiteral("no-such-framla-tool");
+    command.tool = name;
     const RunOutcome outcome = shell.run(command, 5000);
     QCOMPARE(outcome.status, RunOutcome::Status::NotStarted);
-    QVERIFY(!outcome.succeeded());
-    QCOMPARE(outcome.message, QStringLiteral("The program no-such-framla-tool was not found in ") +
-                                  m_dir->path() + QStringLiteral(" or on the search path."));
+    QCOMPARE(outcome.message, QStringLiteral("The program %1 was not found in %2 or on the "
+                                             "search path.")
+                                  .arg(name, QCoreApplication::applicationDirPath()));
+    QVERIFY(!QFile::exists(file(QStringLiteral("ran"))));
 }
 
 void TestShell::exitCodeAndError()
