@@ -5,17 +5,16 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "config/settings_file.h"
+#include "support/dialog_operator.h"
 #include "support/test_server.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 using namespace framla;
 using app::MainWindow;
@@ -69,20 +68,11 @@ void TestSettingsE2e::typedSettingsSaved()
     }
 
     // The operator reads each box and presses its button.
-    QStringList boxes;
-    QTimer reader;
-    connect(&reader, &QTimer::timeout, this, [&boxes] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible())
-            return;
-        boxes << box->text();
-        QTest::mouseClick(box->buttons().constFirst(), Qt::LeftButton);
-    });
-    reader.start(50);
+    test::DialogOperator desk;
     QTest::mouseClick(c.oXbpSave, Qt::LeftButton);
-    reader.stop();
 
-    QCOMPARE(boxes, QStringList{"P A S S E D   T E S T\nConfiguration saved"});
+    QCOMPARE(desk.boxes, QStringList{"P A S S E D   T E S T\nConfiguration saved"});
+    QCOMPARE(desk.failures, QStringList());
     QCOMPARE(window->currentPage(), MainWindow::Page::Image);
     QVERIFY(window->imagePage()->isVisible());
     QVERIFY(QFile::exists(dir.filePath("framla.ok")));

@@ -22,16 +22,15 @@
 #include "server/lookup.h"
 #include "server/target.h"
 #include "server/upload.h"
+#include "support/dialog_operator.h"
 #include "support/test_server.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -61,40 +60,6 @@ QPoint upArrow(QSpinBox *spin)
         ->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, spin)
         .center();
 }
-
-/// The operator at the desk: reads every message box and presses its OK
-/// (or Yes) button, and types the path of the file a file dialog asks for.
-class Operator final : public QObject {
-public:
-    QStringList boxes;
-    QString fileToChoose;
-
-    Operator()
-    {
-        connect(&m_timer, &QTimer::timeout, this, &Operator::look);
-        m_timer.start(50);
-    }
-
-private:
-    void look()
-    {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *box = qobject_cast<QMessageBox *>(modal); box != nullptr && box->isVisible()) {
-            boxes << box->text();
-            QAbstractButton *button = box->button(QMessageBox::Ok);
-            if (button == nullptr)
-                button = box->button(QMessageBox::Yes);
-            QTest::mouseClick(button != nullptr ? button : box->buttons().constFirst(),
-                              Qt::LeftButton);
-        } else if (auto *dialog = qobject_cast<QFileDialog *>(modal);
-                   dialog != nullptr && dialog->isVisible()) {
-            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            QTest::keyClicks(name, fileToChoose);
-            QTest::keyClick(name, Qt::Key_Return);
-        }
-    }
-    QTimer m_timer;
-};
 
 } // namespace
 
@@ -133,7 +98,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_previousDir;
     std::unique_ptr<app::Program> m_program;
-    std::unique_ptr<Operator> m_operator;
+    std::unique_ptr<test::DialogOperator> m_operator;
 };
 
 void TestWindowE2e::initTestCase()
@@ -163,15 +128,17 @@ void TestWindowE2e::init()
     m_program->start({});
     QVERIFY(QTest::qWaitForWindowExposed(m_program->window()));
     QCOMPARE(m_program->window()->currentPage(), MainWindow::Page::Image);
-    m_operator = std::make_unique<Operator>();
+    m_operator = std::make_unique<test::DialogOperator>();
 }
 
 void TestWindowE2e::cleanup()
 {
+    const QStringList dialogFailures = m_operator->failures;
     m_operator.reset();
     m_program.reset();
     QDir::setCurrent(m_previousDir);
     m_dir.reset();
+    QVERIFY2(dialogFailures.isEmpty(), qPrintable(dialogFailures.join(u'\n')));
 }
 
 void TestWindowE2e::chooseMode(int mode)
@@ -318,13 +285,15 @@ void TestWindowE2e::dataFileToShuttle()
     const QString file = m_dir->filePath(QStringLiteral("IX0003.DBF"));
     const QByteArray content = QByteArray("code,qty\r\n").repeated(20);
     QVERIFY(runtime::writeWholeFile(file, content));
-    m_operator->fileToChoose = file;
+    m_operator->files.enqueue(file);
     QTest::mouseClick(m_program->window()->imageTab().oXbpBrowData, Qt::LeftButton);
 
+    // The dialog opened on the program's directory.
+    QCOMPARE(m_operator->folders, QStringList{m_dir->path()});
     QCOMPARE(runtime::readWholeFile(serverFile(QStringLiteral("shuttle/ix0003.dbf"))).value_or(""),
              content);
-    QCOMPARE(m_operator->boxes.last(),
-             QStringLiteral("File ix0003.dbf sent.\nCheck details shown for validity."));
+    QCOMPARE(m_operator->boxes,
+             QStringList{"File ix0003.dbf sent.\nCheck details shown for validity."});
 }
 
 // The program's own application object: it runs the window's per-event chain.

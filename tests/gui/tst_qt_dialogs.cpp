@@ -1,17 +1,17 @@
 // The boxes as the operator closes them: Escape or the window's close button.
 #include "app/window_layout.h"
 #include "runtime/qt_dialogs.h"
+#include "support/dialog_operator.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+using namespace framla;
 using namespace framla::runtime;
 
 Q_DECLARE_METATYPE(framla::runtime::Buttons)
@@ -49,23 +49,18 @@ void TestQtDialogs::closing()
     QFETCH(Buttons, buttons);
     QFETCH(bool, escape);
     QFETCH(int, answer);
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible())
-            return;
-        poll.stop();
+    test::DialogOperator desk;
+    desk.answer = [escape](QDialog *box) {
         if (escape)
             QTest::keyClick(box, Qt::Key_Escape);
         else
             box->close();
-    });
-    poll.start();
+    };
     QtDialogs dialogs;
     QCOMPARE(dialogs.confirmBox(QStringLiteral("Error Base/1"), QStringLiteral("Qt Error Message"),
                                 buttons, Icon::Critical, DefaultButton::First),
              answer);
+    QCOMPARE(desk.failures, QStringList());
 }
 
 void TestQtDialogs::linesKept_data()
@@ -142,44 +137,22 @@ void TestQtDialogs::fileDialogRemembersFolder()
     QVERIFY(picture.open(QIODevice::WriteOnly));
     picture.close();
     qputenv("FRAMLA_PHOTOS", dir.filePath("photos").toUtf8());
-    QStringList seen;
-    QString choose;
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (auto *other = qobject_cast<QMessageBox *>(modal)) { // fail, never hang
-            seen << QStringLiteral("box: ") + other->text();
-            other->reject();
-            return;
-        }
-        auto *box = qobject_cast<QFileDialog *>(modal);
-        if (box == nullptr || !box->isVisible())
-            return;
-        seen << box->directory().absolutePath();
-        auto *name = box->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        if (choose.isEmpty() || name == nullptr || seen.size() > 20) {
-            box->reject();
-            return;
-        }
-        // As the operator types the file's path into the name field.
-        name->setText(choose);
-        static_cast<QDialog *>(box)->accept();
-    });
-    poll.start();
+    // As the operator types the file's path into the name field; "" cancels.
+    test::DialogOperator desk;
+    const QString ring = dir.filePath("other/ring.jpg");
+    desk.files << QString() << ring << ring << QString();
     QtDialogs dialogs;
     const auto open = [&](const QString &start) {
         return dialogs.openFileName(QStringLiteral("Select source image"), QStringLiteral("Images"),
                                     QStringLiteral("*.JPG"), start);
     };
     QCOMPARE(open(QString()), QString());
-    choose = dir.filePath("other/ring.jpg");
-    QCOMPARE(open(QString()), choose);
-    QCOMPARE(open(dir.filePath("data")), choose);
-    choose.clear();
+    QCOMPARE(open(QString()), ring);
+    QCOMPARE(open(dir.filePath("data")), ring);
     QCOMPARE(open(QString()), QString());
-    QCOMPARE(seen, QStringList({dir.filePath("photos"), dir.filePath("photos"), dir.filePath("data"),
-                                dir.filePath("other")}));
+    QCOMPARE(desk.failures, QStringList());
+    QCOMPARE(desk.folders, QStringList({dir.filePath("photos"), dir.filePath("photos"),
+                                        dir.filePath("data"), dir.filePath("other")}));
     qunsetenv("FRAMLA_PHOTOS");
 }
 
