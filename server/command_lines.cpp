@@ -3,6 +3,7 @@
 #include "core/program_state.h"
 
 #include <QHostAddress>
+#include <QRandomGenerator>
 
 namespace framla::server {
 
@@ -217,6 +218,60 @@ ToolCommand remoteCommand(const ServerLogin &login, const QStringList &words, bo
     command.password = login.cPass;
     command.passwordAt = 3;
     return command;
+}
+
+QString stagingName(const QString &tail)
+{
+    return QStringLiteral("upload-%1")
+               .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0')) +
+           tail;
+}
+
+namespace {
+
+/// The script's exit status for a file in place whose mode could not be set.
+constexpr int kPlacedWithoutMode = 3;
+
+// Run by sh on the server with the reply directory, the mode, the staged
+// name and the target. One line without "!" or "'", so that any login shell
+// hands it to sh unchanged. The target is made absolute before the cd; after
+// the cd (with -P, to the directory itself) "." is a directory that no other
+// account can swap or write in, so the chmod and the first rename act on
+// the file that was staged and on nothing else.
+constexpr auto kPlaceScript =
+    "m=0; case $4 in /*) t=$4 ;; *) t=$PWD/$4 ;; esac; d=${t%/*}; d=${d:-/}; "
+    "cd -P -- \"$1\" && [ -O . ] && l=$(ls -ld .) && l=${l%% *} && "
+    "case $l in ?????w* | ????????w* | ??????????+*) false ;; d*) ;; *) false ;; esac "
+    "|| { echo \"$1 is not a directory of this account alone\" >&2; exit 1; }; "
+    "find . -type f -name \"upload-*\" -mmin +60 -exec rm -f {} + 2>/dev/null; "
+    // m=3: kPlacedWithoutMode.
+    "chmod \"$2\" \"$3\" || m=3; "
+    "s=$(stat -L -c %d . 2>/dev/null); "
+    "if [ -n \"$s\" ] && [ \"$s\" = \"$(stat -L -c %d -- \"$d\" 2>/dev/null)\" ]; "
+    "then mv -f -T -- \"$3\" \"$t\" || exit 1; "
+    "else p=$d/.$3.part; mv -f -T -- \"$3\" \"$p\" && mv -f -T -- \"$p\" \"$t\" "
+    "|| { rm -f -- \"$p\"; exit 1; }; fi; exit $m";
+
+} // namespace
+
+ToolCommand placeCommand(const ServerLogin &login, const QString &stagedName, const QString &mode,
+                         const QString &target)
+{
+    return remoteCommand(login,
+                         {QStringLiteral("sh"), QStringLiteral("-c"),
+                          QString::fromLatin1(kPlaceScript), QStringLiteral("framla-place"),
+                          replyDirectory(login), mode, stagedName, target},
+                         false);
+}
+
+QString modeNotSet(const runtime::RunOutcome &outcome)
+{
+    if (outcome.status != runtime::RunOutcome::Status::Finished ||
+        outcome.exitCode != kPlacedWithoutMode)
+        return {};
+    const QString said =
+        QString::fromLocal8Bit(outcome.standardError).section(QLatin1Char('\n'), 0, 0).trimmed();
+    return said.isEmpty() ? outcome.message : said;
 }
 
 } // namespace framla::server

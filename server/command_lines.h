@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runtime/shell.h"
 #include "runtime/tool_command.h"
 
 #include <QString>
@@ -90,5 +91,33 @@ ToolCommand sendCommand(const ServerLogin &login, const QString &localFile,
 /// Run a command on the server: plink -ssh -P port user@address words...
 /// Each word is quoted for the server's shell when it needs it.
 ToolCommand remoteCommand(const ServerLogin &login, const QStringList &words, bool windowsFlavour);
+
+/// A name of its own for a file on its way to a Unix server, one per send:
+/// "upload-", sixteen random hexadecimal digits, then tail (".jpg",
+/// "-ix0001.dbf"). It is staged under this name in the user's reply
+/// directory, which only the user can write.
+QString stagingName(const QString &tail);
+
+/// The one run that puts a file staged in the user's reply directory in its
+/// place on a Unix server (never a Windows one): sh, run there, checks that
+/// the reply directory is the user's own and that no other account can write
+/// in it, sets the file's mode there, and renames it onto target with mv -T,
+/// which replaces a link at target instead of writing through it. No mode is
+/// set and nothing is written through a name in the shop's shared
+/// directories, where another account may have planted a link. When target
+/// lies on another file system the file is first copied beside it under a
+/// new hidden name ending in ".part" and renamed from there, so that target
+/// is still replaced whole. Staged files older than an hour, left by sends
+/// that were cut off, are removed on the way (younger ones may belong to a
+/// send from another desk with the same login). The run succeeds when the
+/// file is in place with its mode; see modeNotSet for a file in place
+/// without it.
+ToolCommand placeCommand(const ServerLogin &login, const QString &stagedName, const QString &mode,
+                         const QString &target);
+
+/// For a placeCommand run that put the file in place but could not set its
+/// mode: what the mode command said (its first line of error output, else
+/// the run's message). "" for every other outcome.
+QString modeNotSet(const runtime::RunOutcome &outcome);
 
 } // namespace framla::server

@@ -67,33 +67,48 @@ DataSend SendIXdata(ProgramState &state, TargetDisplay &display, const ServerLog
     const QString serverName = fileName.toLower();
     const QString local = QDir(localDirectory).filePath(fileName);
     const QString remote = targetDirectory + serverName;
+    const QString mode = dataFileMode(serverName);
     // The copy arrives under a name of its own: a file cut off half-way never
-    // stands under the real name.
-    const QString partial = targetDirectory + QStringLiteral(".framla-") + serverName;
+    // stands under the real name. On a Unix server that name lies in the
+    // user's reply directory, where no other account can plant a link, and
+    // the mode is set and the file moved there in one run (placeCommand); the
+    // shuttle directory may be writable by the whole shop's group. A Windows
+    // server keeps the copy beside the target.
+    const bool beside = login.lIsDOS;
+    const QString stagedName = beside ? QString() : stagingName(QLatin1Char('-') + serverName);
+    const QString partial = beside ? targetDirectory + QStringLiteral(".framla-") + serverName
+                                   : replyDirectory(login) + QLatin1Char('/') + stagedName;
     const auto run = [&](const runtime::ToolCommand &command, int limitMs) {
         return runRemote(state, login, command, limitMs);
     };
     DataSend result;
     display.setBusy(true);
     const runtime::RunOutcome copied =
-        run(sendCommand(login, local, partial, login.lIsDOS), dataCopyLimitMs(QFileInfo(local).size()));
+        run(sendCommand(login, local, partial, beside), dataCopyLimitMs(QFileInfo(local).size()));
     runtime::RunOutcome moved;
     if (copied.succeeded())
-        moved = run(remoteCommand(login, {QStringLiteral("mv"), QStringLiteral("-f"), partial, remote},
-                                  login.lIsDOS),
-                    runtime::kLookupTimeoutMs);
-    if (!copied.succeeded() || !moved.succeeded()) {
+        moved = run(
+            beside ? remoteCommand(
+                         login, {QStringLiteral("mv"), QStringLiteral("-f"), partial, remote}, true)
+                   : placeCommand(login, stagedName, mode, remote),
+            runtime::kLookupTimeoutMs);
+    const QString modeProblem = beside ? QString() : modeNotSet(moved);
+    if (!copied.succeeded() || (!moved.succeeded() && modeProblem.isEmpty())) {
         result.failure = !copied.succeeded() ? copied.message : moved.message;
-        run(remoteCommand(login, {QStringLiteral("rm"), QStringLiteral("-f"), partial}, login.lIsDOS),
+        run(remoteCommand(login, {QStringLiteral("rm"), QStringLiteral("-f"), partial}, beside),
             runtime::kLookupTimeoutMs);
     } else {
         result.sent = true;
-        const runtime::RunOutcome mode = run(
-            remoteCommand(login, {QStringLiteral("chmod"), dataFileMode(serverName), remote}, false),
-            runtime::kLookupTimeoutMs);
-        if (!mode.succeeded())
+        QString problem = modeProblem;
+        if (beside) {
+            const runtime::RunOutcome changed =
+                run(remoteCommand(login, {QStringLiteral("chmod"), mode, remote}, false),
+                    runtime::kLookupTimeoutMs);
+            problem = changed.succeeded() ? QString() : changed.message;
+        }
+        if (!problem.isEmpty())
             result.warning = QStringLiteral("Warning: the file's access mode could not be set (") +
-                             dataFileMode(serverName) + QStringLiteral("): ") + mode.message;
+                             mode + QStringLiteral("): ") + problem;
     }
     display.setBusy(false);
     return result;

@@ -33,12 +33,16 @@ struct DataSend {
     QString warning;   ///< sent, but its access mode could not be set
 };
 
-/// Copy localDirectory + fileName into targetDirectory under a temporary
-/// name, then move it onto the lower-cased name with one remote command, so
-/// that an older file of that name is replaced whole or not at all; a
-/// temporary file left by a failure is removed. Then set its mode: 666 for
-/// tables and memo files (".DBF", ".DBT"), 644 for the others; a mode that
-/// cannot be set is a warning only. The wait pointer shows throughout.
+/// Copy localDirectory + fileName to the server under a name of its own,
+/// then move it onto the lower-cased name in targetDirectory with one rename,
+/// so that an older file of that name is replaced whole or not at all; a
+/// copy left by a failure is removed. Its mode is 666 for tables and memo
+/// files (".DBF", ".DBT"), 644 for the others; a mode that cannot be set is a
+/// warning only. On a Unix server the copy lies in the user's reply
+/// directory and gets its mode there, before the rename (placeCommand), so
+/// that nothing is written through a name in the shared shuttle directory; on
+/// a Windows server it lies in targetDirectory as ".framla-" + the name and
+/// the mode is set after the move. The wait pointer shows throughout.
 DataSend SendIXdata(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
                     const QString &localDirectory, const QString &fileName,
                     const QString &targetDirectory);

@@ -19,6 +19,7 @@
 #include "target.h"
 #include "target_display.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
 
@@ -105,6 +106,20 @@ QString privateCopy(const ProgramState &state)
     return QFileInfo(copy.fileName()).fileName();
 }
 
+/// Removes the working copies of puts and checks that were cut off (the
+/// program killed half-way) from the program's directory. Only while none of
+/// this program's uploads is queued or under way: then none of them is in use.
+void removeStaleCopies(const ProgramState &state)
+{
+    if (state.services.uploads != nullptr && !state.services.uploads->waitForIdle(0))
+        return;
+    const QDir dir(state.cAppPath);
+    const QStringList stale = dir.entryList(
+        {QStringLiteral("upload-??????.jpg"), QStringLiteral("verify-??????.jpg")}, QDir::Files);
+    for (const QString &name : stale)
+        QFile::remove(dir.filePath(name));
+}
+
 /// Fetch the target as it now lies on the server into a file of its own.
 QByteArray fetchBack(ProgramState &state, const ServerLogin &login, const QString &remote)
 {
@@ -167,6 +182,7 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin 
     {
         // The picture is taken while no upload or look-up is using the file.
         runtime::WorkingFilesLock lock(state);
+        removeStaleCopies(state);
         copy = privateCopy(state);
     }
     if (copy.isEmpty()) {
@@ -213,16 +229,26 @@ struct Placed {
     QString warning;
 };
 
-/// Copies localFile to a temporary name beside the target, makes it readable,
-/// fetches it back and compares it byte for byte with sent, and only then
-/// renames it over the target in one step. The picture on the server is
-/// replaced whole or not at all; after a failure the temporary file is
-/// removed again.
+/// Copies localFile to a name of its own, fetches it back and compares it
+/// byte for byte with sent, and only then puts it over the target in one
+/// rename, readable for everyone. The picture on the server is replaced whole
+/// or not at all; after a failure the copy is removed again.
+///
+/// On a Unix server the copy goes to the user's reply directory, which only
+/// the user can write, and the mode is set and the rename made there
+/// (placeCommand): the images directories may be writable by the whole shop's
+/// group, and a link another account plants there is never written through.
+/// A Windows server has no such directory the program can rely on, no mv -T
+/// and no links an ordinary account may make: there the copy lies beside the
+/// target, under the target's name and ".part".
 Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QString &localFile,
                      const QByteArray &sent, const QString &remote)
 {
     Placed placed;
-    const QString temporary = remote + QLatin1String(kTemporarySuffix);
+    const bool beside = login.lIsDOS;
+    const QString stagedName = beside ? QString() : stagingName(QStringLiteral(".jpg"));
+    const QString temporary = beside ? remote + QLatin1String(kTemporarySuffix)
+                                     : replyDirectory(login) + QLatin1Char('/') + stagedName;
     const RunOutcome copied = runRemote(state, login, sendCommand(login, localFile, temporary, false),
                                         runtime::kCopyTimeoutMs);
     if (!copied.succeeded()) {
@@ -232,16 +258,18 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
             removeTemporary(state, login, temporary);
         return placed;
     }
-    // Servers without Unix file modes (Windows) refuse this; the picture is
-    // still checked and put in place.
-    const RunOutcome mode = runRemote(
-        state, login,
-        remoteCommand(login, {QStringLiteral("chmod"), QStringLiteral("644"), temporary}, false),
-        runtime::kLookupTimeoutMs);
-    if (!mode.succeeded()) {
-        placed.warning =
-            QStringLiteral("The image could not be made readable for everyone: ") + mode.message;
-        qCWarning(runtime::lcFramla).noquote() << placed.warning;
+    const QString unreadable =
+        QStringLiteral("The image could not be made readable for everyone: ");
+    if (beside) {
+        // Servers without Unix file modes (Windows) refuse this; the picture
+        // is still checked and put in place.
+        const RunOutcome mode = runRemote(
+            state, login,
+            remoteCommand(login, {QStringLiteral("chmod"), QStringLiteral("644"), temporary},
+                          false),
+            runtime::kLookupTimeoutMs);
+        if (!mode.succeeded())
+            placed.warning = unreadable + mode.message;
     }
     const QByteArray arrived = fetchBack(state, login, temporary);
     if (arrived.isEmpty())
@@ -251,15 +279,21 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
         placed.failure = QStringLiteral("The image fetched back from the server differs from the "
                                         "one sent.");
     if (placed.failure.isEmpty()) {
-        const RunOutcome moved = runRemote(
-            state, login,
-            remoteCommand(login, {QStringLiteral("mv"), QStringLiteral("-f"), temporary, remote},
-                          false),
-            runtime::kLookupTimeoutMs);
-        if (!moved.succeeded())
+        const ToolCommand place =
+            beside ? remoteCommand(login,
+                                   {QStringLiteral("mv"), QStringLiteral("-f"), temporary, remote},
+                                   false)
+                   : placeCommand(login, stagedName, QStringLiteral("644"), remote);
+        const RunOutcome moved = runRemote(state, login, place, runtime::kLookupTimeoutMs);
+        const QString modeProblem = beside ? QString() : modeNotSet(moved);
+        if (!modeProblem.isEmpty())
+            placed.warning = unreadable + modeProblem;
+        else if (!moved.succeeded())
             placed.failure = QStringLiteral("The image was copied, but it could not be put in "
                                             "place: ") + moved.message;
     }
+    if (!placed.warning.isEmpty())
+        qCWarning(runtime::lcFramla).noquote() << placed.warning;
     if (!placed.failure.isEmpty())
         removeTemporary(state, login, temporary);
     return placed;

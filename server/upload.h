@@ -55,22 +55,25 @@ int uploadEdge(const QString &cSize);
 /// image. Returns at once; the upload runs on the upload worker with its own
 /// copy of the picture, the login and the target as they are now. A target
 /// that names no file, or no prepared picture, is refused with a message.
+/// While none of the program's uploads is queued or under way, working copies
+/// left in the program's directory by a put that was cut off are removed first.
 bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
              const Target &target);
 
 /// The upload itself, on the calling thread: resize localFile (a file in the
-/// program's directory), copy it to a temporary name beside the target, make
-/// it readable, fetch it back and compare, and only then rename it over the
-/// target; then show what the server now records, with its description asked
-/// for again, and say plainly when the picture did not arrive. A failed or
-/// interrupted copy leaves the picture that was there before. Returns whether
-/// the server holds the picture that was sent.
+/// program's directory), copy it to a name of its own in the user's reply
+/// directory (on a Windows server: beside the target, with kTemporarySuffix),
+/// fetch it back and compare, and only then make it readable and rename it
+/// over the target; then show what the server now records, with its
+/// description asked for again, and say plainly when the picture did not
+/// arrive. A failed or interrupted copy leaves the picture that was there
+/// before. Returns whether the server holds the picture that was sent.
 bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
               const Target &target, const QString &localFile = QLatin1String(kPreviewFile));
 
-/// Added to the target's name while the picture is copied and checked. The
-/// server program counts only names ending in ".jpg", so a copy under way
-/// never passes for a picture.
+/// Added to the target's name while the picture is copied and checked beside
+/// it (on a Windows server). The server program counts only names ending in
+/// ".jpg", so a copy under way never passes for a picture.
 inline constexpr auto kTemporarySuffix = ".part";
 
 /// The time a clean-up run on the server may take, even after the

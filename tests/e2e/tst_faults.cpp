@@ -17,12 +17,12 @@
 #include "server/target.h"
 #include "server/upload.h"
 #include "support/delay_proxy.h"
+#include "support/dialog_operator.h"
 #include "support/recording_display.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_clock.h"
 #include "support/test_server.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -36,39 +36,12 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
 using namespace framla;
 
 namespace {
-
-/// The operator: reads every message box and refuses what is asked (No),
-/// else presses OK.
-class Operator final : public QObject {
-public:
-    QStringList boxes;
-
-    Operator()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (box == nullptr || !box->isVisible())
-                return;
-            boxes << box->text();
-            QAbstractButton *button = box->button(QMessageBox::No);
-            if (button == nullptr)
-                button = box->button(QMessageBox::Ok);
-            QTest::mouseClick(button != nullptr ? button : box->buttons().constFirst(),
-                              Qt::LeftButton);
-        });
-        m_timer.start(50);
-    }
-
-private:
-    QTimer m_timer;
-};
 
 QByteArray fileBytes(const QString &path)
 {
@@ -213,7 +186,8 @@ void TestFaults::lookUpFault()
         // seconds here, not a minute.
         if (fault == QLatin1String("silent"))
             program.state().limits.lookupMs = 3000;
-        Operator desk;
+        // The operator refuses what is asked (No), else presses OK.
+        test::DialogOperator desk({QMessageBox::No, QMessageBox::Ok});
         const app::ImageTabControls &c = program.window()->imageTab();
         QElapsedTimer took;
         took.start();
@@ -224,6 +198,7 @@ void TestFaults::lookUpFault()
 
         QCOMPARE(c.oXbpShowTxt->toPlainText().split(QLatin1Char('\n')), shown);
         QCOMPARE(desk.boxes, boxes);
+        QCOMPARE(desk.failures, QStringList());
         QVERIFY(!program.state().lOk2Put);
     }
     // Nothing ran on the server, PuTTY was taught no key, and the local
@@ -266,7 +241,11 @@ void TestFaults::networkDropsMidPut()
     const QByteArray sent = fileBytes(resized);
 
     const QString picture = serverFile(QStringLiteral("images/AB/AB10001.jpg"));
-    const QString part = picture + QLatin1String(server::kTemporarySuffix);
+    // The copy on its way lies in the user's reply directory under a name of its own.
+    const QDir replies(m_server.dbPath() + QStringLiteral("/jtemp/") + m_server.user());
+    const auto copying = [&] {
+        return !replies.entryList({QStringLiteral("upload-*")}, QDir::Files).isEmpty();
+    };
     const QByteArray old = fileBytes(picture);
     server::UploadQueue uploads;
     state.services.uploads = &uploads;
@@ -283,9 +262,9 @@ void TestFaults::networkDropsMidPut()
     put(QStringLiteral("10:00:01"));
     // The network goes as soon as the copy has begun.
     const QDeadlineTimer patience(120000);
-    while (!QFile::exists(part) && !uploads.waitForIdle(10) && !patience.hasExpired())
+    while (!copying() && !uploads.waitForIdle(10) && !patience.hasExpired())
         QCoreApplication::processEvents();
-    QVERIFY2(QFile::exists(part), "the copy never began, or ended before the network could go");
+    QVERIFY2(copying(), "the copy never began, or ended before the network could go");
     QVERIFY(proxy.stop());
     QVERIFY(uploads.waitForIdle(180000));
     QCoreApplication::processEvents();

@@ -82,7 +82,12 @@ void TestFaultsKill::killedMidCopy()
     const QByteArray sent = fileBytes(resized);
 
     const QString picture = m_server.dbPath() + QStringLiteral("/images/AB/AB10001.jpg");
-    const QString part = picture + QLatin1String(server::kTemporarySuffix);
+    // The copy on its way lies in the user's reply directory under a name of its own.
+    const QDir replies(m_server.dbPath() + QStringLiteral("/jtemp/") + m_server.user());
+    const auto staged = [&] {
+        return replies.entryList({QStringLiteral("upload-*")}, QDir::Files);
+    };
+    QString part;
     const QByteArray old = fileBytes(picture);
     QVERIFY(old != sent);
 
@@ -92,8 +97,9 @@ void TestFaultsKill::killedMidCopy()
     driver.start(QStringLiteral(FRAMLA_PUT_DRIVER), {photo, QStringLiteral("AB10001")});
     QVERIFY(driver.waitForStarted(10000));
     const QDeadlineTimer patience(120000);
-    while (!QFile::exists(part) && !driver.waitForFinished(10) && !patience.hasExpired()) {
+    while (staged().isEmpty() && !driver.waitForFinished(10) && !patience.hasExpired()) {
     }
+    part = replies.filePath(staged().value(0));
     QVERIFY2(driver.state() == QProcess::Running && QFile::exists(part),
              qPrintable("the put ended before the copy could be cut: " + driver.readAll()));
     ::kill(pid_t(driver.processId()), SIGKILL);
@@ -105,7 +111,10 @@ void TestFaultsKill::killedMidCopy()
     QCOMPARE(fileBytes(settings), settingsBefore);
     QCOMPARE(fileBytes(options), optionsBefore);
 
-    // Started again, with the network back, the put arrives whole.
+    // Started again, with the network back, the put arrives whole. The copy
+    // the killed put left on the server has grown old meanwhile.
+    QVERIFY(test::runTool(QStringLiteral("touch"),
+                          {QStringLiteral("-d"), QStringLiteral("2 hours ago"), part}));
     driver.start(QStringLiteral(FRAMLA_PUT_DRIVER),
                  {photo, QStringLiteral("AB10001"), m_server.port()});
     QVERIFY(driver.waitForFinished(300000));
@@ -113,7 +122,15 @@ void TestFaultsKill::killedMidCopy()
     QVERIFY2(driver.exitStatus() == QProcess::NormalExit && driver.exitCode() == 0,
              said.constData());
     QCOMPARE(fileBytes(picture), sent);
-    QVERIFY(!QFile::exists(part));
+    // Nothing is left beside the picture, nor in the reply directory, nor in
+    // the program's directory: the put's own copies are gone, and so are the
+    // ones the killed program left.
+    QCOMPARE(QDir(QFileInfo(picture).path())
+                 .entryList({QStringLiteral("AB10001*")}, QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("AB10001.jpg")});
+    QCOMPARE(staged(), QStringList{});
+    QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("upload-*"), QStringLiteral("verify-*")}),
+             QStringList{});
     QCOMPARE(fileBytes(settings), settingsBefore);
     QCOMPARE(fileBytes(options), optionsBefore);
 }

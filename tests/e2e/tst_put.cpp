@@ -344,9 +344,11 @@ void TestPut::copyCutOffKeepsThePicture()
     lookUp(QStringLiteral("EF30003"));
     makePhoto(640, 480, {QStringLiteral("xc:"), QStringLiteral("+noise"), QStringLiteral("Random")});
     QVERIFY(putNow(QStringLiteral("EF30003"), QStringLiteral("L"), true, QStringLiteral("EF30003")));
+    // The copy into the user's reply directory arrives; the one onto the full
+    // file system beside the picture is cut off.
     const QString last = m_display.replies.last();
     QVERIFY2(last.startsWith(QString::fromLatin1(server::kNotRecordedText) +
-                             "\r\nThe copy to the server failed: "),
+                             "\r\nThe image was copied, but it could not be put in place: "),
              qPrintable(last));
     QVERIFY(runtime::readWholeFile(picture).value_or("") == before);
     QCOMPARE(QDir(group).entryList(QDir::Files | QDir::Hidden), QStringList{"EF30003.jpg"});

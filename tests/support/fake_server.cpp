@@ -1,5 +1,7 @@
 #include "fake_server.h"
 
+#include <QRegularExpression>
+
 #include "runtime/files.h"
 
 #include <QDir>
@@ -61,6 +63,20 @@ RunOutcome FakeServer::handle(const runtime::ToolCommand &command)
             modes.insert(words.value(2), words.value(1));
         } else if (words.value(0) == QStringLiteral("rm")) {
             files.remove(words.value(2));
+        } else if (words.value(0) == QStringLiteral("sh") &&
+                   words.value(3) == QStringLiteral("framla-place")) {
+            // sh -c SCRIPT framla-place DIR MODE NAME TARGET: the file staged
+            // as DIR/NAME gets MODE and moves onto TARGET; a refused chmod
+            // leaves it in place without its mode (exit 3).
+            const QString staged = words.value(4) + QLatin1Char('/') + words.value(6);
+            if (!files.contains(staged) || refusedCommands.contains(QStringLiteral("mv")))
+                return finished(1, "mv: Operation not permitted");
+            files.insert(words.value(7), files.take(staged));
+            if (refusedCommands.contains(QStringLiteral("chmod"))) {
+                modes.remove(words.value(7));
+                return finished(3, "chmod: Operation not permitted");
+            }
+            modes.insert(words.value(7), words.value(5));
         } else if (words.value(0) == QStringLiteral("mv")) {
             if (!files.contains(words.value(2)))
                 return finished(1, "mv: cannot stat: No such file or directory");
@@ -100,6 +116,22 @@ RunOutcome FakeServer::handle(const runtime::ToolCommand &command)
         return finished(0);
     }
     return finished(0);
+}
+
+QStringList FakeServer::stableTexts(const ScriptedShell &shell)
+{
+    QStringList texts = shell.texts();
+    static const QRegularExpression staged(QStringLiteral("upload-[0-9a-f]{16}"));
+    static const QRegularExpression copy(QStringLiteral("upload-\\w+\\.jpg"));
+    static const QRegularExpression check(QStringLiteral("verify-\\w+\\.jpg"));
+    static const QRegularExpression script(QStringLiteral("sh -c \"'[^']*'\" "));
+    for (QString &text : texts) {
+        text.replace(staged, QStringLiteral("STAGED"));
+        text.replace(copy, QStringLiteral("COPY.jpg"));
+        text.replace(check, QStringLiteral("CHECK.jpg"));
+        text.replace(script, QStringLiteral("sh -c SCRIPT "));
+    }
+    return texts;
 }
 
 } // namespace framla::test

@@ -33,6 +33,11 @@ public:
 
     runtime::RunOutcome handle(const runtime::ToolCommand &command);
 
+    /// The shell's command lines with the private copies' random names shown
+    /// as the one name each stands for (STAGED, COPY.jpg, CHECK.jpg) and the
+    /// placing script as SCRIPT: its behaviour is the real server's to show.
+    static QStringList stableTexts(const ScriptedShell &shell);
+
 private:
     QString m_appDir;
     QString m_token;

@@ -80,13 +80,15 @@ void TestDataTransfer::sendLines_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QStringList>("lines");
+    // Copied into the user's own reply directory under a name of its own,
+    // then given its mode and moved in one run (the script is the real
+    // server's to try).
     QTest::newRow("unix server")
         << "/srv/zmr"
         << QStringList{"/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw \"/home/shop/My "
-                       "Data/IX0001.DBF\" clerk@shop:/srv/zmr/shuttle/.framla-ix0001.dbf",
-                       "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop mv -f "
-                       "/srv/zmr/shuttle/.framla-ix0001.dbf /srv/zmr/shuttle/ix0001.dbf",
-                       "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop chmod 666 "
+                       "Data/IX0001.DBF\" clerk@shop:/srv/zmr/jtemp/clerk/STAGED-ix0001.dbf",
+                       "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop sh -c SCRIPT "
+                       "framla-place /srv/zmr/jtemp/clerk 666 STAGED-ix0001.dbf "
                        "/srv/zmr/shuttle/ix0001.dbf"};
     // The copy and the move are tripled for a Windows server; the mode line never is.
     QTest::newRow("windows server")
@@ -111,7 +113,10 @@ void TestDataTransfer::sendLines()
                            QStringLiteral("/home/shop/My Data"), QStringLiteral("IX0001.DBF"),
                            path + QStringLiteral("/shuttle/"));
     QVERIFY(send.sent);
-    QCOMPARE(m_shell.texts(), lines);
+    QStringList texts = m_shell.texts();
+    texts.replaceInStrings(QRegularExpression("upload-[0-9a-f]{16}"), "STAGED");
+    texts.replaceInStrings(QRegularExpression("sh -c \"'[^']*'\" "), "sh -c SCRIPT ");
+    QCOMPARE(texts, lines);
     QCOMPARE(m_display.events, (QStringList{"busy", "done"}));
 }
 
@@ -217,16 +222,23 @@ void TestDataTransfer::transfer()
     if (!local.isEmpty())
         QVERIFY(runtime::writeWholeFile(local, content));
     const QString serverName = file.toLower();
-    const QString partial = "/srv/zmr/shuttle/.framla-" + serverName;
     const QString remote = "/srv/zmr/shuttle/" + serverName;
     m_server->failCopies = refused == "pscp";
     int checks = 0;
     m_shell.onRun = [&](const runtime::ToolCommand &command) {
         const QStringList words = command.args.mid(4);
         const QString verb = command.executableName() == "plink" ? words.value(0) : QString();
-        if (!refused.isEmpty() && verb == refused) {
-            return test::finishedRun(
-                1, verb + ": " + (verb == "mv" ? "Permission denied" : "Operation not permitted"));
+        if (verb == "sh") {
+            // The run that gives the staged file (DIR/NAME) its mode and moves it onto TARGET:
+            // sh -c SCRIPT framla-place DIR MODE NAME TARGET.
+            if (refused == "mv")
+                return test::finishedRun(1, "mv: Permission denied");
+            m_server->files.insert(words.value(7),
+                                   m_server->files.take(words.value(4) + "/" + words.value(6)));
+            if (refused == "chmod")
+                return test::finishedRun(3, "chmod: Operation not permitted");
+            m_server->modes.insert(words.value(7), words.value(5));
+            return test::finishedRun();
         }
         if (verb == "framaid") {
             // The first check finds nothing; the second reports what the test says.
@@ -243,9 +255,10 @@ void TestDataTransfer::transfer()
         return;
     }
     // Whatever happened, no half-sent file is left behind.
-    QVERIFY(!m_server->files.contains(partial));
+    QCOMPARE(m_server->files.keys().filter("upload-"), QStringList{});
     QCOMPARE(m_server->files.contains(remote), refused.isEmpty() || refused == "chmod");
-    const qsizetype copy = m_shell.texts().indexOf(QRegularExpression(".*pscp.exe .*shuttle/\\.framla-.*"));
+    const qsizetype copy =
+        m_shell.texts().indexOf(QRegularExpression(".*pscp.exe .*/jtemp/clerk/upload-.*"));
     QCOMPARE(m_shell.timeouts.value(copy), server::dataCopyLimitMs(content.size()));
     if (sent) {
         QCOMPARE(m_server->files.value(remote), content);

@@ -20,6 +20,7 @@ using namespace framla;
 namespace {
 const QString kToken = QStringLiteral("10:30:00");
 const QString kTarget = QStringLiteral("/srv/zmr/images/AB/AB12345.jpg");
+
 } // namespace
 
 class TestUpload : public QObject {
@@ -79,15 +80,7 @@ bool TestUpload::put(const QString &code, const QString &size, bool inventory, c
 
 QStringList TestUpload::commandTexts() const
 {
-    QStringList texts = m_shell.texts();
-    // The private copy has a random name; show it as the one name it stands for.
-    static const QRegularExpression copy(QStringLiteral("upload-\\w+\\.jpg"));
-    static const QRegularExpression check(QStringLiteral("verify-\\w+\\.jpg"));
-    for (QString &text : texts) {
-        text.replace(copy, QStringLiteral("COPY.jpg"));
-        text.replace(check, QStringLiteral("CHECK.jpg"));
-    }
-    return texts;
+    return test::FakeServer::stableTexts(m_shell);
 }
 
 void TestUpload::size_data()
@@ -120,17 +113,20 @@ void TestUpload::size()
 
 void TestUpload::linesAndOrder()
 {
+    // Left in the program's directory by a put that was killed.
+    QVERIFY(runtime::writeWholeFile(m_world.file("upload-Ab12Cd.jpg"), "cut"));
+    QVERIFY(runtime::writeWholeFile(m_world.file("verify-Ab12Cd.jpg"), "cut"));
     QVERIFY(put(QStringLiteral("AB12345")));
     const QStringList texts = commandTexts();
     const QString plink = "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop ";
     const QString pscp = "/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw ";
-    // Copied beside the target, checked, and only then put in its place.
+    // Copied into the user's own reply directory, checked, and only then
+    // given its mode and put in its place.
     QCOMPARE(texts,
              (QStringList{"/C mogrify -resize 320x320 COPY.jpg",
-                          pscp + "COPY.jpg clerk@shop:/srv/zmr/images/AB/AB12345.jpg.part",
-                          plink + "chmod 644 /srv/zmr/images/AB/AB12345.jpg.part",
-                          pscp + "clerk@shop:/srv/zmr/images/AB/AB12345.jpg.part CHECK.jpg",
-                          plink + "mv -f /srv/zmr/images/AB/AB12345.jpg.part "
+                          pscp + "COPY.jpg clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg",
+                          pscp + "clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg CHECK.jpg",
+                          plink + "sh -c SCRIPT framla-place /srv/zmr/jtemp/clerk 644 STAGED.jpg "
                                   "/srv/zmr/images/AB/AB12345.jpg",
                           pscp + "clerk@shop:/srv/zmr/images/AB/AB12345.jpg scratch.jpg",
                           plink + "framaid /srv/zmr/jtemp/clerk AB12345 10:30:00",
@@ -146,7 +142,7 @@ void TestUpload::linesAndOrder()
     // The server's copy is what the view now shows; the private copy is gone.
     QCOMPARE(runtime::readWholeFile(m_world.file("scratch.jpg")).value_or(""),
              m_server->files.value(kTarget));
-    QCOMPARE(QDir(m_world.dir->path()).entryList({"upload-*"}), QStringList{});
+    QCOMPARE(QDir(m_world.dir->path()).entryList({"upload-*", "verify-*"}), QStringList{});
     QVERIFY(m_state.lOk2Put);
 }
 
@@ -195,8 +191,6 @@ void TestUpload::outcomes()
     QFETCH(QString, lead);
     QFETCH(QByteArray, recorded);
     m_server->files.insert(kTarget, "old picture");
-    // Left by an upload that was cut off.
-    m_server->files.insert(kTarget + ".part", "stale");
     m_server->failCopies = fault == "copy refused";
     m_server->interruptCopies = fault == "copy interrupted";
     m_server->corruptCopies = fault == "corrupt";
@@ -205,9 +199,11 @@ void TestUpload::outcomes()
     m_server->replyBody = QStringLiteral("Gold ring\r\nimages/AB/AB12345.jpg on file\r\n");
     QVERIFY(put(QStringLiteral("AB12345")));
     QCOMPARE(m_display.replies.last(), lead + "\r\n\r\nGold ring\r\nimages/AB/AB12345.jpg on file\r\n");
-    // The picture is replaced whole or not at all, and nothing else is left.
+    // The picture is replaced whole or not at all, and nothing else is left,
+    // neither beside it nor in the reply directory.
     QCOMPARE(m_server->files.value(kTarget), recorded);
     QCOMPARE(m_server->files.keys().filter(QStringLiteral("/AB/")), QStringList{kTarget});
+    QCOMPARE(m_server->files.keys().filter(QStringLiteral("/upload-")), QStringList{});
     // The view still shows what the server holds.
     QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));
 }
