@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QScopedValueRollback>
 #include <QThread>
+#include <QWindow>
 
 #include "runtime/blocking.h"
 #include "runtime/error.h"
@@ -62,10 +63,21 @@ bool FramlaApplication::notify(QObject *receiver, QEvent *event)
         return true;
 
     const QPointer<QObject> alive(receiver);
-    QThread *const thread = QThread::currentThread();
-    const bool uiThread = thread == this->thread();
-    if (uiThread && m_depth == 0)
-        m_outerLoopLevel = thread->loopLevel();
+    const bool uiThread = QThread::currentThread() == thread();
+    // The rules that follow a handler run once it has finished, with the
+    // state it leaves. So the chain follows the events taken from the queue:
+    // the outermost one, and the same input as its window hands it on to the
+    // control that has the focus or the pointer. Not the events a handler
+    // causes while it runs (a text set, a child removed), nor those
+    // delivered during its waits (a tool run, a box, the crop marking).
+    bool fromQueue = false;
+    if (uiThread && m_depth == 0) {
+        m_outer = {event->type(), qobject_cast<QWindow *>(receiver) != nullptr};
+        fromQueue = true;
+    } else if (uiThread && m_depth == 1) {
+        fromQueue = m_outer.fromWindow && event->type() == m_outer.type;
+    }
+    fromQueue = fromQueue && !BlockingInput::active();
     bool handled = false;
     {
         std::optional<QScopedValueRollback<int>> depth; // counted on the UI thread only
@@ -73,12 +85,7 @@ bool FramlaApplication::notify(QObject *receiver, QEvent *event)
             depth.emplace(m_depth, m_depth + 1);
         handled = underHandler([&] { return QApplication::notify(receiver, event); }, receiver,
                                event);
-        // The rules that follow a handler run once it has finished, with the
-        // state it leaves: not for the events delivered during its waits
-        // (a tool run, a box, the crop marking), where its work is half done.
-        const bool insideHandler =
-            BlockingInput::active() || thread->loopLevel() > m_outerLoopLevel;
-        if (m_chain && !m_inChain && !insideHandler && alive && uiThread) {
+        if (m_chain && !m_inChain && fromQueue && alive) {
             const QScopedValueRollback inChain(m_inChain, true);
             underHandler(
                 [&] {

@@ -13,8 +13,9 @@ namespace framla::runtime {
 /// The application object. Every event first goes to the object it is
 /// addressed to; a RuntimeError raised while it is handled goes to StandardEH:
 /// Retry delivers the event again, Ignore leaves it unhandled, and an
-/// abandoned operation ends there. After that the per-event chain runs,
-/// unless the event arrived inside a handler's wait. Operator input during
+/// abandoned operation ends there. After that the per-event chain runs for
+/// an event taken from the queue (not one that a handler causes or that
+/// arrives during its wait). Operator input during
 /// a blocking routine is held or dropped first (runtime/blocking.h), and the
 /// keys held are delivered once the outermost event has been handled.
 class FramlaApplication : public QApplication {
@@ -31,7 +32,8 @@ public:
     ProgramState *programState() const { return m_state; }
 
     /// The chain runs on the UI thread only, not for events that the chain
-    /// itself sends, and not for events delivered while a handler waits.
+    /// itself sends, and not for events a handler causes or that arrive
+    /// while it waits.
     void setEventChain(EventChain chain) { m_chain = std::move(chain); }
 
     bool notify(QObject *receiver, QEvent *event) override;
@@ -46,8 +48,11 @@ private:
     bool m_inChain = false;
     /// How many events the UI thread is delivering, one inside another.
     int m_depth = 0;
-    /// The event loop level at which the outermost of them arrived.
-    int m_outerLoopLevel = 0;
+    /// The outermost of them: the event taken from the queue.
+    struct {
+        QEvent::Type type = QEvent::None;
+        bool fromWindow = false; ///< addressed to a window, which hands input on
+    } m_outer;
 };
 
 } // namespace framla::runtime
