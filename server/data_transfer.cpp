@@ -42,7 +42,7 @@ bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLo
     oXbpShowTxt.setBusy(true);
     const runtime::RunOutcome asked = runRemote(state, login, request, runtime::kLookupTimeoutMs);
     oXbpShowTxt.setBusy(false);
-    return SHWTXTMSG1(state, oXbpShowTxt, login, report, requestFailure(asked));
+    return SHWTXTMSG1(state, oXbpShowTxt, login, report, requestRun(asked));
 }
 
 QString dataFileMode(const QString &fileName)

@@ -39,49 +39,94 @@ bool hopeless(const RunOutcome &outcome)
     return outcome.status != RunOutcome::Status::Finished;
 }
 
+/// framaid's own line on its standard error ("framaid: ...; no reply is
+/// written"), or "".
+QString framaidSaid(const QByteArray &standardError)
+{
+    for (const QByteArray &line : standardError.split('\n')) {
+        if (line.startsWith("framaid: "))
+            return replyString(line.trimmed());
+    }
+    return {};
+}
+
 } // namespace
 
-QString requestFailure(const RunOutcome &request)
+RequestRun requestRun(const RunOutcome &request)
 {
-    if (request.succeeded())
-        return {};
-    if (request.status == RunOutcome::Status::Finished && request.exitCode == 127)
-        return QString::fromLatin1(kNoServerProgramText);
-    return request.message;
+    RequestRun run;
+    run.closed = announcesClosing(request.standardOutput);
+    const bool finished = request.status == RunOutcome::Status::Finished;
+    // framaid also ends with 2 when it was called wrongly; it wrote no reply then.
+    if (finished && (request.exitCode == 0 ||
+                     (request.exitCode == 2 && !request.standardError.contains("usage: framaid"))))
+        return run;
+    if (finished && request.exitCode == 127)
+        run.failure = QString::fromLatin1(kNoServerProgramText);
+    else if (const QString said = finished ? framaidSaid(request.standardError) : QString();
+             !said.isEmpty())
+        run.failure = said;
+    else if (!request.message.isEmpty())
+        run.failure = request.message;
+    else
+        run.failure = QStringLiteral("plink ended with exit code %1.").arg(request.exitCode);
+    return run;
 }
 
 bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-                const Target &target, const QString &requestFailure)
+                const Target &target, const RequestRun &request)
 {
     state.lOk2Put = false;
+    const QString local = appFile(state, kReplyFile);
+    // An earlier request's reply must never pass for this one's.
+    runtime::eraseFile(local);
+    const auto noReply = [&](const QString &why) {
+        // Whatever an earlier request left must not be taken for this answer.
+        runtime::writeWholeFile(local, kNoReply);
+        QString text = QString::fromLatin1(kFetchFailedText);
+        if (!why.isEmpty())
+            text += QStringLiteral("\r\n\r\n") + why;
+        oXbpShowTxt.showReply(text);
+        return false;
+    };
+    // framaid writes only into a reply directory of the operator's own; when
+    // it did not end well, what lies there may be another account's.
+    if (!request.failure.isEmpty())
+        return noReply(request.failure);
+
     oXbpShowTxt.showReply(QStringLiteral("Fetching data from server..."));
     const QString remote =
         login.lIsDOS ? login.cPath + QStringLiteral("\\temp\\") + login.cUser + QStringLiteral("/framla.tmp")
                      : replyDirectory(login) + QStringLiteral("/framla.tmp");
     const runtime::ToolCommand fetch =
         fetchCommand(login, remote, QStringLiteral("."), login.lIsDOS);
-    const QString local = appFile(state, kReplyFile);
-    // An earlier request's reply must never pass for this one's.
-    runtime::eraseFile(local);
 
     bool tooLarge = false;
+    RunOutcome outcome;
+    // What a copy that failed left behind may be any part of the file.
     auto readReply = [&] {
+        tooLarge = false;
+        if (!outcome.succeeded()) {
+            runtime::eraseFile(local);
+            return QByteArray();
+        }
         const std::optional<QByteArray> data = readBoundedReply(local);
         tooLarge = !data && QFileInfo(local).size() > kReplyLimit;
         return data.value_or(QByteArray());
     };
-    RunOutcome outcome = runBusy(state, oXbpShowTxt, login, fetch, runtime::kLookupTimeoutMs);
+    const auto answers = [&](const QByteArray &reply) {
+        return replyAnswers(reply, target.cTime, target.cCode, request.closed);
+    };
+    outcome = runBusy(state, oXbpShowTxt, login, fetch, runtime::kLookupTimeoutMs);
     QByteArray reply = readReply();
 
-    // The server program may still be writing: try again after a short,
-    // a longer and a long pause. A reply counts only when it carries the
-    // token and, where it names one, the request: the code or file name in
-    // the target (a second look-up with the same token must not take the
-    // first one's reply).
+    // The server program may still be writing, or the copy lost the reply's
+    // end: try again after a short, a longer and a long pause. A reply
+    // counts only when it carries the token and, where it names one, the
+    // request: the code or file name in the target (a second look-up with
+    // the same token must not take the first one's reply).
     static constexpr int pauses[] = {10, 100, 200};
-    for (int retry = 0; retry < 3 && !replyAnswers(reply, target.cTime, target.cCode) &&
-                        !hopeless(outcome) && !tooLarge;
-         ++retry) {
+    for (int retry = 0; retry < 3 && !answers(reply) && !hopeless(outcome) && !tooLarge; ++retry) {
         if (retry == 2)
             oXbpShowTxt.showReply(QStringLiteral("Fetching data from server...\r\nRe-trying..."));
         oXbpShowTxt.setBusy(true);
@@ -91,19 +136,15 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
         reply = readReply();
     }
 
-    if (!replyAnswers(reply, target.cTime, target.cCode)) {
-        // Whatever an earlier request left must not be taken for this answer.
-        runtime::writeWholeFile(local, kNoReply);
-        QString text = QString::fromLatin1(kFetchFailedText);
+    if (!answers(reply)) {
         if (tooLarge)
-            text += QStringLiteral("\r\n\r\n") + QString::fromLatin1(kReplyTooLargeText);
-        else if (!outcome.succeeded() && !outcome.message.isEmpty())
-            text += QStringLiteral("\r\n\r\n") + outcome.message;
-        else if (!requestFailure.isEmpty())
-            // The fetch worked but found an older reply: the request is why.
-            text += QStringLiteral("\r\n\r\n") + requestFailure;
-        oXbpShowTxt.showReply(text);
-        return false;
+            return noReply(QString::fromLatin1(kReplyTooLargeText));
+        if (!outcome.succeeded() && !outcome.message.isEmpty())
+            return noReply(outcome.message);
+        // The answer is there but for its end.
+        if (replyAnswers(reply, target.cTime, target.cCode))
+            return noReply(QString::fromLatin1(kReplyCutText));
+        return noReply({});
     }
 
     const QString text = replyText(reply);
@@ -122,7 +163,7 @@ bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogi
     const RunOutcome requested =
         runBusy(state, oXbpShowTxt, login, request, runtime::kLookupTimeoutMs);
 
-    SHWTXTMSG1(state, oXbpShowTxt, login, target, requestFailure(requested));
+    SHWTXTMSG1(state, oXbpShowTxt, login, target, requestRun(requested));
     ShowOldImg(state, oXbpShowTxt, login, target);
 
     const QString text = replyText(readReplyFile(state));

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <utility>
+
 namespace framla {
 struct ProgramState;
 }
@@ -28,20 +30,40 @@ bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
 bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
                Target &target);
 
+/// What the run of framaid that a reply fetch follows says about the reply.
+struct RequestRun {
+    /// Why the run did not end well, in the operator's words; "" when it did.
+    QString failure;
+    /// framaid said that its reply ends with the closing line (kClosingLine).
+    bool closed = false;
+
+    RequestRun() = default;
+    /// A run known by its failure alone ("" when it ended well).
+    RequestRun(QString why)
+        : failure(std::move(why))
+    {}
+};
+
 /// Fetch the reply file until it carries the token (three retries), show its
 /// text and set lOk2Put and the "Show Existing" button. False when no
 /// matching reply came; the local reply file then holds "Unknown!", so no
 /// later reader acts on an older reply.
 /// The code (an account number for the "Show Existing" button) and the token
-/// come from the target. requestFailure (see requestFailure()) says why the
-/// server program's run failed; it is shown when no matching reply came and
-/// the fetch itself had nothing to say.
+/// come from the target. request (see requestRun()) is what the run of
+/// framaid before the fetch said: after a run that did not end well nothing
+/// is fetched and its failure is shown, since what lies in the reply
+/// directory then is not its answer; after one that said its reply ends with
+/// the closing line only a whole reply is taken. Only a fetch that succeeded
+/// is read.
 bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-                const Target &target, const QString &requestFailure = {});
+                const Target &target, const RequestRun &request = {});
 
-/// Why the run of framaid failed, in the operator's words; "" when it
-/// succeeded. The remote shell ends with 127 when it cannot find the program.
-QString requestFailure(const runtime::RunOutcome &request);
+/// What a run of framaid says about its reply. It ended well when framaid
+/// ended with 0 (reply written) or 2 (a reply that refuses the request).
+/// Otherwise the failure is framaid's own line from its standard error, or
+/// why the run failed; the remote shell ends with 127 when it cannot find the
+/// program.
+RequestRun requestRun(const runtime::RunOutcome &request);
 
 /// What the operator reads when the server has no framaid to run.
 inline constexpr auto kNoServerProgramText =

@@ -7,8 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace framla::server {
 
@@ -33,9 +36,27 @@ bool replyMatches(const QByteArray &reply, const QString &token)
     return !token.isEmpty() && reply.startsWith(token.toUtf8());
 }
 
-bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request)
+bool replyClosed(const QByteArray &reply)
 {
-    if (!replyMatches(reply, token))
+    const QByteArray closing(kClosingLine);
+    const qsizetype at = reply.indexOf(closing);
+    if (at < 1 || reply.at(at - 1) != '\n' || reply.indexOf(closing, at + 1) >= 0)
+        return false;
+    const QByteArray after = reply.mid(at + closing.size());
+    return after == "\r\n" || after == "\n";
+}
+
+bool announcesClosing(const QByteArray &standardOutput)
+{
+    const QByteArrayList lines = standardOutput.split('\n');
+    return std::any_of(lines.begin(), lines.end(),
+                       [](const QByteArray &line) { return line.trimmed() == kWrittenLine; });
+}
+
+bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request,
+                  bool closed)
+{
+    if (!replyMatches(reply, token) || (closed && !replyClosed(reply)))
         return false;
     static const QByteArray mark("\n<!-- request ");
     const qsizetype at = reply.indexOf(mark);
@@ -118,12 +139,32 @@ QString supplierImagePath(const QString &reply)
     return path;
 }
 
+namespace {
+
+/// The text without its "<!-- request NAME -->" lines: the name asked about
+/// may hold any mark's words.
+QString withoutRequestNote(QString text)
+{
+    static const QString note = QStringLiteral("<!-- request ");
+    for (qsizetype at = text.indexOf(note); at >= 0; at = text.indexOf(note, at)) {
+        if (at > 0 && text.at(at - 1) != QLatin1Char('\n')) {
+            at += note.size();
+            continue;
+        }
+        const qsizetype end = text.indexOf(QLatin1Char('\n'), at);
+        text.remove(at, end < 0 ? text.size() - at : end + 1 - at);
+    }
+    return text;
+}
+
+} // namespace
+
 WriteMarks writeMarks(const QString &reply)
 {
     WriteMarks marks;
     const qsizetype comment = reply.indexOf(QStringLiteral("<!--"));
     // Without the mark the text is taken from its fourth character on.
-    const QString kept = reply.mid(comment >= 0 ? comment + 4 : 3);
+    const QString kept = withoutRequestNote(reply.mid(comment >= 0 ? comment : 3));
     const qsizetype owned = kept.indexOf(QStringLiteral("Owned by "));
     if (owned >= 0) {
         marks.owned = true;
@@ -132,7 +173,10 @@ WriteMarks writeMarks(const QString &reply)
         // Without its closing mark the owner's name is unknown.
         marks.owner = close >= 0 ? after.left(close) : QString();
     }
-    marks.exists = kept.contains(QStringLiteral("exists"));
+    // framaid writes "<path> exists (...)"; a name in a note is followed by
+    // its extension or ":", never by a blank.
+    static const QRegularExpression exists(QStringLiteral("(?:^|\\s|<!--)exists(?=\\s|-->|$)"));
+    marks.exists = kept.contains(exists);
     return marks;
 }
 

@@ -17,6 +17,15 @@ inline constexpr auto kNoReply = "Unknown!";
 inline constexpr qint64 kReplyLimit = 1024 * 1024;
 /// What the reply display says about a reply over the limit.
 inline constexpr auto kReplyTooLargeText = "The server's reply is larger than 1 MB and was not read.";
+/// The last line of every reply of a framaid that says so (kWrittenLine): a
+/// reply that does not end with it was cut off on its way.
+inline constexpr auto kClosingLine = "<!-- end -->";
+/// What framaid prints on its standard output once its reply, ending with the
+/// closing line, is in place. An older framaid prints nothing.
+inline constexpr auto kWrittenLine = "framaid: reply written; its last line is <!-- end -->";
+/// What the reply display says about a reply that lost its end.
+inline constexpr auto kReplyCutText =
+    "The server's reply was cut off: its closing line is missing.";
 
 /// The local reply file when it is no larger than the limit; nothing when it
 /// is missing or too large.
@@ -32,8 +41,19 @@ bool replyMatches(const QByteArray &reply, const QString &token);
 /// True when the reply begins with the whole token and, when it names the
 /// request it answers (a "<!-- request NAME -->" line), that name is the
 /// request: the code looked up, or the file name checked. A reply that names
-/// no request (from an older framaid) is judged by its token alone.
-bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request);
+/// no request (from an older framaid) is judged by its token alone. With
+/// closed (framaid said its reply ends with the closing line) the reply must
+/// also be whole (see replyClosed).
+bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request,
+                  bool closed = false);
+
+/// True when the reply's last line, ended by a line break, is the closing
+/// line, and the closing line is nowhere else: no shorter part of it is whole.
+bool replyClosed(const QByteArray &reply);
+
+/// True when a run's standard output has framaid's line saying that its reply
+/// ends with the closing line.
+bool announcesClosing(const QByteArray &standardOutput);
 
 /// Reply bytes as text: UTF-8 when they are valid UTF-8, else the Windows
 /// code page 1252 (Latin-1 with the printable characters of 0x80 to 0x9F), as
@@ -66,7 +86,9 @@ struct WriteMarks {
     bool exists = false; ///< a file of the target name exists
 };
 
-/// The marks after the first "<!--" of a reply.
+/// The marks after the first "<!--" of a reply. The request note names what
+/// was asked about and is no mark; "exists" is a mark only as a word of its
+/// own, so that a file named "exists.dbf" is not taken for one that exists.
 WriteMarks writeMarks(const QString &reply);
 
 } // namespace framla::server

@@ -364,7 +364,7 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
                                  target.cTime},
                                 false),
                   runtime::kLookupTimeoutMs);
-    SHWTXTMSG1(state, oXbpShowTxt, login, target, requestFailure(asked));
+    SHWTXTMSG1(state, oXbpShowTxt, login, target, requestRun(asked));
     const QString description = replyText(readReplyFile(state));
     if (!failure.isEmpty())
         oXbpShowTxt.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +

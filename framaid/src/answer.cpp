@@ -34,9 +34,12 @@ bool isRawMaterial(const std::string &code)
         && leadingValue(code.substr(1)) > 0;
 }
 
+// or000123: the desktop program sends a service order's number so in Repairs
+// mode, while in Inventory mode every code is in capitals. OR000123 is
+// therefore an inventory code (a tag), never an order.
 bool isOrder(const std::string &code)
 {
-    return code.size() == 8 && equalsNoCase(code.substr(0, 2), "or") && allDigits(code.substr(2));
+    return code.size() == 8 && code.compare(0, 2, "or") == 0 && allDigits(code.substr(2));
 }
 
 std::string value(const Context &ctx, const std::string &raw)
@@ -312,6 +315,7 @@ void answerOrder(const Context &ctx, const std::string &code, Reply &reply)
 {
     const TableConfig &tc = ctx.cfg.orders;
     const TableResult t = findRecords(ctx.dbDir, tc.file, {{tc.key, code}}, {tc.key}, 1);
+    const bool found = t.state == TableState::Ok && !t.records.empty();
     if (t.state != TableState::Ok) {
         reply.line("Service order " + code + ": " + trouble(t, "service order") + ", so the order cannot be described.");
     } else if (t.records.empty()) {
@@ -334,6 +338,12 @@ void answerOrder(const Context &ctx, const std::string &code, Reply &reply)
             reply.line(more);
     }
     const std::string dir = "images/ord";
+    // As for items: a mistyped number must not collect pictures of its own.
+    if (!found) {
+        reply.line("No picture can be filed for a service order that cannot be found: no pre-existing group.");
+        noteTarget(ctx, reply, dir, code + ".jpg", "no picture on file");
+        return;
+    }
     if (!isDirectory(path(ctx, dir))) {
         reply.line("No picture can be filed for " + code + ": no pre-existing group " + dir + "/ on the server.");
         reply.note(rel(dir, code + ".jpg") + " cannot be put: the directory is missing");

@@ -15,7 +15,8 @@ struct Context {
 
 // Look-up: an inventory code (7 characters), a raw material code (F0001), a
 // long inventory code (scanned tag), a supplier (1001-9999, or 0) or customer
-// (10001-99999) account, or a service order (or000123). code is a safe name.
+// (10001-99999) account, or a service order (or000123, "or" in small
+// letters). code is a safe name.
 void answerCode(const Context &ctx, const std::string &code, Reply &reply);
 
 // File check: the file name in a sub-directory of the database directory

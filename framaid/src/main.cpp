@@ -5,11 +5,13 @@
 //   framaid --setup DBPATH             prepares a database directory
 //   framaid --check DBPATH             reports what a database directory lacks
 //
-// OUTDIR is <database>/jtemp/<user>; the reply goes to OUTDIR/framla.tmp.
+// OUTDIR is <database>/jtemp/<user>; the reply goes to OUTDIR/framla.tmp,
+// and once it is there kWrittenLine goes to standard output.
 // Exit codes: 0 reply written; 2 request refused (a reply says why) or wrong
 // number of arguments; 3 OUTDIR unusable (no reply); 4 reply not written;
 // 5 OUTDIR not safe: a symbolic link, another account's directory, or one
-// that others may write (no reply).
+// that others may write (no reply). Without a reply, what went wrong is one
+// line on standard error that begins with "framaid: ".
 // --setup and --check: 0 all is well; 1 a step failed, or something is
 // missing or wrong.
 #include "answer.h"
@@ -179,5 +181,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "framaid: %s\n", error.c_str());
         return kNotWritten;
     }
+    std::printf("%s\n", kWrittenLine);
+    std::fflush(stdout);
     return code;
 }

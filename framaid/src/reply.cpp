@@ -20,7 +20,7 @@ std::string Reply::text() const
         t += "<!-- request " + request_ + " -->\r\n";
     for (const std::string &n : notes_)
         t += "<!-- " + n + " -->\r\n";
-    return t;
+    return t + kClosingLine + "\r\n";
 }
 
 namespace {

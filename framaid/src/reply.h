@@ -6,11 +6,19 @@
 
 namespace framaid {
 
+// The last line of every reply. A reader that knows it (framaid says so with
+// kWrittenLine) takes a reply without it at its end for one cut off.
+inline constexpr const char *kClosingLine = "<!-- end -->";
+// What framaid prints on its standard output once its reply is in place; the
+// desktop program reads it through plink.
+inline constexpr const char *kWrittenLine = "framaid: reply written; its last line is <!-- end -->";
+
 // Layout (CR LF line ends):
 //   line 1       the request token, then " framaid"
 //   lines 2 ...  the description for the operator
 //   last lines   "<!-- ... -->" notes: first "<!-- request CODE -->", the
-//                code or file name asked about, then the target file(s)
+//                code or file name asked about, then the target file(s),
+//                and last the closing line
 class Reply {
 public:
     explicit Reply(std::string token) : token_(std::move(token)) {}

@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -36,6 +37,8 @@ private Q_SLOTS:
     void hostKeyWarningFromTheServer();
     void lookUp_data();
     void lookUp();
+    void replyNotTheAnswer_data();
+    void replyNotTheAnswer();
     void hostileWordsRunNothing_data();
     void hostileWordsRunNothing();
     void hostileSettingsRunNothing_data();
@@ -49,15 +52,19 @@ private:
     QByteArray serverFile(const QString &relative) const;
     bool lookUpCode(const QString &code, bool inventory, bool orders, const QString &name);
 
+    QString m_mate; ///< another account on the server
 };
 
 void TestRemote::initTestCase()
 {
     QVERIFY2(m_server.start(), qPrintable(m_server.error()));
+    m_mate = QStringLiteral("fxr") + m_server.user().mid(3);
+    QVERIFY(test::runTool("useradd", {"-M", "-N", "-s", "/usr/sbin/nologin", m_mate}));
 }
 
 void TestRemote::cleanupTestCase()
 {
+    test::runTool("userdel", {m_mate});
     m_server.stop();
 }
 
@@ -249,6 +256,15 @@ void TestRemote::lookUp_data()
     QTest::newRow("service order") << "101" << 2 << ""
                                    << "or000101"
                                    << "images/ord/or000101.jpg" << true;
+    // No picture is filed for a service order the shop has not keyed in.
+    QTest::newRow("unknown service order")
+        << "999" << 2 << ""
+        << "Service order or000999 is not in the service order table."
+        << "" << false;
+    // In Inventory mode an eight-character tag of "OR" and six digits is an item's.
+    QTest::newRow("tag shaped like a service order") << "OR000101" << 0 << ""
+                                                     << "No item matches the long code OR000101."
+                                                     << "" << false;
     QTest::newRow("unknown code") << "AB99999" << 0 << ""
                                   << "AB99999"
                                   << "" << false;
@@ -278,6 +294,50 @@ void TestRemote::lookUp()
         QCOMPARE(runtime::readWholeFile(scratch).value_or(""), serverFile(picture));
     }
     QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));
+}
+
+void TestRemote::replyNotTheAnswer_data()
+{
+    // A script root runs first: $1 the reply directory, $2 another account,
+    // $3 the reply it wants read (code and token are in framaid's arguments),
+    // $4 the directory of the server's framaid.
+    QTest::addColumn<QString>("meddling");
+    QTest::addColumn<QString>("why"); ///< under the failure text
+    QTest::newRow("reply directory made first by another account")
+        << R"sh(rm -rf "$1" && runuser -u "$2" -- sh -c 'mkdir -m 755 "$1" &&
+                printf %s "$2" >"$1/framla.tmp"' - "$1" "$3")sh"
+        << "framaid: " + m_server.dbPath() + "/jtemp/" + m_server.user() +
+               " belongs to user=" + m_mate + ", not to user=" + m_server.user() +
+               "; no reply is written";
+    // framaid ends well, and its reply loses the mark that forbids a put.
+    QTest::newRow("reply cut off")
+        << R"sh(cd "$4" && mv framaid framaid.real && printf '#!/bin/sh
+                "$HOME/bin/framaid.real" "$@"; c=$?; f="$1/framla.tmp"
+                truncate -s "$(grep -abo " Owned by" "$f" | cut -d: -f1)" "$f"; exit $c
+                ' >framaid && chmod 755 framaid)sh"
+        << "The server's reply was cut off: its closing line is missing.";
+}
+
+void TestRemote::replyNotTheAnswer()
+{
+    QFETCH(QString, meddling);
+    QFETCH(QString, why);
+    const QString forged = m_clock.timeOfDay() + " framaid\r\nAB10002: Forged ring\r\n"
+                                                 "<!-- request AB10002 -->\r\n<!-- end -->\r\n";
+    const auto asRoot = [&](const QString &script) {
+        return test::runTool("sh",
+                             {"-c", script, "-", m_server.dbPath() + "/jtemp/" + m_server.user(),
+                              m_mate, forged, m_server.dbPath() + "/../bin"});
+    };
+    auto undo = qScopeGuard([&] {
+        asRoot(
+            R"sh(rm -rf "$1"; cd "$4" && { [ ! -e framaid.real ] || mv -f framaid.real framaid; })sh");
+    });
+    QVERIFY(asRoot(meddling));
+    QVERIFY(lookUpCode(QStringLiteral("AB10002"), true, false, QString()));
+    QCOMPARE(m_display.replies.last(),
+             QString::fromLatin1(server::kFetchFailedText) + "\r\n\r\n" + why);
+    QVERIFY(!m_state.lOk2Put);
 }
 
 void TestRemote::hostileSettingsRunNothing_data()

@@ -1,5 +1,6 @@
 // The reply reader and its marks: any bytes as framaid's reply file, with a
-// token and a request taken from the front of the input.
+// token and a request taken from the front of the input. A reply taken as
+// whole under the closing convention is also read cut at every length.
 #include "fuzz_input.h"
 #include "server/command_lines.h"
 #include "server/reply.h"
@@ -18,6 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool matches = server::replyMatches(reply, token);
     const bool answers = server::replyAnswers(reply, token, request);
     require(!answers || matches, "a reply that answers matches its token");
+    // A reply whole by the closing convention: cut at any length it is not.
+    const bool whole = server::replyAnswers(reply, token, request, true);
+    require(!whole || answers, "a whole reply answers");
+    for (qsizetype length = 0; whole && length < reply.size(); ++length)
+        require(!server::replyAnswers(reply.left(length), token, request, true),
+                "a reply cut off is never taken as whole");
     require(!matches || !token.isEmpty(), "an empty token matches nothing");
     require(!server::replyMatches(QByteArray(server::kNoReply), token) ||
                 QByteArray(server::kNoReply).startsWith(token.toUtf8()),

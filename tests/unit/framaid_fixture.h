@@ -261,11 +261,13 @@ protected:
     }
 
     // What every reply must be: token first, CR LF lines, notes last and
-    // closed, a supplier picture named only when it is there.
+    // closed, the closing line once and last (as framaid says on its output),
+    // a supplier picture named only when it is there.
     void checkShape(const Run &r, const QString &db)
     {
         QVERIFY2(r.reply.startsWith(kToken + QLatin1Char(' ')), qPrintable(r.reply));
-        QVERIFY(r.raw.endsWith("\r\n"));
+        QVERIFY2(r.raw.endsWith("\r\n<!-- end -->\r\n") && r.raw.count("<!-- end -->") == 1, r.raw.constData());
+        QCOMPARE(r.output, QStringLiteral("framaid: reply written; its last line is <!-- end -->\n"));
         QCOMPARE(r.raw.count('\n'), r.raw.count("\r\n"));
         QVERIFY(!line2(r.reply).isEmpty());
         const QStringList noteLines = notes(r.reply).split(QLatin1String("\r\n"), Qt::SkipEmptyParts);

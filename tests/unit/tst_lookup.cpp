@@ -71,6 +71,8 @@ private Q_SLOTS:
     void operationStops();
     void requestFailureShown_data();
     void requestFailureShown();
+    void cutOffReply_data();
+    void cutOffReply();
 
 private:
     /// The replies the server gives to successive fetches of the reply file
@@ -87,7 +89,8 @@ private:
     test::RecordingDisplay &m_display = m_world.display;
     ProgramState &m_state = m_world.state;
     int m_fetches = 0;
-    RunOutcome m_fetchOutcome; ///< how every fetch of the reply file ends
+    RunOutcome m_fetchOutcome;   ///< how every fetch of the reply file ends
+    RunOutcome m_requestOutcome; ///< how every run of framaid ends
 };
 
 void TestLookup::init()
@@ -96,6 +99,7 @@ void TestLookup::init()
     QVERIFY(m_world.dir->isValid());
     m_fetches = 0;
     m_fetchOutcome = test::finishedRun();
+    m_requestOutcome = test::finishedRun();
 }
 
 void TestLookup::serve(const QList<QByteArray> &replies)
@@ -111,6 +115,8 @@ void TestLookup::serve(const QList<QByteArray> &replies)
             if (!reply.isNull())
                 runtime::writeWholeFile(dir.filePath(QStringLiteral("framla.tmp")), reply);
             return m_fetchOutcome;
+        } else if (command.executableName() == QStringLiteral("plink")) {
+            return m_requestOutcome;
         } else if (target == QStringLiteral("scratch.jpg")) {
             runtime::writeWholeFile(dir.filePath(target), command.args.value(3).toUtf8());
         }
@@ -632,44 +638,84 @@ void TestLookup::requestFailureShown_data()
 {
     QTest::addColumn<int>("status"); ///< how the framaid run ends
     QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("said"); ///< its standard error
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("shown"); ///< the last line of the reply display
+    QTest::addColumn<QString>("shown"); ///< the reply display at the end
     const int finished = int(RunOutcome::Status::Finished);
-    QTest::newRow("framaid missing")
-        << finished << 127 << "plink ended with exit code 127: sh: 1: framaid: not found"
-        << QString::fromLatin1(server::kNoServerProgramText);
+    const QString failed = kFetchFailed + "\r\n\r\n";
+    QTest::newRow("framaid missing") << finished << 127 << QByteArray("sh: 1: framaid: not found\n")
+                                     << "plink ended with exit code 127: sh: 1: framaid: not found"
+                                     << failed + QString::fromLatin1(server::kNoServerProgramText);
     QTest::newRow("framaid failed")
-        << finished << 3 << "plink ended with exit code 3: no reply directory given"
-        << "plink ended with exit code 3: no reply directory given";
+        << finished << 3 << QByteArray() << "plink ended with exit code 3: no reply directory given"
+        << failed + "plink ended with exit code 3: no reply directory given";
     // The runner stops the run with what was left of the operation's time.
     QTest::newRow("stopped at the operation's limit")
-        << int(RunOutcome::Status::TimedOut) << -1
+        << int(RunOutcome::Status::TimedOut) << -1 << QByteArray()
         << "plink did not finish within 0.098 seconds and was stopped."
-        << QString::fromLatin1(server::kOperationTimeText);
+        << failed + QString::fromLatin1(server::kOperationTimeText);
+    // What lies in the reply directory then may be another account's. framaid
+    // says why in its own words, which the runner's guess must not replace.
+    const QByteArray said("framaid: x belongs to user=mate; no reply is written\n");
+    QTest::newRow("reply directory of another account")
+        << finished << 5 << said << "The server did not allow access to the file."
+        << failed + QString::fromLatin1(said.trimmed());
+    QTest::newRow("request refused, the reply says why") << finished << 2 << QByteArray() << ""
+                                                         << "Gold ring\r\n";
 }
 
 void TestLookup::requestFailureShown()
 {
     QFETCH(int, status);
     QFETCH(int, exitCode);
+    QFETCH(QByteArray, said);
     QFETCH(QString, message);
     QFETCH(QString, shown);
     m_state.limits.lookupMs = 3000;
-    // The fetch works, but finds only an older request's reply.
-    serve({"10:29:59\r\nGold ring\r\n"});
-    const auto serveAll = m_shell.onRun;
-    m_shell.onRun = [&](const ToolCommand &command) {
-        if (command.executableName() != QStringLiteral("plink"))
-            return serveAll(command);
-        RunOutcome outcome;
-        outcome.status = RunOutcome::Status(status);
-        outcome.exitCode = exitCode;
-        outcome.message = message;
-        return outcome;
-    };
+    // The reply directory holds a reply with the token: only a run of
+    // framaid that ended well makes it the answer.
+    serve({"10:30:00\r\nGold ring\r\n"});
+    m_requestOutcome.status = RunOutcome::Status(status);
+    m_requestOutcome.exitCode = exitCode;
+    m_requestOutcome.standardError = said;
+    m_requestOutcome.message = message;
     QVERIFY(lookUp(QStringLiteral("AB12345")));
-    QCOMPARE(m_display.replies.last(), kFetchFailed + "\r\n\r\n" + shown);
-    QVERIFY(!m_state.lOk2Put);
+    QCOMPARE(m_display.replies.last(), shown);
+    QCOMPARE(m_state.lOk2Put, exitCode == 2);
+    QCOMPARE(m_fetches, exitCode == 2 ? 1 : 0);
+}
+
+void TestLookup::cutOffReply_data()
+{
+    QTest::addColumn<bool>("announced"); ///< framaid said its reply ends with the closing line
+    QTest::addColumn<int>("fetchExit");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("shown");
+    const QByteArray head("10:30:00 framaid\r\nGold ring\r\n<!-- request AB12345 -->\r\n");
+    const QString text = "Gold ring\r\n<!-- request AB12345 -->\r\n";
+    const QString failed = kFetchFailed + "\r\n\r\n";
+    QTest::newRow("whole") << true << 0 << head + "<!-- end -->\r\n" << text + "<!-- end -->\r\n";
+    QTest::newRow("cut off") << true << 0 << head
+                             << failed +
+                                    "The server's reply was cut off: its closing line is missing.";
+    QTest::newRow("older framaid, no closing line") << false << 0 << head << text;
+    // What a copy that failed left behind is never read, whole or not.
+    QTest::newRow("copy failed") << false << 1 << head << failed + "Connection lost.";
+}
+
+void TestLookup::cutOffReply()
+{
+    QFETCH(bool, announced);
+    QFETCH(int, fetchExit);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, shown);
+    serve({reply});
+    if (announced)
+        m_requestOutcome.standardOutput = "framaid: reply written; its last line is <!-- end -->\n";
+    m_fetchOutcome = test::finishedRun(fetchExit, QStringLiteral("Connection lost."));
+    QVERIFY(lookUp(QStringLiteral("AB12345")));
+    QCOMPARE(m_display.replies.last(), shown);
+    QCOMPARE(m_state.lOk2Put, !shown.startsWith(kFetchFailed));
 }
 
 QTEST_GUILESS_MAIN(TestLookup)

@@ -61,6 +61,13 @@ void TestWriteCheck::cases_data()
     QTest::newRow("data exists, box closed")
         << QByteArray("<!-- exists -->") << false << -1 << 0 << false
         << QStringList{"Replace existing data?", "Cancelled!"};
+    // The name asked about is no mark, nor is a note naming a file that is not there.
+    const QByteArray named = "<!-- request exists.dbf -->\r\n<!-- exists.dbf";
+    QTest::newRow("named like the mark")
+        << named + ": no file of that name yet -->" << false << -1 << 0 << true << QStringList{};
+    QTest::newRow("named like the mark, there")
+        << named + " exists (9 bytes) -->" << false << -1 << int(runtime::kOk) << true
+        << QStringList{"Replace existing data?"};
     QTest::newRow("nothing marked")
         << QByteArray("10:30:00\r\nRing\r\n") << true << -1 << 0 << true << QStringList{};
     QTest::newRow("no reply file") << QByteArray() << true << -1 << 0 << true << QStringList{};
