@@ -5,6 +5,8 @@
 #include <QHostAddress>
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace framla::server {
 
 namespace {
@@ -28,12 +30,41 @@ QString userAtHost(const ServerLogin &login)
     return login.cUser + QLatin1Char('@') + login.cAddress;
 }
 
+// The copy tool looks for its "host:" at the first ":", "/" or "\\" of an
+// argument (outside brackets), so a login holding one of these ("DOM\\clerk")
+// goes to it with -l and the remote path starts "@host:". Logins with "@" are
+// fine in "user@host": both tools split at the last "@".
+bool copyNeedsSwitch(const ServerLogin &login)
+{
+    for (const QChar c : login.cUser)
+        if (QStringLiteral(":/\\[]").contains(c))
+            return true;
+    return false;
+}
+
 // The copy tool hands the remote path to the server's shell: a path that is
 // not plain is quoted for it, so a blank or a "$(...)" in a setting stays text.
 QString remoteSpec(const ServerLogin &login, const QString &remotePath, bool windowsFlavour)
 {
-    return userAtHost(login) + QLatin1Char(':') +
+    return (copyNeedsSwitch(login) ? QLatin1Char('@') + login.cAddress : userAtHost(login)) +
+           QLatin1Char(':') +
            remoteWord(windowsFlavour ? tripleBackslashes(remotePath) : remotePath, login.lIsDOS);
+}
+
+ToolCommand copyCommand(const ServerLogin &login, const QStringList &ends)
+{
+    ToolCommand command;
+    command.tool = QStringLiteral(".\\pscp.exe");
+    command.args = QStringList{QStringLiteral("-scp"), QStringLiteral("-P"), login.cPort};
+    if (copyNeedsSwitch(login)) {
+        command.args << QStringLiteral("-l") << login.cUser;
+        // A connection shared by login would be looked up by "@host" alone.
+        command.mayShare = false;
+    }
+    command.args << ends;
+    command.password = login.cPass;
+    command.passwordAt = 3;
+    return command;
 }
 
 } // namespace
@@ -80,10 +111,10 @@ bool isHostAddress(const QString &address)
 
 bool isLoginName(const QString &user)
 {
-    if (user.isEmpty() || user.size() > 64 || user.startsWith(QLatin1Char('-')))
+    if (user.isEmpty() || user.startsWith(QLatin1Char('-')))
         return false;
     for (const QChar c : user) {
-        if (!isNameChar(c))
+        if (c.category() == QChar::Other_Control)
             return false;
     }
     return true;
@@ -98,24 +129,49 @@ QString loginProblem(const ServerLogin &login)
     const int port = login.cPort.toInt(&portOk);
     if (!portOk || port < 1 || port > 65535 || login.cPort.startsWith(QLatin1Char('+')))
         return QStringLiteral("The port \"%1\" is not a number from 1 to 65535.").arg(login.cPort);
+    if (login.cUser.isEmpty())
+        return QStringLiteral("The user name is empty.");
     if (!isLoginName(login.cUser))
-        return QStringLiteral("The user name \"%1\" is not a plain login name: use letters, "
-                              "digits, \".\", \"_\" and \"-\".")
-            .arg(login.cUser);
-    for (const QChar c : login.cPath) {
+        return login.cUser.startsWith(QLatin1Char('-'))
+                   ? QStringLiteral("The user name \"%1\" starts with \"-\", which no login "
+                                    "name does.")
+                         .arg(login.cUser)
+                   : QStringLiteral("The user name contains a control character.");
+    for (const QChar c : login.cPath + login.cUser) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             return QStringLiteral("The database path contains a control character.");
+        // The name also stands in the Windows server's reply path.
         if (login.lIsDOS && QStringLiteral("$`\"%").contains(c))
-            return QStringLiteral("The database path contains \"%1\", which the shell of a "
+            return QStringLiteral("The %1 contains \"%2\", which the shell of a "
                                   "Windows server would expand.")
-                .arg(c);
+                .arg(login.cPath.contains(c) ? QStringLiteral("database path")
+                                             : QStringLiteral("user name"),
+                     c);
     }
     return {};
 }
 
+QString replyDirectoryName(const QString &user)
+{
+    const auto plain = [](QChar c) {
+        return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'-' || c == u'_');
+    };
+    // The server program takes a plain name only: letters, digits, "-", "_"
+    // and "." (not first, never two together). Any other login gets its
+    // characters outside these as "_"; should two logins meet in one name,
+    // the directory stays its first owner's (the server program checks).
+    QString name = user.left(64);
+    const bool asItIs = !name.startsWith(u'.') && !name.contains(QStringLiteral("..")) &&
+                        std::all_of(name.cbegin(), name.cend(),
+                                    [&](QChar c) { return plain(c) || c == u'.'; });
+    if (!asItIs)
+        std::replace_if(name.begin(), name.end(), [&](QChar c) { return !plain(c); }, u'_');
+    return name;
+}
+
 QString replyDirectory(const ServerLogin &login)
 {
-    return login.cPath + QStringLiteral("/jtemp/") + login.cUser;
+    return login.cPath + QStringLiteral("/jtemp/") + replyDirectoryName(login.cUser);
 }
 
 bool isSafeName(const QString &value, bool lIsDOS)
@@ -185,26 +241,16 @@ QString tripleBackslashes(const QString &path)
 ToolCommand fetchCommand(const ServerLogin &login, const QString &remotePath,
                          const QString &localTarget, bool windowsFlavour, WindowHint window)
 {
-    ToolCommand command;
-    command.tool = QStringLiteral(".\\pscp.exe");
+    ToolCommand command =
+        copyCommand(login, {remoteSpec(login, remotePath, windowsFlavour), localTarget});
     command.window = window;
-    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), login.cPort,
-                    remoteSpec(login, remotePath, windowsFlavour), localTarget};
-    command.password = login.cPass;
-    command.passwordAt = 3;
     return command;
 }
 
 ToolCommand sendCommand(const ServerLogin &login, const QString &localFile,
                         const QString &remotePath, bool windowsFlavour)
 {
-    ToolCommand command;
-    command.tool = QStringLiteral(".\\pscp.exe");
-    command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), login.cPort, localFile,
-                    remoteSpec(login, remotePath, windowsFlavour)};
-    command.password = login.cPass;
-    command.passwordAt = 3;
-    return command;
+    return copyCommand(login, {localFile, remoteSpec(login, remotePath, windowsFlavour)});
 }
 
 ToolCommand remoteCommand(const ServerLogin &login, const QStringList &words, bool windowsFlavour)

@@ -41,18 +41,25 @@ ServerLogin loginOf(const QString &cAddress, const QString &cPort, const QString
 /// the copy tool splits its remote path at.
 bool isHostAddress(const QString &address);
 
-/// True for a plain login name: letters, digits, ".", "_" and "-", not
-/// starting with "-".
+/// True for a name an SSH server may take as a login ("clerk", "clerk@corp",
+/// "DOM\\clerk"): not empty, not starting with "-" (which the tools would
+/// read as a switch), without control characters.
 bool isLoginName(const QString &user);
 
 /// Why the settings cannot be used for a remote command, naming the field
 /// ("" when they can): the address, the user name, the port, and in the
-/// Windows flavour a database path with a character that server's shell
-/// would expand ("$", "`", "\"" or "%").
+/// Windows flavour a database path or user name with a character that
+/// server's shell would expand ("$", "`", "\"" or "%").
 QString loginProblem(const ServerLogin &login);
 
+/// The name of the user's reply directory: the login itself when it is a
+/// plain name (letters, digits, "-", "_", inner single dots), else the login
+/// with every character but letters, digits, "-" and "_" as "_"
+/// ("DOM\\clerk" -> "DOM_clerk"); at most 64 characters. The server program takes it as it is given.
+QString replyDirectoryName(const QString &user);
+
 /// The user's own reply directory on the server, where the server program
-/// leaves its answers: the database path, "/jtemp/" and the user name.
+/// leaves its answers: the database path, "/jtemp/" and replyDirectoryName.
 QString replyDirectory(const ServerLogin &login);
 
 /// True when a typed value (a code, a picture name, a data file name) may go
@@ -79,6 +86,9 @@ QString remoteWord(const QString &word, bool lIsDOS);
 QString tripleBackslashes(const QString &path);
 
 /// Copy a file from the server: pscp -scp -P port user@address:remote local.
+/// A login with ":", "/", "\\" or a bracket, which the copy tool would take
+/// for part of the path, goes as "-l user" before "@address:remote" instead
+/// (for sends too), on a connection of the copy's own.
 /// In the Windows-server flavour the remote path's backslashes are tripled.
 ToolCommand fetchCommand(const ServerLogin &login, const QString &remotePath,
                          const QString &localTarget, bool windowsFlavour,

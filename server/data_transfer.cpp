@@ -18,14 +18,36 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace framla::server {
+
+namespace {
+
+/// The data transfer files, as the file dialog's filter names them.
+constexpr auto kDataFilePatterns = "IX*.DBF;IY*.DBF;I*EXP.DBF;*.CSV;*.TXT";
+
+/// True for a file name the filter takes, in any letter case: a name typed
+/// into the dialog passes it unchecked.
+bool isDataFileName(const QString &fileName)
+{
+    const QStringList patterns = QString::fromLatin1(kDataFilePatterns).split(QLatin1Char(';'));
+    return std::any_of(patterns.cbegin(), patterns.cend(), [&](const QString &pattern) {
+        return QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
+                                  QRegularExpression::CaseInsensitiveOption)
+            .match(fileName)
+            .hasMatch();
+    });
+}
+
+} // namespace
 
 QString GetDataFile(ProgramState &state)
 {
     const QString chosen = state.services.dialogs->openFileName(
         QStringLiteral("Select Data Transfer File"),
         QStringLiteral("Allowed data files: ix.., iy.., i..exp, csv & txt"),
-        QStringLiteral("IX*.DBF;IY*.DBF;I*EXP.DBF;*.CSV;*.TXT"), state.cAppPath);
+        QString::fromLatin1(kDataFilePatterns), state.cAppPath);
     return chosen;
 }
 
@@ -139,6 +161,13 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
     }
     if (serverName.contains(QLatin1Char(' '))) {
         dialogs.msgBox(QStringLiteral("Space character in file or path name!\r\n") + failed);
+        return false;
+    }
+    if (!isDataFileName(serverName)) {
+        const QString types =
+            QString::fromLatin1(kDataFilePatterns).replace(QLatin1Char(';'), QStringLiteral(", "));
+        dialogs.msgBox(failed + QStringLiteral("\r\nOnly data transfer files can be sent: ") +
+                       types + QLatin1Char('.'));
         return false;
     }
     if (!isSafeName(serverName, state.lIsDOS)) {

@@ -51,7 +51,8 @@ DataSend SendIXdata(ProgramState &state, TargetDisplay &display, const ServerLog
 QString dataFileMode(const QString &fileName);
 
 /// The whole transfer of a chosen file into the running settings' shuttle
-/// directory: the check,
+/// directory, refused for a file the dialog's filter does not name (one
+/// typed into the dialog): the check,
 /// the write permission, the copy and the second check. The closing message
 /// says "sent" only when the copy succeeded and the second check shows the
 /// file: with the size that was sent where the report gives a size, else by

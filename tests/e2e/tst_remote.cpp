@@ -46,6 +46,8 @@ private Q_SLOTS:
     void passwordNotInProcessList();
     void lateReply_data();
     void lateReply();
+    void otherLogins_data();
+    void otherLogins();
     void serverDown();
 
 private:
@@ -53,6 +55,7 @@ private:
     bool lookUpCode(const QString &code, bool inventory, bool orders, const QString &name);
 
     QString m_mate; ///< another account on the server
+    QStringList m_logins; ///< accounts named with "@" and "\\", as SSH servers allow
 };
 
 void TestRemote::initTestCase()
@@ -60,11 +63,20 @@ void TestRemote::initTestCase()
     QVERIFY2(m_server.start(), qPrintable(m_server.error()));
     m_mate = QStringLiteral("fxr") + m_server.user().mid(3);
     QVERIFY(test::runTool("useradd", {"-M", "-N", "-s", "/usr/sbin/nologin", m_mate}));
+    m_logins = {m_server.user() + "@corp", "DOM\\" + m_server.user()};
+    for (const QString &login : m_logins)
+        QVERIFY(test::runTool("sh", {"-c", "useradd --badname -M -N -s /bin/sh \"$0\" && printf "
+                                   "'%s:%s\\n' \"$0\" \"$1\" | chpasswd", login, m_server.password()}));
+    const QString config = QFileInfo(m_server.logFile()).dir().filePath("sshd_config");
+    QVERIFY(test::runTool("sed", {"-i", "s/^AllowUsers .*/& ?*corp DOM?*/", config}));
+    QVERIFY2(m_server.restart(), qPrintable(m_server.error()));
 }
 
 void TestRemote::cleanupTestCase()
 {
     test::runTool("userdel", {m_mate});
+    for (const QString &login : m_logins)
+        test::runTool("userdel", {login});
     m_server.stop();
 }
 
@@ -492,6 +504,21 @@ void TestRemote::serverDown()
     QVERIFY2(last.startsWith(QString::fromLatin1(server::kFetchFailedText)), qPrintable(last));
     QVERIFY2(last.contains(QStringLiteral("refused the connection")), qPrintable(last));
     QVERIFY(!m_state.lOk2Put);
+}
+
+void TestRemote::otherLogins_data()
+{
+    QTest::addColumn<QString>("login");
+    QTest::newRow("@") << m_logins.value(0);
+    QTest::newRow("backslash") << m_logins.value(1);
+}
+
+void TestRemote::otherLogins()
+{
+    QFETCH(QString, login);
+    m_state.cUser = login;
+    QVERIFY(config::TestConfig(m_state, server::loginOf(m_state), nullptr));
+    QVERIFY(lookUpCode(QStringLiteral("AB10001"), true, false, QString()));
 }
 
 QTEST_GUILESS_MAIN(TestRemote)

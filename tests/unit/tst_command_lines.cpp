@@ -230,9 +230,13 @@ void TestCommandLines::loginProblems_data()
                                        << address.arg("-oProxyCommand=x");
     QTest::newRow("port out of range") << "shop" << "70000" << "clerk" << "/srv"
                                        << "The port \"70000\" is not a number from 1 to 65535.";
-    QTest::newRow("user with a command")
-        << "shop" << "22" << "a;id" << "/srv"
-        << "The user name \"a;id\" is not a plain login name: use letters, digits, \".\", \"_\" and \"-\".";
+    QTest::newRow("user with a command") << "shop" << "22" << "a;id" << "/srv" << ok;
+    QTest::newRow("user in a domain") << "shop" << "22" << "DOM\\clerk@corp" << "c:\\zmr" << ok;
+    QTest::newRow("empty user") << "shop" << "22" << "" << "/srv" << "The user name is empty.";
+    QTest::newRow("user as a switch") << "shop" << "22" << "-oX" << "/srv"
+                                      << "The user name \"-oX\" starts with \"-\", which no login name does.";
+    QTest::newRow("percent in a Windows user") << "shop" << "22" << "%USERNAME%" << "c:\\zmr"
+        << "The user name contains \"%\", which the shell of a Windows server would expand.";
     QTest::newRow("substitution in a Windows path")
         << "shop" << "22" << "clerk" << "c:\\x$(touch /tmp/p)"
         << "The database path contains \"$\", which the shell of a Windows server would expand.";
