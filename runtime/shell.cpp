@@ -107,7 +107,8 @@ QString puttyServer(const ToolCommand &command)
     const PuttyLogin login = puttyLogin(command);
     if (login.userAtHost.isEmpty())
         return {};
-    QString host = login.userAtHost.mid(login.userAtHost.indexOf(QLatin1Char('@')) + 1);
+    // A login name may hold "@" itself (clerk@corp): the host follows the last.
+    QString host = login.userAtHost.mid(login.userAtHost.lastIndexOf(QLatin1Char('@')) + 1);
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
     return host + QStringLiteral(" (port ") + login.port + QLatin1Char(')');

@@ -259,7 +259,7 @@ void TestShell::hostKeyQuestion()
     ToolCommand command;
     command.tool = QStringLiteral(".\\pscp.exe");
     command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), QStringLiteral("2222"),
-                    QStringLiteral("scratch.jpg"), QStringLiteral("clerk@127.0.0.1:/srv/x.jpg")};
+                    QStringLiteral("scratch.jpg"), QStringLiteral("clerk@corp@127.0.0.1:/srv/x.jpg")};
     QCOMPARE(runtime::puttyServer(command), QStringLiteral("127.0.0.1 (port 2222)"));
     const runtime::HostKeyQuestion question =
         runtime::parseHostKeyQuestion(said, runtime::puttyServer(command));
