@@ -1,6 +1,7 @@
 #include "window_display.h"
 
 #include "app/main_window.h"
+#include "app/reply_text.h"
 #include "core/app_files.h"
 #include "imaging/placement.h"
 #include "runtime/files.h"
@@ -20,10 +21,7 @@ WindowDisplay::WindowDisplay(ProgramState &state, MainWindow &window)
 
 void WindowDisplay::showReply(const QString &text)
 {
-    // The routines join lines with CR LF; the text box wants bare line feeds.
-    QString shown = text;
-    m_window.imageTab().oXbpShowTxt->setPlainText(
-        shown.replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    m_window.imageTab().oXbpShowTxt->setPlainText(shownReplyText(text));
 }
 
 void WindowDisplay::setShowExistingVisible(bool visible)

@@ -7,7 +7,8 @@
 # working directory) and we run as root, a demo server is started first: a
 # real SSH server on 127.0.0.1 with the sample shop database and framaid
 # (scripts/test-server), and the program is pointed at it. It is stopped when
-# the program ends. FRAMLA_DEMO=off never starts it. The demo's description
+# the program ends, or, when the run was killed, at the next start of this
+# script. FRAMLA_DEMO=off never starts it. The demo's description
 # box says which code to try, and Find opens on sample photos
 # (sample-photos/ in the working directory); on a machine without a webcam,
 # Capture takes a synthetic one.
@@ -17,15 +18,18 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build="${FRAMLA_BUILD_DIR:-$top/build}"
 work="${FRAMLA_WORKDIR:-${XDG_DATA_HOME:-$HOME/.local/share}/framla}"
 # The working directory holds the settings file with the server's password:
-# it is for the operator's account alone.
-mkdir -p "$work"
-chmod 700 "$work"
+# one made here is for the operator's account alone; one that is there
+# already keeps the mode its owner gave it. Folders above it are ordinary ones.
+# shellcheck disable=SC2174
+[ -d "$work" ] || mkdir -p -m 700 -- "$work"
 cd "$work"
 # The webcam tool is built with the program.
 export PATH="$build/tools/commandcam:$PATH"
 
 program=("$build/app/framla" "$@")
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+# --help and --version print a text and end: they need no display.
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] &&
+    ! [[ $# -eq 1 && "$1" =~ ^(--help|-h|--version)$ ]]; then
     echo "run: no display found; starting on a virtual display (xvfb-run)" >&2
     program=(xvfb-run -a -s "-screen 0 1280x1024x24" "${program[@]}")
 fi
@@ -34,13 +38,30 @@ cfg="$work/Framla.cfg"
 demo="$work/demo-server"
 marker="$work/.demo-settings" # the checksum of the settings the demo wrote
 ours() { [ -e "$marker" ] && [ "$(sha256sum < "$cfg")" = "$(cat "$marker")" ]; }
+# Which run a demo server belongs to: the run script's pid and start time (a
+# reused pid has another start time; a run that is gone, or a zombie, none).
+runner() {
+    echo "$1 $(sed -E 's/^.*\) //' "/proc/$1/stat" 2>/dev/null | awk '$1 !~ /^[ZX]$/ { print $20 }')"
+}
+# A demo whose run was killed outright still has its account and password
+# login: it is ended at every start, whether or not this run starts a demo.
+# One whose run is still going is left alone.
+if [ -e "$demo/server.env" ]; then
+    owner=$(cat "$demo/runner" 2>/dev/null || true)
+    if [ -z "$owner" ] || [ "$(runner "${owner%% *}")" != "$owner" ]; then
+        rm -f "$demo/runner"
+        "$top/scripts/test-server" stop "$demo" >/dev/null 2>&1 ||
+            echo "run: the demo server left in $demo by an earlier run could not be stopped" >&2
+    fi
+fi
 if [ "${FRAMLA_DEMO:-auto}" != off ] && [ $# -eq 0 ] && [ "$(id -u)" -eq 0 ] &&
     { [ ! -e "$cfg" ] || ours; }; then
     export FRAMLA_BIN_DIR="$build"
     [ -e "$demo/server.env" ] && "$top/scripts/test-server" stop "$demo" >/dev/null 2>&1 || true
     mkdir -p "$demo"
+    runner $$ > "$demo/runner"
+    trap 'rm -f "$demo/runner"; "$top/scripts/test-server" stop "$demo" >/dev/null 2>&1 || true' EXIT
     "$top/scripts/test-server" start "$demo"
-    trap '"$top/scripts/test-server" stop "$demo" >/dev/null 2>&1 || true' EXIT
     fact() { sed -n "s/^$1=//p" "$demo/server.env" | head -n 1; }
     # The settings file as the program writes it; a plain port and password
     # read back as they are.

@@ -3,6 +3,7 @@
 #include "runtime/qt_dialogs.h"
 #include "support/dialog_operator.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void startFolder_data();
     void startFolder();
     void fileDialogRemembersFolder();
+    void markupShownAsWritten();
 };
 
 void TestQtDialogs::closing_data()
@@ -154,6 +156,21 @@ void TestQtDialogs::fileDialogRemembersFolder()
     QCOMPARE(desk.folders, QStringList({dir.filePath("photos"), dir.filePath("photos"),
                                         dir.filePath("data"), dir.filePath("other")}));
     qunsetenv("FRAMLA_PHOTOS");
+}
+
+// An owner name from the server in a box's first line is shown as written, never as markup.
+void TestQtDialogs::markupShownAsWritten()
+{
+    const QString text = QStringLiteral("Owned by <b>owner</b> &amp; co -->");
+    QString shown;
+    test::DialogOperator desk;
+    desk.answer = [&shown](QDialog *box) {
+        auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        shown = QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+        box->close();
+    };
+    QtDialogs().msgBox(text, QStringLiteral("Not put"));
+    QCOMPARE(shown, text);
 }
 
 QTEST_MAIN(TestQtDialogs)
