@@ -13,6 +13,7 @@
 #include "runtime/logging.h"
 #include "runtime/qt_dialogs.h"
 #include "runtime/shell.h"
+#include "runtime/threads.h"
 #include "server/remote_run.h"
 #include "server/upload.h"
 #include "ui/line_attr.h"
@@ -49,6 +50,13 @@ void Program::start(const QStringList &arguments)
     m_state.services.shell = m_shell.get();
     m_uploads = std::make_unique<server::UploadQueue>();
     m_state.services.uploads = m_uploads.get();
+    // Ending at once (the quit button, a run-time error) gives up the pictures
+    // still queued, and says so, as closing the window does.
+    m_state.services.exitProgram = [this, end = m_state.services.exitProgram](int exitCode) {
+        if (runtime::onUiThread())
+            server::endUploads(m_state, server::kExitWaitMs);
+        end(exitCode);
+    };
 
     const QScreen *screen = QGuiApplication::primaryScreen();
     const QSize desktop =
@@ -81,6 +89,12 @@ int Program::run(const QStringList &arguments)
     start(arguments);
     const int code = QApplication::exec();
     qCInfo(runtime::lcFramla) << "ended with exit code" << code;
+    // The pictures still queued are given up; one still being sent gets a
+    // short while to end, else the program ends without waiting for it: its
+    // tools die with the program, and a copy cut off never replaces the
+    // picture on the server.
+    if (!server::endUploads(m_state, server::kExitWaitMs))
+        runtime::endProgram(code);
     return code;
 }
 

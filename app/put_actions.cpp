@@ -115,7 +115,13 @@ void PutActions::putIt()
 
     // From here to the upload's own copy of the picture no earlier upload
     // may change the working files under this handler.
-    const runtime::WorkingFilesLock files(state);
+    const runtime::WorkingFilesLock files(state, QDeadlineTimer(state.limits.lookupMs));
+    if (!files.held()) {
+        m_steps.enablePut(true);
+        keepExisting();
+        dialogs.msgBox(QString::fromLatin1(server::kStillSendingText));
+        return;
+    }
 
     // The picture recorded now; in Inventory and Repairs mode it is found by
     // the name, which is the code as the look-up left it.

@@ -7,28 +7,42 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <optional>
+
 namespace framla::runtime {
 
 WorkingFilesLock::WorkingFilesLock(ProgramState &state)
+    : WorkingFilesLock(state, QDeadlineTimer(QDeadlineTimer::Forever))
+{}
+
+WorkingFilesLock::WorkingFilesLock(ProgramState &state, QDeadlineTimer deadline)
 {
-    m_mutex = state.services.workingFiles.get();
-    if (!onUiThread()) {
-        m_mutex->lock();
+    std::recursive_mutex *mutex = state.services.workingFiles.get();
+    if (!onUiThread() && deadline.isForever()) {
+        mutex->lock();
+        m_mutex = mutex;
         return;
     }
-    // The worker posts its progress to this thread while it holds the files:
-    // keep delivering it until the files are free. A blocking routine: the
-    // operator's input meanwhile is dropped.
-    const BlockingInput blocked;
-    while (!m_mutex->try_lock()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // On the UI thread the worker posts its progress here while it holds the
+    // files: keep delivering it until the files are free. A blocking routine:
+    // the operator's input meanwhile is dropped.
+    std::optional<BlockingInput> blocked;
+    if (onUiThread())
+        blocked.emplace();
+    while (!mutex->try_lock()) {
+        if (deadline.hasExpired())
+            return;
+        if (onUiThread())
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
         QThread::msleep(10);
     }
+    m_mutex = mutex;
 }
 
 WorkingFilesLock::~WorkingFilesLock()
 {
-    m_mutex->unlock();
+    if (m_mutex != nullptr)
+        m_mutex->unlock();
 }
 
 } // namespace framla::runtime

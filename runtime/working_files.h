@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDeadlineTimer>
+
 #include <mutex>
 
 namespace framla {
@@ -13,10 +15,16 @@ namespace framla::runtime {
 /// files. On the UI thread the window keeps repainting while it waits.
 class WorkingFilesLock {
 public:
+    /// Waits until the files are free, however long that takes.
     explicit WorkingFilesLock(ProgramState &state);
+    /// Waits at most until deadline; see held().
+    WorkingFilesLock(ProgramState &state, QDeadlineTimer deadline);
     ~WorkingFilesLock();
     WorkingFilesLock(const WorkingFilesLock &) = delete;
     WorkingFilesLock &operator=(const WorkingFilesLock &) = delete;
+
+    /// False when the deadline passed while another thread still held the files.
+    bool held() const { return m_mutex != nullptr; }
 
 private:
     std::recursive_mutex *m_mutex = nullptr;

@@ -14,6 +14,7 @@
 #include "runtime/working_files.h"
 #include "target.h"
 #include "target_display.h"
+#include "upload.h"
 
 #include <QFileInfo>
 
@@ -185,8 +186,14 @@ bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
     // deletion without a code): there is nothing to look up and nothing to say.
     if (target.cCode.trimmed().isEmpty())
         return true;
-    runtime::WorkingFilesLock lock(state);
+    // Waiting for an upload to leave the working files counts against the look-up's own time.
     OperationScope operation(state, state.limits.lookupMs);
+    const runtime::WorkingFilesLock lock(state, state.operation.deadline);
+    if (!lock.held()) {
+        state.lOk2Put = false;
+        oXbpShowTxt.showReply(QString::fromLatin1(kStillSendingText));
+        return true;
+    }
     target.cCode = core::NORMALIZE(target.cCode, target.lInventory, target.lOrders);
     // Nothing typed reaches the server unless it is a plain name.
     const bool nameMatters = target.isAccount() && !target.cName.isEmpty();

@@ -19,6 +19,7 @@
 #include "target.h"
 #include "target_display.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -58,6 +59,46 @@ bool UploadQueue::waitForIdle(int timeoutMs)
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                               [this] { return m_jobs.empty() && !m_running; });
+}
+
+int UploadQueue::abandon(int timeoutMs)
+{
+    int notSent = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        notSent = int(m_jobs.size());
+        m_jobs.clear();
+    }
+    // The upload under way may ask the operator something (a host key)
+    // through the UI thread: keep answering while it ends.
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!waitForIdle(10)) {
+        if (deadline.hasExpired())
+            return notSent + 1;
+        if (runtime::onUiThread())
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return notSent;
+}
+
+bool endUploads(ProgramState &state, int waitMs)
+{
+    if (state.services.uploads == nullptr)
+        return true;
+    const int notSent = state.services.uploads->abandon(waitMs);
+    if (notSent == 0)
+        return true;
+    const QString message =
+        notSent == 1
+            ? QStringLiteral("1 picture was not sent to the server: the program was closed before "
+                             "it could be sent.")
+            : QStringLiteral("%1 pictures were not sent to the server: the program was closed "
+                             "before they could be sent.")
+                  .arg(notSent);
+    qCWarning(runtime::lcFramla).noquote() << message;
+    if (state.services.dialogs != nullptr)
+        state.services.dialogs->msgBox(message);
+    return state.services.uploads->waitForIdle(0);
 }
 
 void UploadQueue::work()
@@ -143,6 +184,7 @@ struct UploadJob {
     QString copy; ///< the upload's own copy of the picture, in the program's directory
     QString appPath;
     Services services;
+    OperationLimits limits;
 };
 
 /// Runs one upload on the calling thread with a program state of its own;
@@ -152,6 +194,7 @@ bool runUpload(const UploadJob &job, TargetDisplay &display)
     ProgramState worker;
     worker.services = job.services;
     worker.cAppPath = job.appPath;
+    worker.limits = job.limits;
     worker.lIsDOS = job.login.lIsDOS;
     runtime::runRecoverable(worker, [&] { PutFile1(worker, display, job.login, job.target, job.copy); });
     QFile::remove(appFile(worker, job.copy));
@@ -181,7 +224,11 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin 
     QString copy;
     {
         // The picture is taken while no upload or look-up is using the file.
-        runtime::WorkingFilesLock lock(state);
+        const runtime::WorkingFilesLock lock(state, QDeadlineTimer(state.limits.lookupMs));
+        if (!lock.held()) {
+            dialogs.msgBox(QString::fromLatin1(kStillSendingText));
+            return true;
+        }
         removeStaleCopies(state);
         copy = privateCopy(state);
     }
@@ -189,7 +236,7 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin 
         dialogs.msgBox(QStringLiteral("Not put: there is no prepared image to send."));
         return true;
     }
-    const UploadJob job{login, target, copy, state.cAppPath, state.services};
+    const UploadJob job{login, target, copy, state.cAppPath, state.services, state.limits};
     ProgramState *live = &state;
     TargetDisplay *display = &oXbpShowTxt;
     auto run = [job, live, display] {
@@ -304,8 +351,14 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
 bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
               const Target &target, const QString &localFile)
 {
-    runtime::WorkingFilesLock lock(state);
+    // Waiting for a look-up to leave the working files counts against the put's own time.
     OperationScope operation(state, state.limits.putMs);
+    const runtime::WorkingFilesLock lock(state, state.operation.deadline);
+    if (!lock.held()) {
+        oXbpShowTxt.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
+                              QString::fromLatin1(kOperationTimeText));
+        return false;
+    }
     const int edge = uploadEdge(target.cSize);
     const QString targetPath = MAKEFILE(target, login.lIsDOS);
     // Uploads always name the remote file with "/", whatever the server.

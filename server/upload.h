@@ -34,6 +34,11 @@ public:
     void enqueue(std::function<void()> job);
     /// Wait until every queued upload has ended; false when the time ran out.
     bool waitForIdle(int timeoutMs);
+    /// Gives up the uploads that have not begun and waits at most timeoutMs
+    /// for the one under way (on the UI thread, delivering what the worker
+    /// posts meanwhile). Returns how many pictures were not sent: those given
+    /// up, and the one under way when it has not ended by then.
+    int abandon(int timeoutMs);
 
 private:
     void work();
@@ -70,6 +75,21 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin 
 /// before. Returns whether the server holds the picture that was sent.
 bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
               const Target &target, const QString &localFile = QLatin1String(kPreviewFile));
+
+/// How long the end of the program waits for the upload under way.
+inline constexpr int kExitWaitMs = 10000;
+
+/// At the end of the program: the uploads not begun are given up, the one
+/// under way gets at most waitMs to end, and the operator is told how many
+/// pictures were not sent (in a message box, and in the log). Returns whether
+/// no upload is under way any more; if one is, the program must end without
+/// waiting for it.
+bool endUploads(ProgramState &state, int waitMs);
+
+/// What a look-up or a put says when an upload still holds the working files
+/// after the time it may wait for them.
+inline constexpr auto kStillSendingText =
+    "A picture is still being sent to the server; try again in a moment.";
 
 /// Added to the target's name while the picture is copied and checked beside
 /// it (on a Windows server). The server program counts only names ending in

@@ -1,9 +1,10 @@
 // Faults on the way to the real test server. Through the real program's
 // window a code is looked up while framaid is missing on the server, while
 // the server accepts and never answers, with a wrong password and while the
-// server shows another host key than PuTTY's cache holds; a put loses its
-// network part-way through the copy. Each ends with a plain message, reports
-// nothing as done that was not, and leaves the local files as they were.
+// server shows another host key than PuTTY's cache holds; a look-up made
+// while a put hangs says a picture is still being sent, and then the put loses
+// its network part-way through the copy. Each ends with a plain message,
+// reports nothing as done that was not, and leaves the local files as they were.
 #include "app/main_window.h"
 #include "app/program.h"
 #include "config/local_options.h"
@@ -265,6 +266,16 @@ void TestFaults::networkDropsMidPut()
     while (!copying() && !uploads.waitForIdle(10) && !patience.hasExpired())
         QCoreApplication::processEvents();
     QVERIFY2(copying(), "the copy never began, or ended before the network could go");
+    // The server stops answering: a look-up meanwhile gives up within its own time.
+    const QStringList ourProxy{"-P", QString::number(QCoreApplication::applicationPid()),
+                               "-x", "delayproxy"};
+    QCOMPARE(QProcess::execute("pkill", QStringList{"-STOP"} + ourProxy), 0);
+    state.limits.lookupMs = 3000;
+    server::PrepText(state, display, server::loginOf(state),
+                     {"AB10002", "AB10002", true, false, "10:00:09", "M"});
+    QCOMPARE(display.replies.last(),
+             "A picture is still being sent to the server; try again in a moment.");
+    QCOMPARE(QProcess::execute("pkill", QStringList{"-CONT"} + ourProxy), 0);
     QVERIFY(proxy.stop());
     QVERIFY(uploads.waitForIdle(180000));
     QCoreApplication::processEvents();

@@ -14,6 +14,7 @@
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace framla;
 
@@ -38,6 +39,8 @@ private Q_SLOTS:
     void uploadsTakeTurns();
     void uploadKeepsItsPictureAndPath();
     void currentDirectoryChangedMeanwhile();
+    void endGivesUpQueued_data();
+    void endGivesUpQueued();
     void deletion_data();
     void deletion();
 
@@ -310,6 +313,48 @@ void TestUpload::currentDirectoryChangedMeanwhile()
     QCOMPARE(m_server->files.value(kTarget), QByteArray("picture|320x320"));
     QVERIFY2(!m_display.replies.last().startsWith(QLatin1String(server::kNotRecordedText)),
              qPrintable(m_display.replies.last()));
+}
+
+void TestUpload::endGivesUpQueued_data()
+{
+    QTest::addColumn<int>("puts");
+    QTest::addColumn<bool>("firstEnds"); ///< the put under way ends while the end waits for it
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("a lone put hangs") << 1 << false << QStringList{"1 picture was not sent to the server: the program was closed before it could be sent."};
+    QTest::newRow("a put hangs, two queued") << 3 << false << QStringList{"3 pictures were not sent to the server: the program was closed before they could be sent."};
+    QTest::newRow("a put ends, two queued") << 3 << true << QStringList{"2 pictures were not sent to the server: the program was closed before they could be sent."};
+    QTest::newRow("a lone put ends") << 1 << true << QStringList{};
+}
+
+void TestUpload::endGivesUpQueued()
+{
+    QFETCH(int, puts);
+    QFETCH(bool, firstEnds);
+    QFETCH(QStringList, boxes);
+    server::UploadQueue queue;
+    m_state.services.uploads = &queue;
+    QSemaphore go;
+    const auto serve = m_shell.onRun;
+    m_shell.onRun = [&](const runtime::ToolCommand &command) {
+        if (command.tool == QLatin1String("mogrify"))
+            go.tryAcquire(1, 30000);
+        return serve(command);
+    };
+    {
+        const runtime::WorkingFilesLock lock(m_state); // every put is queued before the first begins
+        for (int i = 0; i < puts; ++i)
+            QVERIFY(put(QStringLiteral("AB1234%1").arg(i)));
+    }
+    QTRY_VERIFY(!m_display.replies.isEmpty()); // the first one has begun
+    QObject context;
+    if (firstEnds)
+        QTimer::singleShot(0, &context, [&] { go.release(); });
+    QCOMPARE(server::endUploads(m_state, firstEnds ? 30000 : 100), firstEnds);
+    go.release();
+    QVERIFY(queue.waitForIdle(30000));
+    QCoreApplication::processEvents(); // what it posted goes to this row's display
+    QCOMPARE(m_dialogs.texts(), boxes);
+    QCOMPARE(commandTexts().filter("mogrify"), QStringList{"/C mogrify -resize 320x320 COPY.jpg"});
 }
 
 void TestUpload::deletion_data()
