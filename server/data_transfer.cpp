@@ -1,4 +1,5 @@
 #include "data_transfer.h"
+#include "upload.h"
 
 #include "remote_run.h"
 #include "core/app_files.h"
@@ -181,10 +182,15 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
     }
     const qint64 size = local.size();
 
-    runtime::WorkingFilesLock lock(state);
     // A large file's copy may take longer than the usual operation.
     OperationScope operation(state, state.limits.transferMs +
                                         (dataCopyLimitMs(size) - runtime::kCopyTimeoutMs));
+    // Waiting for an upload to leave the working files counts against the send's own time.
+    const runtime::WorkingFilesLock lock(state, state.operation.deadline);
+    if (!lock.held()) {
+        dialogs.msgBox(failed + QStringLiteral("\r\n") + QString::fromLatin1(kStillSendingText));
+        return false;
+    }
     const ServerLogin login = loginOf(state);
     const QString shuttle = QStringLiteral("shuttle");
     if (!CheckIXdata(state, oXbpShowTxt, login, serverName, shuttle)) {

@@ -5,6 +5,7 @@
 #include "existing_image.h"
 #include "image_path.h"
 #include "reply.h"
+#include "upload.h"
 #include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
@@ -19,9 +20,14 @@ namespace framla::server {
 void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const ServerLogin &login,
               const Target &target)
 {
-    runtime::WorkingFilesLock lock(state);
     OperationScope operation(state, state.limits.deleteMs);
     runtime::Dialogs &dialogs = *state.services.dialogs;
+    // Waiting for an upload to leave the working files counts against the deletion's own time.
+    const runtime::WorkingFilesLock lock(state, state.operation.deadline);
+    if (!lock.held()) {
+        dialogs.msgBox(QString::fromLatin1(kStillSendingText));
+        return;
+    }
     const QString targetPath = MAKEFILE(target, login.lIsDOS);
     const QString reply = QString::fromUtf8(readReplyFile(state));
 
