@@ -8,7 +8,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace framaid {
@@ -53,8 +56,8 @@ std::string cleanDbDir(std::string db)
 
 class Setup {
 public:
-    Setup(std::string db, std::FILE *out, const struct stat &dbStat)
-        : db_(std::move(db)), out_(out), dbStat_(dbStat)
+    Setup(std::string db, std::FILE *out, const struct stat &dbStat, bool giveAway)
+        : db_(std::move(db)), out_(out), dbStat_(dbStat), giveAway_(giveAway)
     {
         // Directories shared by the shop's group stay shared.
         dirMode_ = (dbStat.st_mode & S_IWGRP) ? 02775 : 0755;
@@ -81,7 +84,11 @@ public:
         }
         if (S_ISLNK(st.st_mode)) {
             struct stat target{};
-            if (::stat(path.c_str(), &target) != 0 || !S_ISDIR(target.st_mode))
+            const bool reached = ::stat(path.c_str(), &target) == 0;
+            if (!reached && errno == EACCES)
+                return failed(shown + ": a symbolic link that " + ownerName(::geteuid()) + " may not follow: "
+                              + std::strerror(errno));
+            if (!reached || !S_ISDIR(target.st_mode))
                 return failed(shown + ": a symbolic link that leads to no directory is in the way");
             if (exactMode && (target.st_mode & 07777) != mode)
                 return failed(shown + ": a symbolic link to a directory of mode " + octal(target.st_mode)
@@ -155,7 +162,7 @@ private:
     // so that the shop's accounts can use it.
     std::string give(int fd, mode_t mode) const
     {
-        if (::geteuid() == 0 && ::fchown(fd, dbStat_.st_uid, dbStat_.st_gid) != 0)
+        if (giveAway_ && ::fchown(fd, dbStat_.st_uid, dbStat_.st_gid) != 0)
             return std::strerror(errno);
         if (::fchmod(fd, mode) != 0)
             return std::strerror(errno);
@@ -165,6 +172,7 @@ private:
     std::string db_;
     std::FILE *out_;
     struct stat dbStat_;
+    bool giveAway_; // started by root
     mode_t dirMode_;
     int changes_ = 0;
     int failures_ = 0;
@@ -234,6 +242,27 @@ std::vector<std::pair<std::string, std::string>> fieldsOf(const std::string &key
     return f;
 }
 
+int prepare(const std::string &db, std::FILE *out, const struct stat &st, bool giveAway)
+{
+    Setup setup(db, out, st, giveAway);
+    for (const Needed &d : kDirectories)
+        setup.directory(d.path, std::string(d.path) == "jtemp");
+    setup.file(kProbeFile, kProbeText, "the file the desktop's settings test fetches");
+    setup.file("framaid.conf", defaultConfigText(), "spelling out the default tables and fields");
+    return setup.finish();
+}
+
+// Takes the owner's user, the database directory's group and the owner's
+// other groups, for good: nothing done after it can go back to root.
+std::string becomeOwner(const struct stat &st, const passwd *owner)
+{
+    const int groups = owner ? ::initgroups(owner->pw_name, st.st_gid) : ::setgroups(1, &st.st_gid);
+    if (groups != 0 || ::setresgid(st.st_gid, st.st_gid, st.st_gid) != 0
+        || ::setresuid(st.st_uid, st.st_uid, st.st_uid) != 0)
+        return std::strerror(errno);
+    return {};
+}
+
 } // namespace
 
 int setupDatabase(const std::string &dbDir, std::FILE *out)
@@ -244,12 +273,36 @@ int setupDatabase(const std::string &dbDir, std::FILE *out)
         std::fprintf(out, "%s is not a directory: framaid prepares an existing database directory.\n", db.c_str());
         return 1;
     }
-    Setup setup(db, out, st);
-    for (const Needed &d : kDirectories)
-        setup.directory(d.path, std::string(d.path) == "jtemp");
-    setup.file(kProbeFile, kProbeText, "the file the desktop's settings test fetches");
-    setup.file("framaid.conf", defaultConfigText(), "spelling out the default tables and fields");
-    return setup.finish();
+    if (::geteuid() != 0 || st.st_uid == 0)
+        return prepare(db, out, st, ::geteuid() == 0);
+    // Root prepares another account's database as that account, in a child
+    // process that has given up root. Every link and directory on the way
+    // is the owner's to change, so root would make what the owner asks
+    // wherever a link the owner planted leads (images/ as a link to /etc);
+    // as the owner, the kernel refuses whatever that account may not do.
+    // The child leaves the caller's process as it was.
+    const std::string owner = ownerName(st.st_uid);
+    const passwd *account = ::getpwuid(st.st_uid);
+    std::fflush(out);
+    const pid_t child = ::fork();
+    const std::string why = child < 0 ? std::strerror(errno) : child == 0 ? becomeOwner(st, account) : "";
+    if (child <= 0 && !why.empty())
+        std::fprintf(out, "framaid --setup cannot work as %s, the owner of %s (%s): nothing was done.\n", owner.c_str(),
+                     db.c_str(), why.c_str());
+    if (child < 0)
+        return 1;
+    if (child == 0) {
+        if (why.empty())
+            std::fprintf(out, "framaid --setup works as %s, the owner of %s: it makes only what that account may make.\n",
+                         owner.c_str(), db.c_str());
+        const int code = why.empty() ? prepare(db, out, st, true) : 1;
+        std::fflush(out);
+        ::_exit(code);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }
 
 int checkDatabase(const std::string &dbDir, std::FILE *out)

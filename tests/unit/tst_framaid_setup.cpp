@@ -233,6 +233,41 @@ private slots:
         QVERIFY2(r.reply.startsWith(kToken) && !r.reply.contains("does not understand"), qPrintable(r.reply));
     }
 
+    // Root prepares another account's database as that account: a link the
+    // owner planted leads nowhere the owner may not write.
+    void setupForAnotherOwner_data()
+    {
+        QTest::addColumn<QString>("link"); // entry/target in root's directory R (mode 755; 700 for R/x)
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("images") << "images/" << QStringList{"images/: in order (a symbolic link to a directory)",
+            "images/ssr/: cannot be made: Permission denied", "5 steps could not be done."};
+        QTest::newRow("images, closed") << "images/x" << QStringList{"images/: a symbolic link that user=nobody may not follow: "
+            "Permission denied", "images/ssr/: cannot be reached: Permission denied", "6 steps could not be done."};
+        QTest::newRow("jtemp") << "jtemp/" << QStringList{"jtemp/: a symbolic link to a directory of mode 755; framaid sets "
+            "no mode through a link, and it must be 1777", "1 step could not be done."};
+        QTest::newRow("no link") << "" << QStringList{"jtemp/: made (mode 1777)", "images/F/: made (mode 755)", "Done: 10 changes."};
+    }
+
+    void setupForAnotherOwner()
+    {
+        QFETCH(QString, link);
+        QFETCH(QStringList, lines);
+        const QString db = databaseIn("empty"), root = db + "-root", entry = db + '/' + link.section('/', 0, 0);
+        QVERIFY(::chown(QFile::encodeName(db), kNobody, kNobody) == 0 && QDir().mkpath(root + "/x")
+                && ::chmod(QFile::encodeName(root), link.endsWith('x') ? 0700 : 0755) == 0);
+        QVERIFY(link.isEmpty() || (QFile::link(root + '/' + link.section('/', 1), entry) && ::lchown(QFile::encodeName(entry), kNobody, kNobody) == 0));
+        const QStringList rootBefore = treeOf(root);
+        const Run r = run({"--setup", db});
+        QCOMPARE(r.exitCode, link.isEmpty() ? 0 : 1);
+        const QStringList printed = r.output.split('\n');
+        QCOMPARE(printed.first(), "framaid --setup works as user=nobody, the owner of " + db + ": it makes only what that account may make.");
+        for (const QString &l : lines)
+            QVERIFY2(printed.contains(l), qPrintable(l + "\n--- not in ---\n" + r.output));
+        QCOMPARE(treeOf(root), rootBefore);
+        for (const QString &state : statesOf(db)) // path mode uid ...: all the owner's
+            QVERIFY2(state.section(' ', 2, 2) == QString::number(kNobody), qPrintable(state));
+    }
+
     void check_data()
     {
         QTest::addColumn<QString>("state");
