@@ -1,5 +1,7 @@
 // The real program starts on a headless platform and on a real X display,
 // shows its window and ends cleanly when asked to stop.
+#include "support/x_display.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
@@ -8,8 +10,7 @@
 
 #include <csignal>
 
-class TestLaunch : public QObject
-{
+class TestLaunch : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void offscreen();
@@ -70,38 +71,19 @@ void TestLaunch::offscreen()
 
 void TestLaunch::onXDisplay()
 {
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-    QVERIFY2(!xvfb.isEmpty() && !xdotool.isEmpty(), "Xvfb and xdotool must be installed");
-
-    // A display of our own; Xvfb tells its number when it is ready.
-    QProcess server;
-    server.start(xvfb,
-                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                  QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                  QStringLiteral("tcp")});
-    QVERIFY(server.waitForStarted(10000));
-    QByteArray number;
-    QDeadlineTimer deadline(20000);
-    while (!number.contains('\n') && !deadline.hasExpired() &&
-           server.state() == QProcess::Running) {
-        server.waitForReadyRead(500);
-        number += server.readAllStandardOutput();
-    }
-    QVERIFY2(number.contains('\n'), "Xvfb did not start");
-    const QString display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+    QVERIFY2(!xdotool.isEmpty(), "xdotool must be installed");
+    const framla::test::XDisplay display; // a display of our own
+    QVERIFY2(!display.name().isEmpty(), "Xvfb did not start");
 
     QTemporaryDir dir;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.insert(QStringLiteral("DISPLAY"), display);
+    env.insert(QStringLiteral("DISPLAY"), display.name());
     QProcess program;
     startProgram(program, dir.path(), env);
-    if (QTest::currentTestFailed()) {
-        server.kill();
-        server.waitForFinished(5000);
+    if (QTest::currentTestFailed())
         return;
-    }
 
     // The window is on the display under its title.
     QProcess search;
@@ -112,8 +94,6 @@ void TestLaunch::onXDisplay()
     QVERIFY2(!search.readAllStandardOutput().trimmed().isEmpty(), "window not found on display");
 
     stopProgram(program);
-    server.terminate();
-    server.waitForFinished(5000);
 }
 
 QTEST_GUILESS_MAIN(TestLaunch)
