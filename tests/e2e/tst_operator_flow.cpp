@@ -6,7 +6,6 @@
 // with "ix".
 #include "app/main_window.h"
 #include "app/program.h"
-#include "config/settings_file.h"
 #include "runtime/application.h"
 #include "server/deletion.h"
 #include "support/dialog_operator.h"
@@ -105,11 +104,7 @@ private Q_SLOTS:
         QVERIFY(m_dir->isValid());
         m_previousDir = QDir::currentPath();
         QDir::setCurrent(m_dir->path());
-        ProgramState saved;
-        saved.cAppPath = m_dir->path();
-        QVERIFY(config::SaveParam(saved, m_server.host(), m_server.port(), m_server.dbPath(),
-                                  m_server.user(), m_server.password(),
-                                  m_dir->filePath("Framla.cfg")));
+        QVERIFY(m_server.saveSettingsIn(m_dir->path()));
         m_program = std::make_unique<app::Program>();
         m_program->start({});
         app::MainWindow *window = m_program->window();

@@ -8,7 +8,6 @@
 #include "app/program.h"
 #include "app/window_display.h"
 #include "app/window_start.h"
-#include "config/settings_file.h"
 #include "core/normalize.h"
 #include "core/value.h"
 #include "imaging/crop.h"
@@ -117,12 +116,7 @@ void TestWindowE2e::init()
     QVERIFY(m_dir->isValid());
     m_previousDir = QDir::currentPath();
     QDir::setCurrent(m_dir->path());
-    // The settings of the test server, saved as the settings tab saves them.
-    ProgramState saved;
-    saved.cAppPath = m_dir->path();
-    QVERIFY(config::SaveParam(saved, m_server.host(), m_server.port(), m_server.dbPath(),
-                              m_server.user(), m_server.password(),
-                              m_dir->filePath(QStringLiteral("Framla.cfg"))));
+    QVERIFY(m_server.saveSettingsIn(m_dir->path()));
 
     m_program = std::make_unique<app::Program>();
     m_program->start({});

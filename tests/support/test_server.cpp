@@ -1,5 +1,6 @@
 #include "test_server.h"
 
+#include "config/settings_file.h"
 #include "core/program_state.h"
 
 #include <QDeadlineTimer>
@@ -132,6 +133,14 @@ void TestServer::configure(ProgramState &state) const
     state.cPass = password();
     state.cPath = dbPath();
     state.lIsDOS = false;
+}
+
+bool TestServer::saveSettingsIn(const QString &dir) const
+{
+    ProgramState saved;
+    saved.cAppPath = dir;
+    return config::SaveParam(saved, host(), port(), dbPath(), user(), password(),
+                             QDir(dir).filePath(QStringLiteral("Framla.cfg")));
 }
 
 int TestServer::acceptedLogins() const

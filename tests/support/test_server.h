@@ -35,6 +35,8 @@ public:
 
     /// Put this server's settings into a program state.
     void configure(ProgramState &state) const;
+    /// Save this server's settings as "Framla.cfg" in dir, as the settings tab saves them.
+    bool saveSettingsIn(const QString &dir) const;
 
     /// sshd's log (it logs every login: "Accepted password for ...").
     QString logFile() const { return m_dir.filePath(QStringLiteral("sshd.log")); }
