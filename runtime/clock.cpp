@@ -26,7 +26,8 @@ void SystemClock::sleep(int hundredths)
         QThread::msleep(static_cast<unsigned long>(ms));
         return;
     }
-    // On the UI thread: the window repaints, operator input is dropped.
+    // On the UI thread the window repaints; keys are held for later and
+    // pointer input is dropped.
     BlockingWait().wait(ms);
 }
 

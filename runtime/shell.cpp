@@ -24,7 +24,8 @@ namespace
 {
 
 /// Wait for the process within the limit; on the UI thread this is a
-/// blocking routine: the window keeps repainting, operator input is dropped.
+/// blocking routine: the window keeps repainting, keys are held for later
+/// and pointer input is dropped.
 enum class WaitEnd { Finished, TimedOut, ProgramEnding };
 
 WaitEnd waitBounded(QProcess &process, int timeoutMs)

@@ -25,7 +25,7 @@ WorkingFilesLock::WorkingFilesLock(ProgramState &state, QDeadlineTimer deadline)
     }
     // On the UI thread the worker posts its progress here while it holds the
     // files: keep delivering it until the files are free. A blocking routine:
-    // the operator's input meanwhile is dropped.
+    // keys typed meanwhile are held for later, pointer input is dropped.
     std::optional<BlockingInput> blocked;
     if (onUiThread())
         blocked.emplace();
