@@ -295,7 +295,8 @@ constexpr auto kPlaceScript =
     "s=$(stat -L -c %d . 2>/dev/null); "
     "if [ -n \"$s\" ] && [ \"$s\" = \"$(stat -L -c %d -- \"$d\" 2>/dev/null)\" ]; "
     "then mv -f -T -- \"$3\" \"$t\" || exit 1; "
-    "else p=$d/.$3.part; mv -f -T -- \"$3\" \"$p\" && mv -f -T -- \"$p\" \"$t\" "
+    // The crossing name is chosen here, so no other account sees it coming.
+    "else p=$(mktemp -u -- \"$d/.framla-XXXXXXXXXX.part\") || exit 1; mv -f -T -- \"$3\" \"$p\" && mv -f -T -- \"$p\" \"$t\" "
     "|| { rm -f -- \"$p\"; exit 1; }; fi; exit $m";
 
 } // namespace

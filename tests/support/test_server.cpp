@@ -13,6 +13,7 @@
 #include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 namespace framla::test {
@@ -67,6 +68,10 @@ bool greets(int port)
     address.sin_family = AF_INET;
     address.sin_port = htons(uint16_t(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // A listening socket still held by a dying process accepts the
+    // connection but never greets: wait for the banner a short time only.
+    const timeval patience{2, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     char banner[8] = {};
     const bool ok = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
                     ::recv(fd, banner, sizeof banner, MSG_WAITALL) == sizeof banner &&
@@ -152,8 +157,9 @@ int TestServer::acceptedLogins() const
 bool TestServer::restart()
 {
     const qint64 daemon = fact("FRAMLA_TEST_SSHD_PID").toLongLong();
-    // The daemon first, so that no new connection starts, then every
-    // process of the connections it held.
+    // The daemon stopped first, so that it forks no connection after the
+    // list is taken, then it and every process of the connections it held.
+    ::kill(pid_t(daemon), SIGSTOP);
     const QList<qint64> ending = QList<qint64>{daemon} + descendantsOf(daemon);
     for (const qint64 pid : ending)
         ::kill(pid_t(pid), SIGKILL);
