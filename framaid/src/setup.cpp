@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace framaid {
 
 namespace {
@@ -39,6 +41,8 @@ constexpr Needed kDirectories[] = {
 constexpr mode_t kJtempMode = 01777;
 constexpr const char *kProbeFile = "framla.ok";
 constexpr const char *kProbeText = "Framla database directory\n";
+constexpr const char *kNotFollowed =
+    "a symbolic link in a directory that other accounts may write; framaid run as root does not follow it";
 
 std::string octal(mode_t m)
 {
@@ -66,15 +70,18 @@ public:
     void directory(const std::string &rel, bool exactMode)
     {
         const mode_t mode = exactMode ? kJtempMode : dirMode_;
-        const std::string path = db_ + "/" + rel;
         const std::string shown = rel + "/";
+        const Parent parent = openParent(rel);
+        if (!parent.refused.empty())
+            return failed(shown + ": " + parent.refused);
+        const char *leaf = parent.leaf.c_str();
         struct stat st{};
-        if (::lstat(path.c_str(), &st) != 0) {
+        if (::fstatat(parent.fd, leaf, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
                 return failed(shown + ": cannot be reached: " + std::strerror(errno));
-            if (::mkdir(path.c_str(), 0700) != 0)
+            if (::mkdirat(parent.fd, leaf, 0700) != 0)
                 return failed(shown + ": cannot be made: " + std::strerror(errno));
-            const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int fd = ::openat(parent.fd, leaf, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             const std::string error = fd < 0 ? std::strerror(errno) : give(fd, mode);
             if (fd >= 0)
                 ::close(fd);
@@ -83,8 +90,10 @@ public:
             return changed(shown + ": made (mode " + octal(mode) + ")");
         }
         if (S_ISLNK(st.st_mode)) {
+            if (parent.othersMayWrite)
+                return failed(shown + ": " + kNotFollowed);
             struct stat target{};
-            const bool reached = ::stat(path.c_str(), &target) == 0;
+            const bool reached = ::fstatat(parent.fd, leaf, &target, 0) == 0;
             if (!reached && errno == EACCES)
                 return failed(shown + ": a symbolic link that " + ownerName(::geteuid()) + " may not follow: "
                               + std::strerror(errno));
@@ -98,7 +107,7 @@ public:
         if (!S_ISDIR(st.st_mode))
             return failed(shown + ": something that is not a directory is in the way");
         if (exactMode && (st.st_mode & 07777) != mode) {
-            const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int fd = ::openat(parent.fd, leaf, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             const bool set = fd >= 0 && ::fchmod(fd, mode) == 0;
             const std::string why = std::strerror(errno);
             if (fd >= 0)
@@ -113,17 +122,22 @@ public:
 
     void file(const std::string &rel, const std::string &text, const std::string &what)
     {
-        const std::string path = db_ + "/" + rel;
+        const Parent parent = openParent(rel);
+        if (!parent.refused.empty())
+            return failed(rel + ": " + parent.refused);
+        const char *leaf = parent.leaf.c_str();
         struct stat st{};
-        if (::lstat(path.c_str(), &st) == 0) {
+        if (::fstatat(parent.fd, leaf, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             struct stat target{};
-            if (::stat(path.c_str(), &target) != 0 || !S_ISREG(target.st_mode))
+            if (S_ISLNK(st.st_mode) && parent.othersMayWrite)
+                return failed(rel + ": " + kNotFollowed);
+            if (::fstatat(parent.fd, leaf, &target, 0) != 0 || !S_ISREG(target.st_mode))
                 return failed(rel + ": something that is not a plain file is in the way");
             return same(rel + ": there already, left as it is");
         }
         if (errno != ENOENT)
             return failed(rel + ": cannot be reached: " + std::strerror(errno));
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd = ::openat(parent.fd, leaf, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0)
             return failed(rel + ": cannot be made: " + std::strerror(errno));
         std::string error;
@@ -134,7 +148,7 @@ public:
         if (::close(fd) != 0 && error.empty())
             error = std::strerror(errno);
         if (!error.empty()) {
-            ::unlink(path.c_str());
+            ::unlinkat(parent.fd, leaf, 0);
             return failed(rel + ": cannot be written: " + error);
         }
         changed(rel + ": made, " + what);
@@ -157,6 +171,65 @@ private:
     void changed(const std::string &text) { ++changes_; line(text); }
     void same(const std::string &text) { line(text); }
     void failed(const std::string &text) { ++failures_; line(text); }
+
+    // The directory that holds rel's last part, reached one part at a time.
+    // Root follows no symbolic link that lies in a directory another account
+    // may write (a shop's group-writable folders): a group mate could have
+    // planted it to make root create or change things wherever it leads.
+    struct Parent {
+        int fd = -1;
+        std::string leaf;
+        std::string refused;
+        bool othersMayWrite = false; // root, in a directory others may write
+        Parent() = default;
+        Parent(Parent &&other) noexcept
+            : fd(std::exchange(other.fd, -1)), leaf(std::move(other.leaf)), refused(std::move(other.refused)),
+              othersMayWrite(other.othersMayWrite)
+        {
+        }
+        ~Parent()
+        {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    };
+
+    bool othersMayWrite(int fd) const
+    {
+        struct stat st{};
+        return ::geteuid() == 0 && (::fstat(fd, &st) != 0 || (st.st_uid != 0 || (st.st_mode & 022) != 0));
+    }
+
+    Parent openParent(const std::string &rel) const
+    {
+        Parent p;
+        p.fd = ::open(db_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (p.fd < 0) {
+            p.refused = std::string("cannot be reached: ") + std::strerror(errno);
+            return p;
+        }
+        std::size_t start = 0;
+        for (std::size_t slash; (slash = rel.find('/', start)) != std::string::npos; start = slash + 1) {
+            const std::string part = rel.substr(start, slash - start);
+            const bool shared = othersMayWrite(p.fd);
+            struct stat st{};
+            const bool link = ::fstatat(p.fd, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+            if (link && shared) {
+                p.refused = "lies beyond " + rel.substr(0, slash) + "/, which is " + kNotFollowed;
+                return p;
+            }
+            const int next = ::openat(p.fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (link ? 0 : O_NOFOLLOW));
+            if (next < 0) {
+                p.refused = std::string("cannot be reached: ") + std::strerror(errno);
+                return p;
+            }
+            ::close(p.fd);
+            p.fd = next;
+        }
+        p.leaf = rel.substr(start);
+        p.othersMayWrite = othersMayWrite(p.fd);
+        return p;
+    }
 
     // What root makes belongs to the database directory's owner and group,
     // so that the shop's accounts can use it.

@@ -184,7 +184,7 @@ protected:
     }
 
     // A database directory in a named state: "empty", "empty, group" (mode
-    // 775), or the sample with one thing changed; "+setup" runs framaid
+    // 775; "images planted": images/ a group mate's link), or the sample with one thing changed; "+setup" runs framaid
     // --setup over it first.
     QString databaseIn(QString state)
     {
@@ -204,6 +204,9 @@ protected:
         else if (state == "jtemp a link")
             ok = QDir(db + "/jtemp").removeRecursively() && QDir().mkdir(db + "/elsewhere")
                 && ::chmod(d + "/elsewhere", 0755) == 0 && QFile::link(db + "/elsewhere", db + "/jtemp");
+        else if (state == "empty, group, images planted")
+            ok = QDir().mkdir(db + "-elsewhere") && QFile::link(db + "-elsewhere", db + "/images")
+                && ::lchown(d + "/images", kNobody, kNobody) == 0;
         else if (state == "shuttle missing")
             ok = QDir(db + "/shuttle").removeRecursively();
         else if (state == "shuttle a file")

@@ -193,6 +193,10 @@ private slots:
                            "framaid.conf: made, spelling out the default tables and fields", "Done: 10 changes."};
         QTest::newRow("directory of the shop's group") << "empty, group" << 0
             << QStringList{"jtemp/: made (mode 1777)", "images/ord/: made (mode 2775)"};
+        QTest::newRow("group mate's link, run as root") << "empty, group, images planted" << 1
+            << QStringList{"images/: a symbolic link in a directory that other accounts may write; framaid run as root does not follow it",
+                           "images/ssr/0/: lies beyond images/, which is a symbolic link in a directory that other accounts may write; "
+                           "framaid run as root does not follow it", "6 steps could not be done."};
         QTest::newRow("sample database") << "sample" << 0
             << QStringList{"jtemp/: in order", "images/F/: in order", "framaid.conf: there already, left as it is",
                            "Nothing changed: the database directory was prepared already."};
