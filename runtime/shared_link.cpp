@@ -185,6 +185,12 @@ bool SharedLink::waitUntilUp(int timeoutMs)
     }) && m_current;
 }
 
+int SharedLink::failuresInARow()
+{
+    std::lock_guard lock(m_mutex);
+    return m_failures;
+}
+
 void SharedLink::startUpstream()
 {
     const ToolCommand upstream = upstreamCommand(m_key);

@@ -73,6 +73,9 @@ public:
     /// True once the current link is logged in and shares; waits up to
     /// timeoutMs for it (for tests and measurements).
     bool waitUntilUp(int timeoutMs);
+    /// Links that failed in a row since one was last logged in; the pause
+    /// before the next try grows with it.
+    int failuresInARow();
 
 private:
     // All but keep() are called with m_mutex held.

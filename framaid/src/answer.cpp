@@ -299,7 +299,9 @@ void answerLongCode(const Context &ctx, const std::string &code, Reply &reply)
                 byPrefix = &r;
         }
         const Record *hit = byTag ? byTag : byPrefix;
-        const std::string resolved = hit ? trim(hit->get(tc.key)) : std::string();
+        // The item's code in its canonical (upper-case) form, however the
+        // shop's program stored it: the picture's path is made from it.
+        const std::string resolved = hit ? upper(trim(hit->get(tc.key))) : std::string();
         if (hit && resolved.size() == 7 && isSafeName(resolved)) {
             answerItem(ctx, resolved, reply, *hit, code);
             return;

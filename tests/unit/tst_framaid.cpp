@@ -163,6 +163,9 @@ private slots:
         QTest::newRow("deleted record") << "AB08245" << "Item AB08245 is not in the item table.";
         QTest::newRow("tag") << "2000000016385" << "AB16385: Ring, pattern 385";
         QTest::newRow("missing") << "ZZ99999" << "Item ZZ99999 is not in the item table.";
+        QTest::newRow("key in lower case") << "AB20001" << "AB20001: Ring, pattern 0";
+        QTest::newRow("tag in lower case") << "AB2000303X" << "AB20001: Ring, pattern 0";
+        QTest::newRow("right-aligned tag") << "20000000213" << "AB20002: Ring, pattern 0";
     }
 
     void largeTable()
@@ -170,8 +173,13 @@ private slots:
         QFETCH(QString, code);
         QFETCH(QString, expected);
         static QString db;
-        if (db.isEmpty())
+        if (db.isEmpty()) {
             db = dbWithItems(20000);
+            // Keys as other shop programs write them, and an item whose code
+            // is the start of another's tag (the tag wins).
+            for (const auto &[key, tag] : {std::pair{"ab20001", "ab2000303x"}, {"AB20002", "  20000000213"}, {"2000000", ""}})
+                QVERIFY(appendItem(db + "/items.dbf", key, tag));
+        }
         const Run r = lookUp(db, code);
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(line2(r.reply), expected);

@@ -1,7 +1,8 @@
 // The shared connection's rules (which runs share, the upstream's command
 // line, its log, the pause after a failure) and its behaviour with a plink
 // stand-in: only the running settings share, a run the shared connection
-// fails runs again alone, new settings end the old upstream.
+// fails runs again alone and the next one is tried after a pause, new
+// settings end the old upstream.
 #include "runtime/shared_link.h"
 #include "runtime/shell.h"
 
@@ -56,7 +57,8 @@ private Q_SLOTS:
     void connectionLost_data();
     void connectionLost();
     void onlyTheRunningSettingsShare();
-    void lostLinkRunsAgainAlone();
+    void brokenLinkRunsAlone_data();
+    void brokenLinkRunsAlone();
     void newSettingsEndTheOldUpstream();
     void runsFromTwoThreads();
 
@@ -70,7 +72,7 @@ void TestLinkRules::init()
 {
     // A plink that, as the upstream (-N), logs what PuTTY logs and stays;
     // otherwise notes its arguments and, with -share while "lost" exists,
-    // fails as a downstream whose upstream went away.
+    // fails as a downstream whose upstream went away ("slow": never ends).
     m_dir = std::make_unique<QTemporaryDir>();
     QFile script(m_dir->filePath(QStringLiteral("plink")));
     QVERIFY(script.open(QIODevice::WriteOnly));
@@ -86,7 +88,7 @@ void TestLinkRules::init()
         "echo \"$line\" >> runs.txt\n"
         "case \" $* \" in *\" -share \"*) if [ -e lost ]; then\n"
         "  echo 'FATAL ERROR: Remote side unexpectedly closed network connection' >&2; exit 1\n"
-        "fi;; esac\n");
+        "fi; if [ -e slow ]; then exec sleep 60; fi;; esac\n");
     script.close();
     QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                   QFileDevice::ExeOwner));
@@ -252,26 +254,42 @@ void TestLinkRules::onlyTheRunningSettingsShare()
                                   " -batch -ssh -P 22 -pwfile FD shop@srv test"}));
 }
 
-void TestLinkRules::lostLinkRunsAgainAlone()
+void TestLinkRules::brokenLinkRunsAlone_data()
 {
+    QTest::addColumn<QString>("trouble"); // the file that makes the shared run fail
+    QTest::addColumn<QStringList>("expected");
+    const QString alone = QStringLiteral(" -batch -ssh -P 22 -pwfile FD shop@srv ");
+    const QString first = alone + "first", shared = " -batch -share -ssh -P 22 -pwfile FD shop@srv second";
+    QTest::newRow("connection lost: the run goes again alone")
+        << "lost" << QStringList{first, shared, alone + "second", alone + "third"};
+    QTest::newRow("timed out: the run is not repeated") << "slow" << QStringList{first, shared, alone + "third"};
+}
+
+void TestLinkRules::brokenLinkRunsAlone()
+{
+    QFETCH(QString, trouble);
+    QFETCH(QStringList, expected);
     ProcessShell shell(m_dir->path(), nullptr);
     shell.shareConnectionOf(runtime::linkKeyOf(plink("22")));
     QVERIFY(shell.run(plink("22", "first"), 10000).succeeded());
     QVERIFY(shell.sharedLink().waitUntilUp(10000));
     const qint64 upstream = upstreamPid();
     QVERIFY(alive(upstream));
-    QFile lost(m_dir->filePath(QStringLiteral("lost")));
-    QVERIFY(lost.open(QIODevice::WriteOnly));
-    lost.close();
-    const runtime::RunOutcome outcome = shell.run(plink("22", "second"), 10000);
-    QVERIFY2(outcome.succeeded(), qPrintable(outcome.message));
+    QFile file(m_dir->filePath(trouble));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QCOMPARE(shell.run(plink("22", "second"), 2000).succeeded(), trouble == "lost");
     // The failed upstream is ended; the next run does not wait for a new one.
     QVERIFY(shell.run(plink("22", "third"), 10000).succeeded());
-    QCOMPARE(runs(), (QStringList{" -batch -ssh -P 22 -pwfile FD shop@srv first",
-                                  " -batch -share -ssh -P 22 -pwfile FD shop@srv second",
-                                  " -batch -ssh -P 22 -pwfile FD shop@srv second",
-                                  " -batch -ssh -P 22 -pwfile FD shop@srv third"}));
+    QCOMPARE(runs(), expected);
     QTRY_VERIFY_WITH_TIMEOUT(!alive(upstream), 10000);
+    QCOMPARE(shell.sharedLink().failuresInARow(), 1);
+    // After the pause a new one is tried; once up, the count starts again.
+    QVERIFY(file.remove());
+    QTest::qWait(runtime::retryDelayMs(1));
+    QVERIFY(shell.run(plink("22", "fourth"), 10000).succeeded());
+    QVERIFY(shell.sharedLink().waitUntilUp(10000));
+    QCOMPARE(shell.sharedLink().failuresInARow(), 0);
 }
 
 void TestLinkRules::newSettingsEndTheOldUpstream()
