@@ -254,15 +254,33 @@ bool looksLikeEmf(const QByteArray &bytes)
     const quint32 headerSize = le32(bytes, 4);
     const quint32 signature = le32(bytes, 40);
     const quint32 total = le32(bytes, 48);
-    return type == 1 && headerSize >= kHeaderMin && headerSize <= quint32(bytes.size()) &&
-           signature == 0x464D4520u && total >= headerSize && total <= quint32(bytes.size());
+    if (type != 1 || headerSize < kHeaderMin || headerSize > quint32(bytes.size()) ||
+        signature != 0x464D4520u || total < headerSize || total > quint32(bytes.size()))
+        return false;
+    // Every record whole, of a size of four-byte steps, within the size the
+    // header gives, the last one EMR_EOF (type 14): the converter reads
+    // records by the sizes they give, and past the end of a file whose
+    // records do not add up.
+    quint32 at = 0;
+    quint32 last = 0;
+    while (at < total) {
+        if (total - at < 8)
+            return false;
+        const quint32 size = le32(bytes, int(at) + 4);
+        if (size < 8 || size % 4 != 0 || size > total - at)
+            return false;
+        last = le32(bytes, int(at));
+        at += size;
+    }
+    return last == 14;
 }
 
 std::optional<QByteArray> emfToSvg(const QByteArray &bytes)
 {
     if (!looksLikeEmf(bytes))
         return std::nullopt;
-    QByteArray contents = bytes; // the converter wants a writable buffer
+    // Only the bytes the header counts; the converter wants a writable buffer.
+    QByteArray contents = bytes.left(le32(bytes, 48));
     generatorOptions options{};
     char nameSpace[] = "svg";
     options.nameSpace = nameSpace;

@@ -38,6 +38,7 @@ private Q_SLOTS:
     void hostAddressHasOnlyAddressCharacters_data();
     void hostAddressHasOnlyAddressCharacters();
     void gifLargerThanItsHeaderNotDecoded();
+    void emfRecordPastItsEndRefused();
 };
 
 void TestFuzzRegressions::makefileRefusesNamesThatAreNotPlain_data()
@@ -160,6 +161,16 @@ void TestFuzzRegressions::gifLargerThanItsHeaderNotDecoded()
         FRAMLA_SOURCE_DIR "/tests/fuzz/corpus/fuzz_picture_reader/gif-larger-than-its-header.gif");
     QCOMPARE(framla::imaging::readPixelSize(seed), QSize(15000, 0));
     QVERIFY(!framla::imaging::decodeBitmap(seed, [](QSize raw) { return raw; }));
+}
+
+void TestFuzzRegressions::emfRecordPastItsEndRefused()
+{
+    // fuzz_picture_reader: a metafile whose second record claims 3.5 GB made
+    // the converter read past the end of the file. Records must add up now.
+    QFile seed(QStringLiteral(
+        FRAMLA_SOURCE_DIR "/tests/fuzz/corpus/fuzz_picture_reader/emf-record-past-its-end.emf"));
+    QVERIFY(seed.open(QIODevice::ReadOnly));
+    QCOMPARE(framla::imaging::metafileRefusal(seed.readAll()), QStringLiteral("not an enhanced metafile"));
 }
 
 QTEST_GUILESS_MAIN(TestFuzzRegressions)
