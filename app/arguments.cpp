@@ -1,6 +1,6 @@
 #include "arguments.h"
 
-#include "core/normalize.h"
+#include "core/codes.h"
 #include "core/value.h"
 
 namespace framla::app {
@@ -18,8 +18,9 @@ QString settingsFileName(const QString &argument)
 
 QString startAccount(const QString &argument)
 {
-    const double value = core::VAL(argument);
-    return (value > 1000 && value <= 99999) ? argument : QString();
+    // Normalised here, as the code field would take it: the look-up takes it as it is.
+    const QString account = core::enteredCode(argument, core::Mode::CustSup);
+    return core::isAccount(core::VAL(account)) ? account : QString();
 }
 
 StartArguments parseArguments(const QStringList &arguments)
@@ -28,10 +29,29 @@ StartArguments parseArguments(const QStringList &arguments)
     if (arguments.size() > 0)
         out.cfgFileName = settingsFileName(arguments.at(0));
     if (arguments.size() > 1)
-        out.startCode = core::NORMALIZE(arguments.at(1), true, false);
+        out.startCode = core::enteredCode(arguments.at(1), core::Mode::Inventory);
     if (arguments.size() > 2)
         out.startAccount = startAccount(arguments.at(2));
     return out;
+}
+
+CommandLineRequest commandLineRequest(const QStringList &arguments)
+{
+    const QStringList known{QStringLiteral("--help"), QStringLiteral("-h"),
+                            QStringLiteral("--version")};
+    if (arguments.size() == 1 && known.contains(arguments.first()))
+        return {arguments.first() == known.last() ? CommandLineRequest::Version
+                                                  : CommandLineRequest::Help,
+                {}};
+    for (const QString &argument : arguments) {
+        if (known.contains(argument))
+            return {CommandLineRequest::Wrong,
+                    QStringLiteral("framla: %1 takes no other arguments").arg(argument)};
+        if (argument.startsWith(QLatin1Char('-')))
+            return {CommandLineRequest::Wrong,
+                    QStringLiteral("framla: unknown option %1").arg(argument)};
+    }
+    return {};
 }
 
 } // namespace framla::app

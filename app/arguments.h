@@ -9,17 +9,31 @@ namespace framla::app {
 struct StartArguments {
     QString cfgFileName = QStringLiteral("Framla.cfg"); ///< settings file name
     QString startCode;    ///< start inventory code, normalised; empty when not given
-    QString startAccount; ///< start account number; empty when not given or out of range
+    QString startAccount; ///< start account number, normalised; empty when not given or refused
 };
 
 /// Settings file name from the first argument: "/", ".", ",", "*" and "$"
 /// removed, then ".cfg" added; "Framla.cfg" when nothing but blanks is left.
 QString settingsFileName(const QString &argument);
 
-/// Start account number: kept only when 1000 < value <= 99999.
+/// Start account number as the code field takes it in Cust/Sup mode: a
+/// supplier's (1001 to 9999, four digits) or a customer's (10001 to 99999,
+/// five digits); "" for anything else.
 QString startAccount(const QString &argument);
 
 /// All three arguments (the program name not included).
 StartArguments parseArguments(const QStringList &arguments);
+
+/// What the command line asks for before any window: --help (or -h) and
+/// --version stand alone; any other argument that begins with "-" is no
+/// settings file, code or account, and stops the program.
+struct CommandLineRequest {
+    enum Kind { Run, Help, Version, Wrong };
+    Kind kind = Run;
+    QString error; ///< for Wrong: one line saying what is wrong
+};
+
+/// The request of the arguments (the program name not included).
+CommandLineRequest commandLineRequest(const QStringList &arguments);
 
 } // namespace framla::app

@@ -34,6 +34,9 @@ public:
     virtual void normaliseTargetName() {}
     /// Any other key in the target name field in Inventory or Repairs mode.
     virtual void targetNameTyped() {}
+    /// The end of a spin on one of the three adjustment controls, after
+    /// they were clamped.
+    virtual void adjusted() {}
 };
 
 /// The settings tab's inline handler.

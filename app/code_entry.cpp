@@ -1,22 +1,22 @@
 #include "code_entry.h"
 
+#include "app/event_rules.h"
 #include "app/main_window.h"
 #include "app/window_start.h"
 #include "config/local_options.h"
-#include "config/settings_test.h"
+#include "config/settings_check.h"
 #include "core/app_files.h"
-#include "core/normalize.h"
+#include "core/codes.h"
 #include "core/program_state.h"
+#include "core/target.h"
 #include "core/value.h"
 #include "runtime/clock.h"
 #include "runtime/dialogs.h"
 #include "server/command_lines.h"
 #include "server/lookup.h"
-#include "server/target.h"
 #include "server/target_display.h"
 
 #include <QButtonGroup>
-#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -26,9 +26,6 @@
 namespace framla::app {
 
 namespace {
-
-/// The longest target name the server keeps.
-constexpr qsizetype kNameLength = 16;
 
 /// Keeps a field's text without blanks, and in upper case when asked, as it
 /// is typed or pasted; the cursor stays after the same character.
@@ -53,14 +50,6 @@ private:
     bool m_upper;
 };
 
-/// Upper case with every blank removed, as codes are kept.
-QString codeOf(const QString &text)
-{
-    QString code = text.toUpper();
-    code.remove(QLatin1Char(' '));
-    return code;
-}
-
 QString withoutBlanks(QString text)
 {
     return text.remove(QLatin1Char(' '));
@@ -76,13 +65,6 @@ QString refusalText(const QString &code, bool orders)
     return QStringLiteral("\"%1\" is not an account number: a supplier's has 4 digits (1001 to "
                           "9999), a customer's 5 digits (10001 to 99999).")
         .arg(code);
-}
-
-/// Sets one option slot of an options array that start-up has completed.
-void setOption(ProgramState &state, Option option, bool value)
-{
-    if (slot(option) < state.aLocalCfg.size())
-        state.aLocalCfg[slot(option)] = value;
 }
 
 } // namespace
@@ -101,7 +83,7 @@ CodeEntry::CodeEntry(ImageSteps &steps)
     auto *modeGroup = new QButtonGroup(this);
     for (QRadioButton *radio : c.modeRadios)
         modeGroup->addButton(radio);
-    const Mode modes[] = {Mode::Inventory, Mode::CustSup, Mode::Repairs};
+    const core::Mode modes[] = {core::Mode::Inventory, core::Mode::CustSup, core::Mode::Repairs};
     for (std::size_t i = 0; i < c.modeRadios.size(); ++i) {
         connect(c.modeRadios.at(i), &QRadioButton::clicked, this,
                 [this, mode = modes[i]] { chooseMode(mode); });
@@ -134,30 +116,23 @@ bool CodeEntry::custSup() const
 
 bool CodeEntry::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusOut) {
-        // A box opening, another program taking the desktop or the page going
-        // away under the field is no focus loss of the operator's.
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        const auto *field = static_cast<QWidget *>(watched);
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-            field->isVisible()) {
-            if (watched == m_steps.controls().oXbpGetCd)
-                takeCode();
-            else if (watched == m_steps.controls().oXbpTargName)
-                takeName();
-        }
+    if (operatorLeftField(watched, event)) {
+        if (watched == m_steps.controls().oXbpGetCd)
+            takeCode();
+        else if (watched == m_steps.controls().oXbpTargName)
+            takeName();
     }
     return QObject::eventFilter(watched, event);
 }
 
-void CodeEntry::chooseMode(Mode mode)
+void CodeEntry::chooseMode(core::Mode mode)
 {
     ProgramState &s = m_steps.state();
     const ImageTabControls &c = m_steps.controls();
-    s.lInventory = mode == Mode::Inventory;
-    s.lOrders = mode == Mode::Repairs;
+    s.lInventory = mode == core::Mode::Inventory;
+    s.lOrders = mode == core::Mode::Repairs;
     s.cCode.clear();
-    if (mode == Mode::CustSup) {
+    if (mode == core::Mode::CustSup) {
         // The name is the operator's to type, or the account's after the
         // look-up. It is cleared together with its field: a name the field
         // does not show must not be the one the picture is put under.
@@ -171,8 +146,8 @@ void CodeEntry::chooseMode(Mode mode)
     s.lOk2Put = false;
     c.oXbpGetCd->clear();
     c.oXbpGetCd->setFocus(Qt::OtherFocusReason);
-    setOption(s, Option::Inventory, s.lInventory);
-    setOption(s, Option::Orders, s.lOrders);
+    setOption(s.aLocalCfg, Option::Inventory, s.lInventory);
+    setOption(s.aLocalCfg, Option::Orders, s.lOrders);
     config::SaveConfig(s);
     m_steps.enablePut(false);
 }
@@ -181,10 +156,12 @@ void CodeEntry::takeCode()
 {
     // The field is emptied after a look-up in Inventory and Repairs mode,
     // while the code looked up stays the target: leaving the empty field
-    // does not forget it.
-    const QString code = codeOf(m_steps.controls().oXbpGetCd->text());
-    if (!code.isEmpty())
-        m_steps.state().cCode = code;
+    // does not forget it. A code typed here enters as the Enter key takes
+    // it, in the canonical form of the mode; one the mode refuses is no code.
+    ProgramState &s = m_steps.state();
+    const QString typed = m_steps.controls().oXbpGetCd->text();
+    if (!core::codeOf(typed).isEmpty())
+        s.cCode = core::enteredCode(typed, core::modeOf(s.lInventory, s.lOrders));
 }
 
 void CodeEntry::takeName()
@@ -203,8 +180,10 @@ void CodeEntry::lookUpCode()
 
     // The code of the record on show, for the name it may have given.
     const QString shownCode = s.cCode;
-    const QString typed = codeOf(c.oXbpGetCd->text());
-    s.cCode = core::NORMALIZE(s, typed, s.lInventory);
+    // The one place a code typed here is normalised: what follows, the
+    // server's routines included, takes it as it is.
+    const QString typed = core::codeOf(c.oXbpGetCd->text());
+    s.cCode = core::enteredCode(typed, core::modeOf(s.lInventory, s.lOrders));
     c.oXbpGetCd->setText(s.cCode);
     // Enter on the empty field keeps the record on show (in Inventory and
     // Repairs mode every look-up empties it); a code the rules refuse leaves
@@ -215,7 +194,7 @@ void CodeEntry::lookUpCode()
         return;
     }
     // Nothing typed reaches the server unless it is a plain name.
-    const bool lIsDOS = server::loginOf(s).lIsDOS;
+    const bool lIsDOS = s.login.lIsDOS;
     if (!server::isSafeName(s.cCode, lIsDOS)) {
         const QString why = server::unsafeNameMessage(QStringLiteral("code"), s.cCode, lIsDOS);
         forgetRecord(why, shownCode);
@@ -225,8 +204,7 @@ void CodeEntry::lookUpCode()
 
     if (custSup()) {
         // An account without a name: the picture is named after the account.
-        const double account = core::VAL(s.cCode);
-        if (c.oXbpTargName->text().isEmpty() && account > 1000 && account < 100000) {
+        if (c.oXbpTargName->text().isEmpty() && core::isAccount(core::VAL(s.cCode))) {
             c.oXbpTargName->setText(s.cCode);
             s.cName = s.cCode;
         }
@@ -238,16 +216,17 @@ void CodeEntry::lookUpCode()
     display.showReply(QStringLiteral("Sending request for data..."));
     s.cTime = s.services.clock->timeOfDay();
     display.showCaption(QStringLiteral(" Waiting for image..."));
-    server::PrepText(s, display, server::loginOf(s), server::targetOf(s));
+    const server::LookupResult found = server::PrepText(s, display, s.login, core::targetOf(s));
     display.showCaption(QStringLiteral(" Image as recorded:"));
-    s.cCode = core::NORMALIZE(s, s.cCode, s.lInventory);
+    s.lOk2Put = found.ok2Put.value_or(s.lOk2Put);
 
     if (!custSup()) {
         c.oXbpGetCd->clear();
-        // A long inventory code is the server's to resolve: the look-up has
-        // written the code it found into the name field.
+        // A long inventory code is the server's to resolve: the picture is
+        // named by the code it found, which the look-up showed in the name
+        // field ("" when it found none).
         if (s.lInventory && s.cCode.size() > 7) {
-            s.cName = c.oXbpTargName->text();
+            s.cName = found.resolvedCode;
         } else {
             s.cName = s.cCode;
             c.oXbpTargName->setText(s.cName.trimmed());
@@ -293,16 +272,16 @@ void CodeEntry::lookUpName()
         return;
     s.cTime = s.services.clock->timeOfDay();
     display.showCaption(QStringLiteral(" Waiting for image..."));
-    server::PrepText(s, display, server::loginOf(s), server::targetOf(s));
+    const server::LookupResult found = server::PrepText(s, display, s.login, core::targetOf(s));
     display.showCaption(QStringLiteral(" Image as recorded:"));
+    s.lOk2Put = found.ok2Put.value_or(s.lOk2Put);
     m_steps.enablePut(s.lOk2Put);
 }
 
 void CodeEntry::normaliseTargetName()
 {
     ProgramState &s = m_steps.state();
-    QString name = withoutBlanks(m_steps.controls().oXbpTargName->text()).left(kNameLength);
-    s.cName = s.lInventory ? name.toUpper() : name;
+    s.cName = core::imageName(m_steps.controls().oXbpTargName->text(), s.lInventory);
 }
 
 void CodeEntry::targetNameTyped()

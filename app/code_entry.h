@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/image_steps.h"
+#include "core/codes.h"
 
 #include <QObject>
 
@@ -11,15 +12,13 @@ namespace framla::app {
 class CodeEntry final : public QObject {
     Q_OBJECT
 public:
-    enum class Mode { Inventory, CustSup, Repairs };
-
     /// Connects its controls: the mode radios, the code and target name
     /// fields (their blank rules and focus losses), "?" and the tab headers.
     explicit CodeEntry(ImageSteps &steps);
 
     /// A mode radio selected: the mode's flags, empty fields, no put until
     /// the next look-up; the choice is saved with the local options.
-    void chooseMode(Mode mode);
+    void chooseMode(core::Mode mode);
 
     /// Enter in the code field: normalise the code and look it up.
     void lookUpCode();

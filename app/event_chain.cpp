@@ -1,12 +1,9 @@
 #include "event_chain.h"
 
 #include "app/main_window.h"
-#include "core/app_files.h"
 #include "imaging/crop.h"
 #include "imaging/geometry.h"
 #include "imaging/image_view.h"
-#include "imaging/placement.h"
-#include "imaging/prepare.h"
 #include "runtime/application.h"
 
 #include <QCoreApplication>
@@ -93,8 +90,10 @@ void EventChain::handle(QObject *receiver, QEvent *event)
 
     applyEnabledState();
     clampSpins();
+    // The preview follows the values as clamped just now: a spin past 9
+    // prepares with 9.
     if (!marking && spinEnded(receiver, event))
-        preparePreview();
+        m_imageActions->adjusted();
 }
 
 ChainControl EventChain::controlOf(QObject *receiver) const
@@ -222,18 +221,6 @@ bool EventChain::spinEnded(QObject *receiver, QEvent *event) const
     default:
         return false;
     }
-}
-
-void EventChain::preparePreview()
-{
-    const ImageTabControls &image = m_window.imageTab();
-    // The values as clamped just now: a spin past 9 prepares with 9.
-    const imaging::Adjustment adjustment{image.oXbpBright->value(), image.oXbpGamma->value(),
-                                         image.oXbpContrast->value()};
-    imaging::Prepare(m_state, m_state.cFilename, m_state.anSize, m_state.aScrnSize,
-                     m_state.aCropCoords, m_state.lNormalize, adjustment);
-    imaging::HangPicture(m_state, m_window.imagePage(), QLatin1String(kPreviewFile), image.oStat2,
-                         QStringLiteral("TW"));
 }
 
 } // namespace framla::app

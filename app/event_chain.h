@@ -23,8 +23,8 @@ class MainWindow;
 ///  2. the first inline handler whose condition holds runs (event_rules.h);
 ///  3. the delete, rotate and copy buttons follow the state;
 ///  4. the three adjustment spin buttons are clamped to 0..9;
-///  5. at the end of a spin the preview is prepared with the clamped values
-///     and shown in the target view.
+///  5. at the end of a spin the image tab's preview step runs with the
+///     clamped values.
 ///
 /// The end of a spin is, in Qt terms: the left button released over a spin
 /// button (its arrows; a press there steps and repeats until the release),
@@ -62,7 +62,6 @@ private:
     void clampSpins();
     bool spinEnded(QObject *receiver, QEvent *event) const;
     QSpinBox *spinOf(QObject *receiver) const;
-    void preparePreview();
 
     ProgramState &m_state;
     MainWindow &m_window;

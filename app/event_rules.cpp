@@ -1,5 +1,8 @@
 #include "event_rules.h"
 
+#include <QFocusEvent>
+#include <QWidget>
+
 #include <algorithm>
 #include <cmath>
 
@@ -80,6 +83,15 @@ InlineHandler firstInlineHandler(const ChainEvent &event, const ProgramState &st
         break;
     }
     return None;
+}
+
+bool operatorLeftField(const QObject *field, const QEvent *event)
+{
+    if (event->type() != QEvent::FocusOut || !field->isWidgetType())
+        return false;
+    const Qt::FocusReason reason = static_cast<const QFocusEvent *>(event)->reason();
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+           static_cast<const QWidget *>(field)->isVisible();
 }
 
 } // namespace framla::app

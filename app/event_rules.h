@@ -9,6 +9,9 @@
 
 #include <QPoint>
 
+class QEvent;
+class QObject;
+
 namespace framla::app {
 
 /// What the image tab's buttons may be after an event.
@@ -95,5 +98,11 @@ bool nearCropEdge(QPoint pos, const CropCoords &aCropCoords);
 
 /// The point lies inside the crop rectangle, edges included.
 bool insideCrop(QPoint pos, const CropCoords &aCropCoords);
+
+/// The operator has left the field: the event is the focus loss of a field
+/// still on show. A box opening, another program taking the desktop or the
+/// page going away under the field is no move of the operator's; the field
+/// keeps its focus when the window returns.
+bool operatorLeftField(const QObject *field, const QEvent *event);
 
 } // namespace framla::app

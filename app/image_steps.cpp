@@ -2,6 +2,7 @@
 
 #include "app/main_window.h"
 #include "core/app_files.h"
+#include "core/codes.h"
 #include "core/program_state.h"
 #include "imaging/image_view.h"
 #include "imaging/placement.h"
@@ -41,7 +42,7 @@ void ImageSteps::showSource()
     // the previous picture are not drawn over the new one.
     m_state.aScrnSize = ASCRN_SIZE;
     m_state.aCropCoords = {QPoint(0, 0), QPoint(m_state.aScrnSize.width(), m_state.aScrnSize.height())};
-    imaging::HangPicture(m_state, m_window.imagePage(), m_state.cFilename, controls().oStat,
+    imaging::HangPicture(m_state, m_state.cFilename, controls().oStat,
                          QStringLiteral("S"), m_state.aCropCoords, ASCRN_SIZE);
     m_state.anSize = controls().oStat->rawSize();
     controls().oXbpImageFile->setText(m_state.cFilename);
@@ -58,11 +59,11 @@ void ImageSteps::defaultName()
 void ImageSteps::refreshPreview(const QString &caption)
 {
     m_display.showCaption(caption);
+    // The values as the controls show them: after a spin, as clamped just now.
     const imaging::Adjustment adjustment{controls().oXbpBright->value(),
                                          controls().oXbpGamma->value(),
                                          controls().oXbpContrast->value()};
-    imaging::Prepare(m_state, m_state.cFilename, m_state.anSize, m_state.aScrnSize,
-                     m_state.aCropCoords, m_state.lNormalize, adjustment);
+    imaging::Prepare(m_state, imaging::PreviewSource::of(m_state), adjustment);
     m_display.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("TW"));
 }
 
@@ -114,9 +115,7 @@ QString ImageSteps::nameFromSource(const QString &cFilename)
     const qsizetype dot = cFilename.lastIndexOf(QLatin1Char('.'));
     if (dot < 0 || dot < slash)
         return {};
-    QString name = cFilename.mid(slash + 1, dot - slash - 1);
-    name.remove(QLatin1Char(' '));
-    return name.left(16);
+    return core::imageName(cFilename.mid(slash + 1, dot - slash - 1));
 }
 
 // --- used by the put and delete actions ---

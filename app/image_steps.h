@@ -35,7 +35,9 @@ public:
     /// In Cust/Sup mode with "Use source filename" on, the name from the
     /// source file becomes the target name.
     void defaultName();
-    /// Prepare the preview with the caption given and show it in the target view.
+    /// The one preview step: the caption given, the preview prepared from the
+    /// source, its crop marks and the three adjustment controls, and shown
+    /// in the target view.
     void refreshPreview(const QString &caption);
     /// In Inventory and Repairs mode the code is taken from the target name field.
     void takeCode();

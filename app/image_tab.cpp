@@ -68,4 +68,9 @@ void ImageTab::targetNameTyped()
     m_code->targetNameTyped();
 }
 
+void ImageTab::adjusted()
+{
+    m_source->adjusted();
+}
+
 } // namespace framla::app

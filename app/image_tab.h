@@ -45,6 +45,7 @@ public:
     void loadTypedSource() override;
     void normaliseTargetName() override;
     void targetNameTyped() override;
+    void adjusted() override;
 
 private:
     ImageSteps m_steps;

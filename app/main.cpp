@@ -1,10 +1,10 @@
+#include "app/arguments.h"
 #include "app/program.h"
 #include "app/window_layout.h"
 
 #include "runtime/application.h"
 
 #include <cstdio>
-#include <cstring>
 
 #ifndef FRAMLA_BUILD
 #define FRAMLA_BUILD "unknown"
@@ -34,13 +34,22 @@ constexpr auto kUsage =
 int main(int argc, char *argv[])
 {
     // Answered before any window system is asked for.
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const framla::app::CommandLineRequest request = framla::app::commandLineRequest(arguments);
+    switch (request.kind) {
+    case framla::app::CommandLineRequest::Help:
         std::fputs(kUsage, stdout);
         return 0;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    case framla::app::CommandLineRequest::Version:
         std::printf("Framla %s (build %s)\n", framla::app::layout::kVersion, FRAMLA_BUILD);
         return 0;
+    case framla::app::CommandLineRequest::Wrong:
+        std::fprintf(stderr, "%s\n%s", qPrintable(request.error), kUsage);
+        return 2;
+    case framla::app::CommandLineRequest::Run:
+        break;
     }
     framla::runtime::FramlaApplication application(argc, argv);
     framla::app::Program program;

@@ -340,7 +340,7 @@ void MainWindow::showDatabasePath()
 {
     if (m_tabBar == nullptr)
         return;
-    QString title = layout::imageTabTitle(m_state.cPath);
+    QString title = layout::imageTabTitle(m_state.login.cPath);
     m_tabBar->setTabText(0, title.replace(QLatin1Char('&'), QLatin1String("&&")));
 }
 
@@ -410,11 +410,11 @@ void MainWindow::setInitialContent()
     m_image.oStat2->setWorkingDirectory(s.cAppPath);
     m_settings.title->setText(layout::settingsTitle(s.cCfgFileNm));
     fitCaption(m_settings.title);
-    m_settings.oXbpAddress->setText(s.cAddress);
-    m_settings.oXbpPort->setText(s.cPort);
-    m_settings.oXbpPath->setText(s.cPath);
-    m_settings.oXbpUser->setText(s.cUser);
-    m_settings.oXbpPass->setText(s.cPass);
+    m_settings.oXbpAddress->setText(s.login.cAddress);
+    m_settings.oXbpPort->setText(s.login.cPort);
+    m_settings.oXbpPath->setText(s.login.cPath);
+    m_settings.oXbpUser->setText(s.login.cUser);
+    m_settings.oXbpPass->setText(s.login.cPass);
     m_settings.deviceField->setText(QString::number(s.nDevNum));
     m_settings.delayField->setText(QString::number(s.nDelaySecs));
     m_settings.previewBox->setChecked(s.lPreview);

@@ -11,6 +11,7 @@
 #include "runtime/appsys.h"
 #include "runtime/clock.h"
 #include "runtime/logging.h"
+#include "runtime/putty_version.h"
 #include "runtime/qt_dialogs.h"
 #include "runtime/shell.h"
 #include "runtime/threads.h"
@@ -47,7 +48,9 @@ void Program::start(const QStringList &arguments)
 {
     startBeforeWindow(m_state, arguments);
     m_shell = std::make_unique<runtime::ProcessShell>(m_state.cAppPath, m_dialogs.get());
-    m_state.services.shell = m_shell.get();
+    // A PuTTY too old for the program runs nothing on the server.
+    m_puttyChecked = std::make_unique<runtime::PuttyCheckedShell>(*m_shell);
+    m_state.services.shell = m_puttyChecked.get();
     m_uploads = std::make_unique<server::UploadQueue>();
     m_state.services.uploads = m_uploads.get();
     // Ending at once (the quit button, a run-time error) gives up the pictures
@@ -77,6 +80,8 @@ void Program::start(const QStringList &arguments)
     m_chain = std::make_unique<EventChain>(m_state, *m_window);
     m_chain->install();
     openWindow(m_state, *m_window, *m_display);
+    if (!m_puttyChecked->problem().isEmpty())
+        m_display->showReply(m_puttyChecked->problem());
     // Both tabs' handlers live as children of the window.
     m_chain->setSettingsActions(new SettingsTab(m_state, *m_window));
     m_chain->setImageTabActions(new ImageTab(m_state, *m_window, *m_display));

@@ -8,6 +8,7 @@
 
 namespace framla::runtime {
 class ProcessShell;
+class PuttyCheckedShell;
 class QtDialogs;
 class SystemClock;
 } // namespace framla::runtime
@@ -51,6 +52,7 @@ private:
     std::unique_ptr<runtime::QtDialogs> m_dialogs;
     std::unique_ptr<runtime::SystemClock> m_clock;
     std::unique_ptr<runtime::ProcessShell> m_shell;
+    std::unique_ptr<runtime::PuttyCheckedShell> m_puttyChecked; // what the services use
     // Declared after the services the uploads use: it waits for them first.
     std::unique_ptr<server::UploadQueue> m_uploads;
     std::unique_ptr<ui::PresSpace> m_presSpace;

@@ -4,7 +4,9 @@
 #include "app/window_start.h"
 #include "config/local_options.h"
 #include "core/app_files.h"
+#include "core/codes.h"
 #include "core/program_state.h"
+#include "core/target.h"
 #include "core/value.h"
 #include "imaging/acquisition.h"
 #include "imaging/crop_geometry.h"
@@ -20,7 +22,6 @@
 #include "server/existing_image.h"
 #include "server/lookup.h"
 #include "server/reply.h"
-#include "server/target.h"
 #include "server/target_display.h"
 #include "server/upload.h"
 #include "server/write_check.h"
@@ -32,30 +33,14 @@
 #include <QRadioButton>
 #include <QUrl>
 
-#include <array>
-
 namespace framla::app {
 
 namespace {
-
-/// The size letter of each size radio, in their order: 160, 320, 640 pixels.
-constexpr std::array<const char *, 3> kSizes{"S", "M", "L"};
 
 /// Above this many pixels on its longer side a picture put at 640 is asked about.
 constexpr int kNormalEdge = 320;
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-/// Supplier accounts run from 1001 to 9999, customer accounts from 10001 to 99999.
-bool isSupplierAccount(double value)
-{
-    return value > 1000 && value < 10000;
-}
-
-bool isCustomerAccount(double value)
-{
-    return value > 10000 && value < 100000;
-}
 
 /// The reply from its first comment mark on; all of it without one.
 QString fromFirstComment(const QString &reply)
@@ -125,10 +110,10 @@ void PutActions::putIt()
 
     // The picture recorded now; in Inventory and Repairs mode it is found by
     // the name, which is the code as the look-up left it.
-    server::Target recorded = server::targetOf(state);
+    Target recorded = core::targetOf(state);
     if (!account)
         recorded.cCode = state.cName;
-    server::ShowOldImg(state, display, server::loginOf(state), recorded);
+    server::ShowOldImg(state, display, state.login, recorded);
     m_steps.enablePut(false);
     display.showCaption(QStringLiteral("Pending image:"));
     display.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));
@@ -178,7 +163,7 @@ void PutActions::putIt()
         // first, so that the upload verifies and shows the item's own.
         if (lWasSSR)
             m_steps.forgetReply();
-        server::PutFile(state, display, server::loginOf(state), server::targetOf(state));
+        server::PutFile(state, display, state.login, core::targetOf(state));
         m_steps.enablePut(false);
         display.showCaption(QStringLiteral("Image as now recorded:"));
         state.lOk2DelTarg = true;
@@ -194,13 +179,13 @@ bool PutActions::checkAccountPicture(const QString &name)
     ProgramState &state = m_steps.state();
     const double value = core::VAL(state.cCode);
     QString directory;
-    if (isSupplierAccount(value))
+    if (core::isSupplierAccount(value))
         directory = QStringLiteral("images/ssr/") + state.cCode;
-    else if (isCustomerAccount(value))
+    else if (core::isCustomerAccount(value))
         directory = QStringLiteral("images/cust/") + state.cCode;
     else
         return false;
-    server::CheckIXdata(state, m_steps.display(), server::loginOf(state),
+    server::CheckIXdata(state, m_steps.display(), state.login,
                         name + QStringLiteral(".jpg"), directory);
     return true;
 }
@@ -209,7 +194,9 @@ void PutActions::lookUpAgain()
 {
     ProgramState &state = m_steps.state();
     state.cTime = state.services.clock->timeOfDay();
-    server::PrepText(state, m_steps.display(), server::loginOf(state), server::targetOf(state));
+    const server::LookupResult found =
+        server::PrepText(state, m_steps.display(), state.login, core::targetOf(state));
+    state.lOk2Put = found.ok2Put.value_or(state.lOk2Put);
 }
 
 void PutActions::keepExisting()
@@ -231,12 +218,8 @@ void PutActions::backToCode()
 void PutActions::chooseSize(int index)
 {
     ProgramState &state = m_steps.state();
-    state.cSize = QLatin1String(kSizes.at(std::size_t(index)));
-    // A short array (a damaged options file) gains the defaults up to the slot.
-    const LocalCfg defaults = defaultLocalCfg();
-    while (state.aLocalCfg.size() <= slot(Option::Size))
-        state.aLocalCfg.append(defaults.at(state.aLocalCfg.size()));
-    state.aLocalCfg[slot(Option::Size)] = state.cSize;
+    state.cSize = QLatin1String(core::kSizeLetters.at(std::size_t(index)));
+    setOption(state.aLocalCfg, Option::Size, state.cSize);
     config::SaveConfig(state);
 }
 
@@ -254,7 +237,7 @@ void PutActions::deleteSource()
             return;
     }
     const ImageTabControls &c = m_steps.controls();
-    imaging::DelFile(state, m_steps.window().imagePage(), file, c.oStat);
+    imaging::DelFile(state, file, c.oStat);
     c.oXbpImageFile->clear();
     // The source is gone: nothing may be prepared, marked or put from it,
     // and its crop marks and the instruction about them go with it.
@@ -275,7 +258,7 @@ void PutActions::deleteTarget()
         QStringLiteral("Delete recorded image..."), runtime::Buttons::OkCancel,
         runtime::Icon::Warning, runtime::DefaultButton::Second);
     if (answer == runtime::kOk && !state.cCode.isEmpty())
-        server::DelImage(state, m_steps.display(), server::loginOf(state), server::targetOf(state));
+        server::DelImage(state, m_steps.display(), state.login, core::targetOf(state));
     // What is recorded now, whatever happened; a token of its own, so that
     // the reply of the look-up before cannot pass for this one's.
     lookUpAgain();
@@ -284,22 +267,23 @@ void PutActions::deleteTarget()
 QString PutActions::existingImagesAddress(const QString &cAddress, const QString &cCode)
 {
     const double value = core::VAL(cCode);
-    if (!server::isHostAddress(cAddress) || !server::isSafeName(cCode) ||
-        !(isSupplierAccount(value) || isCustomerAccount(value)))
+    if (!core::isHostAddress(cAddress) || !server::isSafeName(cCode) ||
+        !core::isAccount(value))
         return {};
     return QStringLiteral("http://") + cAddress + QStringLiteral("/zmr/images/") +
-           (value > 10000 ? QStringLiteral("cust/") : QStringLiteral("ssr/")) + cCode;
+           (core::isCustomerAccount(value) ? QStringLiteral("cust/") : QStringLiteral("ssr/")) +
+           cCode;
 }
 
 void PutActions::showExisting()
 {
     ProgramState &state = m_steps.state();
-    const QString address = existingImagesAddress(state.cAddress, state.cCode);
+    const QString address = existingImagesAddress(state.login.cAddress, state.cCode);
     if (address.isEmpty()) {
         state.services.dialogs->msgBox(
             QStringLiteral("No web address can be made from the server address \"%1\" and the "
                            "account \"%2\".")
-                .arg(state.cAddress, state.cCode));
+                .arg(state.login.cAddress, state.cCode));
         return;
     }
     qCInfo(runtime::lcFramla).noquote() << "opening in the web browser:" << address;

@@ -6,10 +6,6 @@
 #include <QObject>
 #include <QString>
 
-namespace framla::server {
-struct Target;
-}
-
 namespace framla::app {
 
 /// "Put it", the size radios, both "X" buttons, "Show Existing" and "ix".

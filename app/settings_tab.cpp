@@ -1,17 +1,19 @@
 #include "settings_tab.h"
 
+#include "app/event_rules.h"
 #include "app/main_window.h"
 #include "config/local_options.h"
 #include "config/settings_file.h"
-#include "config/settings_test.h"
+#include "config/settings_check.h"
 #include "core/app_files.h"
+#include "core/codes.h"
 #include "core/program_state.h"
+#include "core/server_login.h"
 #include "core/value.h"
 #include "imaging/acquisition.h"
 #include "runtime/clock.h"
 #include "runtime/dialogs.h"
 #include "runtime/logging.h"
-#include "server/command_lines.h"
 #include "server/remote_run.h"
 #include "ui/busy.h"
 
@@ -28,9 +30,6 @@
 namespace framla::app {
 
 namespace {
-
-/// The crop proportion of each crop radio, in their order.
-constexpr std::array<double, 3> kCropRatios{0.0, 0.75, 1.0};
 
 /// The instruction page behind each help button, in their order.
 constexpr std::array<layout::HelpTopic, 5> kHelpTopics{
@@ -58,16 +57,6 @@ public:
 private:
     ProgramState &m_state;
 };
-
-/// Sets one option slot; a short array (a damaged options file) gains the
-/// defaults up to it first.
-void setOption(ProgramState &state, Option option, const LocalValue &value)
-{
-    const LocalCfg defaults = defaultLocalCfg();
-    while (state.aLocalCfg.size() <= slot(option))
-        state.aLocalCfg.append(defaults.at(state.aLocalCfg.size()));
-    state.aLocalCfg[slot(option)] = value;
-}
 
 /// A one-digit field's number: 0 for anything that does not start with a digit.
 int digitValue(const QLineEdit *field)
@@ -124,19 +113,11 @@ SettingsTab::SettingsTab(ProgramState &state, MainWindow &window)
 
 bool SettingsTab::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusOut) {
-        // A box opening or another program taking the desktop is no focus loss
-        // of the operator's; the field keeps its focus when the window returns.
-        // Nor is the settings tab going away under the field.
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        const auto *field = static_cast<QWidget *>(watched);
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-            field->isVisible()) {
-            if (watched == m_window.settingsTab().deviceField)
-                takeDeviceNumber();
-            else if (watched == m_window.settingsTab().delayField)
-                takeDelay();
-        }
+    if (operatorLeftField(watched, event)) {
+        if (watched == m_window.settingsTab().deviceField)
+            takeDeviceNumber();
+        else if (watched == m_window.settingsTab().delayField)
+            takeDelay();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -144,33 +125,23 @@ bool SettingsTab::eventFilter(QObject *watched, QEvent *event)
 bool SettingsTab::testFields()
 {
     const SettingsTabControls &c = m_window.settingsTab();
-    const QString cAddressx = c.oXbpAddress->text();
-    const QString cPortx = c.oXbpPort->text();
-    const QString cPathx = c.oXbpPath->text();
-    const QString cUserx = c.oXbpUser->text();
-    const QString cPassx = c.oXbpPass->text();
-    // The trial carries its own server flavour; the running one (lIsDOS)
-    // changes only with the settings, so a failed test leaves it alone.
-    const server::ServerLogin trial = server::loginOf(cAddressx, cPortx, cPathx, cUserx, cPassx);
+    // The trial carries its own server flavour; the running login changes
+    // only when the trial passes, so a failed test leaves it alone.
+    const ServerLogin trial =
+        core::loginOf(c.oXbpAddress->text(), c.oXbpPort->text(), c.oXbpPath->text(),
+                      c.oXbpUser->text(), c.oXbpPass->text());
 
-    const TrialPassword masked(m_state, cPassx);
-    // The pointers are the caller's: no window for the test to change.
-    if (!config::TestConfig(m_state, trial, nullptr))
+    const TrialPassword masked(m_state, trial.cPass);
+    if (!config::TestConfig(m_state, trial))
         return false;
 
-    m_state.cAddress = cAddressx;
-    m_state.cPort = cPortx;
-    m_state.cPath = cPathx;
-    m_state.cUser = cUserx;
-    m_state.cPass = cPassx;
-    m_state.lIsDOS = trial.lIsDOS;
+    m_state.login = trial;
     server::followRunningSettings(m_state);
     m_window.showDatabasePath();
     qCInfo(runtime::lcFramla) << "settings passed the test; saving" << m_state.cCfgFileNm;
     // SaveParam tells the operator itself when the file could not be written;
     // the settings are not reported as saved then.
-    const bool saved = config::SaveParam(m_state, cAddressx, cPortx, cPathx, cUserx, cPassx,
-                                         appFile(m_state, m_state.cCfgFileNm));
+    const bool saved = config::SaveParam(m_state, trial, appFile(m_state, m_state.cCfgFileNm));
     if (saved && config::CheckImageTools(m_state))
         m_state.services.dialogs->msgBox(
             QStringLiteral("P A S S E D   T E S T\r\nConfiguration saved"));
@@ -180,7 +151,7 @@ bool SettingsTab::testFields()
 bool SettingsTab::databaseChanged() const
 {
     return !m_state.cAddressy.isEmpty() &&
-           (m_state.cAddress != m_state.cAddressy || m_state.cPath != m_state.cPathy);
+           (m_state.login.cAddress != m_state.cAddressy || m_state.login.cPath != m_state.cPathy);
 }
 
 void SettingsTab::testAndSave()
@@ -188,7 +159,7 @@ void SettingsTab::testAndSave()
     const SettingsTabControls &c = m_window.settingsTab();
     QWidget *const pointers[] = {m_window.imagePage(), c.oXbpSave, m_window.settingsPage()};
     for (QWidget *widget : pointers) {
-        ui::ShowElem(widget, QString(), ui::kPointerWait);
+        ui::ShowElem(widget, ui::kPointerWait);
         m_state.services.clock->sleep(kPointerPause);
     }
 
@@ -200,16 +171,16 @@ void SettingsTab::testAndSave()
             QStringLiteral("Database change. Please re-launch Framla."));
 
     for (QWidget *widget : pointers)
-        ui::ShowElem(widget, QString(), ui::kPointerNormal);
+        ui::ShowElem(widget, ui::kPointerNormal);
 }
 
 void SettingsTab::testAndSaveFromEnter()
 {
     QWidget *page = m_window.settingsPage();
-    ui::ShowElem(page, QString(), ui::kPointerWait);
+    ui::ShowElem(page, ui::kPointerWait);
     if (!testFields())
         m_state.services.dialogs->msgBox(QStringLiteral("Settings failed test"));
-    ui::ShowElem(page, QString(), ui::kPointerNormal);
+    ui::ShowElem(page, ui::kPointerNormal);
 
     if (returnToImageTab() && databaseChanged())
         m_state.services.dialogs->msgBox(
@@ -251,8 +222,8 @@ void SettingsTab::showHelp(layout::HelpTopic topic)
 
 void SettingsTab::chooseCropRatio(int index)
 {
-    m_state.nCropRat = kCropRatios.at(std::size_t(index));
-    setOption(m_state, Option::CropRatio, m_state.nCropRat);
+    m_state.nCropRat = core::kCropRatios.at(std::size_t(index));
+    setOption(m_state.aLocalCfg, Option::CropRatio, m_state.nCropRat);
     afterOptionChange();
 }
 
@@ -268,7 +239,7 @@ void SettingsTab::takeDeviceNumber()
     m_state.nDevNum = digitValue(field);
     // The field shows what is kept: a letter typed there stands as 0.
     field->setText(QString::number(m_state.nDevNum));
-    setOption(m_state, Option::Device, double(m_state.nDevNum));
+    setOption(m_state.aLocalCfg, Option::Device, double(m_state.nDevNum));
     rebuildGrabCommand();
     afterOptionChange();
 }
@@ -278,7 +249,7 @@ void SettingsTab::takeDelay()
     QLineEdit *field = m_window.settingsTab().delayField;
     m_state.nDelaySecs = digitValue(field);
     field->setText(QString::number(m_state.nDelaySecs));
-    setOption(m_state, Option::Delay, double(m_state.nDelaySecs));
+    setOption(m_state.aLocalCfg, Option::Delay, double(m_state.nDelaySecs));
     rebuildGrabCommand();
     afterOptionChange();
 }
@@ -286,7 +257,7 @@ void SettingsTab::takeDelay()
 void SettingsTab::takePreview(bool ticked)
 {
     m_state.lPreview = ticked;
-    setOption(m_state, Option::Preview, ticked);
+    setOption(m_state.aLocalCfg, Option::Preview, ticked);
     rebuildGrabCommand();
     afterOptionChange();
 }
@@ -294,7 +265,7 @@ void SettingsTab::takePreview(bool ticked)
 void SettingsTab::takeUseFilename(bool ticked)
 {
     m_state.lUseFilename = ticked;
-    setOption(m_state, Option::UseFilename, ticked);
+    setOption(m_state.aLocalCfg, Option::UseFilename, ticked);
     afterOptionChange();
 }
 

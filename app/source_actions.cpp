@@ -1,7 +1,9 @@
 #include "source_actions.h"
 
+#include "app/event_rules.h"
 #include "app/main_window.h"
 #include "core/app_files.h"
+#include "core/codes.h"
 #include "core/program_state.h"
 #include "imaging/acquisition.h"
 #include "imaging/crop_geometry.h"
@@ -15,7 +17,6 @@
 #include "runtime/logging.h"
 #include "ui/busy.h"
 
-#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,9 +38,6 @@ const QString kRotateQuestion = QStringLiteral("Note: Rotation may permanently r
 
 /// How long "<>" shows the preview in the source view, in hundredths.
 constexpr int kSwitchPause = 100;
-
-/// The longest target name the server keeps.
-constexpr qsizetype kNameLength = 16;
 
 /// Copies the preview to "tempcopy.jpg", replacing an older copy. The flag
 /// of the preview follows the disk, since the copy is the first to notice
@@ -99,14 +97,8 @@ SourceActions::SourceActions(ImageSteps &steps)
 
 bool SourceActions::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusOut && watched == m_steps.controls().oXbpImageFile) {
-        // A box opening, another program taking the desktop or the page going
-        // away under the field is no focus loss of the operator's.
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-            static_cast<QWidget *>(watched)->isVisible())
-            takeTypedSource();
-    }
+    if (watched == m_steps.controls().oXbpImageFile && operatorLeftField(watched, event))
+        takeTypedSource();
     return QObject::eventFilter(watched, event);
 }
 
@@ -114,9 +106,8 @@ void SourceActions::capture()
 {
     ProgramState &s = m_steps.state();
     const ImageTabControls &c = m_steps.controls();
-    QWidget *page = m_steps.window().imagePage();
 
-    imaging::HangPicture(s, page, QLatin1String(imaging::kWaitPicture), c.oStat,
+    imaging::HangPicture(s, QLatin1String(imaging::kWaitPicture), c.oStat,
                          QStringLiteral("SW"), s.aCropCoords, ASCRN_SIZE);
     // The capture tool writes its picture in the program's directory.
     s.cFilename = appFile(s, imaging::GrabImage(s, s.cGrabCommand));
@@ -127,7 +118,7 @@ void SourceActions::capture()
     m_steps.markFileField();
     m_steps.defaultName();
     m_steps.refreshPreview(QStringLiteral(" Pending image:"));
-    imaging::HangPicture(s, page, s.cFilename, c.oStat, QStringLiteral("S"));
+    imaging::HangPicture(s, s.cFilename, c.oStat, QStringLiteral("S"));
     m_steps.takeCode();
     c.oXbpGrab->setEnabled(true);
     m_steps.putByCodeAndName();
@@ -152,7 +143,7 @@ void SourceActions::find()
         m_steps.markFileField();
         m_steps.defaultName();
         m_steps.refreshPreview(QStringLiteral(" Pending image:"));
-        imaging::HangPicture(s, m_steps.window().imagePage(), s.cFilename, c.oStat,
+        imaging::HangPicture(s, s.cFilename, c.oStat,
                              QStringLiteral("S"));
     }
     m_steps.takeCode();
@@ -185,7 +176,7 @@ void SourceActions::takeTypedSource()
     // The size is the picture's that the name stands for: a path typed over
     // the one on show brings its own picture.
     if (!s.cFilename.isEmpty() && s.cFilename != c.oStat->file())
-        imaging::HangPicture(s, m_steps.window().imagePage(), s.cFilename, c.oStat,
+        imaging::HangPicture(s, s.cFilename, c.oStat,
                              QStringLiteral("S"));
     s.anSize = c.oStat->rawSize();
     s.aCropCoords = imaging::noCropMarks();
@@ -212,12 +203,11 @@ void SourceActions::loadTypedSource()
         return;
     // The marks of the previous picture are not drawn over the new one.
     s.aCropCoords = imaging::noCropMarks();
-    imaging::HangPicture(s, m_steps.window().imagePage(), s.cFilename, c.oStat, QStringLiteral("S"),
+    imaging::HangPicture(s, s.cFilename, c.oStat, QStringLiteral("S"),
                          s.aCropCoords, ASCRN_SIZE);
     s.anSize = c.oStat->rawSize();
     c.oXbpImageFile->setText(s.cFilename);
-    QString name = c.oXbpTargName->text().remove(QLatin1Char(' ')).left(kNameLength);
-    s.cName = s.lInventory ? name.toUpper() : name;
+    s.cName = core::imageName(c.oXbpTargName->text(), s.lInventory);
     if (!s.lInventory && !s.lOrders)
         c.oXbpTargName->setText(s.cName.trimmed());
     m_steps.enablePut(s.lOk2Put);
@@ -233,7 +223,7 @@ void SourceActions::showCropPointers(int shape)
     MainWindow &window = m_steps.window();
     for (QWidget *widget : {static_cast<QWidget *>(m_steps.controls().oXbpCrop), window.imagePage(),
                             window.settingsPage()})
-        ui::ShowElem(widget, QString(), shape);
+        ui::ShowElem(widget, shape);
 }
 
 void SourceActions::setCropMarks()
@@ -247,7 +237,7 @@ void SourceActions::setCropMarks()
     }
     c.oXbpInstruct->setText(kInstruction);
     m_steps.enableFindAndTransfer(false);
-    imaging::HangPicture(s, m_steps.window().imagePage(), s.cFilename, c.oStat,
+    imaging::HangPicture(s, s.cFilename, c.oStat,
                          QStringLiteral("S"));
     m_steps.updateCropButton();
     showCropPointers(ui::kPointerWait);
@@ -273,7 +263,7 @@ void SourceActions::undoCropping()
     // what it shows (the recorded picture, say).
     if (s.cFilename.isEmpty())
         return;
-    imaging::HangPicture(s, m_steps.window().imagePage(), s.cFilename, m_steps.controls().oStat,
+    imaging::HangPicture(s, s.cFilename, m_steps.controls().oStat,
                          QStringLiteral("S"));
     s.aCropCoords = imaging::noCropMarks();
     m_steps.enableFindAndTransfer(true);
@@ -314,7 +304,7 @@ void SourceActions::refreshPictures()
     // Without a source a preview would only replace the picture on show.
     if (s.cFilename.isEmpty())
         return;
-    imaging::HangPicture(s, m_steps.window().imagePage(), s.cFilename, m_steps.controls().oStat,
+    imaging::HangPicture(s, s.cFilename, m_steps.controls().oStat,
                          QStringLiteral("S"), s.aCropCoords, ASCRN_SIZE);
     m_steps.enableFindAndTransfer(true);
     m_steps.refreshPreview(QStringLiteral(" Preview image:"));
@@ -332,7 +322,7 @@ void SourceActions::rotate()
                                        runtime::DefaultButton::Second) != runtime::kYes)
         return;
     imaging::SrcRotate(s, s.cFilename);
-    imaging::HangPicture(s, m_steps.window().imagePage(), s.cFilename, c.oStat,
+    imaging::HangPicture(s, s.cFilename, c.oStat,
                          QStringLiteral("S"));
     s.anSize = c.oStat->rawSize();
     s.aCropCoords = imaging::noCropMarks();
@@ -346,14 +336,13 @@ void SourceActions::switchView()
 {
     ProgramState &s = m_steps.state();
     const ImageTabControls &c = m_steps.controls();
-    QWidget *page = m_steps.window().imagePage();
     // Only a look: what may be deleted stays as it was.
     const KeepDeleteFlags keep(s);
-    imaging::HangPicture(s, page, QLatin1String(kPreviewFile), c.oStat, QString());
+    imaging::HangPicture(s, QLatin1String(kPreviewFile), c.oStat, QString());
     s.services.clock->sleep(kSwitchPause);
     s.cFilename = c.oXbpImageFile->text();
     // The source comes back as it was, crop marks included.
-    imaging::HangPicture(s, page, s.cFilename, c.oStat, QString(), s.aCropCoords, ASCRN_SIZE);
+    imaging::HangPicture(s, s.cFilename, c.oStat, QString(), s.aCropCoords, ASCRN_SIZE);
 }
 
 void SourceActions::copyPreviewAsSource()
@@ -366,7 +355,7 @@ void SourceActions::copyPreviewAsSource()
     {
         // The copy is a new source; the target view has not changed.
         const KeepDeleteFlags keep(s, false);
-        imaging::HangPicture(s, m_steps.window().imagePage(), QLatin1String(kSourceCopyFile),
+        imaging::HangPicture(s, QLatin1String(kSourceCopyFile),
                              c.oStat, QStringLiteral("T"));
     }
     s.anSize = c.oStat->rawSize();
@@ -376,6 +365,14 @@ void SourceActions::copyPreviewAsSource()
     c.oXbpCrop->setEnabled(true);
     c.oXbpImageFile->setText(s.cFilename);
     m_steps.resetAdjustments();
+}
+
+void SourceActions::adjusted()
+{
+    // Without a source a preview would only replace the picture on show.
+    if (m_steps.state().cFilename.isEmpty())
+        return;
+    m_steps.refreshPreview(QStringLiteral(" Pending image:"));
 }
 
 } // namespace framla::app

@@ -41,6 +41,9 @@ public:
     void switchView();
     /// "<": the preview copied to "tempcopy.jpg" becomes the source.
     void copyPreviewAsSource();
+    /// The end of a spin on an adjustment control: the preview again, with
+    /// the values the controls show.
+    void adjusted();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -44,11 +44,7 @@ QPoint centredPosition(const QSize &desktop, int width, int height)
 
 void startAfterWindow(ProgramState &state)
 {
-    state.cAddress.clear();
-    state.cPath.clear();
-    state.cUser.clear();
-    state.cPass.clear();
-    state.cPort = QStringLiteral("22");
+    state.login = ServerLogin{};
 
     state.nDevNum = static_cast<int>(optionValue(state.aLocalCfg, Option::Device, 1.0));
     state.nDelaySecs = static_cast<int>(optionValue(state.aLocalCfg, Option::Delay, 4.0));
@@ -56,11 +52,9 @@ void startAfterWindow(ProgramState &state)
     state.cGrabCommand =
         imaging::BldGrabCmd(state, state.nDevNum, state.nDelaySecs, state.lPreview);
 
-    config::READPARAM(state.cAddress, state.cPort, state.cPath, state.cUser, state.cPass,
-                      state.cCfgFileNm);
-    state.lIsDOS = state.cPath.contains(QLatin1Char('\\'));
-    state.cAddressy = state.cAddress;
-    state.cPathy = state.cPath;
+    config::READPARAM(state.login, state.cCfgFileNm);
+    state.cAddressy = state.login.cAddress;
+    state.cPathy = state.login.cPath;
 }
 
 } // namespace framla::app

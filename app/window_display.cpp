@@ -40,7 +40,7 @@ void WindowDisplay::showTargetName(const QString &name)
 void WindowDisplay::hangTarget(const QString &file, const QString &mode)
 {
     m_state.previewExists = runtime::fileExists(appFile(m_state, kPreviewFile));
-    imaging::HangPicture(m_state, m_window.imagePage(), file, m_window.imageTab().oStat2, mode);
+    imaging::HangPicture(m_state, file, m_window.imageTab().oStat2, mode);
 }
 
 void WindowDisplay::showCaption(const QString &text)

@@ -2,9 +2,11 @@
 
 // The layout of the main window as data: every control of both tab pages as
 // one row of a table, the conversion from the layout's lower-left coordinates
-// to Qt's, the fonts and colours, the fixed texts of the help buttons, and the
-// rules that pick the initial selection of the radio buttons.
+// to Qt's, the fonts and colours, and the rules that pick the initial
+// selection of the radio buttons. The pages behind the help buttons are in
+// help_texts.h.
 
+#include "app/help_texts.h"
 #include "core/program_state.h"
 
 #include <QColor>
@@ -178,14 +180,6 @@ inline constexpr auto kQuitButtonName = "quit";
 /// saying what to do with it; a code that is not a plain word of letters and
 /// digits is not shown.
 QString welcomeText(const QString &tryCode = {});
-
-/// The instruction and about pages behind the help buttons.
-enum class HelpTopic { Transfer, Inventory, Suppliers, Customers, Repairs, About };
-struct HelpPage {
-    QString title;
-    QString text; ///< lines joined by CR LF, blank lines between paragraphs
-};
-HelpPage helpPage(HelpTopic topic);
 
 } // namespace framla::app::layout
 

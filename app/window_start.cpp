@@ -1,14 +1,13 @@
 #include "window_start.h"
 
 #include "app/main_window.h"
-#include "config/settings_test.h"
+#include "config/settings_check.h"
 #include "core/app_files.h"
-#include "core/normalize.h"
+#include "core/target.h"
 #include "runtime/clock.h"
 #include "runtime/files.h"
 #include "server/command_lines.h"
 #include "server/lookup.h"
-#include "server/target.h"
 #include "server/target_display.h"
 
 #include <QLineEdit>
@@ -19,14 +18,6 @@
 namespace framla::app {
 
 namespace {
-
-/// Upper case with every blank removed, as the code field keeps codes.
-QString codeOf(const QString &typed)
-{
-    QString code = typed.toUpper();
-    code.remove(QLatin1Char(' '));
-    return code;
-}
 
 /// Selects a mode's radio button without running the mode switch, which
 /// would clear the fields and save the options.
@@ -57,10 +48,9 @@ void startLookUp(ProgramState &state, MainWindow &window, server::TargetDisplay 
     state.lInventory = !byAccount;
     state.lOrders = false;
     showMode(window, byAccount ? 1 : 0);
-    // The code field shows the code as it is looked up.
-    state.cCode = byAccount ? codeOf(state.cStartAccount)
-                            : core::NORMALIZE(codeOf(state.cStartCode), state.lInventory,
-                                              state.lOrders);
+    // The code field shows the code as it is looked up; both start codes
+    // were normalised as they came in.
+    state.cCode = byAccount ? state.cStartAccount : state.cStartCode;
     image.oXbpGetCd->setText(state.cCode);
 
     // The picture looked for is the one "Put it" would replace: the code's
@@ -72,13 +62,17 @@ void startLookUp(ProgramState &state, MainWindow &window, server::TargetDisplay 
     state.cTime = state.services.clock->timeOfDay();
     display.showCaption(byAccount ? QStringLiteral("Waiting for image...")
                                   : QStringLiteral(" Waiting for image..."));
-    server::PrepText(state, display, server::loginOf(state), server::targetOf(state));
+    const server::LookupResult found =
+        server::PrepText(state, display, state.login, core::targetOf(state));
+    state.lOk2Put = found.ok2Put.value_or(state.lOk2Put);
     state.services.clock->sleep(50);
     display.showCaption(QStringLiteral(" Image as recorded:"));
 
     if (!byAccount)
         image.oXbpGetCd->clear();
-    state.cName = state.cCode;
+    // A long code's picture is named by the code the server resolved it to,
+    // as after a look-up from the code field.
+    state.cName = found.resolvedCode.isEmpty() ? state.cCode : found.resolvedCode;
     image.oXbpTargName->setText(state.cName.trimmed());
     if (byAccount)
         image.oXbpTargName->setEnabled(true);
@@ -92,7 +86,7 @@ void openWindow(ProgramState &state, MainWindow &window, server::TargetDisplay &
         window.showPage(MainWindow::Page::Settings);
     window.imageTab().oXbpGetCd->setFocus(Qt::OtherFocusReason);
 
-    if (state.cAddress.isEmpty()) {
+    if (state.login.cAddress.isEmpty()) {
         window.showPage(MainWindow::Page::Settings);
         window.settingsTab().oXbpAddress->setFocus(Qt::OtherFocusReason);
         return;

@@ -93,7 +93,7 @@ int main(int argc, char *argv[])
         subject.view->show();
         QElapsedTimer placing;
         placing.start();
-        imaging::HangPicture(state, nullptr, photo, subject.view.get(), QStringLiteral("S"));
+        imaging::HangPicture(state, photo, subject.view.get(), QStringLiteral("S"));
         subject.placedMs = double(placing.nsecsElapsed()) / 1e6;
         QCoreApplication::processEvents();
         runs.push_back([&state, &subject] { drag(state, *subject.view); });

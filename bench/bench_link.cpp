@@ -230,14 +230,14 @@ int main(int argc, char **argv)
     for (const Setting &setting : settings) {
         ProgramState state;
         state.cAppPath = work.path();
-        state.cAddress = facts.value(QStringLiteral("FRAMLA_TEST_HOST"));
-        state.cPort = setting.port;
-        state.cUser = user;
-        state.cPass = facts.value(QStringLiteral("FRAMLA_TEST_PASSWORD"));
-        state.cPath = db;
+        state.login.cAddress = facts.value(QStringLiteral("FRAMLA_TEST_HOST"));
+        state.login.cPort = setting.port;
+        state.login.cUser = user;
+        state.login.cPass = facts.value(QStringLiteral("FRAMLA_TEST_PASSWORD"));
+        state.login.cPath = db;
         state.services.dialogs = &dialogs;
         state.services.clock = &clock;
-        const server::ServerLogin login = server::loginOf(state);
+        const ServerLogin login = state.login;
         int second = 0;
         const auto lookUpWith = [&](runtime::Shell &shell, const QString &code) {
             state.services.shell = &shell;

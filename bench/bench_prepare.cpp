@@ -51,7 +51,7 @@ int main(int argc, char *argv[])
     bool bareOk = true;
 
     const auto times = bench::sideBySide(
-        {[&] { imaging::Prepare(state, photo, size, ASCRN_SIZE, marks, false, {}); },
+        {[&] { imaging::Prepare(state, {photo, size, ASCRN_SIZE, marks}, {}); },
          [&] {
              bareOk &= bench::runTool(
                  convert, {photo, QStringLiteral("-crop"), crop, QStringLiteral("scratch.jpg")},

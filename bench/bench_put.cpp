@@ -45,11 +45,11 @@ int main(int argc, char **argv)
     bench::QuietDisplay display;
     ProgramState state;
     state.cAppPath = work.path();
-    state.cAddress = facts.value(QStringLiteral("FRAMLA_TEST_HOST"));
-    state.cPort = facts.value(QStringLiteral("FRAMLA_TEST_PORT"));
-    state.cUser = facts.value(QStringLiteral("FRAMLA_TEST_USER"));
-    state.cPass = facts.value(QStringLiteral("FRAMLA_TEST_PASSWORD"));
-    state.cPath = facts.value(QStringLiteral("FRAMLA_TEST_DBPATH"));
+    state.login.cAddress = facts.value(QStringLiteral("FRAMLA_TEST_HOST"));
+    state.login.cPort = facts.value(QStringLiteral("FRAMLA_TEST_PORT"));
+    state.login.cUser = facts.value(QStringLiteral("FRAMLA_TEST_USER"));
+    state.login.cPass = facts.value(QStringLiteral("FRAMLA_TEST_PASSWORD"));
+    state.login.cPath = facts.value(QStringLiteral("FRAMLA_TEST_DBPATH"));
     state.services.dialogs = &dialogs;
     state.services.clock = &clock;
     state.services.shell = &shell;
@@ -60,16 +60,16 @@ int main(int argc, char **argv)
     state.cTime = QStringLiteral("12:34:56");
     state.cCode = code;
     state.cName = code;
-    const server::ServerLogin serverLogin = server::loginOf(state);
+    const ServerLogin serverLogin = state.login;
     const server::Target target = server::targetOf(state);
     server::PrepText(state, display, serverLogin, target);
 
-    const QString login = state.cUser + QLatin1Char('@') + state.cAddress;
-    const QString remote = state.cPath + QStringLiteral("/images/AB/AB10004.jpg");
+    const QString login = state.login.cUser + QLatin1Char('@') + state.login.cAddress;
+    const QString remote = state.login.cPath + QStringLiteral("/images/AB/AB10004.jpg");
     const QString pwfile = facts.value(QStringLiteral("FRAMLA_TEST_PWFILE"));
-    const QStringList putty = {QStringLiteral("-batch"), QStringLiteral("-P"), state.cPort,
+    const QStringList putty = {QStringLiteral("-batch"), QStringLiteral("-P"), state.login.cPort,
                                QStringLiteral("-pwfile"), pwfile};
-    const QString replyDir = state.cPath + QStringLiteral("/jtemp/") + state.cUser;
+    const QString replyDir = state.login.cPath + QStringLiteral("/jtemp/") + state.login.cUser;
     const QString reply = replyDir + QStringLiteral("/framla.tmp");
 
     const auto times = bench::sideBySide(

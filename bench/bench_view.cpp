@@ -42,7 +42,7 @@ int main(int argc, char *argv[])
     qint64 decodedPixels = 0;
 
     const auto times = bench::sideBySide(
-        {[&] { imaging::HangPicture(state, nullptr, photo, &view, QStringLiteral("S")); },
+        {[&] { imaging::HangPicture(state, photo, &view, QStringLiteral("S")); },
          [&] {
              QImage whole(photo);
              decodedPixels = qint64(whole.width()) * whole.height();

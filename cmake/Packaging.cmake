@@ -17,6 +17,9 @@ string(TIMESTAMP FRAMLA_BUILD_DATE "%Y-%m-%d" UTC)
 set(FRAMLA_PACKAGE_VERSION 3.20)
 
 set(components server)
+# framaid --version answers as framla --version does.
+target_compile_definitions(framaid PRIVATE FRAMLA_VERSION="${FRAMLA_PACKAGE_VERSION}"
+    FRAMLA_BUILD="${FRAMLA_BUILD_DATE} ${FRAMLA_BUILD_ID}")
 if(TARGET framla)
     target_compile_definitions(framla PRIVATE
         FRAMLA_BUILD="${FRAMLA_BUILD_DATE} ${FRAMLA_BUILD_ID}")
@@ -68,10 +71,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_NAME framla)
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_SECTION graphics)
 # Beside the libraries dpkg-shlibdeps finds (Qt 6's, libemf2svg, the C++
-# runtime): the tools the program runs, the faces its window is laid out
-# for, and Qt's platform plugins, which no binary links.
+# runtime): the tools the program runs (PuTTY from 0.77 on, which reads the
+# password from a file with -pwfile), the faces its window is laid out for,
+# and Qt's platform plugins, which no binary links.
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_DEPENDS
-    "putty-tools, imagemagick, ffmpeg, fonts-liberation, qt6-qpa-plugins")
+    "putty-tools (>= 0.77), imagemagick, ffmpeg, fonts-liberation, qt6-qpa-plugins")
 set(CPACK_DEBIAN_DESKTOP_DESCRIPTION
     "Files jewellery product photographs into a shop's database
  Framla captures or picks a product photo, crops and adjusts it, shows the

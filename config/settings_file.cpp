@@ -27,7 +27,28 @@ const std::array<const char *, kCount> kTags = {"[ADDRESS]", "[PORT]", "[DATAPAT
 const std::array<const char *, kCount> kNames = {"Server address", "Port", "Database path",
                                                  "User name", "Password"};
 
+// The login's field of each setting, in file order.
+const std::array<QString ServerLogin::*, kCount> kFields = {
+    &ServerLogin::cAddress, &ServerLogin::cPort, &ServerLogin::cPath, &ServerLogin::cUser,
+    &ServerLogin::cPass};
+
 using Values = std::array<QString, kCount>;
+
+Values valuesOf(const ServerLogin &login)
+{
+    Values values;
+    for (int i = 0; i < kCount; ++i)
+        values[i] = login.*kFields[i];
+    return values;
+}
+
+ServerLogin loginWith(const Values &values)
+{
+    ServerLogin login;
+    for (int i = 0; i < kCount; ++i)
+        login.*kFields[i] = values[i];
+    return login;
+}
 
 bool isScrambled(int index)
 {
@@ -80,16 +101,10 @@ bool fitsLatin1(const QString &value)
     return true;
 }
 
-QByteArray fileText(const Values &values)
-{
-    return settingsFileText(values[0], values[1], values[2], values[3], values[4]);
-}
-
 Values readBack(const Values &values)
 {
-    Values read{QString(""), QStringLiteral("22"), QString(""), QString(""), QString("")};
-    parseSettings(fileText(values), read[0], read[1], read[2], read[3], read[4]);
-    return read;
+    const Values given{QString(""), QStringLiteral("22"), QString(""), QString(""), QString("")};
+    return valuesOf(parseSettings(settingsFileText(loginWith(values)), loginWith(given)));
 }
 
 } // namespace
@@ -107,14 +122,12 @@ QByteArray DECODED(const QByteArray &s)
     return result;
 }
 
-void parseSettings(const QByteArray &text, QString &cAddress, QString &cPort, QString &cPath,
-                   QString &cUser, QString &cPass)
+ServerLogin parseSettings(const QByteArray &text, ServerLogin login)
 {
-    const std::array<QString *, kCount> targets = {&cAddress, &cPort, &cPath, &cUser, &cPass};
     const QByteArray upper = asciiUpper(text);
     const bool crLf = text.contains("\r\n");
     for (int i = 0; i < kCount; ++i) {
-        QString &target = *targets[i];
+        QString &target = login.*kFields[i];
         std::optional<QByteArray> value = tagValue(text, upper, kTags[i], crLf);
         if (!value) {
             if (target.isNull())
@@ -126,10 +139,11 @@ void parseSettings(const QByteArray &text, QString &cAddress, QString &cPort, QS
             *value = DECODED(*value);
         target = QString::fromLatin1(*value);
     }
+    login.lIsDOS = core::isWindowsPath(login.cPath);
+    return login;
 }
 
-QByteArray READPARAM(QString &cAddress, QString &cPort, QString &cPath, QString &cUser,
-                     QString &cPass, const QString &cCfgFileNm)
+QByteArray READPARAM(ServerLogin &login, const QString &cCfgFileNm)
 {
     QByteArray text;
     if (runtime::fileExists(cCfgFileNm)) {
@@ -138,12 +152,11 @@ QByteArray READPARAM(QString &cAddress, QString &cPort, QString &cPath, QString 
         else
             qWarning() << "Settings file exists but cannot be read:" << cCfgFileNm;
     }
-    parseSettings(text, cAddress, cPort, cPath, cUser, cPass);
+    login = parseSettings(text, login);
     return text;
 }
 
-QByteArray settingsFileText(const QString &cAddress, const QString &cPort, const QString &cPath,
-                            const QString &cUser, const QString &cPass)
+QByteArray settingsFileText(const ServerLogin &login)
 {
     const QByteArrayList lines = {
         "Configuration file for 'Framla'.",
@@ -151,19 +164,19 @@ QByteArray settingsFileText(const QString &cAddress, const QString &cPort, const
         "The Jewellery Tillsmith (Plus).",
         "",
         "[Address]",
-        cAddress.toLatin1(),
+        login.cAddress.toLatin1(),
         "",
         "[Port]",
-        DECODED(cPort.toLatin1()),
+        DECODED(login.cPort.toLatin1()),
         "",
         "[Datapath]",
-        cPath.toLatin1(),
+        login.cPath.toLatin1(),
         "",
         "[Username]",
-        cUser.toLatin1(),
+        login.cUser.toLatin1(),
         "",
         "[Password]",
-        DECODED(cPass.toLatin1()),
+        DECODED(login.cPass.toLatin1()),
         "",
         "(end of parameter file)",
     };
@@ -173,10 +186,9 @@ QByteArray settingsFileText(const QString &cAddress, const QString &cPort, const
     return text;
 }
 
-QStringList unstorableSettings(const QString &cAddress, const QString &cPort, const QString &cPath,
-                               const QString &cUser, const QString &cPass)
+QStringList unstorableSettings(const ServerLogin &login)
 {
-    const Values values = {cAddress, cPort, cPath, cUser, cPass};
+    const Values values = valuesOf(login);
     std::array<bool, kCount> bad{};
     for (int i = 0; i < kCount; ++i) {
         const QString &value = values[i];
@@ -205,9 +217,7 @@ QStringList unstorableSettings(const QString &cAddress, const QString &cPort, co
     return names;
 }
 
-bool SaveParam(ProgramState &state, const QString &cAddress, const QString &cPort,
-               const QString &cPath, const QString &cUser, const QString &cPass,
-               const QString &cCfgFileNm)
+bool SaveParam(ProgramState &state, const ServerLogin &login, const QString &cCfgFileNm)
 {
     const auto tell = [&state](const QString &text) {
         if (state.services.dialogs)
@@ -216,7 +226,7 @@ bool SaveParam(ProgramState &state, const QString &cAddress, const QString &cPor
             qWarning().noquote() << text;
     };
 
-    const QStringList unstorable = unstorableSettings(cAddress, cPort, cPath, cUser, cPass);
+    const QStringList unstorable = unstorableSettings(login);
     if (!unstorable.isEmpty()) {
         tell(QStringLiteral("The settings file cannot store these settings without changing "
                             "them: %1.\r\nA value must not end in blanks, consist only of "
@@ -228,9 +238,7 @@ bool SaveParam(ProgramState &state, const QString &cAddress, const QString &cPor
     // The password's scrambling is no protection: the file is for its owner alone.
     const bool widelyReadable = runtime::othersCanAccess(cCfgFileNm);
     QString reason;
-    if (!runtime::writePrivateFile(cCfgFileNm,
-                                   settingsFileText(cAddress, cPort, cPath, cUser, cPass),
-                                   &reason)) {
+    if (!runtime::writePrivateFile(cCfgFileNm, settingsFileText(login), &reason)) {
         tell(
             QStringLiteral("The settings could not be saved to %1:\r\n%2").arg(cCfgFileNm, reason));
         return false;

@@ -1,10 +1,9 @@
 #include "normalize.h"
 
-#include "core/program_state.h"
+#include "core/codes.h"
 #include "core/value.h"
 
 namespace framla::core {
-
 
 namespace {
 
@@ -52,7 +51,8 @@ QString normalizeAccount(const QString &trimmed)
 {
     const qsizetype n = trimmed.size();
     const double v = VAL(trimmed);
-    if ((n == 5 && v > 10000) || (n == 4 && v > 1000) || trimmed == QStringLiteral("0"))
+    if ((n == 5 && isCustomerAccount(v)) || (n == 4 && isSupplierAccount(v)) ||
+        trimmed == QStringLiteral("0"))
         return trimmed;
     return {};
 }
@@ -67,11 +67,6 @@ QString NORMALIZE(const QString &cCode, bool lInventory, bool lOrders)
     if (lOrders)
         return normalizeOrder(trimmed);
     return normalizeAccount(trimmed);
-}
-
-QString NORMALIZE(const ProgramState &state, const QString &cCode, bool lInventory)
-{
-    return NORMALIZE(cCode, lInventory, state.lOrders);
 }
 
 } // namespace framla::core

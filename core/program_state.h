@@ -2,10 +2,13 @@
 
 // The program state: every variable that start-up creates and that the
 // routines of the other layers read or write by name. Plain data only; it
-// depends on nothing of ours, so every layer may include it.
+// depends on nothing outside core, so every layer may include it.
+
+#include "core/codes.h"
+#include "core/server_login.h"
+#include "core/service.h"
 
 #include <QDeadlineTimer>
-#include <QList>
 #include <QPoint>
 #include <QSize>
 #include <QString>
@@ -14,64 +17,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <variant>
 
 namespace framla {
-
-namespace runtime {
-class Clock;
-class Dialogs;
-class Shell;
-} // namespace runtime
-namespace ui {
-class PresSpace;
-}
-namespace server {
-class UploadQueue;
-}
-
-/// One slot of the local options: logical, text or number with fraction.
-using LocalValue = std::variant<bool, QString, double>;
-using LocalCfg = QList<LocalValue>;
-
-/// The local option slots, by their index in aLocalCfg.
-enum class Option : qsizetype {
-    Inventory = 0,   ///< logical: Inventory mode is on
-    Normalize = 1,   ///< logical: passed to every preview preparation
-    Unused = 2,      ///< logical: kept for the file's sake
-    Size = 3,        ///< text: "S", "M" or "L"
-    CropRatio = 4,   ///< number: 0 free, 0.75 for 4:3, 1 for square
-    UseFilename = 5, ///< logical: the image name defaults to the source file's
-    Device = 6,      ///< number: webcam device
-    Delay = 7,       ///< number: capture delay in seconds
-    Preview = 8,     ///< logical: show the capture preview video
-    Orders = 9,      ///< logical: Repairs mode is on
-};
-
-/// The slot of an option, for indexing aLocalCfg.
-constexpr qsizetype slot(Option option)
-{
-    return static_cast<qsizetype>(option);
-}
-
-/// An option's value when it has the type the option is kept in; otherwise
-/// (a short or damaged array) the fallback.
-template<typename T>
-T optionValue(const LocalCfg &cfg, Option option, T fallback)
-{
-    if (slot(option) >= cfg.size())
-        return fallback;
-    const T *value = std::get_if<T>(&cfg.at(slot(option)));
-    return value != nullptr ? *value : fallback;
-}
-
-/// The ten local option slots with their defaults, in slot order.
-inline LocalCfg defaultLocalCfg()
-{
-    return {LocalValue{true}, LocalValue{false}, LocalValue{false}, LocalValue{QString("M")},
-            LocalValue{0.0},  LocalValue{true},  LocalValue{1.0},   LocalValue{4.0},
-            LocalValue{true}, LocalValue{false}};
-}
 
 /// Two opposite corners of the crop box in source-view pixels. Marked
 /// corners are whole pixels; the fixed proportions (4:3, square) leave
@@ -86,13 +33,16 @@ inline constexpr QSize ASCRN_SIZE{274, 252};
 /// The outside services the routines use. Start-up fills them with the real
 /// ones; tests give scripted ones.
 struct Services {
-    runtime::Dialogs *dialogs = nullptr;
-    runtime::Clock *clock = nullptr;
-    runtime::Shell *shell = nullptr;
-    /// The one worker that runs uploads, one after another.
-    server::UploadQueue *uploads = nullptr;
-    /// Line attributes of the main window's drawing surface.
-    ui::PresSpace *mainPresSpace = nullptr;
+    /// Message and confirm boxes, file dialogs (runtime::Dialogs).
+    ServiceSlot<DialogsService> dialogs;
+    /// Time of day and pauses (runtime::Clock).
+    ServiceSlot<ClockService> clock;
+    /// Runs the external tools (runtime::Shell).
+    ServiceSlot<ShellService> shell;
+    /// The one worker that runs uploads, one after another (server::UploadQueue).
+    ServiceSlot<UploadsService> uploads;
+    /// Line attributes of the main window's drawing surface (ui::PresSpace).
+    ServiceSlot<MainPresSpaceService> mainPresSpace;
     /// Ends the program with the given exit code (after the exit routine).
     std::function<void(int)> exitProgram;
     /// Look-ups and the upload worker take turns on the shared working files
@@ -128,7 +78,6 @@ struct ProgramState {
     QString cAppPath; ///< absolute path of the program's directory
     bool lOk2DelSrc = false;
     bool lOk2DelTarg = false;
-    bool lIsDOS = false;
     bool lOrders = false;
     int nDlgWidth = 600;
     int nDlgHeight = 400;
@@ -136,11 +85,10 @@ struct ProgramState {
 
     // --- main variables -----------------------------------------------------
     QString cCfgFileNm = QStringLiteral("Framla.cfg");
-    QString cAddress;
-    QString cPort = QStringLiteral("22");
-    QString cPath;
-    QString cUser;
-    QString cPass;
+    /// The running server settings (cAddress, cPort, cPath, cUser, cPass) and
+    /// the server's flavour (lIsDOS), read at start-up and replaced whole by
+    /// a passed settings test.
+    ServerLogin login;
     /// The database this run started with: a change needs a restart.
     QString cAddressy;
     QString cPathy;

@@ -189,11 +189,11 @@ QString GetFileName(ProgramState &state)
     return chosen;
 }
 
-void DelFile(ProgramState &state, QWidget *oTab, const QString &cFilename, ImageView *oStat)
+void DelFile(ProgramState &state, const QString &cFilename, ImageView *oStat)
 {
     if (!cFilename.isEmpty() && !runtime::eraseFile(cFilename))
         qCWarning(runtime::lcFramla).noquote() << "could not delete" << cFilename;
-    HangPicture(state, oTab, cFilename, oStat, QStringLiteral("SW"));
+    HangPicture(state, cFilename, oStat, QStringLiteral("SW"));
 }
 
 } // namespace framla::imaging

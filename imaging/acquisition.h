@@ -49,6 +49,6 @@ QString GetDevlist(ProgramState &state);
 QString GetFileName(ProgramState &state);
 
 /// Deletes the source file and shows the result in the view ("SW").
-void DelFile(ProgramState &state, QWidget *oTab, const QString &cFilename, ImageView *oStat);
+void DelFile(ProgramState &state, const QString &cFilename, ImageView *oStat);
 
 } // namespace framla::imaging

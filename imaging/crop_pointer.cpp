@@ -1,5 +1,7 @@
 #include "crop_pointer.h"
 
+#include "runtime/operator_input.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QMouseEvent>
@@ -9,49 +11,6 @@
 namespace framla::imaging {
 
 namespace {
-
-/// Input that a marking routine reads and drops: it must not reach any
-/// control while the routine runs. Pointer presses, releases and motion are
-/// taken separately.
-bool droppedInput(const QEvent &event)
-{
-    switch (event.type()) {
-    case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::NonClientAreaMouseButtonRelease:
-    case QEvent::NonClientAreaMouseButtonDblClick:
-    case QEvent::NonClientAreaMouseMove:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::HoverEnter:
-    case QEvent::HoverLeave:
-    case QEvent::HoverMove:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TouchCancel:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-    case QEvent::NativeGesture:
-    case QEvent::Gesture:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::DragLeave:
-    case QEvent::Drop:
-    case QEvent::InputMethod:
-        return true;
-    case QEvent::Close:
-        // The window's close box: the original loop read it and dropped it
-        // too. A close the program asks for itself is not spontaneous.
-        return event.spontaneous();
-    default:
-        return false;
-    }
-}
 
 /// The top-level widget that a window stands for, if any.
 QWidget *widgetOfWindow(const QWindow *window)
@@ -139,7 +98,9 @@ bool PointerGrab::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     default:
-        return droppedInput(*event);
+        // Every other input is the routine's to drop: it must not reach any
+        // control while the marks are being set.
+        return runtime::inputKind(*event) != runtime::InputKind::None;
     }
 }
 

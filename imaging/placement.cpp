@@ -20,10 +20,9 @@ bool inventoryOption(const ProgramState &state)
     return optionValue(state.aLocalCfg, Option::Inventory, false);
 }
 
-void HangPicture(ProgramState &state, QWidget *oTab, const QString &cFile, ImageView *oStat,
+void HangPicture(ProgramState &state, const QString &cFile, ImageView *oStat,
                  const QString &cMode, std::optional<CropCoords> aCropCoords, QSize ascrnSize)
 {
-    Q_UNUSED(oTab);
     if (oStat == nullptr)
         return;
     const QString wait = QLatin1String(kWaitPicture);

@@ -20,9 +20,8 @@ class ImageView;
 /// the no-image picture. cMode is "S", "SW", "T", "TW" or "" (any other text
 /// acts like ""); the letters change the flags only as the Inventory option
 /// (local option slot 1) allows. When aCropCoords is given and differs from
-/// {{0, 0}, ASCRN_SIZE}, the crop box is drawn over the picture. oTab is
-/// accepted and not used.
-void HangPicture(ProgramState &state, QWidget *oTab, const QString &cFile, ImageView *oStat,
+/// {{0, 0}, ASCRN_SIZE}, the crop box is drawn over the picture.
+void HangPicture(ProgramState &state, const QString &cFile, ImageView *oStat,
                  const QString &cMode, std::optional<CropCoords> aCropCoords = std::nullopt,
                  QSize ascrnSize = ASCRN_SIZE);
 

@@ -129,10 +129,14 @@ ToolCommand rotateCommand(const QString &cFilename)
                              rotationFile(cFilename)});
 }
 
-bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize aScrnSize,
-             const CropCoords &aCropCoords, bool lNormalize, const Adjustment &adjustment)
+PreviewSource PreviewSource::of(const ProgramState &state)
 {
-    Q_UNUSED(lNormalize);
+    return {state.cFilename, state.anSize, state.aScrnSize, state.aCropCoords};
+}
+
+bool Prepare(ProgramState &state, const PreviewSource &source, const Adjustment &adjustment)
+{
+    const QString &cFilename = source.cFilename;
     const QString preview = appFile(state, kPreviewFile);
     runtime::eraseFile(preview);
     // A step that fails leaves no preview: half a preview (cropped but not
@@ -145,7 +149,8 @@ bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize 
         return false;
     };
     const runtime::RunOutcome crop =
-        runImageTool(state, cropCommand(cFilename, cropArgument(anSize, aScrnSize, aCropCoords)));
+        runImageTool(state, cropCommand(cFilename, cropArgument(source.anSize, source.aScrnSize,
+                                                              source.aCropCoords)));
     if (!crop.succeeded() || !runtime::fileExists(preview))
         return failed("crop");
     if (!runImageTool(state, adjustmentCommand(clamped(adjustment))).succeeded() ||

@@ -56,13 +56,23 @@ QString rotationFile(const QString &cFilename);
 /// convert "file" -rotate 90 "turned file"
 runtime::ToolCommand rotateCommand(const QString &cFilename);
 
+/// What a preview is made from: the source picture and the crop marked on it.
+struct PreviewSource {
+    QString cFilename;       ///< the source picture
+    QSize anSize;            ///< its size in pixels
+    QSize aScrnSize;         ///< the part of the source view that stands for it
+    CropCoords aCropCoords;  ///< the crop marks, in source-view pixels
+
+    /// The source the program state holds now.
+    static PreviewSource of(const ProgramState &state);
+};
+
 /// Makes the preview "scratch.jpg" from the source: the crop, then the
 /// adjustment with the three values of the window's controls, each run and
 /// waited for. The previous preview is removed first; when either step
 /// fails, the preview is removed again, the failure is logged and the result
 /// is false, so no old or half-made preview is taken for this source's.
-bool Prepare(ProgramState &state, const QString &cFilename, QSize anSize, QSize aScrnSize,
-             const CropCoords &aCropCoords, bool lNormalize, const Adjustment &adjustment);
+bool Prepare(ProgramState &state, const PreviewSource &source, const Adjustment &adjustment);
 
 /// Turns the source file a quarter turn clockwise. The turned picture is
 /// written beside it and replaces it only when the tool succeeded; false,

@@ -6,11 +6,14 @@
 # Arguments go to the program: settings file stem, start inventory code,
 # start account number; --help and --version as well.
 set -eu
+# The launcher's own directory, found before the working directory is
+# entered: $0 may be a path relative to where it was started
+# (cd /usr/bin && ./framla).
+here=$(dirname "$(readlink -f "$0")")
 work="${FRAMLA_WORKDIR:-${XDG_DATA_HOME:-$HOME/.local/share}/framla}"
 if [ ! -d "$work" ]; then
     mkdir -p "$(dirname "$work")"
     mkdir -m 700 "$work"
 fi
 cd "$work"
-here=$(dirname "$(readlink -f "$0")")
 exec "$here/../lib/framla/framla" "$@"

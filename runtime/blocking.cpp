@@ -1,4 +1,5 @@
 #include "blocking.h"
+#include "operator_input.h"
 #include "threads.h"
 
 #include <QApplication>
@@ -15,46 +16,6 @@
 namespace framla::runtime {
 
 namespace {
-
-enum class InputKind { None, Key, Pointer, Close };
-
-InputKind kindOf(const QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-    case QEvent::InputMethod:
-        return InputKind::Key;
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::NonClientAreaMouseButtonRelease:
-    case QEvent::NonClientAreaMouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TouchCancel:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-    case QEvent::NativeGesture:
-    case QEvent::Gesture:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-        return InputKind::Pointer;
-    case QEvent::Close:
-        // The operator closing a window; the program's own close() passes.
-        return event->spontaneous() ? InputKind::Close : InputKind::None;
-    default:
-        return InputKind::None;
-    }
-}
 
 /// The widget an event receiver belongs to: itself, or the top-level
 /// widget whose window it is.
@@ -159,7 +120,7 @@ bool take(QObject *receiver, QEvent *event)
 {
     if (!onUiThread())
         return false;
-    const InputKind kind = kindOf(event);
+    const InputKind kind = inputKind(*event);
     if (kind == InputKind::None)
         return false;
     InputGate &g = gate();

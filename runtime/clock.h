@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/service.h"
+
 #include <QDate>
 #include <QString>
 #include <QTime>
@@ -31,3 +33,11 @@ public:
 };
 
 } // namespace framla::runtime
+
+namespace framla {
+/// runtime::Clock fills the program state's ClockService slot.
+template<>
+struct ServiceType<ClockService> {
+    using type = runtime::Clock;
+};
+} // namespace framla

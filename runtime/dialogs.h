@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/service.h"
+
 #include <QString>
 
 namespace framla::runtime
@@ -48,3 +50,11 @@ public:
 };
 
 } // namespace framla::runtime
+
+namespace framla {
+/// runtime::Dialogs fills the program state's DialogsService slot.
+template<>
+struct ServiceType<DialogsService> {
+    using type = runtime::Dialogs;
+};
+} // namespace framla

@@ -245,7 +245,7 @@ namespace {
 
 bool isPassword(const ProgramState &state, const QString &text)
 {
-    return !text.isEmpty() && (text == state.cPass || text == state.cPassx);
+    return !text.isEmpty() && (text == state.login.cPass || text == state.cPassx);
 }
 
 QString maskedText(const ProgramState &state, const QString &text)

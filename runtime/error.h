@@ -159,7 +159,7 @@ QString platformText();
 QString maskCommandLines(QString text);
 
 /// The error as the error box and the error log show it: the places where a
-/// password stands are masked. A value that is the server password (cPass,
+/// password stands are masked. A value that is the server password (login.cPass,
 /// cPassx) as a whole, the password of a ToolCommand value and the word after
 /// "-pw" in a command line show kMaskedPassword; other text, such as a date
 /// or a code that happens to contain the same characters, stays as it is.

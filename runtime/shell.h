@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/service.h"
 #include "tool_command.h"
 
 #include <QByteArray>
@@ -150,3 +151,11 @@ private:
 };
 
 } // namespace framla::runtime
+
+namespace framla {
+/// runtime::Shell fills the program state's ShellService slot.
+template<>
+struct ServiceType<ShellService> {
+    using type = runtime::Shell;
+};
+} // namespace framla

@@ -12,9 +12,18 @@
 # box says which code to try, and Find opens on sample photos
 # (sample-photos/ in the working directory); on a machine without a webcam,
 # Capture takes a synthetic one.
+#
+# Settings the demo wrote, or the program saved for the demo's server, stay
+# the demo's: the next run starts a fresh demo server and points them at it.
+# Settings for any other server are never touched. Ending this script (Ctrl+C,
+# SIGTERM, or SIGHUP when its terminal closes) ends the program with it.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/build.sh"
+# Only what a run needs: the program, the capture tool, and framaid and the
+# sample shop's maker for the demo. scripts/test.sh builds everything else.
+echo "run: building the program, the capture tool and framaid" \
+    "(the first run takes a few minutes)" >&2
+"$top/scripts/build.sh" framla commandcam framaid make_sample
 build="${FRAMLA_BUILD_DIR:-$top/build}"
 work="${FRAMLA_WORKDIR:-${XDG_DATA_HOME:-$HOME/.local/share}/framla}"
 # The working directory holds the settings file with the server's password:
@@ -34,10 +43,50 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] &&
     program=(xvfb-run -a -s "-screen 0 1280x1024x24" "${program[@]}")
 fi
 
+# The program runs in a session of its own, beside this script: a signal that
+# ends the script first closes the window as the operator would (and with it
+# the virtual display), then the demo server goes. A program still held up
+# after ten seconds (a message box open) is ended outright.
+child=""
+alive() { # a process that is gone, or a zombie, counts as ended
+    local state
+    state=$(sed -E 's/^.*\) ([A-Z]).*/\1/' "/proc/$1/stat" 2>/dev/null) && [ "$state" != Z ] && [ "$state" != X ]
+}
+stop_program() {
+    trap '' TERM INT HUP
+    [ -n "$child" ] || exit 143
+    pkill -TERM -s "$child" -x framla || kill -TERM -- "-$child" 2>/dev/null || true
+    local i
+    for i in $(seq 100); do alive "$child" || return 0; sleep 0.1; done
+    kill -KILL -- "-$child" 2>/dev/null || true
+}
+trap stop_program TERM INT HUP
+run_program() {
+    # Started from this non-interactive script, the child leads no process
+    # group, so setsid makes it the leader of a new session without forking.
+    setsid "${program[@]}" &
+    child=$!
+    local status=0
+    wait "$child" || status=$?
+    # A signal ends the first wait early, while the program is still closing.
+    while alive "$child"; do wait "$child" || status=$?; done
+    return "$status"
+}
+
 cfg="$work/Framla.cfg"
 demo="$work/demo-server"
-marker="$work/.demo-settings" # the checksum of the settings the demo wrote
-ours() { [ -e "$marker" ] && [ "$(sha256sum < "$cfg")" = "$(cat "$marker")" ]; }
+marker="$work/.demo-settings" # the address, database and account of the demo's settings
+# A value of the settings file: the line after its tag, as the program reads
+# it (the port and the password are scrambled once the program saves them).
+setting() {
+    LC_ALL=C awk -v tag="[$1]" '{ sub(/\r$/, "") } found { print; exit } toupper($0) == toupper(tag) { found = 1 }' "$cfg"
+}
+where() { printf '%s\n' "$(setting Address)" "$(setting Datapath)" "$(setting Username)"; }
+# The demo's settings, whether as the demo wrote them or as the program saved
+# them; an older demo recorded the checksum of the file it wrote.
+ours() {
+    [ -e "$marker" ] && { [ "$(where)" = "$(cat "$marker")" ] || [ "$(sha256sum < "$cfg")" = "$(cat "$marker")" ]; }
+}
 # Which run a demo server belongs to: the run script's pid and start time (a
 # reused pid has another start time; a run that is gone, or a zombie, none).
 runner() {
@@ -71,7 +120,7 @@ if [ "${FRAMLA_DEMO:-auto}" != off ] && [ $# -eq 0 ] && [ "$(id -u)" -eq 0 ] &&
         "[Port]" "$(fact FRAMLA_TEST_PORT)" "" "[Datapath]" "$(fact FRAMLA_TEST_DBPATH)" "" \
         "[Username]" "$(fact FRAMLA_TEST_USER)" "" "[Password]" "$(fact FRAMLA_TEST_PASSWORD)" \
         "" "(end of parameter file)" > "$cfg")
-    sha256sum < "$cfg" > "$marker"
+    where > "$marker"
     export PUTTYDIR
     PUTTYDIR=$(fact PUTTYDIR)
     # What a newcomer tries first: the description box names a code of the
@@ -86,7 +135,7 @@ if [ "${FRAMLA_DEMO:-auto}" != off ] && [ $# -eq 0 ] && [ "$(id -u)" -eq 0 ] &&
     fi
     echo "run: demo server on $(fact FRAMLA_TEST_HOST):$(fact FRAMLA_TEST_PORT)," \
         "database $(fact FRAMLA_TEST_DBPATH)" >&2
-    "${program[@]}"
+    run_program
     exit $?
 fi
-exec "${program[@]}"
+run_program

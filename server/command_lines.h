@@ -1,56 +1,16 @@
 #pragma once
 
+#include "core/server_login.h"
 #include "runtime/shell.h"
 #include "runtime/tool_command.h"
 
 #include <QString>
 #include <QStringList>
 
-namespace framla {
-struct ProgramState;
-}
-
 namespace framla::server {
 
 using runtime::ToolCommand;
 using runtime::WindowHint;
-
-/// The server settings every remote command needs: where the server is, how
-/// to log in, and the database directory on it. Built from the running
-/// settings by loginOf, or from typed values while they are being tested.
-struct ServerLogin {
-    QString cAddress;
-    QString cPort;
-    QString cPath;
-    QString cUser;
-    QString cPass;
-    /// The server runs Windows: its paths use backslashes.
-    bool lIsDOS = false;
-};
-
-/// The running settings' login.
-ServerLogin loginOf(const ProgramState &state);
-
-/// A login from five typed values; a database path with a backslash means a
-/// Windows server.
-ServerLogin loginOf(const QString &cAddress, const QString &cPort, const QString &cPath,
-                    const QString &cUser, const QString &cPass);
-
-/// True for a host name ("shop.example", "srv-2"), an IPv4 address or an IPv6
-/// address in brackets ("[::1]"): nothing else may stand before the ":" that
-/// the copy tool splits its remote path at.
-bool isHostAddress(const QString &address);
-
-/// True for a name an SSH server may take as a login ("clerk", "clerk@corp",
-/// "DOM\\clerk"): not empty, not starting with "-" (which the tools would
-/// read as a switch), without control characters.
-bool isLoginName(const QString &user);
-
-/// Why the settings cannot be used for a remote command, naming the field
-/// ("" when they can): the address, the user name, the port, and in the
-/// Windows flavour a database path or user name with a character that
-/// server's shell would expand ("$", "`", "\"" or "%").
-QString loginProblem(const ServerLogin &login);
 
 /// The name of the user's reply directory: the login itself when it is a
 /// plain name (letters, digits, "-", "_", inner single dots), else the login
@@ -101,6 +61,15 @@ ToolCommand sendCommand(const ServerLogin &login, const QString &localFile,
 /// Run a command on the server: plink -ssh -P port user@address words...
 /// Each word is quoted for the server's shell when it needs it.
 ToolCommand remoteCommand(const ServerLogin &login, const QStringList &words, bool windowsFlavour);
+
+/// Ask the server program to answer a look-up in the user's reply directory:
+/// plink ... framaid <reply directory> <code> <token>, in the Unix flavour
+/// whatever the server (the words are quoted for its shell as they need).
+ToolCommand requestCommand(const ServerLogin &login, const QString &cCode, const QString &cToken);
+
+/// Shrink a picture in place so that neither side exceeds edge pixels:
+/// mogrify -resize <edge>x<edge> file, run directly and hidden.
+ToolCommand resizeCommand(int edge, const QString &localFile);
 
 /// A name of its own for a file on its way to a Unix server, one per send:
 /// "upload-", sixteen random hexadecimal digits, then tail (".jpg",

@@ -52,7 +52,7 @@ QString GetDataFile(ProgramState &state)
     return chosen;
 }
 
-bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+bool CheckIXdata(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
                  const QString &fileName, const QString &subDirectory)
 {
     runtime::WorkingFilesLock lock(state);
@@ -62,10 +62,10 @@ bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLo
     const runtime::ToolCommand request = remoteCommand(
         login, {QStringLiteral("framaid"), replyDirectory(login), fileName, report.cTime, subDirectory},
         false);
-    oXbpShowTxt.setBusy(true);
+    display.setBusy(true);
     const runtime::RunOutcome asked = runRemote(state, login, request, runtime::kLookupTimeoutMs);
-    oXbpShowTxt.setBusy(false);
-    return SHWTXTMSG1(state, oXbpShowTxt, login, report, requestRun(asked));
+    display.setBusy(false);
+    return SHWTXTMSG1(state, display, login, report, requestRun(asked)).answered;
 }
 
 QString dataFileMode(const QString &fileName)
@@ -150,7 +150,7 @@ qint64 reportedSize(const QString &reply, const QString &serverName)
 
 } // namespace
 
-bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &chosenPath)
+bool transferDataFile(ProgramState &state, TargetDisplay &display, const QString &chosenPath)
 {
     runtime::Dialogs &dialogs = *state.services.dialogs;
     const QFileInfo local(chosenPath);
@@ -171,9 +171,9 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
                        types + QLatin1Char('.'));
         return false;
     }
-    if (!isSafeName(serverName, state.lIsDOS)) {
+    if (!isSafeName(serverName, state.login.lIsDOS)) {
         dialogs.msgBox(failed + QStringLiteral("\r\n") +
-                       unsafeNameMessage(QStringLiteral("file name"), serverName, state.lIsDOS));
+                       unsafeNameMessage(QStringLiteral("file name"), serverName, state.login.lIsDOS));
         return false;
     }
     if (!local.isFile() || !local.isReadable()) {
@@ -191,17 +191,17 @@ bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QSt
         dialogs.msgBox(failed + QStringLiteral("\r\n") + QString::fromLatin1(kStillSendingText));
         return false;
     }
-    const ServerLogin login = loginOf(state);
+    const ServerLogin login = state.login;
     const QString shuttle = QStringLiteral("shuttle");
-    if (!CheckIXdata(state, oXbpShowTxt, login, serverName, shuttle)) {
+    if (!CheckIXdata(state, display, login, serverName, shuttle)) {
         dialogs.msgBox(failed + QStringLiteral("\r\nThe server did not answer the check."));
         return false;
     }
     if (!Ok2Write(state, QString::fromLatin1(kReplyFile), false))
         return false;
-    const DataSend send = SendIXdata(state, oXbpShowTxt, login, local.absolutePath(),
+    const DataSend send = SendIXdata(state, display, login, local.absolutePath(),
                                      local.fileName(), login.cPath + QStringLiteral("/shuttle/"));
-    CheckIXdata(state, oXbpShowTxt, login, serverName, shuttle);
+    CheckIXdata(state, display, login, serverName, shuttle);
     const QString report = replyText(readReplyFile(state));
     // Where the report gives the file's size it must be the size sent; a
     // report without one only has to show the file.

@@ -5,11 +5,11 @@
 
 namespace framla {
 struct ProgramState;
-}
+struct ServerLogin;
+} // namespace framla
 
 namespace framla::server {
 
-struct ServerLogin;
 class TargetDisplay;
 
 /// Let the operator choose a data transfer file; "" when cancelled. The path
@@ -19,7 +19,7 @@ QString GetDataFile(ProgramState &state);
 /// Ask the server program about a file of this name in a sub-directory of
 /// the database ("shuttle", "images/ssr/<account>", "images/cust/<account>")
 /// and show its report. False when no report came back.
-bool CheckIXdata(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+bool CheckIXdata(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
                  const QString &fileName, const QString &subDirectory);
 
 /// How long the copy of a data file may take: a minute, and a second more
@@ -57,6 +57,6 @@ QString dataFileMode(const QString &fileName);
 /// says "sent" only when the copy succeeded and the second check shows the
 /// file: with the size that was sent where the report gives a size, else by
 /// its "exists" mark.
-bool transferDataFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const QString &chosenPath);
+bool transferDataFile(ProgramState &state, TargetDisplay &display, const QString &chosenPath);
 
 } // namespace framla::server

@@ -17,7 +17,7 @@
 
 namespace framla::server {
 
-void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const ServerLogin &login,
+void DelImage(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
               const Target &target)
 {
     OperationScope operation(state, state.limits.deleteMs);
@@ -47,7 +47,7 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const ServerLogin
         return;
     }
 
-    oXbpTargGrp.showCaption(QStringLiteral("Deleting image on server..."));
+    display.showCaption(QStringLiteral("Deleting image on server..."));
     if (!Ok2Write(state, QString::fromLatin1(kReplyFile), true, true))
         return;
 
@@ -61,8 +61,8 @@ void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const ServerLogin
         dialogs.msgBox(QStringLiteral("The image could not be deleted on the server.\r\n") +
                        outcome.message);
 
-    ShowOldImg(state, oXbpTargGrp, login, target);
-    oXbpTargGrp.showCaption(QStringLiteral("Image as now recorded:"));
+    ShowOldImg(state, display, login, target);
+    display.showCaption(QStringLiteral("Image as now recorded:"));
 }
 
 } // namespace framla::server

@@ -4,12 +4,12 @@
 
 namespace framla {
 struct ProgramState;
-}
+struct ServerLogin;
+struct Target;
+} // namespace framla
 
 namespace framla::server {
 
-struct ServerLogin;
-struct Target;
 class TargetDisplay;
 
 /// The four lines shown when an inventory item's shared supplier picture
@@ -21,9 +21,9 @@ inline constexpr auto kSupplierGuardText =
     "want to just record a new image for this item.";
 
 /// Delete the picture the server records for the target, then show what the
-/// server records afterwards. oXbpTargGrp gets the progress captions; the
+/// server records afterwards. display gets the progress captions; the
 /// target view is reached through the same display.
-void DelImage(ProgramState &state, TargetDisplay &oXbpTargGrp, const ServerLogin &login,
+void DelImage(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
               const Target &target);
 
 } // namespace framla::server

@@ -2,6 +2,7 @@
 
 #include "remote_run.h"
 #include "core/app_files.h"
+#include "core/codes.h"
 #include "image_path.h"
 #include "reply.h"
 #include "server/command_lines.h"
@@ -22,18 +23,17 @@ QString remoteImagePath(const QString &cPath, const QString &imagePath, bool lIs
     return path.replace(QStringLiteral("//"), QStringLiteral("/"));
 }
 
-bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const ServerLogin &login,
+bool ShowOldImg(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
                 const Target &target)
 {
     const QString preview = appFile(state, kPreviewFile);
     runtime::eraseFile(preview);
     state.previewExists = false;
-    owner.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
+    display.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
 
     // An account's own picture is named like the account when no name is given.
     Target shown = target;
-    const double account = core::VAL(target.cCode);
-    if (shown.cName.isEmpty() && account > 1000 && account < 100000 && target.isAccount())
+    if (shown.cName.isEmpty() && target.isAccount() && core::isAccount(core::VAL(target.cCode)))
         shown.cName = target.cCode;
     QString imagePath = MAKEFILE(shown, login.lIsDOS);
 
@@ -49,12 +49,12 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &owner, const ServerLogin &lo
         const runtime::ToolCommand fetch =
             fetchCommand(login, remoteImagePath(login.cPath, imagePath, login.lIsDOS),
                          QLatin1String(kPreviewFile), login.lIsDOS);
-        owner.setBusy(true);
+        display.setBusy(true);
         runRemote(state, login, fetch, runtime::kCopyTimeoutMs);
-        owner.setBusy(false);
+        display.setBusy(false);
     }
     state.previewExists = runtime::fileExists(preview);
-    owner.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));
+    display.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));
     return true;
 }
 

@@ -1,6 +1,6 @@
 #include "image_path.h"
 
-#include "core/normalize.h"
+#include "core/codes.h"
 #include "server/command_lines.h"
 #include "target.h"
 #include "core/value.h"
@@ -20,10 +20,10 @@ QString slashPath(const QString &code, const QString &cName, bool lInventory, bo
     if (n == 5 && VAL(code) == 0 && VAL(code.mid(1)) > 0)
         return QStringLiteral("images/") + code.left(1) + QLatin1Char('/') + code +
                QStringLiteral(".jpg");
-    if (!lInventory && n == 5 && VAL(code) > 10000)
+    if (!lInventory && n == 5 && core::isCustomerAccount(VAL(code)))
         return QStringLiteral("images/cust/") + code + QLatin1Char('/') + cName +
                QStringLiteral(".jpg");
-    if (!lInventory && n == 4 && VAL(code) > 1000)
+    if (!lInventory && n == 4 && core::isSupplierAccount(VAL(code)))
         return QStringLiteral("images/ssr/") + code + QLatin1Char('/') + cName +
                QStringLiteral(".jpg");
     if (!lInventory && code == QStringLiteral("0"))
@@ -39,13 +39,12 @@ QString slashPath(const QString &code, const QString &cName, bool lInventory, bo
 QString MAKEFILE(const QString &cCode, const QString &cName, bool lInventory, bool lOrders,
                  bool lIsDOS)
 {
-    const QString code = core::NORMALIZE(cCode, lInventory, lOrders);
     // A code or an account's picture name that is not a plain name fits no
     // rule: one with a "/" would name a file in another directory that still
-    // looks like a plain path ("A444/B" gives "images/A4/A4-44/B.jpg").
-    if (!isSafeName(code) || (!lInventory && !lOrders && !isSafeName(cName)))
+    // looks like a plain path ("AB/1234" gives "images/AB/AB/1234.jpg").
+    if (!isSafeName(cCode) || (!lInventory && !lOrders && !isSafeName(cName)))
         return {};
-    QString path = slashPath(code, cName, lInventory, lOrders);
+    QString path = slashPath(cCode, cName, lInventory, lOrders);
     // An empty code or name names no file: "images/ord/.jpg" must never reach
     // the server; nor may a name ending in "." make "..jpg".
     if (!isSafeRelativePath(path))

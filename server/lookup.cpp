@@ -74,10 +74,9 @@ RequestRun requestRun(const RunOutcome &request)
     return run;
 }
 
-bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-                const Target &target, const RequestRun &request)
+ReplyAnswer SHWTXTMSG1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                       const Target &target, const RequestRun &request)
 {
-    state.lOk2Put = false;
     const QString local = appFile(state, kReplyFile);
     // An earlier request's reply must never pass for this one's.
     runtime::eraseFile(local);
@@ -87,15 +86,15 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
         QString text = QString::fromLatin1(kFetchFailedText);
         if (!why.isEmpty())
             text += QStringLiteral("\r\n\r\n") + why;
-        oXbpShowTxt.showReply(text);
-        return false;
+        display.showReply(text);
+        return ReplyAnswer{};
     };
     // framaid writes only into a reply directory of the operator's own; when
     // it did not end well, what lies there may be another account's.
     if (!request.failure.isEmpty())
         return noReply(request.failure);
 
-    oXbpShowTxt.showReply(QStringLiteral("Fetching data from server..."));
+    display.showReply(QStringLiteral("Fetching data from server..."));
     const QString remote =
         login.lIsDOS ? login.cPath + QStringLiteral("\\temp\\") + login.cUser + QStringLiteral("/framla.tmp")
                      : replyDirectory(login) + QStringLiteral("/framla.tmp");
@@ -118,7 +117,7 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
     const auto answers = [&](const QByteArray &reply) {
         return replyAnswers(reply, target.cTime, target.cCode, request.closed);
     };
-    outcome = runBusy(state, oXbpShowTxt, login, fetch, runtime::kLookupTimeoutMs);
+    outcome = runBusy(state, display, login, fetch, runtime::kLookupTimeoutMs);
     QByteArray reply = readReply();
 
     // The server program may still be writing, or the copy lost the reply's
@@ -129,11 +128,11 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
     static constexpr int pauses[] = {10, 100, 200};
     for (int retry = 0; retry < 3 && !answers(reply) && !hopeless(outcome) && !tooLarge; ++retry) {
         if (retry == 2)
-            oXbpShowTxt.showReply(QStringLiteral("Fetching data from server...\r\nRe-trying..."));
-        oXbpShowTxt.setBusy(true);
+            display.showReply(QStringLiteral("Fetching data from server...\r\nRe-trying..."));
+        display.setBusy(true);
         state.services.clock->sleep(pauses[retry]);
         outcome = runRemote(state, login, fetch, runtime::kLookupTimeoutMs);
-        oXbpShowTxt.setBusy(false);
+        display.setBusy(false);
         reply = readReply();
     }
 
@@ -149,52 +148,45 @@ bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLog
     }
 
     const QString text = replyText(reply);
-    state.lOk2Put = okToPut(text);
-    oXbpShowTxt.showReply(text);
-    oXbpShowTxt.setShowExistingVisible(showExistingFor(target.cCode, text));
-    return true;
+    display.showReply(text);
+    display.setShowExistingVisible(showExistingFor(target.cCode, text));
+    return {true, okToPut(text), text};
 }
 
-bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-               Target &target)
+LookupResult PREPTEXT1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                       const Target &target)
 {
-    const runtime::ToolCommand request = remoteCommand(
-        login, {QStringLiteral("framaid"), replyDirectory(login), target.cCode, target.cTime},
-        false);
-    const RunOutcome requested =
-        runBusy(state, oXbpShowTxt, login, request, runtime::kLookupTimeoutMs);
+    const runtime::ToolCommand request = requestCommand(login, target.cCode, target.cTime);
+    const RunOutcome requested = runBusy(state, display, login, request, runtime::kLookupTimeoutMs);
 
-    SHWTXTMSG1(state, oXbpShowTxt, login, target, requestRun(requested));
-    ShowOldImg(state, oXbpShowTxt, login, target);
+    const ReplyAnswer answer = SHWTXTMSG1(state, display, login, target, requestRun(requested));
+    ShowOldImg(state, display, login, target);
 
-    const QString text = replyText(readReplyFile(state));
+    LookupResult found;
+    found.ok2Put = answer.ok2Put;
     // What the server names goes onto the next command line and into the
-    // name field: it passes the same check as a typed code.
-    const QString resolved = resolvedCode(text);
-    if (target.lInventory && target.cCode.size() > 7 && isSafeName(resolved, login.lIsDOS)) {
-        target.cCode = resolved;
-        target.cName = resolved;
-        return false;
-    }
-    return true;
+    // name field: it passes the same check as a typed code, and enters in
+    // canonical form as a typed code does.
+    const QString resolved = resolvedCode(answer.text);
+    if (target.lInventory && target.cCode.size() > 7 && isSafeName(resolved, login.lIsDOS))
+        found.resolvedCode = core::NORMALIZE(resolved, true, false);
+    return found;
 }
 
-bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-              Target target)
+LookupResult PrepText(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                      Target target)
 {
     // Nothing typed yet (a name entered before any code, the look-up after a
     // deletion without a code): there is nothing to look up and nothing to say.
     if (target.cCode.trimmed().isEmpty())
-        return true;
+        return {};
     // Waiting for an upload to leave the working files counts against the look-up's own time.
     OperationScope operation(state, state.limits.lookupMs);
     const runtime::WorkingFilesLock lock(state, state.operation.deadline);
     if (!lock.held()) {
-        state.lOk2Put = false;
-        oXbpShowTxt.showReply(QString::fromLatin1(kStillSendingText));
-        return true;
+        display.showReply(QString::fromLatin1(kStillSendingText));
+        return {false, {}};
     }
-    target.cCode = core::NORMALIZE(target.cCode, target.lInventory, target.lOrders);
     // Nothing typed reaches the server unless it is a plain name.
     const bool nameMatters = target.isAccount() && !target.cName.isEmpty();
     if (!isSafeName(target.cCode, login.lIsDOS) ||
@@ -203,19 +195,24 @@ bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
         const QString message =
             unsafeNameMessage(badCode ? QStringLiteral("code") : QStringLiteral("image name"),
                               badCode ? target.cCode : target.cName, login.lIsDOS);
-        oXbpShowTxt.showReply(message);
+        display.showReply(message);
         state.services.dialogs->msgBox(message);
-        return true;
+        return {};
     }
     // A resolved code is seven characters long and never resolves again, so
     // the look-up runs at most twice.
+    LookupResult result;
     for (int pass = 0; pass < 2; ++pass) {
-        if (PREPTEXT1(state, oXbpShowTxt, login, target))
+        const LookupResult found = PREPTEXT1(state, display, login, target);
+        result.ok2Put = found.ok2Put;
+        if (found.resolvedCode.isEmpty())
             break;
-        oXbpShowTxt.showTargetName(target.cName);
-        target.cCode = core::NORMALIZE(target.cCode, target.lInventory, target.lOrders);
+        result.resolvedCode = found.resolvedCode;
+        target.cCode = found.resolvedCode;
+        target.cName = found.resolvedCode;
+        display.showTargetName(found.resolvedCode);
     }
-    return true;
+    return result;
 }
 
 } // namespace framla::server

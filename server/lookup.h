@@ -2,11 +2,14 @@
 
 #include <QString>
 
+#include <optional>
 #include <utility>
 
 namespace framla {
 struct ProgramState;
-}
+struct ServerLogin;
+struct Target;
+} // namespace framla
 
 namespace framla::runtime {
 struct RunOutcome;
@@ -14,21 +17,35 @@ struct RunOutcome;
 
 namespace framla::server {
 
-struct ServerLogin;
-struct Target;
 class TargetDisplay;
 
-/// Look a code up on the server: the request, the reply with its token, the
-/// description, the put permission and the picture on file. A long inventory
-/// code that the server resolves is looked up once more under its real code.
-/// An empty code is no request: nothing is run and nothing is shown.
-bool PrepText(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-              Target target);
+/// What a look-up found out, for the caller to keep.
+struct LookupResult {
+    /// Whether the reply allows a put. Empty when no request was made (no
+    /// code, or a code or name that is not a plain name): the permission
+    /// the caller holds then stays as it was.
+    std::optional<bool> ok2Put;
+    /// The seven-character code the server resolved a long inventory code
+    /// to, in canonical form; it names the picture too. "" when nothing was
+    /// resolved.
+    QString resolvedCode;
+};
 
-/// One look-up pass. False when the code was resolved to another code (then
-/// held in the target's cCode and cName) that must be looked up again.
-bool PREPTEXT1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-               Target &target);
+/// Look a code up on the server: the request, the reply with its token, the
+/// description, the put permission and the picture on file, each shown as it
+/// comes. A long inventory code that the server resolves is looked up once
+/// more under its real code, which the target name field shows from then on.
+/// The target's code is taken as it comes: it was normalised where it
+/// entered. An empty code is no request: nothing is run and nothing is shown.
+LookupResult PrepText(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                      Target target);
+
+/// One look-up pass: the request, the reply and the picture on file. When
+/// the server resolves a long inventory code, the code it names is in the
+/// result (checked like a typed code and normalised, since it enters here),
+/// to be looked up again.
+LookupResult PREPTEXT1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                       const Target &target);
 
 /// What the run of framaid that a reply fetch follows says about the reply.
 struct RequestRun {
@@ -44,10 +61,17 @@ struct RequestRun {
     {}
 };
 
+/// What a reply fetch found.
+struct ReplyAnswer {
+    bool answered = false; ///< a reply that answers the request came and is shown
+    bool ok2Put = false;   ///< that reply allows a put; false without one
+    QString text;          ///< its text as shown; "" without one
+};
+
 /// Fetch the reply file until it carries the token (three retries), show its
-/// text and set lOk2Put and the "Show Existing" button. False when no
-/// matching reply came; the local reply file then holds "Unknown!", so no
-/// later reader acts on an older reply.
+/// text and the "Show Existing" button, and say what it allows. Without a
+/// matching reply the local reply file holds "Unknown!", so no later reader
+/// acts on an older reply.
 /// The code (an account number for the "Show Existing" button) and the token
 /// come from the target. request (see requestRun()) is what the run of
 /// framaid before the fetch said: after a run that did not end well nothing
@@ -55,8 +79,8 @@ struct RequestRun {
 /// directory then is not its answer; after one that said its reply ends with
 /// the closing line only a whole reply is taken. Only a fetch that succeeded
 /// is read.
-bool SHWTXTMSG1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
-                const Target &target, const RequestRun &request = {});
+ReplyAnswer SHWTXTMSG1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                       const Target &target, const RequestRun &request = {});
 
 /// What a run of framaid says about its reply. It ended well when framaid
 /// ended with 0 (reply written) or 2 (a reply that refuses the request).

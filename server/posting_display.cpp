@@ -6,8 +6,8 @@ namespace framla::server {
 
 template<typename Fn> void PostingDisplay::post(Fn fn)
 {
-    TargetDisplay *target = &m_target;
-    runtime::onUiThreadLater([target, fn] { fn(*target); });
+    TargetDisplay *display = &m_display;
+    runtime::onUiThreadLater([display, fn] { fn(*display); });
 }
 
 void PostingDisplay::showReply(const QString &text)

@@ -8,9 +8,9 @@ namespace framla::server {
 /// and carried out there, in the order the worker made it.
 class PostingDisplay final : public TargetDisplay {
 public:
-    /// target must outlive every change posted to it.
-    explicit PostingDisplay(TargetDisplay &target)
-        : m_target(target)
+    /// display must outlive every change posted to it.
+    explicit PostingDisplay(TargetDisplay &display)
+        : m_display(display)
     {}
 
     void showReply(const QString &text) override;
@@ -22,7 +22,7 @@ public:
 
 private:
     template<typename Fn> void post(Fn fn);
-    TargetDisplay &m_target;
+    TargetDisplay &m_display;
 };
 
 } // namespace framla::server

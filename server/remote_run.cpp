@@ -39,7 +39,7 @@ runtime::RunOutcome notStarted(const QString &message)
 runtime::RunOutcome runRemote(ProgramState &state, const ServerLogin &login,
                               const runtime::ToolCommand &command, int timeoutMs)
 {
-    if (const QString problem = loginProblem(login); !problem.isEmpty())
+    if (const QString problem = core::loginProblem(login); !problem.isEmpty())
         return notStarted(problem);
     RemoteOperation &operation = state.operation;
     if (operation.stopped)
@@ -68,7 +68,7 @@ void followRunningSettings(ProgramState &state)
     // the shell reads from every run of these settings.
     if (state.services.shell != nullptr)
         state.services.shell->shareConnectionOf(
-            runtime::linkKeyOf(remoteCommand(loginOf(state), {}, false)));
+            runtime::linkKeyOf(remoteCommand(state.login, {}, false)));
 }
 
 } // namespace framla::server

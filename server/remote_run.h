@@ -9,11 +9,10 @@
 
 namespace framla {
 struct ProgramState;
-}
+struct ServerLogin;
+} // namespace framla
 
 namespace framla::server {
-
-struct ServerLogin;
 
 /// Marks one remote operation on the state for its lifetime. Nested routines
 /// (a put that looks up again) share the outermost operation's limit.

@@ -1,6 +1,7 @@
 #include "reply.h"
 
 #include "core/app_files.h"
+#include "core/codes.h"
 #include "server/command_lines.h"
 #include "runtime/files.h"
 #include "core/value.h"
@@ -111,7 +112,7 @@ QString resolvedCode(const QString &text)
 bool showExistingFor(const QString &cCode, const QString &text)
 {
     const double value = core::VAL(cCode);
-    return value > 1000 && value < 100000 && !text.contains(QStringLiteral("(no images found)")) &&
+    return core::isAccount(value) && !text.contains(QStringLiteral("(no images found)")) &&
            !text.contains(QStringLiteral("is not an existing"));
 }
 

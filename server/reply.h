@@ -68,7 +68,7 @@ QString replyText(const QByteArray &reply);
 QString resolvedCode(const QString &text);
 
 /// Whether the "Show Existing" button belongs with this code and reply text:
-/// an account number (1000 < value < 100000) that has pictures on file.
+/// a supplier's or customer's account number that has pictures on file.
 bool showExistingFor(const QString &cCode, const QString &text);
 
 /// Whether a picture may be put for the code the reply describes.

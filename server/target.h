@@ -1,29 +1,13 @@
 #pragma once
 
-#include "core/program_state.h"
+// The target is plain data and lives in core; the server routines name it
+// as their own.
 
-#include <QString>
+#include "core/target.h"
 
 namespace framla::server {
 
-/// What a look-up, an image fetch, a put or a deletion is about, taken from
-/// the program state when the operator asks for it.
-struct Target {
-    QString cCode; ///< the code in canonical form
-    QString cName; ///< the picture name (Cust/Sup: under the account; else the code)
-    bool lInventory = true;
-    bool lOrders = false;
-    QString cTime;                     ///< the request token
-    QString cSize = QStringLiteral("M"); ///< "S", "M" or "L"
-
-    /// Neither inventory nor service orders: supplier and customer accounts.
-    bool isAccount() const { return !lInventory && !lOrders; }
-};
-
-/// The current target of the program state, in the mode the state is in.
-inline Target targetOf(const ProgramState &state)
-{
-    return {state.cCode, state.cName, state.lInventory, state.lOrders, state.cTime, state.cSize};
-}
+using framla::Target;
+using core::targetOf;
 
 } // namespace framla::server

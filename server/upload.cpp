@@ -195,7 +195,8 @@ bool runUpload(const UploadJob &job, TargetDisplay &display)
     worker.services = job.services;
     worker.cAppPath = job.appPath;
     worker.limits = job.limits;
-    worker.lIsDOS = job.login.lIsDOS;
+    // The job's login, so that its password is masked in the worker's error texts too.
+    worker.login = job.login;
     runtime::runRecoverable(worker, [&] { PutFile1(worker, display, job.login, job.target, job.copy); });
     QFile::remove(appFile(worker, job.copy));
     return worker.lOk2Put;
@@ -203,7 +204,7 @@ bool runUpload(const UploadJob &job, TargetDisplay &display)
 
 } // namespace
 
-bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+bool PutFile(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
              const Target &target)
 {
     runtime::Dialogs &dialogs = *state.services.dialogs;
@@ -238,9 +239,9 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin 
     }
     const UploadJob job{login, target, copy, state.cAppPath, state.services, state.limits};
     ProgramState *live = &state;
-    TargetDisplay *display = &oXbpShowTxt;
-    auto run = [job, live, display] {
-        PostingDisplay posted(*display);
+    TargetDisplay *uiDisplay = &display;
+    auto run = [job, live, uiDisplay] {
+        PostingDisplay posted(*uiDisplay);
         const bool ok2Put = runUpload(job, posted);
         runtime::onUiThreadLater([live, ok2Put] { live->lOk2Put = ok2Put; });
     };
@@ -348,14 +349,14 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
 
 } // namespace
 
-bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
               const Target &target, const QString &localFile)
 {
     // Waiting for a look-up to leave the working files counts against the put's own time.
     OperationScope operation(state, state.limits.putMs);
     const runtime::WorkingFilesLock lock(state, state.operation.deadline);
     if (!lock.held()) {
-        oXbpShowTxt.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
+        display.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
                               QString::fromLatin1(kOperationTimeText));
         return false;
     }
@@ -365,13 +366,9 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
     const QString remote = login.cPath + QLatin1Char('/') + targetPath;
     Placed placed;
 
-    oXbpShowTxt.showReply(QStringLiteral("Sending image to server..."));
-    ToolCommand resize;
-    resize.tool = QStringLiteral("mogrify");
-    resize.viaStart = false;
-    resize.window = runtime::WindowHint::Hidden;
-    resize.args = {QStringLiteral("-resize"), QStringLiteral("%1x%1").arg(edge), localFile};
-    const RunOutcome resized = state.services.shell->run(resize, runtime::kImageToolTimeoutMs);
+    display.showReply(QStringLiteral("Sending image to server..."));
+    const RunOutcome resized =
+        state.services.shell->run(resizeCommand(edge, localFile), runtime::kImageToolTimeoutMs);
     const QByteArray sent =
         runtime::readWholeFile(appFile(state, localFile)).value_or(QByteArray());
     if (!resized.succeeded())
@@ -380,18 +377,18 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
         placed.failure = QStringLiteral("The resized image could not be read.");
 
     if (placed.failure.isEmpty()) {
-        oXbpShowTxt.setBusy(true);
+        display.setBusy(true);
         placed = placeOnServer(state, login, localFile, sent, remote);
-        oXbpShowTxt.setBusy(false);
+        display.setBusy(false);
     }
     QString &failure = placed.failure;
 
-    oXbpShowTxt.showReply(QStringLiteral("Verifying that image is on server..."));
-    oXbpShowTxt.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
+    display.showReply(QStringLiteral("Verifying that image is on server..."));
+    display.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
     runtime::eraseFile(appFile(state, kPreviewFile));
     const QString reply = QString::fromUtf8(readReplyFile(state));
     const QString supplierImage = supplierImagePath(reply);
-    ShowOldImg(state, oXbpShowTxt, login, target);
+    ShowOldImg(state, display, login, target);
 
     if (failure.isEmpty()) {
         // What the view shows is the target itself unless the reply pointed
@@ -410,20 +407,17 @@ bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin
 
     // The server is asked again, so that the description and the notes the
     // write check reads say what the server holds now.
-    const RunOutcome asked =
-        runRemote(state, login,
-                  remoteCommand(login,
-                                {QStringLiteral("framaid"), replyDirectory(login), target.cCode,
-                                 target.cTime},
-                                false),
-                  runtime::kLookupTimeoutMs);
-    SHWTXTMSG1(state, oXbpShowTxt, login, target, requestRun(asked));
+    const RunOutcome asked = runRemote(state, login, requestCommand(login, target.cCode, target.cTime),
+                                       runtime::kLookupTimeoutMs);
+    // The upload's own state keeps what the reply allows now; the queue hands
+    // it to the program's state.
+    state.lOk2Put = SHWTXTMSG1(state, display, login, target, requestRun(asked)).ok2Put;
     const QString description = replyText(readReplyFile(state));
     if (!failure.isEmpty())
-        oXbpShowTxt.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
+        display.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
                               failure + QStringLiteral("\r\n\r\n") + description);
     else if (!placed.warning.isEmpty())
-        oXbpShowTxt.showReply(placed.warning + QStringLiteral("\r\n\r\n") + description);
+        display.showReply(placed.warning + QStringLiteral("\r\n\r\n") + description);
     return failure.isEmpty();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/service.h"
 #include "core/app_files.h"
 
 #include <QString>
@@ -13,12 +14,12 @@
 
 namespace framla {
 struct ProgramState;
-}
+struct ServerLogin;
+struct Target;
+} // namespace framla
 
 namespace framla::server {
 
-struct ServerLogin;
-struct Target;
 class TargetDisplay;
 
 /// The one upload worker: uploads run on it one after another, in the order
@@ -62,7 +63,7 @@ int uploadEdge(const QString &cSize);
 /// that names no file, or no prepared picture, is refused with a message.
 /// While none of the program's uploads is queued or under way, working copies
 /// left in the program's directory by a put that was cut off are removed first.
-bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+bool PutFile(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
              const Target &target);
 
 /// The upload itself, on the calling thread: resize localFile (a file in the
@@ -73,7 +74,7 @@ bool PutFile(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin 
 /// description asked for again, and say plainly when the picture did not
 /// arrive. A failed or interrupted copy leaves the picture that was there
 /// before. Returns whether the server holds the picture that was sent.
-bool PutFile1(ProgramState &state, TargetDisplay &oXbpShowTxt, const ServerLogin &login,
+bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
               const Target &target, const QString &localFile = QLatin1String(kPreviewFile));
 
 /// How long the end of the program waits for the upload under way.
@@ -104,3 +105,11 @@ inline constexpr int kCleanupTimeoutMs = 15000;
 inline constexpr auto kNotRecordedText = "THE IMAGE WAS NOT RECORDED ON THE SERVER.";
 
 } // namespace framla::server
+
+namespace framla {
+/// server::UploadQueue fills the program state's UploadsService slot.
+template<>
+struct ServiceType<UploadsService> {
+    using type = server::UploadQueue;
+};
+} // namespace framla

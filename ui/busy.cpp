@@ -7,7 +7,7 @@
 
 namespace framla::ui {
 
-void ShowElem(QWidget *element, const QString &cInclusions, int nCursorType)
+void ShowElem(QWidget *element, int nCursorType)
 {
     if (element == nullptr)
         return;
@@ -29,12 +29,12 @@ void ShowElem(QWidget *element, const QString &cInclusions, int nCursorType)
             element->unsetCursor();
         }
     }
-    // A Qt window draws its controls itself; it has no separate drawing area
-    // to treat apart, so a window in cInclusions walks its own children too.
+    // Every child takes the shape too: a Qt window has no drawing area of
+    // its own to treat apart from its controls.
     const QList<QWidget *> children =
         element->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
     for (QWidget *child : children)
-        ShowElem(child, cInclusions, nCursorType);
+        ShowElem(child, nCursorType);
 }
 
 void SHOWCURSOR(QWidget *window, int nCursorType)
@@ -43,9 +43,7 @@ void SHOWCURSOR(QWidget *window, int nCursorType)
     runtime::onUiThreadLater([target, nCursorType] {
         if (target.isNull())
             return;
-        const QString cInclusions =
-            QStringLiteral("XbpDialog,") + QString::fromLatin1(target->metaObject()->className());
-        ShowElem(target.data(), cInclusions, nCursorType);
+        ShowElem(target.data(), nCursorType);
     });
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 class QWidget;
 
 namespace framla::ui {
@@ -19,6 +17,6 @@ void SHOWDONE(QWidget *window);
 /// any thread: off the UI thread the change is posted to it, in call order.
 void SHOWCURSOR(QWidget *window, int nCursorType);
 /// Set the pointer of one element and, recursively, of all its children.
-void ShowElem(QWidget *element, const QString &cInclusions, int nCursorType);
+void ShowElem(QWidget *element, int nCursorType);
 
 } // namespace framla::ui

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/service.h"
+
 #include <QColor>
 #include <QPen>
 
@@ -74,3 +76,11 @@ LineAttributes GRASETATTRLINE(ProgramState &state, PresSpace *ps);
 LineAttributes GRASETATTRLINE(ProgramState &state, PresSpace *ps, const LineAttrList &attrs);
 
 } // namespace framla::ui
+
+namespace framla {
+/// ui::PresSpace fills the program state's MainPresSpaceService slot.
+template<>
+struct ServiceType<MainPresSpaceService> {
+    using type = ui::PresSpace;
+};
+} // namespace framla

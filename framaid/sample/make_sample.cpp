@@ -2,8 +2,9 @@
 // tests and the demo: dBase tables of items, suppliers, customers and service
 // orders, the images/ tree with small real JPEGs (made with ImageMagick's
 // convert), jtemp/, shuttle/, framaid.conf and the probe file framla.ok.
-// make_sample --photos DIR: writes a few product photos to file into DIR (the
-// operator's side of the demo; see makePhotos).
+// make_sample --photos DIR: writes product photos to file into DIR, one for
+// each kind of record that has no picture yet (the operator's side of the
+// demo; see makePhotos).
 //
 // What the sample holds on purpose (the tests rely on it):
 //   AB10001 own picture, tag 2000000100014; AB10003 and AB10005 show their
@@ -14,7 +15,10 @@
 //   has pictures, 23456 an empty directory, 54321 none; service orders
 //   or000101-or000108, pictures for or000101, or000102, or000105;
 //   AB10002.jpg is the picture a web upload would publish (test-server gives
-//   it to www-data); AB---12 (typed as AB12) is the demo's first look-up.
+//   it to www-data); AB---12 (typed as AB12) is the demo's first look-up;
+//   AB10004, supplier 1001's stock reference RW3 (item AB10008), customer
+//   23456 (an empty directory) and service order or000107 have no picture:
+//   the demo's photos are for them.
 #include "dbf_writer.h"
 
 #include <cerrno>
@@ -168,10 +172,12 @@ bool makePictures(const std::vector<Picture> &pictures)
     return runConvert(args);
 }
 
-// The operator's side of the demo: product photos as a camera or a scanner
-// leaves them, one in each format the "Find" dialog offers, named after
-// sample items that have no picture on file yet (AB10004, EF30001, CD20002),
-// so that each can be looked up, cropped and put.
+// The operator's side of the demo: photos as a camera or a scanner leaves
+// them, in the formats the "Find" dialog offers, one for each kind of record
+// and named after a record that has no picture on file yet, so that each can
+// be looked up, cropped and put without a question: the inventory item
+// AB10004, supplier 1001's stock reference RW3, a picture PEARLS of customer
+// 23456's own earrings, and service order or000107 (a broken chain).
 bool makePhotos(const std::string &dir)
 {
     std::vector<std::vector<std::string>> photos = {
@@ -184,19 +190,29 @@ bool makePhotos(const std::string &dir)
          "circle 800 349 800 307", "-fill", "#dfe9f7", "-draw", "circle 560 400 560 373", "-draw",
          "circle 1040 400 1040 373", "-attenuate", "0.25", "+noise", "Gaussian", "-blur", "0x0.6",
          "-quality", "88", dir + "/AB10004.jpg"},
-        // Pearl studs, 800 x 600 PNG.
+        // A Russian wedding ring: three bands of yellow, white and rose gold,
+        // 1200 x 900 JPEG.
+        {"-size", "1200x900", "radial-gradient:#f8f5ef-#d6cfc2", "-fill", "#00000022", "-draw",
+         "ellipse 600 720 330 60 0 360", "-fill", "none", "-strokewidth", "34", "-stroke", "#d4a73a", "-draw",
+         "ellipse 520 430 230 200 0 360", "-stroke", "#e3e4e8", "-draw", "ellipse 680 430 230 200 0 360",
+         "-stroke", "#d99a86", "-draw", "ellipse 600 380 200 230 0 360", "-attenuate", "0.25", "+noise",
+         "Gaussian", "-blur", "0x0.6", "-quality", "88", dir + "/RW3.jpg"},
+        // A customer's pearl studs, 800 x 600 PNG.
         {"-size", "800x600", "radial-gradient:#f6f1fa-#cfc6d6", "-fill", "#00000020", "-draw",
          "ellipse 280 427 100 20 0 360", "-draw", "ellipse 520 427 100 20 0 360", "-fill", "#efe9df",
          "-stroke", "#d8cfc0", "-strokewidth", "3", "-draw", "circle 280 300 280 193", "-draw",
          "circle 520 300 520 193", "-stroke", "none", "-fill", "#ffffff", "-draw", "circle 247 260 247 233",
          "-draw", "circle 487 260 487 233", "-fill", "#c9a227", "-draw", "rectangle 273 407 287 440",
-         "-draw", "rectangle 513 407 527 440", "-blur", "0x0.8", dir + "/EF30001.png"},
+         "-draw", "rectangle 513 407 527 440", "-blur", "0x0.8", dir + "/PEARLS.png"},
     };
-    // A silver curb chain hanging in a curve, 640 x 480 BMP: links drawn
-    // one by one, alternately face on and edge on.
+    // A silver curb chain in for repair, hanging in a curve with a link
+    // missing, 640 x 480 BMP: links drawn one by one, alternately face on
+    // and edge on.
     std::vector<std::string> chain{"-size", "640x480", "radial-gradient:#eef3f6-#c4ced6", "-fill", "none",
                                    "-strokewidth", "4"};
     for (int i = 0; i <= 90; ++i) {
+        if (i == 52)
+            continue;
         const double t = i / 90.0;
         const int x = 80 + static_cast<int>(480 * t);
         const int y = 130 + static_cast<int>(1100 * t * (1 - t));
@@ -205,7 +221,7 @@ bool makePhotos(const std::string &dir)
                                        " 0 360"});
     }
     chain.insert(chain.end(), {"-attenuate", "0.3", "+noise", "Gaussian", "-blur", "0x0.7", "-type", "TrueColor",
-                               "BMP3:" + dir + "/CD20002.bmp"});
+                               "BMP3:" + dir + "/or000107.bmp"});
     photos.push_back(chain);
     for (const std::vector<std::string> &photo : photos)
         if (!runConvert(photo))

@@ -4,6 +4,7 @@
 //   framaid OUTDIR FILE TOKEN SUBDIR   check of a file in a sub-directory
 //   framaid --setup DBPATH             prepares a database directory
 //   framaid --check DBPATH             reports what a database directory lacks
+//   framaid --version                  the version and the build, as framla --version
 //
 // OUTDIR is <database>/jtemp/<user>; the reply goes to OUTDIR/framla.tmp,
 // and once it is there kWrittenLine goes to standard output.
@@ -24,6 +25,13 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#ifndef FRAMLA_VERSION
+#define FRAMLA_VERSION "unknown"
+#endif
+#ifndef FRAMLA_BUILD
+#define FRAMLA_BUILD "unknown"
+#endif
 
 namespace {
 
@@ -113,11 +121,16 @@ int main(int argc, char **argv)
         return setupDatabase(argv[2], stdout);
     if (argc == 3 && first == "--check")
         return checkDatabase(argv[2], stdout);
+    if (argc == 2 && first == "--version") {
+        std::printf("framaid %s (build %s)\n", FRAMLA_VERSION, FRAMLA_BUILD);
+        return kOk;
+    }
     if (argc != 4 && argc != 5) {
         std::fprintf(stderr, "usage: framaid OUTDIR CODE TOKEN\n"
                              "       framaid OUTDIR FILE TOKEN SUBDIR\n"
                              "       framaid --setup DBPATH\n"
-                             "       framaid --check DBPATH\n");
+                             "       framaid --check DBPATH\n"
+                             "       framaid --version\n");
         return kRefused;
     }
     std::string dbDir;

@@ -5,8 +5,10 @@
 #include "table.h"
 #include "text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -257,6 +259,8 @@ public:
     void ok(const std::string &text) { line("ok       ", text); }
     void missing(const std::string &text) { ++problems_; line("MISSING  ", text); }
     void wrong(const std::string &text) { ++problems_; line("WRONG    ", text); }
+    // What mends the problem just reported.
+    void fix(const std::string &text) { line("         fix: ", text); }
     int problems() const { return problems_; }
     void line(const char *mark, const std::string &text) { std::fprintf(out_, "%s%s\n", mark, text.c_str()); }
 
@@ -336,6 +340,98 @@ std::string becomeOwner(const struct stat &st, const passwd *owner)
     return {};
 }
 
+// A path as a shell command takes it.
+std::string quoted(const std::string &path)
+{
+    if (path.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789/._+-") == std::string::npos)
+        return path;
+    std::string q = "'";
+    for (const char c : path)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string groupName(gid_t gid)
+{
+    const group *g = ::getgrgid(gid);
+    return g && g->gr_name ? std::string(g->gr_name) : std::to_string(gid);
+}
+
+bool inGroup(gid_t gid)
+{
+    std::vector<gid_t> groups(std::max(::getgroups(0, nullptr), 0));
+    groups.resize(std::max(::getgroups(static_cast<int>(groups.size()), groups.data()), 0));
+    return ::getegid() == gid || std::find(groups.begin(), groups.end(), gid) != groups.end();
+}
+
+// The commands that let this account write in a directory: the directory
+// goes to the shop's group (the database directory's), that group may write
+// there, and the account belongs to it.
+std::string grantWrite(const std::string &path, const struct stat &st, gid_t shopGid)
+{
+    const std::string shop = groupName(shopGid);
+    const std::string me = loginName();
+    if (st.st_uid == ::geteuid())
+        return "chmod u+wx " + quoted(path);
+    std::vector<std::string> steps;
+    if (st.st_gid != shopGid)
+        steps.push_back("chgrp " + shop + " " + quoted(path));
+    if ((st.st_mode & (S_IWGRP | S_IXGRP)) != (S_IWGRP | S_IXGRP))
+        steps.push_back("chmod g+wx " + quoted(path));
+    if (!inGroup(shopGid))
+        steps.push_back("usermod -aG " + shop + " " + me);
+    if (steps.empty())
+        return "the group " + shop + " may write in " + path + " and " + me + " is in it: look for an access "
+               "control list or a read-only mount that keeps " + me + " out";
+    std::string fix = "as root: ";
+    for (const std::string &step : steps)
+        fix += (&step == &steps.front() ? "" : " && ") + step;
+    return fix + (inGroup(shopGid) ? "" : " (" + me + " logs in again afterwards)");
+}
+
+// A directory Framla needs: there, a directory, and one this account may
+// write (images/ itself it only reads).
+void checkDirectory(const std::string &db, const std::string &rel, const std::string &purpose, gid_t shopGid,
+                    Report &report)
+{
+    const std::string path = db + "/" + rel;
+    struct stat st{};
+    std::string owner;
+    if (::stat(path.c_str(), &st) != 0) {
+        report.missing(rel + "/ (" + purpose + ")");
+        report.fix("framaid --setup " + quoted(db) + " (as the owner of the database directory, or root)");
+    } else if (!S_ISDIR(st.st_mode)) {
+        report.wrong(rel + "/ is not a directory");
+        report.fix("move it out of the way, then run framaid --setup " + quoted(db));
+    } else if (rel != "images" && !mayWriteIn(path, &owner)) {
+        report.wrong(rel + "/ cannot be written by " + ownerName(::geteuid()) + " (it belongs to " + owner
+                     + ", mode " + octal(st.st_mode) + "), so " + purpose + " cannot be put there");
+        report.fix(grantWrite(path, st, shopGid));
+    } else {
+        report.ok(rel + "/ (" + purpose + ")");
+    }
+}
+
+// The item groups' picture directories: every directory in images/ with a
+// plain name that is not one of the fixed ones (images/AB/ ...).
+std::vector<std::string> groupDirectories(const std::string &db)
+{
+    std::vector<std::string> groups;
+    if (DIR *d = ::opendir((db + "/images").c_str())) {
+        while (const dirent *e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            struct stat st{};
+            const bool fixed = std::any_of(std::begin(kDirectories), std::end(kDirectories),
+                                           [&](const Needed &n) { return "images/" + name == n.path; });
+            if (isSafeName(name) && !fixed && ::stat((db + "/images/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                groups.push_back(name);
+        }
+        ::closedir(d);
+    }
+    std::sort(groups.begin(), groups.end());
+    return groups;
+}
+
 } // namespace
 
 int setupDatabase(const std::string &dbDir, std::FILE *out)
@@ -410,32 +506,37 @@ int checkDatabase(const std::string &dbDir, std::FILE *out)
         checkTable(db, t, report);
 
     const std::string me = loginName();
+    const gid_t shopGid = ::stat(db.c_str(), &st) == 0 ? st.st_gid : ::getegid();
+    const std::string jtemp = db + "/jtemp";
     for (const Needed &d : kDirectories) {
-        const std::string rel = std::string(d.path) + "/";
-        const std::string path = db + "/" + d.path;
-        std::string owner;
-        if (::stat(path.c_str(), &st) != 0) {
-            report.missing(rel + " (" + d.purpose + ")");
-        } else if (!S_ISDIR(st.st_mode)) {
-            report.wrong(rel + " is not a directory");
-        } else if (rel == "jtemp/" && (st.st_mode & 07777) != kJtempMode) {
+        if (std::string(d.path) == "jtemp" && ::stat(jtemp.c_str(), &st) == 0 && S_ISDIR(st.st_mode)
+            && (st.st_mode & 07777) != kJtempMode) {
             report.wrong("jtemp/ has mode " + octal(st.st_mode) + "; it must be 1777, so that every account can make its "
                          "reply directory there and none can remove another's");
-        } else if (rel != "images/" && !mayWriteIn(path, &owner)) {
-            report.wrong(rel + " cannot be written by " + ownerName(::geteuid()) + " (it belongs to " + owner + ", mode "
-                         + octal(st.st_mode) + "), so " + d.purpose + " cannot be put there");
+            report.fix("chmod 1777 " + quoted(jtemp) + " (as its owner or root; framaid --setup sets it too)");
         } else {
-            report.ok(rel + " (" + d.purpose + ")");
+            checkDirectory(db, d.path, d.purpose, shopGid, report);
         }
+    }
+    const std::vector<std::string> groups = groupDirectories(db);
+    for (const std::string &g : groups)
+        checkDirectory(db, "images/" + g, "pictures of the item group " + g, shopGid, report);
+    if (groups.empty() && isDirectory(db + "/images")) {
+        report.missing("images/<group>/ for the item groups: there is none, so no item's picture can be put");
+        report.fix("mkdir " + quoted(db + "/images") + "/AB, one for each group of the item codes (AB12345 is in "
+                   "group AB), as the owner of the database directory");
     }
 
     const std::string probe = db + "/" + kProbeFile;
-    if (::stat(probe.c_str(), &st) != 0)
+    if (::stat(probe.c_str(), &st) != 0) {
         report.missing(std::string(kProbeFile) + " (the file the desktop's settings test fetches)");
-    else if (!S_ISREG(st.st_mode) || ::access(probe.c_str(), R_OK) != 0)
+        report.fix("framaid --setup " + quoted(db) + " (as the owner of the database directory, or root)");
+    } else if (!S_ISREG(st.st_mode) || ::access(probe.c_str(), R_OK) != 0) {
         report.wrong(std::string(kProbeFile) + " is not a plain file this account may read");
-    else
+        report.fix("chmod a+r " + quoted(probe) + " (as its owner or root)");
+    } else {
         report.ok(kProbeFile);
+    }
 
     // This account's reply directory, judged as a look-up judges it.
     if (isSafeName(me) && ::lstat((db + "/jtemp/" + me).c_str(), &st) == 0) {
@@ -452,8 +553,8 @@ int checkDatabase(const std::string &dbDir, std::FILE *out)
         report.line("", "All is well.");
     else
         report.line("", std::to_string(report.problems()) + (report.problems() == 1 ? " problem" : " problems")
-                            + " found. \"framaid --setup " + db + "\" makes missing directories and files; tables "
-                            "and fields are the shop's to provide, or to name in framaid.conf.");
+                            + " found. A \"fix:\" line says what mends the problem above it; tables and fields are "
+                            "the shop's to provide, or to name in framaid.conf.");
     return report.problems() == 0 ? 0 : 1;
 }
 

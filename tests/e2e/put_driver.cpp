@@ -39,7 +39,7 @@ int main(int argc, char *argv[])
     app::startBeforeWindow(state, {});
     app::startAfterWindow(state);
     if (args.size() == 3)
-        state.cPort = args.at(2);
+        state.login.cPort = args.at(2);
 
     // Nobody is at the desk: every question is answered with No.
     test::ScriptedDialogs dialogs;
@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
     state.cTime = clock.timeOfDay();
     test::RecordingDisplay display;
     const server::Target target{args.at(1), args.at(1), true, false, state.cTime, state.cSize};
-    server::PutFile(state, display, server::loginOf(state), target);
+    server::PutFile(state, display, state.login, target);
     if (!uploads.waitForIdle(600000))
         return 4;
     // What the worker showed arrives on this thread.

@@ -138,7 +138,7 @@ void TestCommandCam::capture()
     imaging::ImageView view;
     view.resize(278, 256);
     m_state.aLocalCfg[0] = true;
-    imaging::HangPicture(m_state, nullptr, QStringLiteral("image.bmp"), &view, QStringLiteral("S"));
+    imaging::HangPicture(m_state, QStringLiteral("image.bmp"), &view, QStringLiteral("S"));
     QCOMPARE(view.file(), QStringLiteral("image.bmp"));
     QCOMPARE(view.rawSize(), QSize(1280, 720));
     QVERIFY(m_state.lOk2DelSrc);

@@ -168,8 +168,10 @@ void TestFaults::lookUpFault()
         changed[last] = changed.at(last) == '1' ? '2' : '1';
         QVERIFY(runtime::writeWholeFile(cache, changed));
     }
-    QVERIFY(config::SaveParam(saved, m_server.host(), port, m_server.dbPath(), m_server.user(),
-                              password, dir.filePath(QStringLiteral("Framla.cfg"))));
+    ServerLogin login = m_server.login();
+    login.cPort = port;
+    login.cPass = password;
+    QVERIFY(config::SaveParam(saved, login, dir.filePath(QStringLiteral("Framla.cfg"))));
     QVERIFY(runtime::writeWholeFile(dir.filePath(QStringLiteral("photo.jpg")), "a photo"));
     const QStringList kept{"Framla.cfg", "scratch.xpf", "photo.jpg"};
     QList<QByteArray> before;
@@ -229,7 +231,7 @@ void TestFaults::networkDropsMidPut()
     // after its file appears on the server.
     test::DelayProxy proxy;
     QVERIFY2(proxy.startInFrontOf(m_server, 500), qPrintable(proxy.error()));
-    state.cPort = proxy.port();
+    state.login.cPort = proxy.port();
 
     // A photo, and the picture the put makes of it.
     const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
@@ -257,7 +259,7 @@ void TestFaults::networkDropsMidPut()
         const server::Target target{
             QStringLiteral("AB10001"), QStringLiteral("AB10001"), true, false, token,
             QStringLiteral("L")};
-        server::PutFile(state, display, server::loginOf(state), target);
+        server::PutFile(state, display, state.login, target);
     };
 
     put(QStringLiteral("10:00:01"));
@@ -271,7 +273,7 @@ void TestFaults::networkDropsMidPut()
                                "-x", "delayproxy"};
     QCOMPARE(QProcess::execute("pkill", QStringList{"-STOP"} + ourProxy), 0);
     state.limits.lookupMs = 3000;
-    server::PrepText(state, display, server::loginOf(state),
+    server::PrepText(state, display, state.login,
                      {"AB10002", "AB10002", true, false, "10:00:09", "M"});
     QCOMPARE(display.replies.last(),
              "A picture is still being sent to the server; try again in a moment.");
@@ -291,7 +293,7 @@ void TestFaults::networkDropsMidPut()
     QCOMPARE(QDir(dir.path()).entryList({"upload-*", "verify-*"}, QDir::Files), QStringList{});
 
     // The next put goes the straight way and arrives whole.
-    state.cPort = m_server.port();
+    state.login.cPort = m_server.port();
     put(QStringLiteral("10:00:02"));
     QVERIFY(uploads.waitForIdle(180000));
     QCoreApplication::processEvents();

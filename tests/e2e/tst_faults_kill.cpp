@@ -63,9 +63,9 @@ void TestFaultsKill::killedMidCopy()
     saved.aLocalCfg[slot(Option::Size)] = QStringLiteral("L");
     saved.aLocalCfg[slot(Option::Normalize)] = true;
     QVERIFY(config::SaveConfig(saved));
-    QVERIFY(config::SaveParam(saved, m_server.host(), proxy.port(), m_server.dbPath(),
-                              m_server.user(), m_server.password(),
-                              dir.filePath(QStringLiteral("Framla.cfg"))));
+    ServerLogin login = m_server.login();
+    login.cPort = proxy.port();
+    QVERIFY(config::SaveParam(saved, login, dir.filePath(QStringLiteral("Framla.cfg"))));
     const QString settings = dir.filePath(QStringLiteral("Framla.cfg"));
     const QString options = config::localCfgPath(saved);
     const QByteArray settingsBefore = fileBytes(settings);

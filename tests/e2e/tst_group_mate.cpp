@@ -70,7 +70,7 @@ class TestGroupMate : public test::ServerCase {
         return test::runTool("convert", {"-size", "900x600", "plasma:red-blue",
                                          QDir(desk.cAppPath).filePath(name)}) &&
                server::PutFile1(
-                   desk, m_display, server::loginOf(desk),
+                   desk, m_display, desk.login,
                    test::targetFor(desk, code, true, code, QString("12:00:0%1").arg(n)), name);
     }
 

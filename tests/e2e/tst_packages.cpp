@@ -118,7 +118,7 @@ void TestPackages::depends_data()
     QTest::addColumn<QString>("package");
     QTest::addColumn<QStringList>("needed");
     QTest::newRow("desktop") << "framla"
-                             << QStringList{"putty-tools", "imagemagick", "fonts-liberation",
+                             << QStringList{"putty-tools (>= 0.77)", "imagemagick", "fonts-liberation",
                                             "qt6-qpa-plugins", "libqt6core6", "libqt6gui6",
                                             "libqt6widgets6", "libqt6network6", "libqt6svg6", "ffmpeg"};
     QTest::newRow("server") << "framaid" << QStringList{"libxbase64-1", "libc6"};
@@ -132,7 +132,7 @@ void TestPackages::depends()
     QCOMPARE(field.code, 0);
     QStringList names;
     for (const QString &entry : QString::fromUtf8(field.out).split(u',', Qt::SkipEmptyParts))
-        names << entry.trimmed().section(u' ', 0, 0);
+        names << entry.trimmed().section(u' ', 0, 0) << entry.trimmed();
     for (const QString &name : needed)
         QVERIFY2(names.contains(name), qPrintable(name + QStringLiteral(" not in ") + names.join(u' ')));
 }
@@ -161,6 +161,17 @@ void TestPackages::versionAndHelp()
     QVERIFY2(help.out.startsWith("Usage: framla [SETTINGS [CODE [ACCOUNT]]]\n"), help.out.constData());
     for (const char *argument : {"  SETTINGS  ", "  CODE      ", "  ACCOUNT   "})
         QVERIFY2(help.out.contains(argument), argument);
+
+    // Started by a relative path from its own directory, given an unknown
+    // option, and framaid asked for its version.
+    const auto inBin = [&](const char *command) {
+        return run("/bin/sh", {"-c", "cd \"$0\" && " + QString(command), QDir(m_root).filePath("usr/bin")}, env);
+    };
+    const Run relative = inBin("./framla --version"), unknown = inBin("./framla --foo"), framaid = inBin("./framaid --version");
+    QCOMPARE(QList<int>({relative.code, unknown.code, framaid.code}), QList<int>({0, 2, 0}));
+    QCOMPARE(relative.out, version.out);
+    QCOMPARE(unknown.err, "framla: unknown option --foo\n" + help.out);
+    QCOMPARE(framaid.out, QByteArray(version.out).replace("Framla", "framaid"));
 }
 
 void TestPackages::framaidSetup()

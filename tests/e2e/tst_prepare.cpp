@@ -141,7 +141,7 @@ void TestPrepare::cropSize()
     const QString path = QDir(m_dir->path()).filePath(name);
     QVERIFY(QDir().mkpath(QFileInfo(path).path()));
     QVERIFY(writeSource(path, source));
-    QVERIFY(imaging::Prepare(m_state, path, source, ASCRN_SIZE, marks, false, m_adjustment));
+    QVERIFY(imaging::Prepare(m_state, {path, source, ASCRN_SIZE, marks}, m_adjustment));
     QCOMPARE(QImageReader(QStringLiteral("scratch.jpg")).size(), preview);
     QCOMPARE(QDir::currentPath(), QDir(m_dir->path()).canonicalPath());
 }
@@ -173,12 +173,12 @@ void TestPrepare::adjustmentDirection()
     QVERIFY(writeSource(source, QSize(800, 600)));
     const CropCoords all{QPoint(0, 0), QPoint(274, 252)};
 
-    QVERIFY(imaging::Prepare(m_state, source, QSize(800, 600), ASCRN_SIZE, all, false, m_adjustment));
+    QVERIFY(imaging::Prepare(m_state, {source, QSize(800, 600), ASCRN_SIZE, all}, m_adjustment));
     const Statistics plain = statisticsOf(QStringLiteral("scratch.jpg"));
     QVERIFY(plain.mean > 60 && plain.mean < 200);
 
     setControls(bright, gamma, contrast);
-    QVERIFY(imaging::Prepare(m_state, source, QSize(800, 600), ASCRN_SIZE, all, false, m_adjustment));
+    QVERIFY(imaging::Prepare(m_state, {source, QSize(800, 600), ASCRN_SIZE, all}, m_adjustment));
     const Statistics adjusted = statisticsOf(QStringLiteral("scratch.jpg"));
     const QString seen = QStringLiteral("mean %1 -> %2, spread %3 -> %4, black %5 -> %6")
                              .arg(plain.mean)
@@ -202,10 +202,10 @@ void TestPrepare::missingSourceLeavesNoPreview()
     const QString source = QDir(m_dir->path()).filePath(QStringLiteral("ring.jpg"));
     QVERIFY(writeSource(source, QSize(1600, 1200)));
     const CropCoords box{QPoint(50, 200), QPoint(150, 100)};
-    QVERIFY(imaging::Prepare(m_state, source, QSize(1600, 1200), ASCRN_SIZE, box, false, m_adjustment));
+    QVERIFY(imaging::Prepare(m_state, {source, QSize(1600, 1200), ASCRN_SIZE, box}, m_adjustment));
     QVERIFY(QFile::exists(QStringLiteral("scratch.jpg")));
     QVERIFY(QFile::remove(source));
-    QVERIFY(!imaging::Prepare(m_state, source, QSize(1600, 1200), ASCRN_SIZE, box, false, m_adjustment));
+    QVERIFY(!imaging::Prepare(m_state, {source, QSize(1600, 1200), ASCRN_SIZE, box}, m_adjustment));
     QVERIFY(!QFile::exists(QStringLiteral("scratch.jpg")));
 }
 

@@ -70,7 +70,7 @@ private Q_SLOTS:
     void serverDiesBeforeTheCopy(); // last: the server is gone afterwards
 
 private:
-    void lookUp(const QString &code, bool inventory = true, const QString &name = QString());
+    server::LookupResult lookUp(const QString &code, bool inventory = true, const QString &name = QString());
     void makePhoto(int width, int height,
                    const QStringList &pattern = {QStringLiteral("gradient:gold-navy")});
     bool putNow(const QString &code, const QString &size, bool inventory, const QString &name);
@@ -107,11 +107,11 @@ void TestPut::cleanup()
     endCase();
 }
 
-void TestPut::lookUp(const QString &code, bool inventory, const QString &name)
+server::LookupResult TestPut::lookUp(const QString &code, bool inventory, const QString &name)
 {
     // A token of its own for every look-up, as the time of day would give.
     m_state.cTime = QStringLiteral("12:00:%1").arg(++m_second % 60, 2, 10, QLatin1Char('0'));
-    server::PrepText(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, code, inventory, name, m_state.cTime));
+    return server::PrepText(m_state, m_display, m_state.login, test::targetFor(m_state, code, inventory, name, m_state.cTime));
 }
 
 void TestPut::makePhoto(int width, int height, const QStringList &pattern)
@@ -128,7 +128,7 @@ bool TestPut::putNow(const QString &code, const QString &size, bool inventory, c
 {
     server::UploadQueue queue;
     m_state.services.uploads = &queue;
-    server::PutFile(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, code, inventory, name, m_state.cTime, size));
+    server::PutFile(m_state, m_display, m_state.login, test::targetFor(m_state, code, inventory, name, m_state.cTime, size));
     const bool idle = queue.waitForIdle(120000);
     QCoreApplication::processEvents();
     m_state.services.uploads = nullptr;
@@ -153,8 +153,7 @@ void TestPut::putSizes()
     QFETCH(QString, code);
     QFETCH(QString, size);
     QFETCH(int, edge);
-    lookUp(code);
-    QVERIFY(m_state.lOk2Put);
+    QVERIFY(lookUp(code).ok2Put == true);
     makePhoto(2000, 1500);
     // An item that shows its supplier's picture asks before it gets its own.
     m_dialogs.answers.enqueue(runtime::kOk);
@@ -241,7 +240,7 @@ void TestPut::deleteAndGuard()
 {
     // The shared supplier picture cannot be deleted from an item.
     lookUp(QStringLiteral("AB10003"));
-    server::DelImage(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, QStringLiteral("AB10003"), true, QStringLiteral("AB10003"), m_state.cTime));
+    server::DelImage(m_state, m_display, m_state.login, test::targetFor(m_state, QStringLiteral("AB10003"), true, QStringLiteral("AB10003"), m_state.cTime));
     QCOMPARE(m_dialogs.texts().last(),
              QStringLiteral("Deletion is denied from inventory mode.\r\n"
                             "This is a supplier reference image. You could\r\n"
@@ -254,7 +253,7 @@ void TestPut::deleteAndGuard()
     QVERIFY(QFile::exists(remote));
     lookUp(QStringLiteral("CD20001"));
     m_dialogs.answers.enqueue(runtime::kOk); // the replace question of the write check
-    server::DelImage(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, QStringLiteral("CD20001"), true, QStringLiteral("CD20001"), m_state.cTime));
+    server::DelImage(m_state, m_display, m_state.login, test::targetFor(m_state, QStringLiteral("CD20001"), true, QStringLiteral("CD20001"), m_state.cTime));
     QVERIFY(!QFile::exists(remote));
     QCOMPARE(m_display.captions.last(), QStringLiteral("Image as now recorded:"));
     QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));

@@ -1,7 +1,8 @@
 // The remote layer against a real SSH server with the real PuTTY tools and
 // the real framaid: the settings test, look-ups in every mode, hostile
 // values, the host-key question and the password kept out of process lists.
-#include "config/settings_test.h"
+#include "config/settings_check.h"
+#include "core/codes.h"
 #include "core/program_state.h"
 #include "runtime/clock.h"
 #include "runtime/files.h"
@@ -52,7 +53,9 @@ private Q_SLOTS:
 
 private:
     QByteArray serverFile(const QString &relative) const;
-    bool lookUpCode(const QString &code, bool inventory, bool orders, const QString &name);
+    /// The look-up of a code as the code field takes it: normalised where it enters.
+    server::LookupResult lookUpCode(const QString &code, bool inventory, bool orders,
+                                    const QString &name);
 
     QString m_mate; ///< another account on the server
     QStringList m_logins; ///< accounts named with "@" and "\\", as SSH servers allow
@@ -96,11 +99,13 @@ QByteArray TestRemote::serverFile(const QString &relative) const
         .value_or(QByteArray("(missing on server)"));
 }
 
-bool TestRemote::lookUpCode(const QString &code, bool inventory, bool orders, const QString &name)
+server::LookupResult TestRemote::lookUpCode(const QString &code, bool inventory, bool orders,
+                                            const QString &name)
 {
     m_state.lOrders = orders;
     m_state.cTime = m_clock.timeOfDay();
-    return server::PrepText(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, code, inventory, name, m_state.cTime));
+    const QString entered = core::enteredCode(code, core::modeOf(inventory, orders));
+    return server::PrepText(m_state, m_display, m_state.login, test::targetFor(m_state, entered, inventory, name, m_state.cTime));
 }
 
 void TestRemote::settingsTest_data()
@@ -137,10 +142,9 @@ void TestRemote::settingsTest()
     QFETCH(QString, reason);
     const bool ok =
         config::TestConfig(m_state,
-                           server::loginOf(m_state.cAddress, port.isEmpty() ? m_state.cPort : port,
-                                           path.isEmpty() ? m_state.cPath : path, m_state.cUser,
-                                           password.isEmpty() ? m_state.cPass : password),
-                           nullptr);
+                           core::loginOf(m_state.login.cAddress, port.isEmpty() ? m_state.login.cPort : port,
+                                           path.isEmpty() ? m_state.login.cPath : path, m_state.login.cUser,
+                                           password.isEmpty() ? m_state.login.cPass : password));
     QCOMPARE(ok, passes);
     QCOMPARE(QFile::exists(m_appDir->filePath("framla.ok")), passes);
     QVERIFY(!QFile::exists(QStringLiteral("/tmp/framla-pwned")));
@@ -171,7 +175,7 @@ void TestRemote::unknownHostKey()
     QTemporaryDir fresh;
     qputenv("PUTTYDIR", fresh.path().toLocal8Bit());
     m_dialogs.answers.enqueue(answer);
-    const bool ok = config::TestConfig(m_state, server::loginOf(m_state), nullptr);
+    const bool ok = config::TestConfig(m_state, m_state.login);
     QCOMPARE(m_dialogs.boxes.first().kind, test::ScriptedDialogs::Box::Confirm);
     const QString question = m_dialogs.boxes.first().text;
     QVERIFY2(question.contains(QStringLiteral("The host key is not cached for this server")),
@@ -181,7 +185,7 @@ void TestRemote::unknownHostKey()
         runtime::readWholeFile(fresh.filePath(QStringLiteral("sshhostkeys"))).value_or("");
     if (answer == runtime::kYes) {
         QVERIFY(ok);
-        QVERIFY(cache.contains(m_state.cPort.toLatin1()));
+        QVERIFY(cache.contains(m_state.login.cPort.toLatin1()));
         QCOMPARE(m_dialogs.boxes.size(), 1);
     } else {
         QVERIFY(!ok);
@@ -209,8 +213,8 @@ void TestRemote::hostKeyWarningFromTheServer()
     const QString runs = m_server.dbPath() + QStringLiteral("/../fake-runs");
     QFile::remove(runs);
     const QByteArray question =
-        "The host key is not cached for this server:\n  " + m_state.cAddress.toLatin1() +
-        " (port " + m_state.cPort.toLatin1() +
+        "The host key is not cached for this server:\n  " + m_state.login.cAddress.toLatin1() +
+        " (port " + m_state.login.cPort.toLatin1() +
         ")\nYou have no guarantee that the server is the computer you\nthink it is.\n"
         "The server's ssh-ed25519 key fingerprint is:\n"
         "  ssh-ed25519 255 SHA256:FakeFakeFakeFakeFakeFakeFakeFakeFakeFakeFak\n"
@@ -221,7 +225,7 @@ void TestRemote::hostKeyWarningFromTheServer()
                                                 QFileDevice::ReadOther | QFileDevice::ExeOther);
     m_dialogs.answers.enqueue(runtime::kYes);
     const RunOutcome outcome = m_shell->run(
-        server::remoteCommand(server::loginOf(m_state), {QStringLiteral("fakewarn")}, false),
+        server::remoteCommand(m_state.login, {QStringLiteral("fakewarn")}, false),
         runtime::kLookupTimeoutMs);
     QFile::remove(bin + "fakewarn");
     if (known) {
@@ -293,11 +297,11 @@ void TestRemote::lookUp()
     QFETCH(QString, described);
     QFETCH(QString, picture);
     QFETCH(bool, ok2Put);
-    QVERIFY(lookUpCode(code, mode == 0, mode == 2, name));
+    const server::LookupResult found = lookUpCode(code, mode == 0, mode == 2, name);
     const QByteArray reply = runtime::readWholeFile(m_appDir->filePath("framla.tmp")).value_or("");
     QVERIFY2(reply.startsWith(m_state.cTime.toLatin1()), reply.constData());
     QVERIFY2(m_display.replies.last().contains(described), qPrintable(m_display.replies.last()));
-    QCOMPARE(m_state.lOk2Put, ok2Put);
+    QVERIFY(found.ok2Put == ok2Put);
     const QString scratch = m_appDir->filePath("scratch.jpg");
     if (picture.isEmpty()) {
         QVERIFY(!QFile::exists(scratch));
@@ -346,10 +350,10 @@ void TestRemote::replyNotTheAnswer()
             R"sh(rm -rf "$1"; cd "$4" && { [ ! -e framaid.real ] || mv -f framaid.real framaid; })sh");
     });
     QVERIFY(asRoot(meddling));
-    QVERIFY(lookUpCode(QStringLiteral("AB10002"), true, false, QString()));
+    const server::LookupResult found = lookUpCode(QStringLiteral("AB10002"), true, false, QString());
     QCOMPARE(m_display.replies.last(),
              QString::fromLatin1(server::kFetchFailedText) + "\r\n\r\n" + why);
-    QVERIFY(!m_state.lOk2Put);
+    QVERIFY(found.ok2Put == false);
 }
 
 void TestRemote::hostileSettingsRunNothing_data()
@@ -371,16 +375,16 @@ void TestRemote::hostileSettingsRunNothing()
     const QString mark = QDir::temp().filePath(
         QStringLiteral("framla-settings-ran-%1").arg(QCoreApplication::applicationPid()));
     QFile::remove(mark);
-    m_state.cAddress = address.isEmpty() ? m_state.cAddress : QString(address).replace("MARK", mark);
-    m_state.cPath = path.isEmpty() ? m_state.cPath
-                                   : QString(path).replace("DB", m_state.cPath).replace("MARK", mark);
-    m_state.lIsDOS = m_state.cPath.contains(QLatin1Char('\\'));
-    const server::ServerLogin login = server::loginOf(m_state);
-    QVERIFY(!config::TestConfig(m_state, login, nullptr));
-    QVERIFY(lookUpCode(QStringLiteral("AB10001"), true, false, QString()));
+    m_state.login.cAddress = address.isEmpty() ? m_state.login.cAddress : QString(address).replace("MARK", mark);
+    m_state.login.cPath = path.isEmpty() ? m_state.login.cPath
+                                   : QString(path).replace("DB", m_state.login.cPath).replace("MARK", mark);
+    m_state.login.lIsDOS = m_state.login.cPath.contains(QLatin1Char('\\'));
+    const ServerLogin login = m_state.login;
+    QVERIFY(!config::TestConfig(m_state, login));
+    lookUpCode(QStringLiteral("AB10001"), true, false, QString());
     const bool ran = QFile::remove(mark);
     QVERIFY2(!ran, "a remote command ran from the settings");
-    QCOMPARE(m_dialogs.texts().first(), server::loginProblem(login));
+    QCOMPARE(m_dialogs.texts().first(), core::loginProblem(login));
 }
 
 void TestRemote::hostileWordsRunNothing_data()
@@ -401,21 +405,21 @@ void TestRemote::hostileWordsRunNothing()
     QFETCH(QString, word);
     QFETCH(bool, refused);
     const QDir home(m_server.dbPath() + QStringLiteral("/.."));
-    // None is an account number: the look-up refuses them.
-    QVERIFY(lookUpCode(word, false, false, QStringLiteral("x")));
-    QCOMPARE(m_dialogs.boxes.size(), 1);
+    // None is an account number: none enters as a code, so nothing is asked.
+    QVERIFY(!lookUpCode(word, false, false, QStringLiteral("x")).ok2Put.has_value());
+    QCOMPARE(m_dialogs.boxes.size(), 0);
     // A word that reaches a command line stays one argument on the server,
     // and nothing in it runs.
     const runtime::ToolCommand request = server::remoteCommand(
-        server::loginOf(m_state),
-        {QStringLiteral("framaid"), m_state.cPath + QStringLiteral("/jtemp/") + m_state.cUser, word,
+        m_state.login,
+        {QStringLiteral("framaid"), m_state.login.cPath + QStringLiteral("/jtemp/") + m_state.login.cUser, word,
          QStringLiteral("10:30:00")},
         false);
     m_shell->run(request, runtime::kLookupTimeoutMs);
     QVERIFY(!QFile::exists(home.filePath(QStringLiteral("x"))));
     QVERIFY(!QFile::exists(m_appDir->filePath(QStringLiteral("x"))));
     const QByteArray reply =
-        runtime::readWholeFile(m_server.dbPath() + "/jtemp/" + m_state.cUser + "/framla.tmp")
+        runtime::readWholeFile(m_server.dbPath() + "/jtemp/" + m_state.login.cUser + "/framla.tmp")
             .value_or("");
     if (refused)
         QVERIFY2(reply.contains("Request refused"), reply.constData());
@@ -426,12 +430,12 @@ void TestRemote::hostileWordsRunNothing()
 void TestRemote::passwordNotInProcessList()
 {
     const runtime::ToolCommand slow = server::remoteCommand(
-        server::loginOf(m_state), {QStringLiteral("sleep"), QStringLiteral("3")}, false);
+        m_state.login, {QStringLiteral("sleep"), QStringLiteral("3")}, false);
     RunOutcome outcome;
     QThread *worker = QThread::create([&] { outcome = m_shell->run(slow, 30000); });
     worker->start();
     bool sawPlink = false;
-    const QByteArray password = m_state.cPass.toUtf8();
+    const QByteArray password = m_state.login.cPass.toUtf8();
     while (!worker->isFinished()) {
         QDirIterator procs(QStringLiteral("/proc"), QDir::Dirs | QDir::NoDotAndDotDot);
         while (procs.hasNext()) {
@@ -473,20 +477,20 @@ void TestRemote::lateReply()
     runtime::SystemClock clock;
     m_state.services.clock = &clock;
     m_state.cTime = accepted ? QStringLiteral("11:11:11") : QStringLiteral("11:11:22");
-    const bool ok = server::PrepText(m_state, m_display, server::loginOf(m_state), test::targetFor(m_state, QStringLiteral("AB10001"), true, QString(), m_state.cTime));
+    const server::LookupResult found = server::PrepText(m_state, m_display, m_state.login, test::targetFor(m_state, QStringLiteral("AB10001"), true, QString(), m_state.cTime));
     QFile::remove(bin + "framaid");
     QVERIFY(QFile::rename(bin + "framaid.real", bin + "framaid"));
-    QVERIFY(ok);
+    QVERIFY(found.ok2Put.has_value());
     const bool retried =
         m_display.replies.contains(QStringLiteral("Fetching data from server...\r\nRe-trying..."));
     if (accepted) {
         QVERIFY2(m_display.replies.last().contains(QStringLiteral("Solitaire ring")),
                  qPrintable(m_display.replies.join('|')));
-        QVERIFY(m_state.lOk2Put);
+        QVERIFY(found.ok2Put == true);
     } else {
         QVERIFY(retried);
         QVERIFY(m_display.replies.contains(QString::fromLatin1(server::kFetchFailedText)));
-        QVERIFY(!m_state.lOk2Put);
+        QVERIFY(found.ok2Put == false);
         // Nothing stale is shown as the recorded picture of this code.
         QCOMPARE(runtime::readWholeFile(m_appDir->filePath("framla.tmp")).value_or(""),
                  QByteArray("Unknown!"));
@@ -498,12 +502,12 @@ void TestRemote::lateReply()
 
 void TestRemote::serverDown()
 {
-    m_state.cPort = QStringLiteral("1");
-    QVERIFY(lookUpCode(QStringLiteral("AB10001"), true, false, QString()));
+    m_state.login.cPort = QStringLiteral("1");
+    const server::LookupResult found = lookUpCode(QStringLiteral("AB10001"), true, false, QString());
     const QString last = m_display.replies.last();
     QVERIFY2(last.startsWith(QString::fromLatin1(server::kFetchFailedText)), qPrintable(last));
     QVERIFY2(last.contains(QStringLiteral("refused the connection")), qPrintable(last));
-    QVERIFY(!m_state.lOk2Put);
+    QVERIFY(found.ok2Put == false);
 }
 
 void TestRemote::otherLogins_data()
@@ -516,9 +520,9 @@ void TestRemote::otherLogins_data()
 void TestRemote::otherLogins()
 {
     QFETCH(QString, login);
-    m_state.cUser = login;
-    QVERIFY(config::TestConfig(m_state, server::loginOf(m_state), nullptr));
-    QVERIFY(lookUpCode(QStringLiteral("AB10001"), true, false, QString()));
+    m_state.login.cUser = login;
+    QVERIFY(config::TestConfig(m_state, m_state.login));
+    QVERIFY(lookUpCode(QStringLiteral("AB10001"), true, false, QString()).ok2Put.has_value());
 }
 
 QTEST_GUILESS_MAIN(TestRemote)

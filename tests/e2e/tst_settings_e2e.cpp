@@ -78,12 +78,13 @@ void TestSettingsE2e::typedSettingsSaved()
     QVERIFY(QFile::exists(dir.filePath("framla.ok")));
 
     const ProgramState &state = program.state();
-    QCOMPARE((QStringList{state.cAddress, state.cPort, state.cPath, state.cUser, state.cPass}),
-             typed);
-    QString address, port, path, user, password;
-    QVERIFY(!config::READPARAM(address, port, path, user, password, dir.filePath("Framla.cfg"))
-                 .isEmpty());
-    QCOMPARE((QStringList{address, port, path, user, password}), typed);
+    const auto fieldsOf = [](const ServerLogin &login) {
+        return QStringList{login.cAddress, login.cPort, login.cPath, login.cUser, login.cPass};
+    };
+    QCOMPARE(fieldsOf(state.login), typed);
+    ServerLogin saved;
+    QVERIFY(!config::READPARAM(saved, dir.filePath("Framla.cfg")).isEmpty());
+    QCOMPARE(fieldsOf(saved), typed);
     QDir::setCurrent(previous);
 }
 

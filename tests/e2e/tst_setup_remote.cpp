@@ -1,7 +1,7 @@
 // framaid --setup run over SSH, as the shop's account, on an empty directory
 // of the test server: the desktop's settings test then passes against it,
 // and a look-up there gets its reply.
-#include "config/settings_test.h"
+#include "config/settings_check.h"
 #include "core/program_state.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
@@ -57,7 +57,7 @@ void TestSetupRemote::cleanupTestCase()
 
 runtime::RunOutcome TestSetupRemote::onServer(const QStringList &words)
 {
-    return m_shell->run(server::remoteCommand(server::loginOf(m_state), words, false),
+    return m_shell->run(server::remoteCommand(m_state.login, words, false),
                         runtime::kLookupTimeoutMs);
 }
 
@@ -83,7 +83,7 @@ void TestSetupRemote::emptyDirectory()
     }
 
     const bool passes = config::TestConfig(
-        m_state, server::loginOf(m_state.cAddress, m_state.cPort, db, m_state.cUser, m_state.cPass), nullptr);
+        m_state, core::loginOf(m_state.login.cAddress, m_state.login.cPort, db, m_state.login.cUser, m_state.login.cPass));
     QCOMPARE(passes, setUp);
     QCOMPARE(m_dialogs.boxes.size(), setUp ? 0 : 1);
     if (!setUp)
@@ -92,16 +92,16 @@ void TestSetupRemote::emptyDirectory()
     // A look-up in the new database: framaid makes the account's reply
     // directory in jtemp/ and the reply comes back; the tables are the shop's
     // to provide, and --check says so.
-    m_state.cPath = db;
+    m_state.login.cPath = db;
     m_state.cTime = QStringLiteral("12:34:56");
-    QVERIFY(server::PrepText(m_state, m_display, server::loginOf(m_state),
-                             test::targetFor(m_state, QStringLiteral("AB10001"), true, QString(), m_state.cTime)));
+    server::PrepText(m_state, m_display, m_state.login,
+                     test::targetFor(m_state, QStringLiteral("AB10001"), true, QString(), m_state.cTime));
     QVERIFY2(m_display.replies.contains(QStringLiteral("Fetching data from server...")), "no fetch");
     const QString shown = m_display.replies.last();
     QVERIFY2(shown.contains(QStringLiteral("the item table items.dbf is missing")), qPrintable(shown));
     const runtime::RunOutcome check = onServer({QStringLiteral("framaid"), QStringLiteral("--check"), db});
     QCOMPARE(check.exitCode, 1);
-    QVERIFY2(check.standardOutput.contains("\nok       jtemp/" + m_state.cUser.toUtf8() + "/ (the replies to "),
+    QVERIFY2(check.standardOutput.contains("\nok       jtemp/" + m_state.login.cUser.toUtf8() + "/ (the replies to "),
              check.standardOutput.constData());
     QVERIFY2(check.standardOutput.contains("\nMISSING  the item table items.dbf"), check.standardOutput.constData());
 }

@@ -44,7 +44,7 @@ int holdLink()
         return 2;
     runtime::ProcessShell shell(QDir::currentPath(), nullptr);
     const runtime::ToolCommand command = server::remoteCommand(
-        server::loginOf(login.at(0), login.at(1), QStringLiteral("/"), login.at(2), login.at(3)),
+        core::loginOf(login.at(0), login.at(1), QStringLiteral("/"), login.at(2), login.at(3)),
         {QStringLiteral("true")}, false);
     shell.shareConnectionOf(runtime::linkKeyOf(command));
     if (!shell.run(command, 60000).succeeded() || !shell.sharedLink().waitUntilUp(60000))
@@ -75,6 +75,7 @@ private:
     QStringList shareArgs() const;
 
     int m_second = 0;
+    server::LookupResult m_found; ///< what the last look-up found
 };
 
 void TestSharedLink::initTestCase()
@@ -96,8 +97,8 @@ void TestSharedLink::cleanup()
 void TestSharedLink::lookUp(const QString &code)
 {
     m_state.cTime = QStringLiteral("13:00:%1").arg(++m_second % 60, 2, 10, QLatin1Char('0'));
-    server::PrepText(m_state, m_display, server::loginOf(m_state),
-                     test::targetFor(m_state, code, true, code, m_state.cTime));
+    m_found = server::PrepText(m_state, m_display, m_state.login,
+                               test::targetFor(m_state, code, true, code, m_state.cTime));
     const QByteArray reply = runtime::readWholeFile(m_appDir->filePath("framla.tmp")).value_or("");
     QVERIFY2(reply.startsWith(m_state.cTime.toLatin1()), reply.constData());
 }
@@ -128,7 +129,7 @@ void TestSharedLink::lookUpAndPutLogInOnce()
         runtime::readWholeFile(m_appDir->filePath("scratch.jpg")).value_or(""),
         runtime::readWholeFile(m_server.dbPath() + "/images/AB/AB10001.jpg").value_or("missing"));
     lookUp(QStringLiteral("CD20002"));
-    QVERIFY(m_state.lOk2Put);
+    QVERIFY(m_found.ok2Put == true);
     QProcess convert;
     convert.start(QStringLiteral("convert"),
                   {QStringLiteral("-size"), QStringLiteral("800x600"), QStringLiteral("plasma:"),
@@ -139,7 +140,7 @@ void TestSharedLink::lookUpAndPutLogInOnce()
     // The put runs on the upload worker, through the same connection.
     server::UploadQueue queue;
     m_state.services.uploads = &queue;
-    server::PutFile(m_state, m_display, server::loginOf(m_state),
+    server::PutFile(m_state, m_display, m_state.login,
                     test::targetFor(m_state, QStringLiteral("CD20002"), true,
                                     QStringLiteral("CD20002"), m_state.cTime, QStringLiteral("S")));
     QVERIFY(queue.waitForIdle(120000));

@@ -84,10 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString port = input.text();
     const QString path = input.text();
     const QString user = input.text();
-    server::ServerLogin login = server::loginOf(address, port, path, user, QStringLiteral("secret"));
+    ServerLogin login = core::loginOf(address, port, path, user, QStringLiteral("secret"));
     login.lIsDOS = lIsDOS;
-    if (server::loginProblem(login).isEmpty()) {
-        require(server::isHostAddress(address) && server::isLoginName(user), "address and user are plain");
+    if (core::loginProblem(login).isEmpty()) {
+        require(core::isHostAddress(address) && core::isLoginName(user), "address and user are plain");
         bool ok = false;
         const int number = port.toInt(&ok);
         require(ok && number >= 1 && number <= 65535, "the port is a port number");

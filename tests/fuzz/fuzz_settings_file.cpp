@@ -13,10 +13,8 @@ using fuzz::require;
 
 namespace {
 
-struct Five {
-    QString address, port, path, user, pass;
-    bool operator==(const Five &) const = default;
-};
+/// A login with every setting null, so that a missing tag takes its default.
+const ServerLogin kNulls{QString(), QString(), QString(), QString(), QString()};
 
 QString cfgFile()
 {
@@ -31,14 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray text(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
 
     // Null values take the defaults where a tag is missing; given ones stay.
-    Five parsed;
-    config::parseSettings(text, parsed.address, parsed.port, parsed.path, parsed.user, parsed.pass);
+    const ServerLogin parsed = config::parseSettings(text, kNulls);
     if (!text.toUpper().contains("[PORT]"))
-        require(parsed.port == QStringLiteral("22"), "a missing port is 22");
+        require(parsed.cPort == QStringLiteral("22"), "a missing port is 22");
     // A plain value is one line: it ends at its line's end. (The port and the
     // password may be scrambled, and unscrambled bytes may be anything.)
     const bool crLf = text.contains("\r\n");
-    for (const QString &value : {parsed.address, parsed.path, parsed.user})
+    for (const QString &value : {parsed.cAddress, parsed.cPath, parsed.cUser})
         require(!value.contains(crLf ? QStringLiteral("\r\n") : QStringLiteral("\n")), "a value is one line");
 
     // The file reader reads what the text parser reads.
@@ -46,20 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     require(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size(),
             "the test file is written");
     file.close();
-    Five read;
-    require(config::READPARAM(read.address, read.port, read.path, read.user, read.pass, cfgFile()) ==
-                text,
-            "READPARAM returns the file's text");
+    ServerLogin read = kNulls;
+    require(config::READPARAM(read, cfgFile()) == text, "READPARAM returns the file's text");
     require(read == parsed, "READPARAM reads what parseSettings reads");
 
     // What can be stored reads back unchanged from the file the program writes.
-    if (config::unstorableSettings(parsed.address, parsed.port, parsed.path, parsed.user,
-                                   parsed.pass)
-            .isEmpty()) {
-        Five again;
-        config::parseSettings(config::settingsFileText(parsed.address, parsed.port, parsed.path,
-                                                       parsed.user, parsed.pass),
-                              again.address, again.port, again.path, again.user, again.pass);
+    if (config::unstorableSettings(parsed).isEmpty()) {
+        const ServerLogin again = config::parseSettings(config::settingsFileText(parsed), kNulls);
         require(again == parsed, "storable settings read back unchanged");
     }
 

@@ -2,6 +2,7 @@
 // checks it on every run, with or without clang.
 #include "imaging/picture_reader.h"
 #include "server/command_lines.h"
+#include "core/normalize.h"
 #include "server/image_path.h"
 
 #include <QDir>
@@ -62,7 +63,9 @@ void TestFuzzRegressions::makefileRefusesNamesThatAreNotPlain()
     QFETCH(QString, name);
     QFETCH(bool, inventory);
     for (const bool dos : {false, true})
-        QCOMPARE(framla::server::MAKEFILE(code, name, inventory, false, dos), QString());
+        QCOMPARE(framla::server::MAKEFILE(framla::core::NORMALIZE(code, inventory, false), name,
+                                          inventory, false, dos),
+                 QString());
 }
 
 // fuzz_framaid_table: a table whose field names are not in upper case was
@@ -149,7 +152,7 @@ void TestFuzzRegressions::hostAddressHasOnlyAddressCharacters()
 {
     QFETCH(QString, address);
     QFETCH(bool, host);
-    QCOMPARE(framla::server::isHostAddress(address), host);
+    QCOMPARE(framla::core::isHostAddress(address), host);
 }
 
 void TestFuzzRegressions::gifLargerThanItsHeaderNotDecoded()

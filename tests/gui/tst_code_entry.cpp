@@ -140,28 +140,35 @@ void TestCodeEntry::modes()
 void TestCodeEntry::typedText_data()
 {
     QTest::addColumn<QString>("field");
+    QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("kept"); // the code or name the state takes on leaving
     // clang-format off
-    QTest::newRow("code: upper case, no blanks") << "oXbpGetCd" << "ab 12 x" << "AB12X";
-    QTest::newRow("name: no blanks, case kept") << "oXbpTargName" << "Ring 7 b" << "Ring7b";
+    QTest::newRow("code: upper case, no blanks") << "oXbpGetCd" << 1 << "12 34" << "1234" << "1234";
+    // A code enters in the canonical form of its mode, as Enter takes it.
+    QTest::newRow("inventory code widened") << "oXbpGetCd" << 0 << "ab 12" << "AB12" << "AB---12";
+    QTest::newRow("no account: no code") << "oXbpGetCd" << 1 << "ab 12 x" << "AB12X" << "";
+    QTest::newRow("name: no blanks, case kept") << "oXbpTargName" << 1 << "Ring 7 b" << "Ring7b" << "Ring7b";
     // clang-format on
 }
 
 void TestCodeEntry::typedText()
 {
     QFETCH(QString, field);
+    QFETCH(int, mode);
     QFETCH(QString, typed);
     QFETCH(QString, shown);
+    QFETCH(QString, kept);
     m_rig.open();
-    chooseMode(1);
+    chooseMode(mode);
     auto *edit = m_rig.control<QLineEdit>(field);
     edit->setFocus();
     QTest::keyClicks(edit, typed);
     QCOMPARE(edit->text(), shown);
     // Leaving the field takes what it shows.
     m_rig.controls().oXbpImageFile->setFocus(Qt::TabFocusReason);
-    QCOMPARE(field == "oXbpGetCd" ? m_rig.state().cCode : m_rig.state().cName, shown);
+    QCOMPARE(field == "oXbpGetCd" ? m_rig.state().cCode : m_rig.state().cName, kept);
 }
 
 void TestCodeEntry::lookUpByEnter_data()

@@ -229,7 +229,7 @@ void TestCropMarking::crosshairs()
 {
     CropScene scene;
     QVERIFY(QTest::qWaitForWindowExposed(&scene.window));
-    imaging::HangPicture(m_state, nullptr, QStringLiteral("ring.jpg"), scene.view,
+    imaging::HangPicture(m_state, QStringLiteral("ring.jpg"), scene.view,
                          QStringLiteral("S"));
     const QImage picture = scene.view->surface();
     QList<QList<QPoint>> seen;
@@ -267,7 +267,7 @@ void TestCropMarking::boxStaysAfterRepaint()
 {
     CropScene scene;
     QVERIFY(QTest::qWaitForWindowExposed(&scene.window));
-    imaging::HangPicture(m_state, nullptr, QStringLiteral("ring.jpg"), scene.view,
+    imaging::HangPicture(m_state, QStringLiteral("ring.jpg"), scene.view,
                          QStringLiteral("S"));
     crop(scene, {press(50, 180), move(120, 100), release(200, 40)}, Route::Control);
     scene.window.hide();

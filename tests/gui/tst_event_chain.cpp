@@ -5,6 +5,7 @@
 // in both forms, and the page the window opens on.
 #include "app/arguments.h"
 #include "app/event_chain.h"
+#include "app/image_tab.h"
 #include "app/main_window.h"
 #include "app/startup.h"
 #include "app/window_display.h"
@@ -314,20 +315,23 @@ void TestEventChain::spinEnd_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("value");
     QTest::addColumn<QString>("adjustment"); // the mogrify arguments; empty: no preview made
+    QTest::addColumn<bool>("source");        // a source is chosen
 
     QTest::newRow("Up past 9") << "oXbpBright" << 9 << 9 << "Up" << 9
-                               << "-modulate 200 -gamma 1.00 -level 0.00% scratch.jpg";
+                               << "-modulate 200 -gamma 1.00 -level 0.00% scratch.jpg" << true;
     QTest::newRow("Up to 10, clamped") << "oXbpBright" << 9 << 20 << "Up" << 9
-                                       << "-modulate 200 -gamma 1.00 -level 0.00% scratch.jpg";
+                                       << "-modulate 200 -gamma 1.00 -level 0.00% scratch.jpg" << true;
     QTest::newRow("Down") << "oXbpBright" << 3 << 9 << "Down" << 2
-                          << "-modulate 60 -gamma 1.00 -level 0.00% scratch.jpg";
+                          << "-modulate 60 -gamma 1.00 -level 0.00% scratch.jpg" << true;
     QTest::newRow("gamma arrow up") << "oXbpGamma" << 3 << 9 << "arrow up" << 4
-                                    << "-modulate 100 -gamma 1.40 -level 0.00% scratch.jpg";
+                                    << "-modulate 100 -gamma 1.40 -level 0.00% scratch.jpg" << true;
     QTest::newRow("contrast arrow up to 10") << "oXbpContrast" << 9 << 20 << "arrow up" << 9
-                                             << "-modulate 100 -gamma 1.00 -level 35.29% scratch.jpg";
+                                             << "-modulate 100 -gamma 1.00 -level 35.29% scratch.jpg" << true;
     QTest::newRow("contrast wheel down") << "oXbpContrast" << 5 << 9 << "wheel down" << 4
-                                         << "-modulate 100 -gamma 1.00 -level 15.69% scratch.jpg";
-    QTest::newRow("a typed digit is no spin") << "oXbpGamma" << 0 << 9 << "5" << 5 << "";
+                                         << "-modulate 100 -gamma 1.00 -level 15.69% scratch.jpg" << true;
+    QTest::newRow("a typed digit is no spin") << "oXbpGamma" << 0 << 9 << "5" << 5 << "" << true;
+    // Without a source the view keeps what it shows (the recorded picture, say).
+    QTest::newRow("no source") << "oXbpBright" << 3 << 9 << "Up" << 4 << "" << false;
 }
 
 void TestEventChain::spinEnd()
@@ -338,8 +342,12 @@ void TestEventChain::spinEnd()
     QFETCH(QString, action);
     QFETCH(int, value);
     QFETCH(QString, adjustment);
+    QFETCH(bool, source);
     open({QStringLiteral("shop")});
-    m_world.state.cFilename = m_world.file(QStringLiteral("ring.jpg"));
+    // The end of a spin goes to the image tab's own preview step.
+    m_chain->setImageTabActions(new app::ImageTab(m_world.state, *m_window, *m_tee));
+    if (source)
+        m_world.state.cFilename = m_world.file(QStringLiteral("ring.jpg"));
     m_world.state.anSize = QSize(800, 600);
     // The crop makes the preview, as the real tool would.
     m_world.shell.onRun = [this](const runtime::ToolCommand &command) {
@@ -382,6 +390,8 @@ void TestEventChain::spinEnd()
     QCOMPARE(m_world.state.previewExists, !adjustment.isEmpty());
     if (!adjustment.isEmpty())
         QCOMPARE(m_window->imageTab().oStat2->file(), QStringLiteral("scratch.jpg"));
+    QCOMPARE(m_record.captions,
+             adjustment.isEmpty() ? QStringList{} : QStringList{" Pending image:"});
 }
 
 void TestEventChain::startLookUp_data()
@@ -390,7 +400,7 @@ void TestEventChain::startLookUp_data()
     QTest::addColumn<bool>("repairsBefore"); // the options left Repairs mode on
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("request");   // the framaid request, token included
+    QTest::addColumn<QString>("request");   // the framaid requests, token included, "|" between
     QTest::addColumn<QStringList>("captions");
     QTest::addColumn<QString>("mode");      // the mode radio checked afterwards
     QTest::addColumn<QString>("codeField");
@@ -408,6 +418,9 @@ void TestEventChain::startLookUp_data()
     QTest::newRow("start code in Repairs mode") << QStringList{"shop", "AB12"} << true << "Gold ring\r\n" << ""
                                                 << "framaid /srv/zmr/jtemp/clerk AB---12 10:30:00"
                                                 << codeCaptions << "modeInventory" << "" << "AB---12" << false;
+    QTest::newRow("long start code") << QStringList{"shop", "2000000100014"} << false << "AB10001: Solitaire ring\r\n" << ""
+                                     << "framaid /srv/zmr/jtemp/clerk 2000000100014 10:30:00|framaid /srv/zmr/jtemp/clerk AB10001 10:30:00"
+                                     << codeCaptions << "modeInventory" << "" << "AB10001" << false;
     QTest::newRow("start account") << QStringList{"shop", "", "1234"} << false << "Supplier Ltd\r\n" << "/p/r.jpg"
                                    << "framaid /srv/zmr/jtemp/clerk 1234 10:30:00" << accountCaptions
                                    << "modeCustSup" << "1234" << "1234+" << true;
@@ -457,7 +470,7 @@ void TestEventChain::startLookUp()
         // The picture looked for is the code's own, never "noname".
         QVERIFY2(!command.text().contains(QStringLiteral("noname")), qPrintable(command.text()));
     }
-    QCOMPARE(requests, QStringList{request});
+    QCOMPARE(requests.join(QLatin1Char('|')), request);
     // The field shows the code as it is looked up.
     QCOMPARE(fieldWhileLookingUp.value(0), request.section(QLatin1Char(' '), 2, 2));
     QCOMPARE(m_record.replies.value(0), QStringLiteral("Sending request for data..."));
@@ -504,7 +517,7 @@ void TestEventChain::startPage()
     if (answer != 0)
         m_world.dialogs.answers.enqueue(answer);
     open({QStringLiteral("shop"), QStringLiteral("AB12")}, toolsFound,
-         [&] { m_world.state.cAddress = address; });
+         [&] { m_world.state.login.cAddress = address; });
 
     QCOMPARE(m_world.dialogs.boxes.size(), answer != 0 ? 1 : 0);
     QCOMPARE(m_window->currentPage() == MainWindow::Page::Settings ? "settings" : "image", page);

@@ -146,7 +146,7 @@ void TestImageViewPlacement::flags()
     m_state.lInventory = !inventory; // the option slot counts, not the variable
     m_state.lOk2DelSrc = srcBefore;
     m_state.lOk2DelTarg = targBefore;
-    HangPicture(m_state, nullptr, file, m_view.get(), mode);
+    HangPicture(m_state, file, m_view.get(), mode);
     QCOMPARE(m_state.lOk2DelSrc, srcAfter);
     QCOMPARE(m_state.lOk2DelTarg, targAfter);
     QCOMPARE(m_view->file(), shown);
@@ -158,7 +158,7 @@ void TestImageViewPlacement::waitIsAlwaysBuiltin()
     // A file of that name in the program's directory is not what is shown.
     QVERIFY(test::writePicture(QStringLiteral("wait.gif"), QSize(141, 130), kBlue, "PNG"));
     m_state.lOk2DelTarg = false;
-    HangPicture(m_state, nullptr, QStringLiteral("wait.gif"), m_view.get(), QStringLiteral("SW"));
+    HangPicture(m_state, QStringLiteral("wait.gif"), m_view.get(), QStringLiteral("SW"));
     QCOMPARE(m_view->file(), QStringLiteral("wait.gif"));
     QVERIFY(near(m_view->surface().pixelColor(10, 10), kPanelGrey, 4));
     // Placed as the waiting picture, not as a file that was found.
@@ -171,9 +171,9 @@ void TestImageViewPlacement::noImageUnderNewPicture()
     // A tall blue picture first, then the wide red source: below the red
     // one the no-image picture shows, not the blue one.
     QVERIFY(test::writePicture(QStringLiteral("tall.png"), QSize(1200, 1600), kBlue, "PNG"));
-    HangPicture(m_state, nullptr, QStringLiteral("tall.png"), m_view.get(), QStringLiteral("S"));
+    HangPicture(m_state, QStringLiteral("tall.png"), m_view.get(), QStringLiteral("S"));
     QVERIFY(near(m_view->surface().pixelColor(100, 230), kBlue, 2));
-    HangPicture(m_state, nullptr, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"));
+    HangPicture(m_state, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"));
     QVERIFY(near(m_view->surface().pixelColor(100, 100), kRed));
     QVERIFY(near(m_view->surface().pixelColor(100, 240), kPanelGrey, 4));
 }
@@ -198,7 +198,7 @@ void TestImageViewPlacement::cropBox()
     QFETCH(CropCoords, marks);
     QFETCH(bool, drawn);
     m_view->show();
-    HangPicture(m_state, nullptr, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
+    HangPicture(m_state, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
                 given ? std::optional<CropCoords>(marks) : std::nullopt);
     QCOMPARE(m_view->cropBox().has_value(), drawn);
     if (!drawn)
@@ -246,10 +246,10 @@ void TestImageViewPlacement::fractionalBoxAtPixels()
     QFETCH(CropCoords, marks);
     QFETCH(CropCoords, pixels);
     m_view->show();
-    HangPicture(m_state, nullptr, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
+    HangPicture(m_state, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
                 pixels);
     const QImage expected = m_view->canvas()->grab().toImage();
-    HangPicture(m_state, nullptr, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
+    HangPicture(m_state, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
                 marks);
     QCOMPARE(*m_view->cropBox(), marks);
     QCOMPARE(m_view->canvas()->grab().toImage(), expected);
@@ -257,10 +257,10 @@ void TestImageViewPlacement::fractionalBoxAtPixels()
 
 void TestImageViewPlacement::laterPlacementRemovesBox()
 {
-    HangPicture(m_state, nullptr, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
+    HangPicture(m_state, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
                 CropCoords{QPoint(50, 200), QPoint(150, 100)});
     QVERIFY(m_view->cropBox().has_value());
-    HangPicture(m_state, nullptr, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"));
+    HangPicture(m_state, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"));
     QVERIFY(!m_view->cropBox().has_value());
 }
 
@@ -276,9 +276,9 @@ void TestImageViewPlacement::deleteSource()
     QFETCH(bool, inventory);
     m_state.aLocalCfg[0] = inventory;
     const QString path = QDir(m_dir->path()).filePath(QStringLiteral("source.jpg"));
-    HangPicture(m_state, nullptr, path, m_view.get(), QStringLiteral("S"));
+    HangPicture(m_state, path, m_view.get(), QStringLiteral("S"));
     QVERIFY(m_state.lOk2DelSrc);
-    imaging::DelFile(m_state, nullptr, path, m_view.get());
+    imaging::DelFile(m_state, path, m_view.get());
     QVERIFY(!QFile::exists(path));
     QCOMPARE(m_view->file(), QStringLiteral("noimage.gif"));
     QVERIFY(!m_state.lOk2DelSrc);

@@ -152,11 +152,11 @@ QString textOf(const QWidget *w)
 ProgramState readState()
 {
     ProgramState state;
-    state.cAddress = QStringLiteral("shop.example");
-    state.cPort = QStringLiteral("2222");
-    state.cPath = QStringLiteral("/home/jewel");
-    state.cUser = QStringLiteral("clerk");
-    state.cPass = QStringLiteral("secret");
+    state.login.cAddress = QStringLiteral("shop.example");
+    state.login.cPort = QStringLiteral("2222");
+    state.login.cPath = QStringLiteral("/home/jewel");
+    state.login.cUser = QStringLiteral("clerk");
+    state.login.cPass = QStringLiteral("secret");
     state.nDevNum = 2;
     state.nDelaySecs = 5;
     return state;
@@ -322,7 +322,7 @@ void TestMainWindow::imageTabTitle()
     QFETCH(QString, path);
     QFETCH(QString, title);
     ProgramState state = readState();
-    state.cPath = path;
+    state.login.cPath = path;
     const auto window = builtWindow(state);
     QCOMPARE(window->tabBar()->tabText(0), title);
     QCOMPARE(window->tabBar()->tabText(1), QStringLiteral("Settings && Instructions"));

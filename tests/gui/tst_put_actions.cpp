@@ -175,7 +175,9 @@ void TestPutActions::open(bool inventory, const QString &code, const QString &na
     state.cCode = code;
     state.cName = name;
     state.cTime = state.services.clock->timeOfDay();
-    server::PrepText(state, *m_display, server::loginOf(state), server::targetOf(state));
+    const server::LookupResult found =
+        server::PrepText(state, *m_display, state.login, server::targetOf(state));
+    state.lOk2Put = found.ok2Put.value_or(state.lOk2Put);
     c.oXbpTargName->setText(name);
     // The source, as a typed path leaves it.
     state.cFilename = m_world.file(QStringLiteral("ring photo.jpg"));
@@ -548,7 +550,7 @@ void TestPutActions::showExisting()
     QFETCH(QString, code);
     QFETCH(QString, opened);
     open(false, QStringLiteral("1234"), QStringLiteral("1234"));
-    m_world.state.cAddress = address;
+    m_world.state.login.cAddress = address;
     m_world.state.cCode = code;
     Browser browser;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");

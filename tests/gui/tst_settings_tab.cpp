@@ -37,6 +37,12 @@ const QString kToolQuestion = QStringLiteral("'ImageMagick' must be installed an
 constexpr auto W = Qt::WaitCursor, A = Qt::ArrowCursor;
 
 /// Option slots 7 to 9 as "device delay preview".
+/// A login's five settings, in the order of the settings fields.
+QStringList fieldsOf(const ServerLogin &login)
+{
+    return {login.cAddress, login.cPort, login.cPath, login.cUser, login.cPass};
+}
+
 QString webcamSlots(const LocalCfg &cfg)
 {
     return QStringLiteral("%1 %2 %3")
@@ -123,13 +129,9 @@ private:
 void TestSettingsTab::init()
 {
     w.reset();
-    w.state.cAddress = QStringLiteral("shop.example");
-    w.state.cPort = QStringLiteral("22");
-    w.state.cPath = QStringLiteral("/home/jewel");
-    w.state.cUser = QStringLiteral("clerk");
-    w.state.cPass = QStringLiteral("secret");
-    w.state.cAddressy = w.state.cAddress;
-    w.state.cPathy = w.state.cPath;
+    w.state.login = ServerLogin{"shop.example", "22", "/home/jewel", "clerk", "secret"};
+    w.state.cAddressy = w.state.login.cAddress;
+    w.state.cPathy = w.state.login.cPath;
     w.state.cCfgFileNm = QStringLiteral("shop.cfg");
     m_serverPassword = QStringLiteral("secret");
     m_passwordsMasked.clear();
@@ -230,15 +232,13 @@ void TestSettingsTab::enterTestsAndSaves()
     if (boxes.size() == 1)
         QCOMPARE(QApplication::focusWidget(), m_window->imageTab().oXbpGetCd);
 
-    const QStringList running{w.state.cAddress, w.state.cPort, w.state.cPath, w.state.cUser,
-                              w.state.cPass};
     QStringList typedFields;
     for (const char *f : {"oXbpAddress", "oXbpPort", "oXbpPath", "oXbpUser", "oXbpPass"})
         typedFields << field(QLatin1String(f))->text();
-    QCOMPARE(running, typedFields);
-    QString a, p, d, u, s;
-    QVERIFY(!config::READPARAM(a, p, d, u, s, w.file("shop.cfg")).isEmpty());
-    QCOMPARE((QStringList{a, p, d, u, s}), typedFields);
+    QCOMPARE(fieldsOf(w.state.login), typedFields);
+    ServerLogin saved;
+    QVERIFY(!config::READPARAM(saved, w.file("shop.cfg")).isEmpty());
+    QCOMPARE(fieldsOf(saved), typedFields);
 }
 
 void TestSettingsTab::buttonTestsAndSaves_data()
@@ -289,7 +289,7 @@ void TestSettingsTab::buttonTestsAndSaves()
     QCOMPARE(w.dialogs.texts(), boxes);
     QCOMPARE(m_window->currentPage(), MainWindow::Page::Image);
     QCOMPARE(field(name)->text(), typed);
-    QCOMPARE(w.state.lIsDOS, typed == QStringLiteral("D:\\zmr"));
+    QCOMPARE(w.state.login.lIsDOS, typed == QStringLiteral("D:\\zmr"));
     QVERIFY(QFile::exists(w.file("shop.cfg")));
     // The test made its own connection; the passed settings' runs share one.
     QCOMPARE(w.shell.commands.size(), 1);
@@ -323,10 +323,9 @@ void TestSettingsTab::failedTestChangesNothing()
 
     QCOMPARE(w.dialogs.texts(), (QStringList{kCannotRead, failure}));
     QCOMPARE(m_passwordsMasked, QStringList{"wrong"});
-    QCOMPARE(
-        (QStringList{w.state.cAddress, w.state.cPort, w.state.cPath, w.state.cUser, w.state.cPass}),
-        (QStringList{"shop.example", "22", "/home/jewel", "clerk", "secret"}));
-    QCOMPARE(w.state.lIsDOS, false);
+    QCOMPARE(fieldsOf(w.state.login),
+             (QStringList{"shop.example", "22", "/home/jewel", "clerk", "secret"}));
+    QCOMPARE(w.state.login.lIsDOS, false);
     QCOMPARE(w.shell.sharedLogins, QStringList());
     QCOMPARE(runtime::readWholeFile(w.file("shop.cfg")).value_or(QByteArray()), saved);
     QCOMPARE(m_window->currentPage(), MainWindow::Page::Image);

@@ -33,7 +33,7 @@ namespace {
 std::unique_ptr<MainWindow> builtWindow()
 {
     ProgramState state;
-    state.cPath = QStringLiteral("/home/jewel");
+    state.login.cPath = QStringLiteral("/home/jewel");
     auto window = std::make_unique<MainWindow>(state);
     window->buildPages();
     return window;

@@ -60,17 +60,17 @@ struct ScriptedWorld {
         display = {};
         state = ProgramState();
         state.cAppPath = dir->path();
-        state.cAddress = QStringLiteral("shop");
-        state.cPath = QStringLiteral("/srv/zmr");
-        state.cUser = QStringLiteral("clerk");
-        state.cPass = QStringLiteral("pw");
+        state.login.cAddress = QStringLiteral("shop");
+        state.login.cPath = QStringLiteral("/srv/zmr");
+        state.login.cUser = QStringLiteral("clerk");
+        state.login.cPass = QStringLiteral("pw");
         state.services.dialogs = &dialogs;
         state.services.shell = &shell;
         state.services.clock = &clock;
     }
 
     /// The running settings' login.
-    server::ServerLogin login() const { return server::loginOf(state); }
+    ServerLogin login() const { return state.login; }
 
     /// A target in the state's mode with the given code, name, mode, size and token.
     server::Target target(const QString &code, bool inventory, const QString &name,

@@ -130,22 +130,21 @@ void TestServer::stop()
     runScript(QStringLiteral("stop"), m_dir.path(), nullptr);
 }
 
+ServerLogin TestServer::login() const
+{
+    return {host(), port(), dbPath(), user(), password(), false};
+}
+
 void TestServer::configure(ProgramState &state) const
 {
-    state.cAddress = host();
-    state.cPort = port();
-    state.cUser = user();
-    state.cPass = password();
-    state.cPath = dbPath();
-    state.lIsDOS = false;
+    state.login = login();
 }
 
 bool TestServer::saveSettingsIn(const QString &dir) const
 {
     ProgramState saved;
     saved.cAppPath = dir;
-    return config::SaveParam(saved, host(), port(), dbPath(), user(), password(),
-                             QDir(dir).filePath(QStringLiteral("Framla.cfg")));
+    return config::SaveParam(saved, login(), QDir(dir).filePath(QStringLiteral("Framla.cfg")));
 }
 
 int TestServer::acceptedLogins() const

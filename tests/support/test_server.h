@@ -8,7 +8,8 @@
 
 namespace framla {
 struct ProgramState;
-}
+struct ServerLogin;
+} // namespace framla
 
 namespace framla::test {
 
@@ -33,6 +34,8 @@ public:
     QString dbPath() const { return fact("FRAMLA_TEST_DBPATH"); }
     QString error() const { return m_error; }
 
+    /// This server's settings as the settings tab would take them.
+    ServerLogin login() const;
     /// Put this server's settings into a program state.
     void configure(ProgramState &state) const;
     /// Save this server's settings as "Framla.cfg" in dir, as the settings tab saves them.

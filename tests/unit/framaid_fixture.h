@@ -184,8 +184,8 @@ protected:
     }
 
     // A database directory in a named state: "empty", "empty, group" (mode
-    // 775; "images planted": images/ a group mate's link), or the sample with one thing changed; "+setup" runs framaid
-    // --setup over it first.
+    // 775; "images planted": images/ a group mate's link), or the sample
+    // with one thing changed; "+setup" runs framaid --setup over it first.
     QString databaseIn(QString state)
     {
         const bool setUp = state.endsWith(QLatin1String("+setup"));

@@ -129,7 +129,7 @@ void TestCodes::makefile_data()
                                            << "" << false << "images/AB/AB---12.jpg";
     QTest::newRow("raw material, inventory") << Inventory << "F0001"
                                              << "" << false << "images/F/F0001.jpg";
-    // The code is normalised for its mode first, so the same code always maps
+    // The code enters normalised for its mode, so the same code always maps
     // to the file the look-up used: no account is a raw-material code, and a
     // five-character inventory code is widened to seven.
     QTest::newRow("raw material, accounts") << CustSup << "F0001"
@@ -174,9 +174,11 @@ void TestCodes::makefile()
     QFETCH(QString, name);
     QFETCH(bool, dos);
     QFETCH(QString, expected);
-    const QString before = code;
-    QCOMPARE(MAKEFILE(code, name, mode == Inventory, mode == Repairs, dos), expected);
-    QCOMPARE(code, before);
+    // The code as it enters, then its path.
+    const QString entered = NORMALIZE(code, mode == Inventory, mode == Repairs);
+    const QString before = entered;
+    QCOMPARE(MAKEFILE(entered, name, mode == Inventory, mode == Repairs, dos), expected);
+    QCOMPARE(entered, before);
 }
 
 void TestCodes::val_data()

@@ -1,4 +1,4 @@
-// Remote command lines: the three shapes in both server flavours, rendered as
+// Command lines: the remote shapes in both server flavours and the resize, rendered as
 // the log shows them, and the check of typed values.
 #include "core/program_state.h"
 #include "server/command_lines.h"
@@ -24,7 +24,7 @@ private Q_SLOTS:
 };
 
 namespace {
-using Settings = server::ServerLogin;
+using Settings = ServerLogin;
 
 Settings settings(const QString &path)
 {
@@ -80,12 +80,22 @@ void TestCommandLines::lines_data()
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret scratch.jpg "
            "clerk@shop.example:c:\\zmr/images/AB/AB12345.jpg";
     QTest::newRow("look-up request")
-        << server::remoteCommand(unix,
-                                  {QStringLiteral("framaid"), unix.cPath + "/jtemp/clerk",
-                                   QStringLiteral("AB12345"), QStringLiteral("10:30:00")},
-                                  false)
+        << server::requestCommand(unix, QStringLiteral("AB12345"), QStringLiteral("10:30:00"))
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example "
            "framaid /srv/zmr/jtemp/clerk AB12345 10:30:00";
+    QTest::newRow("look-up request, Windows server")
+        << server::requestCommand(dos, QStringLiteral("AB12345"), QStringLiteral("10:30:00"))
+        << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example "
+           "framaid c:\\zmr/jtemp/clerk AB12345 10:30:00";
+    Settings domain = unix;
+    domain.cUser = QStringLiteral("DOM\\clerk");
+    QTest::newRow("look-up request, login in a domain")
+        << server::requestCommand(domain, QStringLiteral("or000123"), QStringLiteral("Timeless"))
+        << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret DOM\\clerk@shop.example "
+           "framaid /srv/zmr/jtemp/DOM_clerk or000123 Timeless";
+    QTest::newRow("resize before the upload")
+        << server::resizeCommand(320, QStringLiteral("upload-1.jpg"))
+        << "/C mogrify -resize 320x320 upload-1.jpg";
     QTest::newRow("deletion, Windows server")
         << server::remoteCommand(dos,
                                   {QStringLiteral("rm"), QStringLiteral("-f"),
@@ -102,10 +112,7 @@ void TestCommandLines::lines_data()
            "644 /srv/zmr/images/AB/AB12345.jpg";
     Settings blank = settings(QStringLiteral("/srv/shop data"));
     QTest::newRow("path with a blank is quoted for the server")
-        << server::remoteCommand(blank,
-                                  {QStringLiteral("framaid"), blank.cPath + "/jtemp/clerk",
-                                   QStringLiteral("AB12345"), QStringLiteral("10:30:00")},
-                                  false)
+        << server::requestCommand(blank, QStringLiteral("AB12345"), QStringLiteral("10:30:00"))
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example "
            "framaid \"'/srv/shop data/jtemp/clerk'\" AB12345 10:30:00";
     QTest::newRow("remote path with a blank is quoted for the server")
@@ -254,7 +261,7 @@ void TestCommandLines::loginProblems()
     QFETCH(QString, user);
     QFETCH(QString, path);
     QFETCH(QString, problem);
-    QCOMPARE(server::loginProblem(server::loginOf(address, port, path, user, QStringLiteral("pw"))),
+    QCOMPARE(core::loginProblem(core::loginOf(address, port, path, user, QStringLiteral("pw"))),
              problem);
 }
 

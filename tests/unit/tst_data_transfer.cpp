@@ -105,11 +105,11 @@ void TestDataTransfer::sendLines()
 {
     QFETCH(QString, path);
     QFETCH(QStringList, lines);
-    m_state.cPath = path;
-    m_state.lIsDOS = path.contains(QLatin1Char('\\'));
+    m_state.login.cPath = path;
+    m_state.login.lIsDOS = path.contains(QLatin1Char('\\'));
     m_shell.onRun = nullptr;
     const server::DataSend send =
-        server::SendIXdata(m_state, m_display, server::loginOf(m_state),
+        server::SendIXdata(m_state, m_display, m_state.login,
                            QStringLiteral("/home/shop/My Data"), QStringLiteral("IX0001.DBF"),
                            path + QStringLiteral("/shuttle/"));
     QVERIFY(send.sent);
@@ -159,7 +159,7 @@ void TestDataTransfer::checkLine()
     QFETCH(QString, file);
     QFETCH(QString, subdirectory);
     QFETCH(QString, line);
-    QVERIFY(server::CheckIXdata(m_state, m_display, server::loginOf(m_state), file, subdirectory));
+    QVERIFY(server::CheckIXdata(m_state, m_display, m_state.login, file, subdirectory));
     QCOMPARE(m_shell.texts().value(0), line);
     // The reply it fetched carries the token it sent.
     QCOMPARE(m_display.replies.last(), QStringLiteral("Gold ring\r\n"));
@@ -251,8 +251,11 @@ void TestDataTransfer::transfer()
         }
         return m_server->handle(command);
     };
+    m_state.lOk2Put = false; // the record on show allows no put
     QCOMPARE(server::transferDataFile(m_state, m_display, local), sent);
     QCOMPARE(m_dialogs.texts().last(), message);
+    // A file's report is no look-up: what may be put stays as it was.
+    QVERIFY(!m_state.lOk2Put);
     if (reportAfter.isEmpty()) { // refused before anything runs
         QVERIFY(m_shell.commands.isEmpty());
         return;

@@ -225,7 +225,7 @@ private slots:
         QFETCH(QString, cPass);
         QFETCH(QString, cPassx);
         QFETCH(QString, field);
-        h->state.cPass = cPass;
+        h->state.login.cPass = cPass;
         h->state.cPassx = cPassx;
         const QString secret = QStringLiteral("pscp -pw %1 -pw %2 host").arg(cPass, cPassx);
         RuntimeError error = shownError(false, false);
@@ -299,20 +299,20 @@ private slots:
     {
         QFETCH(QString, shownIn);
         QFETCH(QString, line);
-        h->state.cPass = QStringLiteral("12");
+        h->state.login.cPass = QStringLiteral("12");
         h->clock.date = QDate(2026, 12, 7);
         ToolCommand command;
         command.tool = QStringLiteral(".\\pscp.exe");
         command.args = QStringList{"-P", "22", "user@host:/x"};
-        command.password = h->state.cPass;
+        command.password = h->state.login.cPass;
         command.passwordAt = 2;
         RuntimeError error = shownError(false, false);
         error.subCode = 12;
         error.description = QStringLiteral("Item AB12 missing on 12/07/26");
         error.filename = QStringLiteral("stock12.txt");
         error.operation = command.textWithPassword();
-        error.args = QVariantList{QVariant::fromValue(command), h->state.cPass, 12};
-        error.cargo = QVariantList{QStringLiteral("Settings"), 0, h->state.cPass};
+        error.args = QVariantList{QVariant::fromValue(command), h->state.login.cPass, 12};
+        error.cargo = QVariantList{QStringLiteral("Settings"), 0, h->state.login.cPass};
         error.callStack = {{"PrepText", 12}};
         h->answer({kOk});
         try {

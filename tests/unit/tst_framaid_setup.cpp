@@ -277,18 +277,21 @@ private slots:
         QTest::addColumn<QString>("state");
         QTest::addColumn<uint>("as");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QStringList>("lines"); // parts of what framaid prints
+        QTest::addColumn<QStringList>("lines"); // parts of what framaid prints; %db the database
         QTest::newRow("sample database") << "sample" << 0u << 0
             << QStringList{"\nok       the item table items.dbf, with the fields CODE, DESC, METAL, WEIGHT, PRICE, SUPPLIER, SSR, TAG\n",
                            "\nok       the service order table orders.dbf, with the fields ORDERNO, DESC, RECEIVED, DUE, STATUS, CUSTOMER\n",
-                           "\nok       jtemp/ (the accounts' reply directories)\n", "\nok       framla.ok\n", "\nAll is well.\n"};
+                           "\nok       jtemp/ (the accounts' reply directories)\n", "\nok       framla.ok\n",
+                           "\nok       images/AB/ (pictures of the item group AB)\n", "\nAll is well.\n"};
         QTest::newRow("empty directory") << "empty" << 0u << 1
             << QStringList{"\nMISSING  jtemp/ (the accounts' reply directories)\n", "\nMISSING  framla.ok (the file the desktop's settings test fetches)\n",
                            "ok       framaid.conf: none, so framaid reads its default tables and fields\n"};
         QTest::newRow("prepared, no tables") << "empty+setup" << 0u << 1
             << QStringList{"\nMISSING  the item table items.dbf (or name the right one in framaid.conf: items = ...)\n",
                            "\nMISSING  the customer table customers.dbf", "\nok       images/ord/ (service order pictures)\n",
-                           "\n4 problems found. \"framaid --setup "};
+                           "\nMISSING  images/<group>/ for the item groups: there is none, so no item's picture can be put\n"
+                           "         fix: mkdir %db/images/AB, one for each group of the item codes (AB12345 is in group AB), as the owner of the database directory\n",
+                           "\n5 problems found. A \"fix:\" line says what mends the problem above it;"};
         QTest::newRow("field missing") << "field missing" << 0u << 1
             << QStringList{"\nWRONG    the item table items.dbf has no field NOSUCH (or name the right one in framaid.conf: items.show = ...)\n",
                            "\n1 problem found."};
@@ -297,11 +300,15 @@ private slots:
         QTest::newRow("table damaged") << "items damaged" << 0u << 1
             << QStringList{"\nWRONG    the item table items.dbf is damaged: it is shorter than its header says (33 records)\n"};
         QTest::newRow("jtemp closed") << "jtemp 755" << 0u << 1
-            << QStringList{"\nWRONG    jtemp/ has mode 755; it must be 1777"};
+            << QStringList{"\nWRONG    jtemp/ has mode 755; it must be 1777, so that every account can make its reply directory there and none can remove another's\n"
+                           "         fix: chmod 1777 %db/jtemp (as its owner or root; framaid --setup sets it too)\n"};
         QTest::newRow("directory missing") << "shuttle missing" << 0u << 1
-            << QStringList{"\nMISSING  shuttle/ (data files sent from the desktop)\n"};
+            << QStringList{"\nMISSING  shuttle/ (data files sent from the desktop)\n"
+                           "         fix: framaid --setup %db (as the owner of the database directory, or root)\n"};
         QTest::newRow("another account's directories") << "sample" << uint(kNobody) << 1
-            << QStringList{"\nWRONG    shuttle/ cannot be written by user=nobody (it belongs to user=root, mode 755), so data files sent from the desktop cannot be put there\n",
+            << QStringList{"\nWRONG    shuttle/ cannot be written by user=nobody (it belongs to user=root, mode 755), so data files sent from the desktop cannot be put there\n"
+                           "         fix: as root: chmod g+wx %db/shuttle && usermod -aG root nobody (nobody logs in again afterwards)\n",
+                           "\nWRONG    images/AB/ cannot be written by user=nobody (it belongs to user=root, mode 755), so pictures of the item group AB cannot be put there\n",
                            "\nok       jtemp/ (the accounts' reply directories)\n"};
         QTest::newRow("reply directory of another account") << "reply directory of another" << 0u << 1
             << QStringList{"/jtemp/root belongs to user=nobody, not to user=root, so framaid writes no reply there\n"};
@@ -317,8 +324,8 @@ private slots:
         QVERIFY(!db.isEmpty());
         const Run r = run({"--check", db}, as);
         QCOMPARE(r.exitCode, exitCode);
-        for (const QString &l : lines)
-            QVERIFY2(('\n' + r.output).contains(l), qPrintable(l + "\n--- not in ---\n" + r.output));
+        for (QString l : lines)
+            QVERIFY2(('\n' + r.output).contains(l.replace("%db", db)), qPrintable(l + "\n--- not in ---\n" + r.output));
     }
 };
 

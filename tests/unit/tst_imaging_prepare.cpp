@@ -105,8 +105,8 @@ void TestImagingPrepare::cropLine()
     QFETCH(QSize, size);
     QFETCH(QStringList, args);
     QFETCH(QString, line);
-    QVERIFY(imaging::Prepare(m_state, source, size, ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)},
-                             false, m_adjustment));
+    QVERIFY(imaging::Prepare(m_state, {source, size, ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}},
+                             m_adjustment));
     QCOMPARE(m_shell.commands.size(), 2);
     const ToolCommand crop = m_shell.commands.first();
     QCOMPARE(crop.executableName(), QStringLiteral("convert"));
@@ -148,8 +148,9 @@ void TestImagingPrepare::adjustmentLine()
     QFETCH(int, contrast);
     QFETCH(QStringList, args);
     m_adjustment = {bright, gamma, contrast};
-    imaging::Prepare(m_state, QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
-                     {QPoint(0, 0), QPoint(274, 252)}, false, m_adjustment);
+    imaging::Prepare(m_state, {QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
+                                {QPoint(0, 0), QPoint(274, 252)}},
+                     m_adjustment);
     QCOMPARE(m_shell.commands.size(), 2);
     QCOMPARE(m_shell.commands.at(1).executableName(), QStringLiteral("mogrify"));
     QCOMPARE(m_shell.commands.at(1).args, args);
@@ -193,8 +194,9 @@ void TestImagingPrepare::failedStepLeavesNoPreview()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^" + tool + " failed:"));
     QTest::ignoreMessage(QtWarningMsg,
                          qPrintable("the " + step + " of /tmp/broken.jpg failed; no preview was made"));
-    QVERIFY(!imaging::Prepare(m_state, QStringLiteral("/tmp/broken.jpg"), QSize(1600, 1200),
-                              ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}, false, m_adjustment));
+    QVERIFY(!imaging::Prepare(m_state, {QStringLiteral("/tmp/broken.jpg"), QSize(1600, 1200),
+                                         ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}},
+                              m_adjustment));
     QVERIFY(!QFile::exists(QStringLiteral("scratch.jpg")));
     QVERIFY(!m_state.previewExists);
     QCOMPARE(m_shell.commands.size(), runs);
@@ -211,8 +213,9 @@ void TestImagingPrepare::filesFoundWhateverIsCurrent()
             runtime::writeWholeFile(m_dir->filePath(command.args.last()), "jpeg");
         return test::finishedRun(0);
     };
-    imaging::Prepare(m_state, QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
-                     {QPoint(0, 0), QPoint(274, 252)}, false, m_adjustment);
+    imaging::Prepare(m_state, {QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
+                                {QPoint(0, 0), QPoint(274, 252)}},
+                     m_adjustment);
     QCOMPARE(m_shell.commands.size(), 2); // the preview was found, so the adjustment ran
     QCOMPARE(QDir::currentPath(), QDir(elsewhere.path()).canonicalPath());
 }

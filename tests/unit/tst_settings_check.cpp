@@ -1,6 +1,6 @@
 // The settings test (fetching the probe file) and the image-tool check.
 #include "core/program_state.h"
-#include "config/settings_test.h"
+#include "config/settings_check.h"
 #include "server/command_lines.h"
 #include "runtime/files.h"
 #include "support/scripted_dialogs.h"
@@ -88,9 +88,8 @@ void TestSettingsCheck::probeArrives()
     };
     const bool ok = config::TestConfig(
         m_state,
-        server::loginOf(QStringLiteral("10.0.0.5"), QStringLiteral("2222"), path,
-                        QStringLiteral("clerk"), QStringLiteral("pw")),
-        nullptr);
+        core::loginOf(QStringLiteral("10.0.0.5"), QStringLiteral("2222"), path,
+                        QStringLiteral("clerk"), QStringLiteral("pw")));
     QCOMPARE(ok, arrives);
     QCOMPARE(m_shell.texts(), QStringList{line});
     QCOMPARE(QDir::currentPath(), m_previousDir); // the current directory is never changed
@@ -109,10 +108,9 @@ void TestSettingsCheck::guardFileRefuses()
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("control.dbf")), "x"));
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "old"));
     QVERIFY(!config::TestConfig(m_state,
-                                server::loginOf(QStringLiteral("h"), QStringLiteral("22"),
+                                core::loginOf(QStringLiteral("h"), QStringLiteral("22"),
                                                 QStringLiteral("/srv"), QStringLiteral("u"),
-                                                QStringLiteral("p")),
-                                nullptr));
+                                                QStringLiteral("p"))));
     QCOMPARE(
         m_dialogs.texts(),
         QStringList{"Sorry, you are running the program from a damaged or improper directory"});
@@ -125,10 +123,9 @@ void TestSettingsCheck::staleProbeErased()
 {
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "old"));
     QVERIFY(!config::TestConfig(m_state,
-                                server::loginOf(QStringLiteral("h"), QStringLiteral("22"),
+                                core::loginOf(QStringLiteral("h"), QStringLiteral("22"),
                                                 QStringLiteral("/srv"), QStringLiteral("u"),
-                                                QStringLiteral("p")),
-                                nullptr));
+                                                QStringLiteral("p"))));
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("framla.ok"))));
 }
 

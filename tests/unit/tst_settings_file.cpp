@@ -37,6 +37,16 @@ QStringList nulls()
     return QStringList(5, QString());
 }
 
+ServerLogin loginFrom(const QStringList &values)
+{
+    return {values[0], values[1], values[2], values[3], values[4]};
+}
+
+QStringList fieldsOf(const ServerLogin &login)
+{
+    return {login.cAddress, login.cPort, login.cPath, login.cUser, login.cPass};
+}
+
 } // namespace
 
 class TestSettingsFile : public QObject
@@ -187,15 +197,15 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(text);
         }
-        QString a = given[0], po = given[1], pa = given[2], u = given[3], pw = given[4];
-        QCOMPARE(config::READPARAM(a, po, pa, u, pw, file()), text);
-        QCOMPARE((QStringList{a, po, pa, u, pw}), expected);
+        ServerLogin login = loginFrom(given);
+        QCOMPARE(config::READPARAM(login, file()), text);
+        QCOMPARE(fieldsOf(login), expected);
     }
 
     void saveParamWritesExactBytes()
     {
-        QVERIFY(config::SaveParam(state, "srv.example.com", "22", "/home/jewel", "clerk", "abc",
-                                  file()));
+        QVERIFY(config::SaveParam(
+            state, ServerLogin{"srv.example.com", "22", "/home/jewel", "clerk", "abc"}, file()));
         const QByteArray expected = "Configuration file for 'Framla'.\r\n"
                                     "Framla is an image filing clerk for\r\n"
                                     "The Jewellery Tillsmith (Plus).\r\n"
@@ -228,11 +238,10 @@ private slots:
     void saveAndReadBack()
     {
         QFETCH(QStringList, values);
-        QVERIFY(config::SaveParam(state, values[0], values[1], values[2], values[3], values[4],
-                                  file()));
-        QString a, po, pa, u, pw;
-        config::READPARAM(a, po, pa, u, pw, file());
-        QCOMPARE((QStringList{a, po, pa, u, pw}), values);
+        QVERIFY(config::SaveParam(state, loginFrom(values), file()));
+        ServerLogin read = loginFrom(nulls());
+        config::READPARAM(read, file());
+        QCOMPARE(fieldsOf(read), values);
         QVERIFY(dialogs.boxes.isEmpty());
     }
 
@@ -274,8 +283,7 @@ private slots:
     {
         QFETCH(QStringList, values);
         QFETCH(QStringList, names);
-        QCOMPARE(config::unstorableSettings(values[0], values[1], values[2], values[3], values[4]),
-                 names);
+        QCOMPARE(config::unstorableSettings(loginFrom(values)), names);
     }
 
     void saveParamRefusesAndKeepsFile()
@@ -285,7 +293,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("keep me");
         }
-        QVERIFY(!config::SaveParam(state, "h", "22", "/p", "u", "secret ", file()));
+        QVERIFY(!config::SaveParam(state, ServerLogin{"h", "22", "/p", "u", "secret "}, file()));
         QCOMPARE(contents(file()), QByteArray("keep me"));
         QCOMPARE(dialogs.boxes.size(), 1);
         QVERIFY(dialogs.boxes[0].text.contains("Password"));
@@ -295,7 +303,7 @@ private slots:
     void saveParamReportsFailedWrite()
     {
         const QString path = dir.filePath("missing/Framla.cfg");
-        QVERIFY(!config::SaveParam(state, "h", "22", "/p", "u", "pw", path));
+        QVERIFY(!config::SaveParam(state, ServerLogin{"h", "22", "/p", "u", "pw"}, path));
         QCOMPARE(dialogs.boxes.size(), 1);
         QVERIFY(dialogs.boxes[0].text.contains(path));
         QVERIFY(!QFile::exists(path));
@@ -326,7 +334,7 @@ private slots:
         lines.clear();
         const QtMessageHandler previous = qInstallMessageHandler(
             [](QtMsgType, const QMessageLogContext &, const QString &text) { lines << text; });
-        const bool saved = config::SaveParam(state, "h", "22", "/p", "u", "pw", file());
+        const bool saved = config::SaveParam(state, ServerLogin{"h", "22", "/p", "u", "pw"}, file());
         qInstallMessageHandler(previous);
         QVERIFY(saved);
         struct stat status {};

@@ -94,6 +94,10 @@ void TestStartup::arguments_data()
     QTest::newRow("account in letters refused") << QStringList{"x", "", "AB"} << "x.cfg"
                                                 << ""
                                                 << "";
+    // Both enter as the code field takes them: a code it would refuse is no start.
+    QTest::newRow("start code with blanks") << QStringList{"x", "ab 12"} << "x.cfg" << "AB---12" << "";
+    QTest::newRow("account 10000 refused") << QStringList{"x", "", "10000"} << "x.cfg" << "" << "";
+    QTest::newRow("account with a leading zero refused") << QStringList{"x", "", "01234"} << "x.cfg" << "" << "";
 }
 
 void TestStartup::arguments()
@@ -149,18 +153,18 @@ void TestStartup::settingsReadFromNamedFile()
                             "[Username]\r\nclerk\r\n";
     QVERIFY(runtime::writeWholeFile(QStringLiteral("shop2.cfg"), file));
     ProgramState state;
-    state.cPass = QStringLiteral("left over");
+    state.login.cPass = QStringLiteral("left over");
     app::startBeforeWindow(state, {"shop2"});
     app::startAfterWindow(state);
     QCOMPARE(state.cCfgFileNm, QStringLiteral("shop2.cfg"));
-    QCOMPARE(state.cAddress, QStringLiteral("shop.example"));
-    QCOMPARE(state.cPort, QStringLiteral("22"));
-    QCOMPARE(state.cPath, QStringLiteral("c:\\zmr\\data"));
-    QCOMPARE(state.cUser, QStringLiteral("clerk"));
-    QCOMPARE(state.cPass, QString());
-    QVERIFY(state.lIsDOS);
-    QCOMPARE(state.cAddressy, state.cAddress);
-    QCOMPARE(state.cPathy, state.cPath);
+    QCOMPARE(state.login.cAddress, QStringLiteral("shop.example"));
+    QCOMPARE(state.login.cPort, QStringLiteral("22"));
+    QCOMPARE(state.login.cPath, QStringLiteral("c:\\zmr\\data"));
+    QCOMPARE(state.login.cUser, QStringLiteral("clerk"));
+    QCOMPARE(state.login.cPass, QString());
+    QVERIFY(state.login.lIsDOS);
+    QCOMPARE(state.cAddressy, state.login.cAddress);
+    QCOMPARE(state.cPathy, state.login.cPath);
     QCOMPARE(state.nDelaySecs, 4);
 }
 

@@ -1,6 +1,7 @@
 // Putting a picture on the server and deleting the recorded one, against a
 // server kept in memory behind a scripted shell.
 #include "core/program_state.h"
+#include "runtime/error.h"
 #include "runtime/files.h"
 #include "runtime/working_files.h"
 #include "server/data_transfer.h"
@@ -43,6 +44,7 @@ private Q_SLOTS:
     void endGivesUpQueued();
     void deletion_data();
     void deletion();
+    void workerErrorMasksPassword();
 
 private:
     bool put(const QString &code, const QString &size = QStringLiteral("M"), bool inventory = true,
@@ -151,8 +153,8 @@ void TestUpload::linesAndOrder()
 
 void TestUpload::windowsServer()
 {
-    m_state.cPath = QStringLiteral("c:\\zmr");
-    m_state.lIsDOS = true;
+    m_state.login.cPath = QStringLiteral("c:\\zmr");
+    m_state.login.lIsDOS = true;
     QVERIFY(put(QStringLiteral("AB12345")));
     const QStringList texts = commandTexts();
     // Uploads keep "/" after the database path; the mode is set all the same.
@@ -275,8 +277,8 @@ void TestUpload::uploadKeepsItsPictureAndPath()
     QVERIFY(put(QStringLiteral("AB12345")));
     // At once the operator prepares another picture and looks up another code.
     prepare("another picture");
-    QVERIFY(server::PrepText(m_state, m_display, m_world.login(),
-                             m_world.target(QStringLiteral("CD54321"), true, QString(), kToken)));
+    server::PrepText(m_state, m_display, m_world.login(),
+                     m_world.target(QStringLiteral("CD54321"), true, QString(), kToken));
     QVERIFY(queue.waitForIdle(30000));
     QCOMPARE(m_server->files.value(kTarget), QByteArray("picture|320x320"));
     QVERIFY(!m_server->files.contains("/srv/zmr/images/CD/CD54321.jpg"));
@@ -422,9 +424,9 @@ void TestUpload::deletion()
     QFETCH(QByteArray, reply);
     QFETCH(QString, line);
     QFETCH(QStringList, boxes);
-    m_state.lIsDOS = dos;
+    m_state.login.lIsDOS = dos;
     if (dos)
-        m_state.cPath = QStringLiteral("c:\\zmr");
+        m_state.login.cPath = QStringLiteral("c:\\zmr");
     QVERIFY(runtime::writeWholeFile(m_world.file("framla.tmp"), reply));
     m_dialogs.answers.enqueue(runtime::kOk);
     server::DelImage(m_state, m_display, m_world.login(), m_world.target(code, inventory, name, kToken));
@@ -438,6 +440,24 @@ void TestUpload::deletion()
                  (QStringList{"Deleting image on server...", "Image as now recorded:"}));
         QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));
     }
+}
+
+void TestUpload::workerErrorMasksPassword()
+{
+    // The upload runs on a state of its own: an error there masks the
+    // login's password as the program's own state does.
+    m_state.login.cPass = QStringLiteral("Zq7-secret");
+    m_shell.onRun = [](const runtime::ToolCommand &) -> runtime::RunOutcome {
+        runtime::RuntimeError error;
+        error.canDefault = true;
+        error.description = QStringLiteral("Zq7-secret");
+        throw error;
+    };
+    m_dialogs.answers.enqueue(runtime::kIgnore);
+    QVERIFY(put(QStringLiteral("AB12345")));
+    QCOMPARE(m_dialogs.boxes.size(), 1);
+    QVERIFY2(!m_dialogs.boxes.first().text.contains(QStringLiteral("Zq7")),
+             qPrintable(m_dialogs.boxes.first().text));
 }
 
 QTEST_GUILESS_MAIN(TestUpload)

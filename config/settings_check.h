@@ -1,16 +1,15 @@
 #pragma once
 
+// The checks behind the settings tab: the settings test against the server,
+// and the check that the image tools are installed.
+
 #include <QString>
 #include <QStringList>
 
-class QWidget;
-
 namespace framla {
 struct ProgramState;
-}
-namespace framla::server {
 struct ServerLogin;
-}
+} // namespace framla
 
 namespace framla::config {
 
@@ -22,9 +21,9 @@ inline constexpr auto kGuardFile = "control.dbf";
 
 /// Prove a set of server settings (the typed values, not the running ones) by
 /// fetching the probe file from the database directory into the program's
-/// directory. The wait pointer is shown over window meanwhile. Says why it
-/// failed in a message box.
-bool TestConfig(ProgramState &state, const server::ServerLogin &trial, QWidget *window);
+/// directory. Says why it failed in a message box. The caller shows the wait
+/// pointer meanwhile.
+bool TestConfig(ProgramState &state, const ServerLogin &trial);
 
 /// The Windows check: the search path ("Path") names an ImageMagick
 /// directory, in any letter case, or the tool lies where older installers put it.

@@ -1,4 +1,4 @@
-#include "settings_test.h"
+#include "settings_check.h"
 
 #include "server/remote_run.h"
 #include "core/app_files.h"
@@ -6,17 +6,16 @@
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
-#include "ui/busy.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
 
 namespace framla::config {
 
-bool TestConfig(ProgramState &state, const server::ServerLogin &trial, QWidget *window)
+bool TestConfig(ProgramState &state, const ServerLogin &trial)
 {
     // Nothing reaches the server from settings that no shell may read safely.
-    if (const QString problem = server::loginProblem(trial); !problem.isEmpty()) {
+    if (const QString problem = core::loginProblem(trial); !problem.isEmpty()) {
         state.services.dialogs->msgBox(problem);
         return false;
     }
@@ -38,10 +37,8 @@ bool TestConfig(ProgramState &state, const server::ServerLogin &trial, QWidget *
     const QString localProbe = appFile(state, probe);
     runtime::eraseFile(localProbe);
 
-    ui::SHOWBUSY(window);
     const runtime::RunOutcome outcome =
         server::runRemote(state, trial, command, runtime::kCopyTimeoutMs);
-    ui::SHOWDONE(window);
 
     if (runtime::fileExists(localProbe))
         return true;
