@@ -406,6 +406,8 @@ void TestPutActions::commandsOfAPut()
         m_server->files.insert(recorded, jpeg({320, 320}));
     open(inventory, code, name);
     click(m_window->imageTab().oXbpPut);
+    // The picture put may be deleted at once, while the upload still runs.
+    QVERIFY(m_window->imageTab().oXbpDelTarg->isEnabled());
     settle();
 
     const QStringList ran = test::FakeServer::stableTexts(m_world.shell);

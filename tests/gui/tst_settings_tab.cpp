@@ -10,6 +10,7 @@
 #include "support/scripted_world.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -94,6 +95,7 @@ private Q_SLOTS:
     void buttonTestsAndSaves();
     void failedTestChangesNothing_data();
     void failedTestChangesNothing();
+    void unwrittenSettingsNotReportedSaved();
     void pointers_data();
     void pointers();
     void declinedToolCheckStays();
@@ -330,6 +332,17 @@ void TestSettingsTab::failedTestChangesNothing()
     QCOMPARE(runtime::readWholeFile(w.file("shop.cfg")).value_or(QByteArray()), saved);
     QCOMPARE(m_window->currentPage(), MainWindow::Page::Image);
     QCOMPARE(m_window->tabBar()->tabText(0), QStringLiteral(".../jewel"));
+}
+
+void TestSettingsTab::unwrittenSettingsNotReportedSaved()
+{
+    // A folder where the settings file goes: the test passes, the save fails.
+    QVERIFY(QDir().mkpath(w.file("shop.cfg")));
+    build();
+    retype(QStringLiteral("oXbpPort"), QStringLiteral("2222"));
+    QTest::mouseClick(m_window->settingsTab().oXbpSave, Qt::LeftButton);
+    QCOMPARE(w.dialogs.texts(), QStringList{QStringLiteral("The settings could not be saved to %1:\r\n%2")
+                                                .arg(w.file("shop.cfg"), QStringLiteral("Filename refers to a directory"))});
 }
 
 void TestSettingsTab::pointers_data()
