@@ -5,6 +5,7 @@
 #include "runtime/files.h"
 
 #include <QDir>
+#include <QThread>
 
 namespace framla::test {
 
@@ -94,6 +95,7 @@ RunOutcome FakeServer::handle(const runtime::ToolCommand &command)
         if (to.contains(QLatin1Char('@'))) { // a send
             if (failCopies)
                 return finished(1, "Access denied");
+            QThread::msleep(ulong(copyTakesMs));
             const auto data = runtime::readWholeFile(app.filePath(from));
             if (!data)
                 return finished(1, "No such file or directory");

@@ -29,6 +29,7 @@ public:
     bool failCopies = false; ///< sends fail with "Access denied"
     bool corruptCopies = false; ///< sends store one byte changed, the length kept
     bool interruptCopies = false; ///< sends store the first half and fail
+    int copyTakesMs = 0; ///< sends take this long: an operation's time may run out meanwhile
     QStringList refusedCommands; ///< remote commands (first word) that fail: "chmod", "mv"
 
     runtime::RunOutcome handle(const runtime::ToolCommand &command);

@@ -179,6 +179,9 @@ void TestUpload::outcomes_data()
         << "corrupt"
         << notRecorded + "The image fetched back from the server differs from the one sent."
         << QByteArray("old picture");
+    QTest::newRow("time up during the copy")
+        << "slow" << notRecorded + "The copy could not be fetched back from the server to check it."
+        << QByteArray("old picture");
     QTest::newRow("rename refused") << "mv"
                                     << notRecorded +
                                            "The image was copied, but it could not be put in "
@@ -199,6 +202,9 @@ void TestUpload::outcomes()
     m_server->failCopies = fault == "copy refused";
     m_server->interruptCopies = fault == "copy interrupted";
     m_server->corruptCopies = fault == "corrupt";
+    // The temporary file is cleared even when the put's time is up.
+    m_server->copyTakesMs = fault == "slow" ? 1500 : 0;
+    m_state.limits.putMs = fault == "slow" ? 1000 : m_state.limits.putMs;
     m_server->refusedCommands = QStringList{fault}.filter(QRegularExpression("^(mv|chmod)$"));
     // The server's answer now, not the one from before the put.
     m_server->replyBody = QStringLiteral("Gold ring\r\nimages/AB/AB12345.jpg on file\r\n");
