@@ -270,6 +270,10 @@ bool looksLikeEmf(const QByteArray &bytes)
         if (size < 8 || size % 4 != 0 || size > total - at)
             return false;
         last = le32(bytes, int(at));
+        // Only the record types a metafile has (1 to 122), the header first
+        // and only there: the converter trusts the type it dispatches on.
+        if (last < 1 || last > 122 || (last == 1) != (at == 0))
+            return false;
         at += size;
     }
     return last == 14;
@@ -279,8 +283,11 @@ std::optional<QByteArray> emfToSvg(const QByteArray &bytes)
 {
     if (!looksLikeEmf(bytes))
         return std::nullopt;
-    // Only the bytes the header counts; the converter wants a writable buffer.
-    QByteArray contents = bytes.left(le32(bytes, 48));
+    // Only the bytes the header counts, in a writable buffer (the converter
+    // wants one) with zeros after them: what the converter reads past a
+    // record's end is then nothing of the program's.
+    const qsizetype counted = le32(bytes, 48);
+    QByteArray contents = bytes.left(counted) + QByteArray(1024, '\0');
     generatorOptions options{};
     char nameSpace[] = "svg";
     options.nameSpace = nameSpace;
@@ -289,7 +296,7 @@ std::optional<QByteArray> emfToSvg(const QByteArray &bytes)
     options.svgDelimiter = true;
     char *out = nullptr;
     size_t outLength = 0;
-    const int ok = emf2svg(contents.data(), size_t(contents.size()), &out, &outLength, &options);
+    const int ok = emf2svg(contents.data(), size_t(counted), &out, &outLength, &options);
     std::optional<QByteArray> svg;
     if (ok != 0 && out != nullptr && outLength > 0)
         svg = QByteArray(out, qsizetype(outLength));

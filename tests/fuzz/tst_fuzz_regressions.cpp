@@ -168,12 +168,15 @@ void TestFuzzRegressions::gifLargerThanItsHeaderNotDecoded()
 
 void TestFuzzRegressions::emfRecordPastItsEndRefused()
 {
-    // fuzz_picture_reader: a metafile whose second record claims 3.5 GB made
-    // the converter read past the end of the file. Records must add up now.
-    QFile seed(QStringLiteral(
-        FRAMLA_SOURCE_DIR "/tests/fuzz/corpus/fuzz_picture_reader/emf-record-past-its-end.emf"));
-    QVERIFY(seed.open(QIODevice::ReadOnly));
-    QCOMPARE(framla::imaging::metafileRefusal(seed.readAll()), QStringLiteral("not an enhanced metafile"));
+    // fuzz_picture_reader: metafiles whose records the converter read past
+    // the end of: a second record claiming 3.5 GB, a record of type 11009.
+    // Records must add up, and be of the types a metafile has.
+    for (const char *name : {"emf-record-past-its-end.emf", "emf-unknown-record-type.emf"}) {
+        QFile seed(QStringLiteral(FRAMLA_SOURCE_DIR "/tests/fuzz/corpus/fuzz_picture_reader/") +
+                   QLatin1String(name));
+        QVERIFY(seed.open(QIODevice::ReadOnly));
+        QCOMPARE(framla::imaging::metafileRefusal(seed.readAll()), QStringLiteral("not an enhanced metafile"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFuzzRegressions)
