@@ -35,6 +35,42 @@ StartArguments parseArguments(const QStringList &arguments)
     return out;
 }
 
+namespace {
+
+CommandLineRequest folderRequest(const QStringList &arguments)
+{
+    CommandLineRequest request{CommandLineRequest::Folder, {}};
+    const auto wrong = [](const QString &error) {
+        return CommandLineRequest{CommandLineRequest::Wrong, error};
+    };
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QStringLiteral("--folder")) {
+            if (i + 1 >= arguments.size() || !request.folder.isEmpty())
+                return wrong(QStringLiteral("framla: --folder takes one folder"));
+            request.folder = arguments.at(++i);
+        } else if (argument == QStringLiteral("--replace")) {
+            request.replace = true;
+        } else if (argument == QStringLiteral("--dry-run")) {
+            request.dryRun = true;
+        } else if (argument == QStringLiteral("--help") || argument == QStringLiteral("-h") ||
+                   argument == QStringLiteral("--version")) {
+            return wrong(QStringLiteral("framla: %1 takes no other arguments").arg(argument));
+        } else if (argument.startsWith(QLatin1Char('-'))) {
+            return wrong(QStringLiteral("framla: unknown option %1").arg(argument));
+        } else {
+            request.rest.append(argument);
+        }
+    }
+    if (request.folder.isEmpty())
+        return wrong(QStringLiteral("framla: --replace and --dry-run go with --folder DIR"));
+    if (request.rest.size() > 1)
+        return wrong(QStringLiteral("framla: --folder takes a settings file's name, no code"));
+    return request;
+}
+
+} // namespace
+
 CommandLineRequest commandLineRequest(const QStringList &arguments)
 {
     const QStringList known{QStringLiteral("--help"), QStringLiteral("-h"),
@@ -43,6 +79,10 @@ CommandLineRequest commandLineRequest(const QStringList &arguments)
         return {arguments.first() == known.last() ? CommandLineRequest::Version
                                                   : CommandLineRequest::Help,
                 {}};
+    if (arguments.contains(QStringLiteral("--folder")) ||
+        arguments.contains(QStringLiteral("--replace")) ||
+        arguments.contains(QStringLiteral("--dry-run")))
+        return folderRequest(arguments);
     for (const QString &argument : arguments) {
         if (known.contains(argument))
             return {CommandLineRequest::Wrong,

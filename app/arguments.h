@@ -25,12 +25,22 @@ QString startAccount(const QString &argument);
 StartArguments parseArguments(const QStringList &arguments);
 
 /// What the command line asks for before any window: --help (or -h) and
-/// --version stand alone; any other argument that begins with "-" is no
-/// settings file, code or account, and stops the program.
+/// --version stand alone; --folder DIR files a folder of photos without a
+/// window (with --replace and --dry-run, which go with it alone); any other
+/// argument that begins with "-" is no settings file, code or account, and
+/// stops the program.
 struct CommandLineRequest {
-    enum Kind { Run, Help, Version, Wrong };
+    enum Kind { Run, Help, Version, Wrong, Folder };
     Kind kind = Run;
     QString error; ///< for Wrong: one line saying what is wrong
+    /// For Folder (--folder DIR [--replace] [--dry-run]): the folder of photos
+    /// to file without a window, whether pictures on file are replaced,
+    /// whether only the plan is shown, and the other arguments (a settings
+    /// file's name).
+    QString folder{};
+    bool replace = false;
+    bool dryRun = false;
+    QStringList rest{};
 };
 
 /// The request of the arguments (the program name not included).

@@ -1,8 +1,11 @@
 #include "app/arguments.h"
+#include "app/folder_command.h"
 #include "app/program.h"
 #include "app/window_layout.h"
 
 #include "runtime/application.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -12,9 +15,10 @@
 
 namespace {
 
-// What --help prints: the three arguments the program takes.
+// What --help prints: the three arguments the program takes, and the folder form.
 constexpr auto kUsage =
     "Usage: framla [SETTINGS [CODE [ACCOUNT]]]\n"
+    "       framla --folder DIR [--replace] [--dry-run] [SETTINGS]\n"
     "Files product photographs into the shop's database on its server.\n"
     "\n"
     "  SETTINGS  the settings file's name without \".cfg\" (default: Framla,\n"
@@ -22,6 +26,13 @@ constexpr auto kUsage =
     "  CODE      an inventory code to look up at start\n"
     "  ACCOUNT   a start account number (1001 to 99999)\n"
     "\n"
+    "  --folder DIR  file every photo in DIR without a window: named by its\n"
+    "            code (Inventory), \"ACCOUNT-NAME\" (Cust/Sup) or service order\n"
+    "            (Repairs), in the options' mode, size and crop; one line per\n"
+    "            photo, a summary, and a report framla-batch-*.csv in the\n"
+    "            working directory (exit code 1 when a photo was not filed)\n"
+    "  --replace  with --folder: replace the pictures already on file\n"
+    "  --dry-run  with --folder: only show what would be done\n"
     "  --help     show this text and end\n"
     "  --version  show the version and the build and end\n"
     "\n"
@@ -48,6 +59,10 @@ int main(int argc, char *argv[])
     case framla::app::CommandLineRequest::Wrong:
         std::fprintf(stderr, "%s\n%s", qPrintable(request.error), kUsage);
         return 2;
+    case framla::app::CommandLineRequest::Folder: {
+        QCoreApplication application(argc, argv);
+        return framla::app::runFolderCommand(request, stdout, stderr);
+    }
     case framla::app::CommandLineRequest::Run:
         break;
     }

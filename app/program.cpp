@@ -1,6 +1,10 @@
 #include "program.h"
 
+#include "app/batch_window.h"
 #include "app/event_chain.h"
+#include "app/history_window.h"
+#include "app/outbox_sender.h"
+#include "history/journal_keeper.h"
 #include "app/main_window.h"
 #include "app/image_tab.h"
 #include "app/settings_tab.h"
@@ -20,6 +24,9 @@
 #include "ui/line_attr.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
 #include <QScreen>
 
 namespace framla::app {
@@ -47,6 +54,15 @@ Program::~Program()
 void Program::start(const QStringList &arguments)
 {
     startBeforeWindow(m_state, arguments);
+    // The journal and the outbox live in the working directory; filing goes
+    // on without them when they cannot be kept.
+    QString journalMessage;
+    m_journal = std::make_unique<history::JournalKeeper>(m_state.cAppPath, &journalMessage);
+    m_state.services.journal = m_journal.get();
+    if (history::Journal *journal = m_journal->forThisThread())
+        journal->prune(history::kDefaultCopyLimit);
+    m_outbox = std::make_unique<history::Outbox>(m_state.cAppPath);
+    m_state.services.outbox = m_outbox.get();
     m_shell = std::make_unique<runtime::ProcessShell>(m_state.cAppPath, m_dialogs.get());
     // A PuTTY too old for the program runs nothing on the server.
     m_puttyChecked = std::make_unique<runtime::PuttyCheckedShell>(*m_shell);
@@ -82,11 +98,52 @@ void Program::start(const QStringList &arguments)
     openWindow(m_state, *m_window, *m_display);
     if (!m_puttyChecked->problem().isEmpty())
         m_display->showReply(m_puttyChecked->problem());
+    else if (!journalMessage.isEmpty())
+        m_display->showReply(journalMessage);
     // Both tabs' handlers live as children of the window.
     m_chain->setSettingsActions(new SettingsTab(m_state, *m_window));
     m_chain->setImageTabActions(new ImageTab(m_state, *m_window, *m_display));
+    // The outbox is sent in the background, what waits from an earlier run first.
+    m_outboxSender = new OutboxSender(
+        m_state, qobject_cast<QLabel *>(m_window->control(QStringLiteral("outboxCount"))),
+        m_window.get());
+    auto *history = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), m_window->imagePage());
+    history->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(history, &QShortcut::activated, m_window.get(), [this] { openHistory(); });
+    if (auto *button = qobject_cast<QPushButton *>(m_window->control(QStringLiteral("historyButton"))))
+        QObject::connect(button, &QPushButton::clicked, m_window.get(), [this] { openHistory(); });
+    // A folder of photos filed in one go: Ctrl+B on the image tab, "Batch" on the settings tab.
+    auto *batchKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), m_window->imagePage());
+    batchKey->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(batchKey, &QShortcut::activated, m_window.get(), [this] { openBatch(); });
+    if (auto *button = qobject_cast<QPushButton *>(m_window->control(QStringLiteral("batchButton"))))
+        QObject::connect(button, &QPushButton::clicked, m_window.get(), [this] { openBatch(); });
     closeWindowOnTermination(m_window.get());
     qCInfo(runtime::lcFramla) << "main window shown; settings file" << m_state.cCfgFileNm;
+}
+
+HistoryWindow *Program::openHistory()
+{
+    if (m_history == nullptr) {
+        m_history = new HistoryWindow(m_state, m_outboxSender, m_window.get());
+        if (history::Journal *journal = m_journal->forThisThread())
+            journal->prune(history::kDefaultCopyLimit);
+    }
+    m_history->refresh();
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
+    return m_history;
+}
+
+BatchWindow *Program::openBatch()
+{
+    if (m_batch == nullptr)
+        m_batch = new BatchWindow(m_state, m_shell.get(), m_window.get());
+    m_batch->show();
+    m_batch->raise();
+    m_batch->activateWindow();
+    return m_batch;
 }
 
 int Program::run(const QStringList &arguments)

@@ -18,11 +18,18 @@ class PresSpace;
 namespace framla::server {
 class UploadQueue;
 }
+namespace framla::history {
+class JournalKeeper;
+class Outbox;
+} // namespace framla::history
 
 namespace framla::app {
 
+class BatchWindow;
 class EventChain;
+class HistoryWindow;
 class MainWindow;
+class OutboxSender;
 class WindowDisplay;
 
 /// The whole life of the program: its state, its services and its window.
@@ -46,6 +53,12 @@ public:
     /// which the tabs' handlers plug; null before start().
     WindowDisplay *display() const { return m_display.get(); }
     EventChain *eventChain() const { return m_chain.get(); }
+    /// The outbox in the background; null before start().
+    OutboxSender *outboxSender() const { return m_outboxSender; }
+    /// Opens the History window (or brings it up).
+    HistoryWindow *openHistory();
+    /// Opens the batch window (or brings it up).
+    BatchWindow *openBatch();
 
 private:
     ProgramState m_state;
@@ -53,6 +66,9 @@ private:
     std::unique_ptr<runtime::SystemClock> m_clock;
     std::unique_ptr<runtime::ProcessShell> m_shell;
     std::unique_ptr<runtime::PuttyCheckedShell> m_puttyChecked; // what the services use
+    // The journal and the outbox of the working directory, which uploads use.
+    std::unique_ptr<history::JournalKeeper> m_journal;
+    std::unique_ptr<history::Outbox> m_outbox;
     // Declared after the services the uploads use: it waits for them first.
     std::unique_ptr<server::UploadQueue> m_uploads;
     std::unique_ptr<ui::PresSpace> m_presSpace;
@@ -60,6 +76,10 @@ private:
     // Both refer to the window, so they go before it.
     std::unique_ptr<WindowDisplay> m_display;
     std::unique_ptr<EventChain> m_chain;
+    // Children of the window.
+    OutboxSender *m_outboxSender = nullptr;
+    HistoryWindow *m_history = nullptr;
+    BatchWindow *m_batch = nullptr;
 };
 
 } // namespace framla::app

@@ -14,6 +14,7 @@
 #include "imaging/placement.h"
 #include "runtime/clock.h"
 #include "runtime/dialogs.h"
+#include "runtime/files.h"
 #include "runtime/logging.h"
 #include "runtime/working_files.h"
 #include "server/command_lines.h"
@@ -114,6 +115,20 @@ void PutActions::putIt()
     if (!account)
         recorded.cCode = state.cName;
     server::ShowOldImg(state, display, state.login, recorded);
+    // The picture the server holds now, which the journal keeps when the put
+    // replaces it; not when the view shows a supplier's picture instead (the
+    // put then finds out for itself).
+    // Whether there was one decides, should the put wait in the outbox, whether
+    // a picture found there later was put by someone else meanwhile.
+    server::PutExtras extras;
+    const QString lookedUp = QString::fromUtf8(server::readReplyFile(state));
+    if (server::supplierImagePath(lookedUp).isEmpty()) {
+        const QByteArray shown =
+            runtime::readWholeFile(appFile(state, kPreviewFile)).value_or(QByteArray());
+        if (!shown.isEmpty())
+            extras.previous = shown;
+    }
+    extras.hadPicture = extras.previous.has_value() || server::writeMarks(lookedUp).exists;
     m_steps.enablePut(false);
     display.showCaption(QStringLiteral("Pending image:"));
     display.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));
@@ -163,7 +178,7 @@ void PutActions::putIt()
         // first, so that the upload verifies and shows the item's own.
         if (lWasSSR)
             m_steps.forgetReply();
-        server::PutFile(state, display, state.login, core::targetOf(state));
+        server::PutFile(state, display, state.login, core::targetOf(state), extras);
         m_steps.enablePut(false);
         display.showCaption(QStringLiteral("Image as now recorded:"));
         state.lOk2DelTarg = true;

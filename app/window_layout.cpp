@@ -282,6 +282,8 @@ const ControlRow kSettingsTab[] = {
      "nameFrame"},
     {"oXbpName", K::CheckBox, "", {2, 2}, {14, 14}, {}, "nameFrame"},
     {"aboutFramla", K::PushButton, "About Framla", {400, 10}, {170, 30}, arial(12), "", kTab},
+    {"historyButton", K::PushButton, "History", {20, 158}, {110, 24}, arial(12)},
+    {"batchButton", K::PushButton, "Batch", {20, 130}, {75, 24}, arial(12)},
 };
 
 const ControlRow kImageTab[] = {
@@ -289,6 +291,8 @@ const ControlRow kImageTab[] = {
     {"oStat2", K::ImageView, "", {446, 84}, {141, 130}},
     {"toSettings", K::PushButton, "?", {12, 15}, {30, 30}, times(18), "", kTab},
     {"programName", K::Label, "Framla", {50, 12}, {95, 36}, times(24), "", {}, C::DarkGrey},
+    // How many photos wait in the outbox; empty while none do.
+    {"outboxCount", K::Label, "", {48, 0}, {150, 12}, times(8)},
     {"programVersion", K::Label, kVersion, {143, 12}, {50, 30}, times(18), "", {}, C::DarkGrey},
     {"targetCodeLabel", K::Label, "Target code", {201, 16}, {99, 24}, times(16), "", kRightMiddle},
     {"modeInventory", K::RadioButton, "Inventory ", {308, 36}, {88, 16}, times(12)},

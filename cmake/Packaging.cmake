@@ -73,9 +73,9 @@ set(CPACK_DEBIAN_DESKTOP_PACKAGE_SECTION graphics)
 # Beside the libraries dpkg-shlibdeps finds (Qt 6's, libemf2svg, the C++
 # runtime): the tools the program runs (PuTTY from 0.77 on, which reads the
 # password from a file with -pwfile), the faces its window is laid out for,
-# and Qt's platform plugins, which no binary links.
+# and Qt's platform plugins and its SQLite driver (the journal), which no binary links.
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_DEPENDS
-    "putty-tools (>= 0.77), imagemagick, ffmpeg, fonts-liberation, qt6-qpa-plugins")
+    "putty-tools (>= 0.77), imagemagick, ffmpeg, fonts-liberation, qt6-qpa-plugins, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_DESKTOP_DESCRIPTION
     "Files jewellery product photographs into a shop's database
  Framla captures or picks a product photo, crops and adjusts it, shows the

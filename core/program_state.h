@@ -30,6 +30,12 @@ using CropCoords = std::array<QPointF, 2>;
 /// The part of the 278 x 256 source view that stands for the whole picture.
 inline constexpr QSize ASCRN_SIZE{274, 252};
 
+/// The journal of every put, replace, delete and data-file send
+/// (history::JournalKeeper), and the outbox of puts that could not reach the
+/// server (history::Outbox); roles of this state's own.
+struct JournalService;
+struct OutboxService;
+
 /// The outside services the routines use. Start-up fills them with the real
 /// ones; tests give scripted ones.
 struct Services {
@@ -43,6 +49,10 @@ struct Services {
     ServiceSlot<UploadsService> uploads;
     /// Line attributes of the main window's drawing surface (ui::PresSpace).
     ServiceSlot<MainPresSpaceService> mainPresSpace;
+    /// The journal; none: nothing is journalled (history::JournalKeeper).
+    ServiceSlot<JournalService> journal;
+    /// The outbox; none: a put that cannot reach the server is not kept (history::Outbox).
+    ServiceSlot<OutboxService> outbox;
     /// Ends the program with the given exit code (after the exit routine).
     std::function<void(int)> exitProgram;
     /// Look-ups and the upload worker take turns on the shared working files

@@ -17,6 +17,11 @@ struct ServerLogin {
     QString cPass;
     /// The server runs Windows: its paths use backslashes.
     bool lIsDOS = false;
+    /// Requests that run side by side under one account (the channels of a
+    /// batch, two desks) each take a reply directory of their own,
+    /// "jtemp/<user>.<tag>", so that no reply is taken for another request;
+    /// empty for the account's usual one.
+    QString replyTag{};
 
     bool operator==(const ServerLogin &) const = default;
 };

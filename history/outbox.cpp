@@ -18,8 +18,10 @@ namespace framla::history {
 namespace {
 
 constexpr int kFormat = 1;
-constexpr int kFirstPauseSeconds = 30;
-constexpr int kLongestPauseSeconds = 15 * 60;
+// The pause grows, but never past a minute: a photo goes out within a
+// minute of the server coming back, however long the line was down.
+constexpr int kFirstPauseSeconds = 15;
+constexpr int kLongestPauseSeconds = 60;
 
 constexpr char kPicture[] = ".jpg";
 constexpr char kMeta[] = ".json";

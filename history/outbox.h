@@ -48,8 +48,8 @@ struct OutboxEntry {
     bool operator==(const OutboxEntry &) const = default;
 };
 
-/// The pause after `attempts` failed attempts before the next: 30 seconds,
-/// doubling with every attempt, up to 15 minutes; 0 before the first.
+/// The pause after `attempts` failed attempts before the next: 15 seconds,
+/// doubling with every attempt, up to a minute; 0 before the first.
 int retryPauseSeconds(int attempts);
 
 /// When the entry may be tried again: its last attempt and the pause.

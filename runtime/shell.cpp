@@ -202,6 +202,13 @@ ProcessShell::ProcessShell(QString appDir, Dialogs *dialogs, FirstSharedRuns fir
 {
 }
 
+ProcessShell::ProcessShell(QString appDir, Dialogs *dialogs, const ProcessShell &linkOwner)
+    : m_appDir(std::move(appDir))
+    , m_dialogs(dialogs)
+    , m_link(linkOwner.m_link)
+{
+}
+
 ProcessShell::~ProcessShell() = default;
 
 void ProcessShell::shareConnectionOf(const LinkKey &key)

@@ -114,6 +114,10 @@ class ProcessShell final : public Shell
 public:
     ProcessShell(QString appDir, Dialogs *dialogs,
                  FirstSharedRuns firstRuns = FirstSharedRuns::OwnConnection);
+    /// A runner in a directory of its own whose PuTTY runs go through the
+    /// shared connection of linkOwner, which must outlive it: runners side
+    /// by side (the channels of a batch) then share one connection.
+    ProcessShell(QString appDir, Dialogs *dialogs, const ProcessShell &linkOwner);
     ~ProcessShell() override;
 
     RunOutcome run(const ToolCommand &command, int timeoutMs) override;
@@ -147,7 +151,7 @@ private:
 
     QString m_appDir;
     Dialogs *m_dialogs;
-    std::unique_ptr<SharedLink> m_link;
+    std::shared_ptr<SharedLink> m_link;
 };
 
 } // namespace framla::runtime

@@ -86,7 +86,9 @@ QString replyDirectoryName(const QString &user)
 
 QString replyDirectory(const ServerLogin &login)
 {
-    return login.cPath + QStringLiteral("/jtemp/") + replyDirectoryName(login.cUser);
+    const QString own = replyDirectoryName(login.cUser);
+    return login.cPath + QStringLiteral("/jtemp/") +
+           (login.replyTag.isEmpty() ? own : own + QLatin1Char('.') + login.replyTag);
 }
 
 bool isSafeName(const QString &value, bool lIsDOS)

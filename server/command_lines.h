@@ -19,7 +19,8 @@ using runtime::WindowHint;
 QString replyDirectoryName(const QString &user);
 
 /// The user's own reply directory on the server, where the server program
-/// leaves its answers: the database path, "/jtemp/" and replyDirectoryName.
+/// leaves its answers: the database path, "/jtemp/" and replyDirectoryName,
+/// with "." and the login's reply tag when it has one.
 QString replyDirectory(const ServerLogin &login);
 
 /// True when a typed value (a code, a picture name, a data file name) may go

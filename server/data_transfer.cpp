@@ -4,6 +4,8 @@
 #include "remote_run.h"
 #include "core/app_files.h"
 #include "lookup.h"
+#include "put_journal.h"
+#include "history/durable_file.h"
 #include "reply.h"
 #include "runtime/clock.h"
 #include "server/command_lines.h"
@@ -199,14 +201,28 @@ bool transferDataFile(ProgramState &state, TargetDisplay &display, const QString
     }
     if (!Ok2Write(state, QString::fromLatin1(kReplyFile), false))
         return false;
+    const QString shuttleDir = login.cPath + QStringLiteral("/shuttle/");
+    qint64 journalId = 0;
+    if (state.services.journal != nullptr) {
+        history::JournalEntry entry =
+            journalEntry(state, login, history::JournalAction::DataFile,
+                         history::RecordKind::DataFile, serverName, shuttleDir + serverName);
+        entry.size = size;
+        entry.sha256 =
+            history::sha256Hex(runtime::readWholeFile(chosenPath).value_or(QByteArray()));
+        journalId = journalBegin(state, entry);
+    }
     const DataSend send = SendIXdata(state, display, login, local.absolutePath(),
-                                     local.fileName(), login.cPath + QStringLiteral("/shuttle/"));
+                                     local.fileName(), shuttleDir);
     CheckIXdata(state, display, login, serverName, shuttle);
     const QString report = replyText(readReplyFile(state));
     // Where the report gives the file's size it must be the size sent; a
     // report without one only has to show the file.
     const qint64 onServer = reportedSize(report, serverName);
     const bool shown = onServer >= 0 ? onServer == size : writeMarks(report).exists;
+    journalEnd(state, journalId,
+               send.sent && shown ? history::JournalOutcome::Ok : history::JournalOutcome::Failed,
+               send.failure);
     if (send.sent && shown) {
         dialogs.msgBox(QStringLiteral("File ") + serverName +
                        QStringLiteral(" sent.\r\nCheck details shown for validity.") +

@@ -4,6 +4,7 @@
 #include "core/app_files.h"
 #include "existing_image.h"
 #include "image_path.h"
+#include "put_journal.h"
 #include "reply.h"
 #include "upload.h"
 #include "server/command_lines.h"
@@ -53,10 +54,22 @@ void DelImage(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
 
     const QString remote =
         login.cPath + (login.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + targetPath;
+    // The journal keeps the picture as it was just before: a deletion can be undone.
+    qint64 journalId = 0;
+    if (state.services.journal != nullptr) {
+        const Fetched before = fetchPicture(state, login, remote, login.lIsDOS);
+        journalId = journalBegin(state,
+                                 journalEntry(state, login, history::JournalAction::Delete,
+                                              recordKindOf(target), target.cCode, remote),
+                                 before.data);
+    }
     const runtime::ToolCommand remove = remoteCommand(
         login, {QStringLiteral("rm"), QStringLiteral("-f"), remote}, login.lIsDOS);
     const runtime::RunOutcome outcome =
         runRemote(state, login, remove, runtime::kLookupTimeoutMs);
+    journalEnd(state, journalId,
+               outcome.succeeded() ? history::JournalOutcome::Ok : history::JournalOutcome::Failed,
+               outcome.succeeded() ? QString() : outcome.message);
     if (!outcome.succeeded())
         dialogs.msgBox(QStringLiteral("The image could not be deleted on the server.\r\n") +
                        outcome.message);

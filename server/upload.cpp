@@ -7,6 +7,10 @@
 #include "image_path.h"
 #include "lookup.h"
 #include "posting_display.h"
+#include "put_journal.h"
+#include "history/durable_file.h"
+#include "history/journal_keeper.h"
+#include "history/reachability.h"
 #include "reply.h"
 #include "server/command_lines.h"
 #include "runtime/dialogs.h"
@@ -185,6 +189,8 @@ struct UploadJob {
     QString appPath;
     Services services;
     OperationLimits limits;
+    PutExtras extras;
+    QString cfgFileNm;
 };
 
 /// Runs one upload on the calling thread with a program state of its own;
@@ -195,9 +201,10 @@ bool runUpload(const UploadJob &job, TargetDisplay &display)
     worker.services = job.services;
     worker.cAppPath = job.appPath;
     worker.limits = job.limits;
+    worker.cCfgFileNm = job.cfgFileNm;
     // The job's login, so that its password is masked in the worker's error texts too.
     worker.login = job.login;
-    runtime::runRecoverable(worker, [&] { PutFile1(worker, display, job.login, job.target, job.copy); });
+    runtime::runRecoverable(worker, [&] { PutFile1(worker, display, job.login, job.target, job.copy, job.extras); });
     QFile::remove(appFile(worker, job.copy));
     return worker.lOk2Put;
 }
@@ -205,7 +212,7 @@ bool runUpload(const UploadJob &job, TargetDisplay &display)
 } // namespace
 
 bool PutFile(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
-             const Target &target)
+             const Target &target, const PutExtras &extras)
 {
     runtime::Dialogs &dialogs = *state.services.dialogs;
     if (target.isAccount() && !isSafeName(target.cName)) {
@@ -237,7 +244,8 @@ bool PutFile(ProgramState &state, TargetDisplay &display, const ServerLogin &log
         dialogs.msgBox(QStringLiteral("Not put: there is no prepared image to send."));
         return true;
     }
-    const UploadJob job{login, target, copy, state.cAppPath, state.services, state.limits};
+    const UploadJob job{login,        target,        copy,   state.cAppPath,
+                        state.services, state.limits, extras, state.cCfgFileNm};
     ProgramState *live = &state;
     TargetDisplay *uiDisplay = &display;
     auto run = [job, live, uiDisplay] {
@@ -275,6 +283,9 @@ void removeTemporary(ProgramState &state, const ServerLogin &login, const QStrin
 struct Placed {
     QString failure;
     QString warning;
+    /// The failure came from a server that could not be reached or a
+    /// connection that dropped: the same put may succeed later.
+    bool unreachable = false;
 };
 
 /// Copies localFile to a name of its own, fetches it back and compares it
@@ -301,6 +312,7 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
                                         runtime::kCopyTimeoutMs);
     if (!copied.succeeded()) {
         placed.failure = QStringLiteral("The copy to the server failed: ") + copied.message;
+        placed.unreachable = history::serverUnreachable(copied);
         // A copy that started may have left part of the file.
         if (copied.status != RunOutcome::Status::NotStarted)
             removeTemporary(state, login, temporary);
@@ -319,10 +331,13 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
         if (!mode.succeeded())
             placed.warning = unreadable + mode.message;
     }
-    const QByteArray arrived = fetchBack(state, login, temporary);
-    if (arrived.isEmpty())
+    const Fetched arrivedRun = fetchPicture(state, login, temporary);
+    const QByteArray &arrived = arrivedRun.data;
+    if (arrived.isEmpty()) {
         placed.failure = QStringLiteral("The copy could not be fetched back from the server to "
                                         "check it.");
+        placed.unreachable = !arrivedRun.reached;
+    }
     else if (arrived != sent)
         placed.failure = QStringLiteral("The image fetched back from the server differs from the "
                                         "one sent.");
@@ -336,9 +351,11 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
         const QString modeProblem = beside ? QString() : modeNotSet(moved);
         if (!modeProblem.isEmpty())
             placed.warning = unreadable + modeProblem;
-        else if (!moved.succeeded())
+        else if (!moved.succeeded()) {
             placed.failure = QStringLiteral("The image was copied, but it could not be put in "
                                             "place: ") + moved.message;
+            placed.unreachable = history::serverUnreachable(moved);
+        }
     }
     if (!placed.warning.isEmpty())
         qCWarning(runtime::lcFramla).noquote() << placed.warning;
@@ -349,8 +366,75 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
 
 } // namespace
 
+namespace {
+
+/// The record of a put about to be made, with the copy of the picture it
+/// replaces: the one the caller knew, else fetched now (only while a
+/// journal is kept). Returns the record's id (0 for none); *previous gets
+/// the picture the server held, when known.
+qint64 journalPut(ProgramState &state, const ServerLogin &login, const Target &target,
+                  const QString &remote, const QByteArray &sent, const PutExtras &extras,
+                  std::optional<QByteArray> *previous)
+{
+    *previous = extras.previous;
+    if (state.services.journal == nullptr)
+        return 0;
+    if (!previous->has_value()) {
+        const Fetched before = fetchPicture(state, login, remote);
+        if (before.reached)
+            *previous = before.data;
+    }
+    const bool replaces = previous->has_value() && !(*previous)->isEmpty();
+    history::JournalEntry entry = journalEntry(
+        state, login,
+        extras.restoredFrom != 0 ? history::JournalAction::Restore
+        : replaces               ? history::JournalAction::Replace
+                                 : history::JournalAction::Put,
+        recordKindOf(target), target.cCode, remote);
+    entry.size = sent.isEmpty() ? -1 : sent.size();
+    entry.sha256 = sent.isEmpty() ? QString() : history::sha256Hex(sent);
+    entry.restoredFrom = extras.restoredFrom;
+    return journalBegin(state, entry, previous->value_or(QByteArray()));
+}
+
+/// A put that could not reach the server: a retry notes one more attempt,
+/// a first put keeps the prepared picture in the outbox. True when the
+/// picture waits there.
+bool keepInOutbox(ProgramState &state, const ServerLogin &login, const Target &target,
+                  const QString &remote, const QByteArray &prepared, const PutExtras &extras,
+                  bool hadPicture, qint64 journalId, const QString &failure)
+{
+    history::Outbox *outbox = state.services.outbox;
+    if (outbox == nullptr)
+        return false;
+    if (!extras.outboxId.isEmpty())
+        return outbox->recordAttempt(extras.outboxId, QDateTime::currentDateTimeUtc(), failure);
+    if (prepared.isEmpty())
+        return false;
+    history::OutboxEntry entry;
+    entry.code = target.cCode;
+    entry.name = target.cName;
+    entry.kind = recordKindOf(target);
+    entry.size = target.cSize;
+    entry.serverPath = remote;
+    entry.settingsFile = settingsStem(state);
+    entry.server = identityOf(login);
+    entry.lastReason = failure;
+    entry.hadPicture = hadPicture;
+    entry.journalId = journalId;
+    QString why;
+    const QString id = outbox->add(entry, prepared, &why);
+    if (id.isEmpty())
+        qCWarning(runtime::lcFramla).noquote() << "the photo could not be kept in the outbox:" << why;
+    else
+        qCInfo(runtime::lcFramla).noquote() << "kept in the outbox as" << id << "for" << remote;
+    return !id.isEmpty();
+}
+
+} // namespace
+
 bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
-              const Target &target, const QString &localFile)
+              const Target &target, const QString &localFile, const PutExtras &extras)
 {
     // Waiting for a look-up to leave the working files counts against the put's own time.
     OperationScope operation(state, state.limits.putMs);
@@ -367,8 +451,18 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
     Placed placed;
 
     display.showReply(QStringLiteral("Sending image to server..."));
-    const RunOutcome resized =
-        state.services.shell->run(resizeCommand(edge, localFile), runtime::kImageToolTimeoutMs);
+    // The picture as prepared: what the outbox keeps, resized again when it is sent.
+    const QByteArray prepared =
+        runtime::readWholeFile(appFile(state, localFile)).value_or(QByteArray());
+    // A picture restored from the journal goes back byte for byte.
+    RunOutcome resized;
+    if (extras.restoredFrom != 0) {
+        resized.status = RunOutcome::Status::Finished;
+        resized.exitCode = 0;
+    } else {
+        resized =
+            state.services.shell->run(resizeCommand(edge, localFile), runtime::kImageToolTimeoutMs);
+    }
     const QByteArray sent =
         runtime::readWholeFile(appFile(state, localFile)).value_or(QByteArray());
     if (!resized.succeeded())
@@ -376,8 +470,11 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
     else if (sent.isEmpty())
         placed.failure = QStringLiteral("The resized image could not be read.");
 
+    std::optional<QByteArray> previous;
+    qint64 journalId = 0;
     if (placed.failure.isEmpty()) {
         display.setBusy(true);
+        journalId = journalPut(state, login, target, remote, sent, extras, &previous);
         placed = placeOnServer(state, login, localFile, sent, remote);
         display.setBusy(false);
     }
@@ -413,8 +510,27 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
     // it to the program's state.
     state.lOk2Put = SHWTXTMSG1(state, display, login, target, requestRun(asked)).ok2Put;
     const QString description = replyText(readReplyFile(state));
+    const bool ok = failure.isEmpty();
+    const bool hadPicture =
+        extras.hadPicture.value_or(previous.has_value() && !previous->isEmpty());
+    // A retry notes every failed attempt, so that its pause grows whatever stopped it.
+    const bool queued = !ok && (placed.unreachable || !extras.outboxId.isEmpty()) &&
+                        keepInOutbox(state, login, target, remote, prepared, extras, hadPicture,
+                                     journalId, failure);
+    if (ok && !extras.outboxId.isEmpty() && state.services.outbox != nullptr)
+        state.services.outbox->remove(extras.outboxId);
+    journalEnd(state, journalId,
+               ok       ? history::JournalOutcome::Ok
+               : queued ? history::JournalOutcome::Queued
+                        : history::JournalOutcome::Failed,
+               failure);
+    if (extras.finished)
+        runtime::onUiThreadLater([done = extras.finished, ok, queued] { done(ok, queued); });
+    const QString kept = queued && extras.outboxId.isEmpty()
+                             ? QString::fromLatin1(kKeptInOutboxText) + QStringLiteral("\r\n")
+                             : QString();
     if (!failure.isEmpty())
-        display.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
+        display.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") + kept +
                               failure + QStringLiteral("\r\n\r\n") + description);
     else if (!placed.warning.isEmpty())
         display.showReply(placed.warning + QStringLiteral("\r\n\r\n") + description);

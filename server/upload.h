@@ -3,6 +3,7 @@
 #include "core/service.h"
 #include "core/app_files.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <condition_variable>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include <functional>
+#include <optional>
 
 namespace framla {
 struct ProgramState;
@@ -53,6 +55,32 @@ private:
     std::thread m_worker;
 };
 
+/// What a put may be told beyond its target, and what it reports at its
+/// end; all optional, so that a plain put needs none of it.
+struct PutExtras {
+    /// The picture the server held at the target when the operator put (an
+    /// empty one: none). Unknown: the put fetches it itself while a journal
+    /// is kept, as the copy a replace keeps.
+    std::optional<QByteArray> previous;
+    /// A restore: the journal record whose previous picture this puts back,
+    /// as it was on the server (not resized again).
+    qint64 restoredFrom = 0;
+    /// A retry of a put waiting in the outbox: it is removed once the
+    /// server holds the picture, and never added a second time.
+    QString outboxId;
+    /// Whether the server had a picture at the target when the operator put
+    /// (kept with a put that goes to the outbox); unknown: taken from previous.
+    std::optional<bool> hadPicture;
+    /// Called on the UI thread when the put has ended: whether the server
+    /// holds the picture, and whether it went to the outbox.
+    std::function<void(bool ok, bool queued)> finished;
+};
+
+/// The sentence added below kNotRecordedText when the picture went to the outbox.
+inline constexpr auto kKeptInOutboxText =
+    "The photo is kept in the outbox and will be sent again by itself as soon as the "
+    "server can be reached.";
+
 /// The edge of the square the picture is resized to fit: 160 for "S", 640
 /// for "L", 320 for anything else.
 int uploadEdge(const QString &cSize);
@@ -64,7 +92,7 @@ int uploadEdge(const QString &cSize);
 /// While none of the program's uploads is queued or under way, working copies
 /// left in the program's directory by a put that was cut off are removed first.
 bool PutFile(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
-             const Target &target);
+             const Target &target, const PutExtras &extras = {});
 
 /// The upload itself, on the calling thread: resize localFile (a file in the
 /// program's directory), copy it to a name of its own in the user's reply
@@ -74,8 +102,14 @@ bool PutFile(ProgramState &state, TargetDisplay &display, const ServerLogin &log
 /// description asked for again, and say plainly when the picture did not
 /// arrive. A failed or interrupted copy leaves the picture that was there
 /// before. Returns whether the server holds the picture that was sent.
+///
+/// Every put is journalled (with the copy of the picture it replaced) when
+/// the state keeps a journal; one that failed because the server could not
+/// be reached or the connection dropped goes to the outbox, when the state
+/// keeps one, with the picture as it was before the resize.
 bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
-              const Target &target, const QString &localFile = QLatin1String(kPreviewFile));
+              const Target &target, const QString &localFile = QLatin1String(kPreviewFile),
+              const PutExtras &extras = {});
 
 /// How long the end of the program waits for the upload under way.
 inline constexpr int kExitWaitMs = 10000;

@@ -120,7 +120,8 @@ void TestPackages::depends_data()
     QTest::newRow("desktop") << "framla"
                              << QStringList{"putty-tools (>= 0.77)", "imagemagick", "fonts-liberation",
                                             "qt6-qpa-plugins", "libqt6core6", "libqt6gui6",
-                                            "libqt6widgets6", "libqt6network6", "libqt6svg6", "ffmpeg"};
+                                            "libqt6widgets6", "libqt6network6", "libqt6svg6", "ffmpeg",
+                                            "libqt6sql6-sqlite"};
     QTest::newRow("server") << "framaid" << QStringList{"libxbase64-1", "libc6"};
 }
 

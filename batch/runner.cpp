@@ -1,0 +1,312 @@
+#include "runner.h"
+
+#include "batch/channel.h"
+#include "batch/survey.h"
+#include "core/app_files.h"
+#include "imaging/prepare.h"
+#include "runtime/dialogs.h"
+#include "runtime/files.h"
+#include "runtime/guarded.h"
+#include "runtime/logging.h"
+#include "runtime/shell.h"
+#include "server/command_lines.h"
+#include "server/upload.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <condition_variable>
+#include <deque>
+#include <thread>
+
+namespace framla::batch {
+
+namespace {
+
+/// Runs work(k) on count threads side by side and waits for them all.
+void onThreads(int count, const std::function<void(int)> &work)
+{
+    std::vector<std::thread> threads;
+    threads.reserve(std::size_t(count));
+    for (int k = 0; k < count; ++k)
+        threads.emplace_back([&work, k] { work(k); });
+    for (std::thread &thread : threads)
+        thread.join();
+}
+
+/// Why a put failed, from what it left in the display: the line after the
+/// "not recorded" heading.
+QString putFailure(const QString &shown)
+{
+    const QStringList lines = shown.split(QStringLiteral("\r\n"));
+    if (lines.size() > 1 && lines.first() == QLatin1String(server::kNotRecordedText))
+        return lines.at(1);
+    return shown;
+}
+
+/// A photo on its way from preparation to a channel.
+struct Prepared {
+    int index = -1;
+    QString file;    ///< the prepared picture, by absolute path; "" when it failed
+    QString failure; ///< why preparation failed
+};
+
+/// Puts one prepared photo through the channel the way the window's put
+/// does (resize, copy to a name of its own, check, rename, mode, look-up
+/// again), unless the server holds the very picture it would give.
+RowResult putPhoto(Channel &channel, const PlanRow &row, const Prepared &item,
+                   const BatchOptions &options, RowResult result)
+{
+    ProgramState &state = channel.state();
+    const QString local = QStringLiteral("photo-%1.jpg").arg(item.index);
+    const QString file = appFile(state, local);
+    QFile::remove(file);
+    result.outcome = QStringLiteral("failed");
+    if (!QFile::rename(item.file, file)) {
+        result.reason = QStringLiteral("the prepared photo could not be taken over");
+        return result;
+    }
+    const auto sameOnServer = [&] {
+        if (row.pictureOnFile.isEmpty())
+            return false;
+        const QString check = QStringLiteral("check-%1.jpg").arg(item.index);
+        QFile::remove(appFile(state, check));
+        if (!QFile::copy(file, appFile(state, check)))
+            return false;
+        const runtime::RunOutcome resized = state.services.shell->run(
+            server::resizeCommand(server::uploadEdge(options.size), check),
+            runtime::kImageToolTimeoutMs);
+        const std::optional<QByteArray> mine = runtime::readWholeFile(appFile(state, check));
+        QFile::remove(appFile(state, check));
+        const std::optional<QByteArray> theirs = runtime::readWholeFile(row.pictureOnFile);
+        if (!resized.succeeded() || !mine || !theirs || mine->isEmpty() || *mine != *theirs)
+            return false;
+        result.size = mine->size();
+        return true;
+    };
+    if (sameOnServer()) {
+        QFile::remove(file);
+        result.outcome = QStringLiteral("skipped");
+        result.reason = QStringLiteral("the server holds this picture already");
+        return result;
+    }
+    const Target target = channel.targetFor(row.named, options.mode, options.size);
+    bool placed = false;
+    runtime::runRecoverable(state, [&] {
+        placed = server::PutFile1(state, channel.display(), channel.login(), target, local);
+    });
+    const qint64 sent = QFileInfo(file).size();
+    QFile::remove(file);
+    if (!placed) {
+        result.reason = putFailure(channel.display().lastReply());
+        return result;
+    }
+    result.outcome =
+        row.action == Action::Replace ? QStringLiteral("replaced") : QStringLiteral("put");
+    result.size = sent;
+    result.reason.clear();
+    return result;
+}
+
+} // namespace
+
+BatchRun::BatchRun(const ProgramState &program, QString folder, BatchOptions options,
+                   const runtime::ProcessShell *link)
+    : m_program(program)
+    , m_folder(std::move(folder))
+    , m_options(std::move(options))
+    , m_tag(QStringLiteral("b%1").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                      QLatin1Char('0')))
+{
+    m_options.channels = qMax(1, m_options.channels);
+    if (link == nullptr) {
+        m_ownLink =
+            std::make_unique<runtime::ProcessShell>(m_work.path(), program.services.dialogs.get());
+        link = m_ownLink.get();
+    }
+    m_link = link;
+}
+
+BatchRun::~BatchRun() = default;
+
+ServerLogin BatchRun::channelLogin(int channel) const
+{
+    ServerLogin login = m_program.login;
+    if (!login.lIsDOS)
+        login.replyTag = m_tag + QLatin1Char('-') + QString::number(channel);
+    return login;
+}
+
+QString BatchRun::workDirectory(const QString &name) const
+{
+    QDir(m_work.path()).mkpath(name);
+    return QDir(m_work.path()).filePath(name);
+}
+
+int BatchRun::preparers() const
+{
+    return m_options.preparers > 0 ? m_options.preparers : qMax(1, QThread::idealThreadCount());
+}
+
+QList<PlanRow> BatchRun::plan()
+{
+    QList<PlanRow> rows = planFiles(photoFilesIn(m_folder), m_options.mode);
+    std::atomic<int> next{0};
+    onThreads(m_options.channels, [&](int k) {
+        Channel channel(m_program, channelLogin(k), workDirectory(QStringLiteral("look-%1").arg(k)),
+                        *m_link);
+        bool asked = false;
+        for (int i = next++; i < rows.size(); i = next++) {
+            PlanRow &row = rows[i];
+            if (row.named.code.isEmpty() || !row.reason.isEmpty())
+                continue;
+            if (m_cancelled) {
+                row.reason = QStringLiteral("the look-up was cancelled");
+                continue;
+            }
+            asked = true;
+            surveyRow(channel, row, i, m_options.mode, m_options.replace);
+            const QString kept = QDir(channel.directory()).filePath(existingPictureName(i));
+            if (QFileInfo::exists(kept))
+                row.pictureOnFile = kept;
+        }
+        if (asked)
+            channel.removeReplyDirectory();
+    });
+    refuseDuplicates(rows);
+    return rows;
+}
+
+QList<RowResult> BatchRun::run(const QList<PlanRow> &rows)
+{
+    const QString dbPath = m_program.login.cPath;
+    QList<RowResult> results;
+    for (const PlanRow &row : rows)
+        results.append(resultOf(row, dbPath));
+    std::vector<int> todo;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows.at(i).action == Action::Put || rows.at(i).action == Action::Replace)
+            todo.push_back(i);
+    }
+
+    // Preparation on every core feeds a short queue that the channels empty.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<Prepared> ready;
+    std::size_t taken = 0;
+    int preparing = preparers();
+    const std::size_t bound = std::size_t(m_options.channels + preparers());
+    const QString readyDir = workDirectory(QStringLiteral("ready"));
+
+    const auto done = [&](int index, const RowResult &result) {
+        std::lock_guard lock(m_report);
+        results[index] = result;
+        if (onDone)
+            onDone(index, result);
+    };
+
+    const auto prepare = [&](int k) {
+        const QString dir = workDirectory(QStringLiteral("prepare-%1").arg(k));
+        ProgramState state;
+        state.services.dialogs = m_program.services.dialogs;
+        state.services.clock = m_program.services.clock;
+        runtime::ProcessShell shell(dir, m_program.services.dialogs.get());
+        state.services.shell = &shell;
+        state.cAppPath = dir;
+        for (;;) {
+            int index = -1;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return ready.size() < bound || m_cancelled; });
+                if (m_cancelled || taken >= todo.size())
+                    break;
+                index = todo[taken++];
+            }
+            Prepared prepared;
+            prepared.index = index;
+            const QString source = QDir(m_folder).filePath(rows.at(index).file);
+            const QSize size = QImageReader(source).size();
+            imaging::PreviewSource preview{source, size, size,
+                                           centredCrop(size, m_options.cropRatio)};
+            if (!size.isValid())
+                prepared.failure = QStringLiteral("the photo could not be read");
+            else if (!imaging::Prepare(state, preview, imaging::Adjustment{}))
+                prepared.failure = QStringLiteral("the photo could not be prepared");
+            else {
+                prepared.file = QDir(readyDir).filePath(QStringLiteral("photo-%1.jpg").arg(index));
+                if (!QFile::rename(appFile(state, kPreviewFile), prepared.file)) {
+                    prepared.file.clear();
+                    prepared.failure = QStringLiteral("the prepared photo could not be kept");
+                }
+            }
+            std::lock_guard lock(mutex);
+            ready.push_back(prepared);
+            changed.notify_all();
+        }
+        std::lock_guard lock(mutex);
+        --preparing;
+        changed.notify_all();
+    };
+
+    const auto put = [&](int k) {
+        Channel channel(m_program, channelLogin(k), workDirectory(QStringLiteral("put-%1").arg(k)),
+                        *m_link);
+        bool made = false;
+        for (;;) {
+            Prepared item;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return !ready.empty() || preparing == 0; });
+                if (ready.empty() || m_cancelled)
+                    break;
+                item = ready.front();
+                ready.pop_front();
+                changed.notify_all();
+            }
+            const PlanRow &row = rows.at(item.index);
+            RowResult result = results.at(item.index);
+            if (item.file.isEmpty()) {
+                result.outcome = QStringLiteral("failed");
+                result.reason = item.failure;
+                done(item.index, result);
+                continue;
+            }
+            {
+                std::lock_guard lock(m_report);
+                if (onStarted)
+                    onStarted(item.index);
+            }
+            if (!made) {
+                // The put stages the picture in the channel's own reply directory.
+                channel.makeReplyDirectory();
+                made = true;
+            }
+            result = putPhoto(channel, row, item, m_options, result);
+            done(item.index, result);
+        }
+        if (made)
+            channel.removeReplyDirectory();
+    };
+
+    std::thread preparation([&] { onThreads(preparers(), prepare); });
+    onThreads(m_options.channels, put);
+    {
+        // A cancel leaves preparers waiting for room in the queue.
+        std::lock_guard lock(mutex);
+        changed.notify_all();
+    }
+    preparation.join();
+
+    for (int index : todo) {
+        RowResult &result = results[index];
+        if (result.outcome == QStringLiteral("not put") && result.reason.isEmpty())
+            result.reason = QStringLiteral("the batch was cancelled before it was put");
+    }
+    return results;
+}
+
+} // namespace framla::batch

@@ -1,0 +1,319 @@
+// Filing folders of photos in one go on a real SSH server with the real
+// PuTTY tools, ImageMagick and framaid: the plan before, the server's files
+// and the report after, a cancel half-way, and two batches at once.
+#include "app/batch_window.h"
+#include "batch/runner.h"
+#include "runtime/files.h"
+#include "support/delay_proxy.h"
+#include "support/server_case.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+
+#include <thread>
+
+using namespace framla;
+using batch::BatchRun;
+using core::Mode;
+
+class TestBatchE2e : public test::ServerCase {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.error())); }
+    void cleanupTestCase() { m_server.stop(); }
+    void init() { QVERIFY(freshCase()); }
+    void cleanup() { endCase(); }
+    void folders_data();
+    void folders();
+    void cancelLosesNothing();
+    void twoBatchesAtOnce();
+    void droppedNetwork();
+    void commandLine();
+    void window();
+
+private:
+    /// A folder of photos with the given names, each a different picture.
+    QString makeFolder(const QString &name, const QStringList &files);
+    /// "outcome size-matches-server" per row: the server's file is the one reported.
+    QStringList onServer(const QList<batch::PlanRow> &rows, const QList<batch::RowResult> &results);
+    batch::BatchOptions options(Mode mode, bool replace) const
+    {
+        batch::BatchOptions o;
+        o.mode = mode;
+        o.replace = replace;
+        o.cropRatio = 1.0;
+        return o;
+    }
+    int m_photos = 0;
+};
+
+QString TestBatchE2e::makeFolder(const QString &name, const QStringList &files)
+{
+    const QString dir = m_appDir->filePath(name);
+    QDir().mkpath(dir);
+    for (const QString &file : files) {
+        const QString colour = QStringLiteral("gradient:#%1-navy")
+                                   .arg(0x202020 + 0x050403 * ++m_photos, 6, 16, QLatin1Char('0'));
+        if (!test::runTool(QStringLiteral("convert"),
+                           {QStringLiteral("-size"), QStringLiteral("800x600"), colour,
+                            QDir(dir).filePath(file)}))
+            return {};
+    }
+    return dir;
+}
+
+QStringList TestBatchE2e::onServer(const QList<batch::PlanRow> &rows,
+                                   const QList<batch::RowResult> &results)
+{
+    QStringList lines;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const batch::RowResult &r = results.at(i);
+        const QImageReader picture(r.serverPath);
+        // The picture on the server is the one reported, at the options' size and proportion.
+        const bool right = r.size > 0 && QFileInfo(r.serverPath).size() == r.size &&
+                           picture.size() == QSize(320, 320);
+        lines << QStringLiteral("%1 %2 %3 %4")
+                     .arg(rows.at(i).file, r.outcome, right ? "on server" : "-", r.reason);
+    }
+    return lines;
+}
+
+void TestBatchE2e::folders_data()
+{
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<QStringList>("files");
+    // Per photo before: "file code exists picture action reason"; after: "file outcome server
+    // reason".
+    QTest::addColumn<QStringList>("plan");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("inventory")
+        << Mode::Inventory
+        << QStringList{"AB10004.jpg", "ab12.jpg",    "CD20002.jpg", "CD20002 (2).jpg",
+                       "AB10002.jpg", "AB10003.jpg", "AB10001.jpg", "x.png"}
+        << QStringList{"AB10001.jpg AB10001 1 1 skip it has a picture; replacing was not chosen",
+                       "AB10002.jpg AB10002 1 1 refuse the picture was published by the web upload "
+                       "utility",
+                       "AB10003.jpg AB10003 1 0 refuse the item shows its supplier's picture "
+                       "images/ssr/1234/RING5.jpg",
+                       "AB10004.jpg AB10004 1 0 put ",
+                       "CD20002 (2).jpg CD20002 0 0 refuse gives the same picture as CD20002.jpg",
+                       "CD20002.jpg CD20002 0 0 refuse gives the same picture as CD20002 (2).jpg",
+                       "ab12.jpg AB---12 1 1 skip it has a picture; replacing was not chosen",
+                       "x.png  0 0 refuse \"x\" names no picture on the server"}
+        << QStringList{"AB10001.jpg skipped - it has a picture; replacing was not chosen",
+                       "AB10002.jpg refused - the picture was published by the web upload utility",
+                       "AB10003.jpg refused - the item shows its supplier's picture "
+                       "images/ssr/1234/RING5.jpg",
+                       "AB10004.jpg put on server ",
+                       "CD20002 (2).jpg refused - gives the same picture as CD20002.jpg",
+                       "CD20002.jpg refused - gives the same picture as CD20002 (2).jpg",
+                       "ab12.jpg skipped - it has a picture; replacing was not chosen",
+                       "x.png refused - \"x\" names no picture on the server"};
+    QTest::newRow("accounts")
+        << Mode::CustSup << QStringList{"1001-RW3.jpg", "1111-A.jpg"}
+        << QStringList{"1001-RW3.jpg 1001 1 0 put ",
+                       "1111-A.jpg 1111 0 0 refuse no such record on the server"}
+        << QStringList{"1001-RW3.jpg put on server ",
+                       "1111-A.jpg refused - no such record on the server"};
+    QTest::newRow("repairs")
+        << Mode::Repairs << QStringList{"107.jpg", "or000999.jpg"}
+        << QStringList{"107.jpg or000107 1 0 put ",
+                       "or000999.jpg or000999 0 0 refuse no such record on the server"}
+        << QStringList{"107.jpg put on server ",
+                       "or000999.jpg refused - no such record on the server"};
+}
+
+void TestBatchE2e::folders()
+{
+    QFETCH(Mode, mode);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, plan);
+    QFETCH(QStringList, after);
+    const QString folder = makeFolder(QTest::currentDataTag(), files);
+    QVERIFY(!folder.isEmpty());
+    BatchRun run(m_state, folder, options(mode, false));
+    const QList<batch::PlanRow> rows = run.plan();
+    QStringList planned;
+    for (const batch::PlanRow &row : rows)
+        planned << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                       .arg(row.file, row.named.code)
+                       .arg(int(row.recordExists))
+                       .arg(int(row.hasPicture))
+                       .arg(batch::actionWord(row.action), row.reason);
+    QCOMPARE(planned, plan);
+    const QList<batch::RowResult> results = run.run(rows);
+    QCOMPARE(onServer(rows, results), after);
+
+    // The report says the same, line by line; a rerun that replaces finds the very same bytes.
+    const QString report = BatchRun::writeReport(m_appDir->path(), rows, results);
+    QCOMPARE(QString::fromUtf8(runtime::readWholeFile(report).value_or("no report")),
+             batch::reportText(rows, results));
+    BatchRun again(m_state, folder, options(mode, true));
+    const QList<batch::PlanRow> second = again.plan();
+    const QList<batch::RowResult> rerun = again.run(second);
+    for (qsizetype i = 0; i < second.size(); ++i) {
+        if (results.at(i).outcome == QStringLiteral("put"))
+            QCOMPARE(rerun.at(i).outcome + ": " + rerun.at(i).reason,
+                     QStringLiteral("skipped: the server holds this picture already"));
+    }
+}
+
+void TestBatchE2e::cancelLosesNothing()
+{
+    const QStringList files{"1200101.jpg", "CD20004.jpg", "CD20006.jpg", "EF30005.jpg"};
+    const QString folder = makeFolder(QStringLiteral("cancel"), files);
+    batch::BatchOptions o = options(Mode::Inventory, false);
+    o.channels = 1;
+    o.preparers = 1;
+    BatchRun run(m_state, folder, o);
+    const QList<batch::PlanRow> rows = run.plan();
+    run.onDone = [&](int, const batch::RowResult &) { run.cancel(); };
+    const QList<batch::RowResult> results = run.run(rows);
+    const QStringList lines = onServer(rows, results);
+    // What was put is on the server and listed; the rest is listed as not put and not on the
+    // server.
+    QCOMPARE(lines.first(), QStringLiteral("1200101.jpg put on server "));
+    for (qsizetype i = 1; i < rows.size(); ++i) {
+        QCOMPARE(lines.at(i),
+                 rows.at(i).file +
+                     QStringLiteral(" not put - the batch was cancelled before it was put"));
+        QVERIFY(!QFile::exists(results.at(i).serverPath));
+    }
+    QCOMPARE(QDir(folder).entryList(QDir::Files), files);
+}
+
+void TestBatchE2e::twoBatchesAtOnce()
+{
+    const QString first =
+        makeFolder(QStringLiteral("first"), {"7777-BOX1.jpg", "7777-BOX2.jpg", "7777-BOX3.jpg"});
+    const QString second =
+        makeFolder(QStringLiteral("second"), {"23456-E1.jpg", "23456-E2.jpg", "23456-E3.jpg"});
+    QStringList lines[2];
+    const auto file = [&](int k, const QString &folder) {
+        BatchRun run(m_state, folder, options(Mode::CustSup, false));
+        const QList<batch::PlanRow> rows = run.plan();
+        lines[k] = onServer(rows, run.run(rows));
+    };
+    std::thread other([&] { file(1, second); });
+    file(0, first);
+    other.join();
+    QCOMPARE(lines[0], (QStringList{"7777-BOX1.jpg put on server ", "7777-BOX2.jpg put on server ",
+                                    "7777-BOX3.jpg put on server "}));
+    QCOMPARE(lines[1], (QStringList{"23456-E1.jpg put on server ", "23456-E2.jpg put on server ",
+                                    "23456-E3.jpg put on server "}));
+}
+
+void TestBatchE2e::droppedNetwork()
+{
+    test::DelayProxy proxy;
+    QVERIFY(proxy.startInFrontOf(m_server, 20));
+    m_state.login.cPort = proxy.port();
+    const QString folder =
+        makeFolder(QStringLiteral("dropped"), {"7777-NET1.jpg", "7777-NET2.jpg", "7777-NET3.jpg",
+                                               "7777-NET4.jpg", "7777-NET5.jpg"});
+    batch::BatchOptions o = options(Mode::CustSup, false);
+    o.channels = 2;
+    o.preparers = 1;
+    BatchRun run(m_state, folder, o);
+    const QList<batch::PlanRow> rows = run.plan();
+    // The network goes away once the first photo is in.
+    std::atomic<bool> dropped{false};
+    run.onDone = [&](int, const batch::RowResult &) {
+        if (!dropped.exchange(true))
+            QMetaObject::invokeMethod(
+                this, [&] { proxy.stop(); }, Qt::QueuedConnection);
+    };
+    QList<batch::RowResult> results;
+    std::atomic<bool> over{false};
+    std::thread worker([&] {
+        results = run.run(rows);
+        over = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(over, 600000);
+    worker.join();
+    int put = 0;
+    for (const batch::RowResult &result : results) {
+        // Put and checked, or listed as not put: then it is not there, or it
+        // could not be checked after it was placed.
+        if (result.outcome == QStringLiteral("put")) {
+            ++put;
+            QCOMPARE(QFileInfo(result.serverPath).size(), result.size);
+            continue;
+        }
+        QVERIFY2(result.outcome == QStringLiteral("failed") &&
+                     (!QFile::exists(result.serverPath) ||
+                      result.reason.startsWith(QStringLiteral("Nothing could be fetched back"))),
+                 qPrintable(result.outcome + QLatin1Char(' ') + result.reason));
+    }
+    QVERIFY(put >= 1 && put < rows.size());
+}
+
+void TestBatchE2e::commandLine()
+{
+    const QString folder =
+        makeFolder(QStringLiteral("photos"), {"EF30005.jpg", "CD20005.jpg", "GH40001.jpg"});
+    QVERIFY(m_server.saveSettingsIn(m_appDir->path()));
+    QProcess framla;
+    framla.setWorkingDirectory(m_appDir->path());
+    framla.start(QStringLiteral(FRAMLA_BINARY_DIR "/app/framla"),
+                 {QStringLiteral("--folder"), folder});
+    QVERIFY(framla.waitForFinished(300000));
+    QString out = QString::fromUtf8(framla.readAllStandardOutput());
+    out.replace(m_server.dbPath(), QStringLiteral("DB"));
+    out.replace(QRegularExpression(QStringLiteral("framla-batch-[-0-9]+\\.csv")),
+                QStringLiteral("framla-batch.csv"));
+    QCOMPARE(out,
+             QStringLiteral(
+                 "EF30005.jpg: put DB/images/EF/EF30005.jpg\n"
+                 "CD20005.jpg: skipped DB/images/CD/CD20005.jpg (it has a picture; replacing was "
+                 "not chosen)\n"
+                 "GH40001.jpg: refused DB/images/GH/GH40001.jpg (no such record on the server)\n"
+                 "report: %1/framla-batch.csv\n"
+                 "3 photos: 1 put, 1 refused, 1 skipped\n")
+                 .arg(m_appDir->path()));
+    // A refusal is a photo not filed.
+    QCOMPARE(framla.exitCode(), 1);
+    QCOMPARE(QImageReader(m_server.dbPath() + QStringLiteral("/images/EF/EF30005.jpg")).size(),
+             QSize(320, 240));
+}
+
+void TestBatchE2e::window()
+{
+    const QString folder = makeFolder(QStringLiteral("window"), {"CD20006.jpg", "AB10010.jpg"});
+    app::BatchWindow window(m_state, nullptr);
+    window.findChild<QLineEdit *>(QStringLiteral("batchFolder"))->setText(folder);
+    const auto column = [&](int c) {
+        const auto *table = window.findChild<QTableWidget *>(QStringLiteral("batchTable"));
+        QStringList texts;
+        for (int row = 0; row < table->rowCount(); ++row)
+            texts << table->item(row, 1)->text() + QLatin1Char(' ') + table->item(row, c)->text();
+        return texts;
+    };
+    QSignalSpy planned(&window, &app::BatchWindow::planned);
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("batchLookUp")),
+                      Qt::LeftButton);
+    QVERIFY(planned.wait(120000));
+    QCOMPARE(column(5), (QStringList{"AB10010.jpg skip", "CD20006.jpg put"}));
+    // Nothing is put before the operator confirms.
+    QVERIFY(!QFile::exists(m_server.dbPath() + QStringLiteral("/images/CD/CD20006.jpg")));
+    QSignalSpy finished(&window, &app::BatchWindow::finished);
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("batchFile")), Qt::LeftButton);
+    QVERIFY(finished.wait(120000));
+    QCOMPARE(column(6), (QStringList{"AB10010.jpg skipped", "CD20006.jpg put"}));
+    QVERIFY(window.findChild<QLabel *>(QStringLiteral("batchStatus"))
+                ->text()
+                .startsWith(QStringLiteral("Done. The report is ")));
+    QVERIFY(QFile::exists(m_server.dbPath() + QStringLiteral("/images/CD/CD20006.jpg")));
+}
+
+QTEST_MAIN(TestBatchE2e)
+#include "tst_batch_e2e.moc"

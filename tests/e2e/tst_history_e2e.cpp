@@ -1,0 +1,123 @@
+// The History window against the real test server: a picture replaced by a
+// put, or deleted, is put back from the journal byte for byte, and the
+// restore is journalled in turn.
+#include "app/history_window.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "core/program_state.h"
+#include "history/journal_keeper.h"
+#include "runtime/files.h"
+#include "runtime/shell.h"
+#include "server/deletion.h"
+#include "server/lookup.h"
+#include "server/target.h"
+#include "server/upload.h"
+#include "support/recording_display.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_clock.h"
+#include "support/test_server.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace framla;
+
+class TestHistoryE2e : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.error())); }
+    void cleanupTestCase() { m_server.stop(); }
+    void restore_data();
+    void restore();
+    void opensFromBothTabs();
+
+private:
+    test::TestServer m_server;
+};
+
+void TestHistoryE2e::restore_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("deleted");        ///< deleted, else replaced by a put
+    QTest::addColumn<QStringList>("actions"); ///< the journal afterwards, newest first
+    QTest::newRow("replaced") << "AB10001" << false << QStringList{"restore ok", "replace ok"};
+    QTest::newRow("deleted") << "AB10006" << true << QStringList{"restore ok", "delete ok"};
+}
+
+void TestHistoryE2e::restore()
+{
+    QFETCH(QString, code);
+    QFETCH(bool, deleted);
+    QFETCH(QStringList, actions);
+    QTemporaryDir dir;
+    test::ScriptedDialogs dialogs;
+    dialogs.answers << runtime::kOk << runtime::kOk << runtime::kOk;
+    test::TestClock clock;
+    test::RecordingDisplay display;
+    runtime::ProcessShell shell(dir.path(), &dialogs);
+    server::UploadQueue uploads;
+    ProgramState state;
+    state.cAppPath = dir.path();
+    m_server.configure(state);
+    state.services.dialogs = &dialogs;
+    state.services.clock = &clock;
+    state.services.shell = &shell;
+    state.services.uploads = &uploads;
+    history::JournalKeeper journal(dir.path());
+    state.services.journal = &journal;
+
+    const QString onServer = m_server.dbPath() + "/images/AB/" + code + ".jpg";
+    const QByteArray before = runtime::readWholeFile(onServer).value_or("(missing)");
+    const server::Target target{code, code, true, false, "10:00:01", "M"};
+    if (deleted) {
+        server::PrepText(state, display, state.login, target);
+        server::DelImage(state, display, state.login, target);
+        QVERIFY(!QFile::exists(onServer));
+    } else {
+        QVERIFY(test::runTool("convert", {"-size", "400x300", "xc:", "+noise", "Random",
+                                          dir.filePath("scratch.jpg")}));
+        server::PutFile(state, display, state.login, target);
+        QVERIFY(uploads.waitForIdle(180000));
+        QVERIFY(runtime::readWholeFile(onServer).value_or("") != before);
+    }
+
+    app::HistoryWindow window(state, nullptr);
+    auto *entries = window.findChild<QTableWidget *>("historyJournal");
+    entries->selectRow(0);
+    window.restoreSelected();
+    QVERIFY(uploads.waitForIdle(180000));
+    QCoreApplication::processEvents();
+
+    QCOMPARE(runtime::readWholeFile(onServer).value_or("(missing)"), before);
+    QStringList journalled;
+    for (const history::JournalEntry &e : journal.forThisThread()->entries())
+        journalled << history::actionName(e.action) + ' ' + history::outcomeName(e.outcome);
+    QCOMPARE(journalled, actions);
+}
+
+void TestHistoryE2e::opensFromBothTabs()
+{
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QVERIFY(m_server.saveSettingsIn(dir.path()));
+    {
+        app::Program program;
+        program.start({});
+        QVERIFY(QTest::qWaitForWindowExposed(program.window()));
+        QTest::keyClick(program.window()->imageTab().oXbpGetCd, Qt::Key_H, Qt::ControlModifier);
+        auto *history = program.window()->findChild<app::HistoryWindow *>();
+        QVERIFY(history != nullptr && history->isVisible());
+        history->close();
+        program.window()->showPage(app::MainWindow::Page::Settings);
+        QTest::mouseClick(program.window()->control("historyButton"), Qt::LeftButton);
+        QVERIFY(history->isVisible());
+    }
+    QDir::setCurrent(previous);
+}
+
+QTEST_MAIN(TestHistoryE2e)
+#include "tst_history_e2e.moc"

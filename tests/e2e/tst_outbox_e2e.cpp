@@ -1,0 +1,149 @@
+// The outbox against the real test server: a put made while sshd is down
+// is kept, survives the program's end, and is sent by itself once sshd is
+// back, checked byte for byte; a picture someone else put meanwhile stops
+// the retry until the operator answers.
+#include "app/outbox_sender.h"
+#include "core/program_state.h"
+#include "history/journal_keeper.h"
+#include "runtime/files.h"
+#include "runtime/shell.h"
+#include "server/target.h"
+#include "server/upload.h"
+#include "support/recording_display.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_clock.h"
+#include "support/test_server.h"
+
+#include <QDeadlineTimer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace framla;
+
+class TestOutboxE2e : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(m_server.start(), qPrintable(m_server.error())); }
+    void cleanupTestCase() { m_server.stop(); }
+    void sentWhenServerIsBack_data();
+    void sentWhenServerIsBack();
+
+private:
+    /// sshd and every connection it holds end: the port refuses from now on.
+    void killDaemon()
+    {
+        const qint64 daemon = m_server.fact("FRAMLA_TEST_SSHD_PID").toLongLong();
+        for (const qint64 pid : QList<qint64>{daemon} + test::descendantsOf(daemon))
+            ::kill(pid_t(pid), SIGKILL);
+        QThread::msleep(200);
+    }
+
+    test::TestServer m_server;
+};
+
+void TestOutboxE2e::sentWhenServerIsBack_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("someoneElsePuts"); ///< a picture appears while the photo waits
+    QTest::addColumn<int>("answer");           ///< the operator's answer when asked
+    QTest::addColumn<bool>("oursOnServer");
+    QTest::addColumn<int>("asked");
+    QTest::newRow("replace, sent by itself") << "AB10001" << false << 0 << true << 0;
+    QTest::newRow("new picture, someone else's kept")
+        << "AB10004" << true << int(runtime::kNo) << false << 1;
+    QTest::newRow("new picture, operator replaces")
+        << "AB10004" << true << int(runtime::kYes) << true << 1;
+}
+
+void TestOutboxE2e::sentWhenServerIsBack()
+{
+    QFETCH(QString, code);
+    QFETCH(bool, someoneElsePuts);
+    QFETCH(int, answer);
+    QFETCH(bool, oursOnServer);
+    QFETCH(int, asked);
+    QTemporaryDir dir;
+    test::ScriptedDialogs dialogs;
+    dialogs.answers.enqueue(answer);
+    test::TestClock clock;
+    test::RecordingDisplay display;
+    runtime::ProcessShell shell(dir.path(), &dialogs);
+    ProgramState state;
+    state.cAppPath = dir.path();
+    m_server.configure(state);
+    state.services.dialogs = &dialogs;
+    state.services.clock = &clock;
+    state.services.shell = &shell;
+    history::JournalKeeper journal(dir.path());
+    state.services.journal = &journal;
+    auto outbox = std::make_unique<history::Outbox>(dir.path());
+    state.services.outbox = outbox.get();
+
+    const QString onServer = m_server.dbPath() + "/images/AB/" + code + ".jpg";
+    if (someoneElsePuts)
+        QFile::remove(onServer);
+    const QString photo = dir.filePath("photo.jpg");
+    QVERIFY(test::runTool("convert", {"-size", "640x480", "xc:", "+noise", "Random", photo}));
+    QTemporaryDir elsewhere;
+    const QString resized = elsewhere.filePath("resized.jpg");
+    QVERIFY(QFile::copy(photo, resized) &&
+            test::runTool("mogrify", {"-resize", "320x320", resized}));
+    QVERIFY(QFile::copy(photo, dir.filePath("scratch.jpg")));
+
+    killDaemon();
+    {
+        server::UploadQueue uploads;
+        state.services.uploads = &uploads;
+        // As the operator saw it when putting: whether the server had a picture.
+        server::PutExtras extras;
+        extras.hadPicture = !someoneElsePuts;
+        server::PutFile(state, display, state.login, {code, code, true, false, "10:00:01", "M"},
+                        extras);
+        QVERIFY(uploads.waitForIdle(180000));
+        state.services.uploads = nullptr;
+    }
+    QCoreApplication::processEvents();
+    QVERIFY2(display.replies.last().startsWith(QString::fromLatin1(server::kNotRecordedText) +
+                                               "\r\n" + server::kKeptInOutboxText + "\r\n"),
+             qPrintable(display.replies.last()));
+
+    // The program ends; the next one finds the photo waiting.
+    outbox = std::make_unique<history::Outbox>(dir.path());
+    state.services.outbox = outbox.get();
+    QCOMPARE(outbox->list().size(), 1);
+    QCOMPARE(outbox->list().first().code, code);
+
+    QVERIFY2(m_server.restart(), qPrintable(m_server.error()));
+    const QByteArray theirs = "a picture put by someone else";
+    if (someoneElsePuts)
+        QVERIFY(runtime::writeWholeFile(onServer, theirs));
+    server::UploadQueue uploads;
+    state.services.uploads = &uploads;
+    app::OutboxSender sender(state, nullptr, nullptr);
+    // Within a minute of sshd coming back (the pause is a minute at most).
+    const QDeadlineTimer patience(60000);
+    const auto settled = [&] {
+        return oursOnServer ? outbox->list().isEmpty() : dialogs.boxes.size() == asked;
+    };
+    while (!settled() && !patience.hasExpired())
+        QTest::qWait(200);
+    QVERIFY(uploads.waitForIdle(60000));
+    QCoreApplication::processEvents();
+
+    QCOMPARE(dialogs.boxes.size(), asked);
+    const QByteArray expected = oursOnServer ? runtime::readWholeFile(resized).value() : theirs;
+    QCOMPARE(runtime::readWholeFile(onServer).value_or("(missing)"), expected);
+    QCOMPARE(outbox->list().size(), oursOnServer ? 0 : 1);
+    // The journal: the first attempt, then the one that was sent.
+    QStringList outcomes;
+    for (const history::JournalEntry &e : journal.forThisThread()->entries())
+        outcomes << history::outcomeName(e.outcome);
+    const QStringList expectedOutcomes =
+        oursOnServer ? QStringList{"ok", "ok"} : QStringList{"queued"};
+    QCOMPARE(outcomes, expectedOutcomes);
+}
+
+QTEST_MAIN(TestOutboxE2e)
+#include "tst_outbox_e2e.moc"
