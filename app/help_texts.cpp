@@ -180,8 +180,8 @@ HelpPage helpPage(HelpTopic topic)
                 "Framla calls it and which tables it reads is told in framaid/README.md",
                 "of the Framla sources.",
                 "",
-            }) + QStringLiteral("\r\nFramla version ") + QLatin1String(kVersion) +
-                QStringLiteral(". All rights reserved.")};
+            }) + QStringLiteral("\r\nFramla version ") +
+                QLatin1String(kVersion) + QStringLiteral(". All rights reserved.")};
 }
 
 } // namespace framla::app::layout

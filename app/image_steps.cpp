@@ -21,8 +21,7 @@ ImageSteps::ImageSteps(ProgramState &state, MainWindow &window, server::TargetDi
     : m_state(state)
     , m_window(window)
     , m_display(display)
-{
-}
+{}
 
 const ImageTabControls &ImageSteps::controls() const
 {
@@ -41,9 +40,10 @@ void ImageSteps::showSource()
     // The crop marks are cleared before the picture is shown: the marks of
     // the previous picture are not drawn over the new one.
     m_state.aScrnSize = ASCRN_SIZE;
-    m_state.aCropCoords = {QPoint(0, 0), QPoint(m_state.aScrnSize.width(), m_state.aScrnSize.height())};
-    imaging::HangPicture(m_state, m_state.cFilename, controls().oStat,
-                         QStringLiteral("S"), m_state.aCropCoords, ASCRN_SIZE);
+    m_state.aCropCoords = {QPoint(0, 0),
+                           QPoint(m_state.aScrnSize.width(), m_state.aScrnSize.height())};
+    imaging::HangPicture(m_state, m_state.cFilename, controls().oStat, QStringLiteral("S"),
+                         m_state.aCropCoords, ASCRN_SIZE);
     m_state.anSize = controls().oStat->rawSize();
     controls().oXbpImageFile->setText(m_state.cFilename);
 }

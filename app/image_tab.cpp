@@ -13,8 +13,7 @@ ImageTab::ImageTab(ProgramState &state, MainWindow &window, server::TargetDispla
     , m_code(std::make_unique<CodeEntry>(m_steps))
     , m_source(std::make_unique<SourceActions>(m_steps))
     , m_put(std::make_unique<PutActions>(m_steps))
-{
-}
+{}
 
 ImageTab::~ImageTab() = default;
 

@@ -1,7 +1,7 @@
 #include "main_window.h"
 
-#include "core/program_state.h"
 #include "app/window_layout.h"
+#include "core/program_state.h"
 #include "imaging/image_view.h"
 #include "imaging/picture_reader.h"
 
@@ -229,8 +229,8 @@ QWidget *createControl(const ControlRow &row, QWidget *parent)
     if (auto *label = qobject_cast<QLabel *>(widget))
         fitLine(label);
     widget->setFocusPolicy(row.flags.testFlag(Flag::TabStop) ? Qt::StrongFocus
-                           : takesFocus                       ? Qt::ClickFocus
-                                                              : Qt::NoFocus);
+                           : takesFocus                      ? Qt::ClickFocus
+                                                             : Qt::NoFocus);
     widget->setEnabled(!row.flags.testFlag(Flag::Disabled));
     if (row.flags.testFlag(Flag::Hidden))
         widget->hide();

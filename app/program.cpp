@@ -3,15 +3,15 @@
 #include "app/batch_window.h"
 #include "app/event_chain.h"
 #include "app/history_window.h"
-#include "app/outbox_sender.h"
-#include "history/journal_keeper.h"
-#include "app/main_window.h"
 #include "app/image_tab.h"
+#include "app/main_window.h"
+#include "app/outbox_sender.h"
 #include "app/settings_tab.h"
-#include "app/window_display.h"
-#include "app/window_start.h"
 #include "app/startup.h"
 #include "app/termination.h"
+#include "app/window_display.h"
+#include "app/window_start.h"
+#include "history/journal_keeper.h"
 #include "runtime/appsys.h"
 #include "runtime/clock.h"
 #include "runtime/logging.h"
@@ -26,8 +26,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QShortcut>
 #include <QScreen>
+#include <QShortcut>
 
 namespace framla::app {
 
@@ -110,13 +110,15 @@ void Program::start(const QStringList &arguments)
     auto *history = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_H), m_window->imagePage());
     history->setContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(history, &QShortcut::activated, m_window.get(), [this] { openHistory(); });
-    if (auto *button = qobject_cast<QPushButton *>(m_window->control(QStringLiteral("historyButton"))))
+    if (auto *button =
+            qobject_cast<QPushButton *>(m_window->control(QStringLiteral("historyButton"))))
         QObject::connect(button, &QPushButton::clicked, m_window.get(), [this] { openHistory(); });
     // A folder of photos filed in one go: Ctrl+B on the image tab, "Batch" on the settings tab.
     auto *batchKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), m_window->imagePage());
     batchKey->setContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(batchKey, &QShortcut::activated, m_window.get(), [this] { openBatch(); });
-    if (auto *button = qobject_cast<QPushButton *>(m_window->control(QStringLiteral("batchButton"))))
+    if (auto *button =
+            qobject_cast<QPushButton *>(m_window->control(QStringLiteral("batchButton"))))
         QObject::connect(button, &QPushButton::clicked, m_window.get(), [this] { openBatch(); });
     closeWindowOnTermination(m_window.get());
     qCInfo(runtime::lcFramla) << "main window shown; settings file" << m_state.cCfgFileNm;

@@ -200,8 +200,8 @@ bool PutActions::checkAccountPicture(const QString &name)
         directory = QStringLiteral("images/cust/") + state.cCode;
     else
         return false;
-    server::CheckIXdata(state, m_steps.display(), state.login,
-                        name + QStringLiteral(".jpg"), directory);
+    server::CheckIXdata(state, m_steps.display(), state.login, name + QStringLiteral(".jpg"),
+                        directory);
     return true;
 }
 
@@ -282,8 +282,7 @@ void PutActions::deleteTarget()
 QString PutActions::existingImagesAddress(const QString &cAddress, const QString &cCode)
 {
     const double value = core::VAL(cCode);
-    if (!core::isHostAddress(cAddress) || !server::isSafeName(cCode) ||
-        !core::isAccount(value))
+    if (!core::isHostAddress(cAddress) || !server::isSafeName(cCode) || !core::isAccount(value))
         return {};
     return QStringLiteral("http://") + cAddress + QStringLiteral("/zmr/images/") +
            (core::isCustomerAccount(value) ? QStringLiteral("cust/") : QStringLiteral("ssr/")) +

@@ -107,8 +107,8 @@ void SourceActions::capture()
     ProgramState &s = m_steps.state();
     const ImageTabControls &c = m_steps.controls();
 
-    imaging::HangPicture(s, QLatin1String(imaging::kWaitPicture), c.oStat,
-                         QStringLiteral("SW"), s.aCropCoords, ASCRN_SIZE);
+    imaging::HangPicture(s, QLatin1String(imaging::kWaitPicture), c.oStat, QStringLiteral("SW"),
+                         s.aCropCoords, ASCRN_SIZE);
     // The capture tool writes its picture in the program's directory.
     s.cFilename = appFile(s, imaging::GrabImage(s, s.cGrabCommand));
     m_steps.resetAdjustments();
@@ -143,8 +143,7 @@ void SourceActions::find()
         m_steps.markFileField();
         m_steps.defaultName();
         m_steps.refreshPreview(QStringLiteral(" Pending image:"));
-        imaging::HangPicture(s, s.cFilename, c.oStat,
-                             QStringLiteral("S"));
+        imaging::HangPicture(s, s.cFilename, c.oStat, QStringLiteral("S"));
     }
     m_steps.takeCode();
     c.oXbpBrowse->setEnabled(true);
@@ -176,8 +175,7 @@ void SourceActions::takeTypedSource()
     // The size is the picture's that the name stands for: a path typed over
     // the one on show brings its own picture.
     if (!s.cFilename.isEmpty() && s.cFilename != c.oStat->file())
-        imaging::HangPicture(s, s.cFilename, c.oStat,
-                             QStringLiteral("S"));
+        imaging::HangPicture(s, s.cFilename, c.oStat, QStringLiteral("S"));
     s.anSize = c.oStat->rawSize();
     s.aCropCoords = imaging::noCropMarks();
     const bool account = !s.lInventory && !s.lOrders;
@@ -203,8 +201,7 @@ void SourceActions::loadTypedSource()
         return;
     // The marks of the previous picture are not drawn over the new one.
     s.aCropCoords = imaging::noCropMarks();
-    imaging::HangPicture(s, s.cFilename, c.oStat, QStringLiteral("S"),
-                         s.aCropCoords, ASCRN_SIZE);
+    imaging::HangPicture(s, s.cFilename, c.oStat, QStringLiteral("S"), s.aCropCoords, ASCRN_SIZE);
     s.anSize = c.oStat->rawSize();
     c.oXbpImageFile->setText(s.cFilename);
     s.cName = core::imageName(c.oXbpTargName->text(), s.lInventory);
@@ -237,8 +234,7 @@ void SourceActions::setCropMarks()
     }
     c.oXbpInstruct->setText(kInstruction);
     m_steps.enableFindAndTransfer(false);
-    imaging::HangPicture(s, s.cFilename, c.oStat,
-                         QStringLiteral("S"));
+    imaging::HangPicture(s, s.cFilename, c.oStat, QStringLiteral("S"));
     m_steps.updateCropButton();
     showCropPointers(ui::kPointerWait);
     s.aCropCoords = imaging::Crop(s, c.oStat, c.oXbpCrop, s.nCropRat);
@@ -263,8 +259,7 @@ void SourceActions::undoCropping()
     // what it shows (the recorded picture, say).
     if (s.cFilename.isEmpty())
         return;
-    imaging::HangPicture(s, s.cFilename, m_steps.controls().oStat,
-                         QStringLiteral("S"));
+    imaging::HangPicture(s, s.cFilename, m_steps.controls().oStat, QStringLiteral("S"));
     s.aCropCoords = imaging::noCropMarks();
     m_steps.enableFindAndTransfer(true);
     m_steps.putByCodeAndName();
@@ -304,8 +299,8 @@ void SourceActions::refreshPictures()
     // Without a source a preview would only replace the picture on show.
     if (s.cFilename.isEmpty())
         return;
-    imaging::HangPicture(s, s.cFilename, m_steps.controls().oStat,
-                         QStringLiteral("S"), s.aCropCoords, ASCRN_SIZE);
+    imaging::HangPicture(s, s.cFilename, m_steps.controls().oStat, QStringLiteral("S"),
+                         s.aCropCoords, ASCRN_SIZE);
     m_steps.enableFindAndTransfer(true);
     m_steps.refreshPreview(QStringLiteral(" Preview image:"));
     m_steps.takeCode();
@@ -322,8 +317,7 @@ void SourceActions::rotate()
                                        runtime::DefaultButton::Second) != runtime::kYes)
         return;
     imaging::SrcRotate(s, s.cFilename);
-    imaging::HangPicture(s, s.cFilename, c.oStat,
-                         QStringLiteral("S"));
+    imaging::HangPicture(s, s.cFilename, c.oStat, QStringLiteral("S"));
     s.anSize = c.oStat->rawSize();
     s.aCropCoords = imaging::noCropMarks();
     m_steps.enableFindAndTransfer(true);
@@ -355,8 +349,7 @@ void SourceActions::copyPreviewAsSource()
     {
         // The copy is a new source; the target view has not changed.
         const KeepDeleteFlags keep(s, false);
-        imaging::HangPicture(s, QLatin1String(kSourceCopyFile),
-                             c.oStat, QStringLiteral("T"));
+        imaging::HangPicture(s, QLatin1String(kSourceCopyFile), c.oStat, QStringLiteral("T"));
     }
     s.anSize = c.oStat->rawSize();
     s.aCropCoords = imaging::noCropMarks();

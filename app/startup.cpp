@@ -1,8 +1,8 @@
 #include "startup.h"
 
-#include "core/app_files.h"
 #include "config/local_options.h"
 #include "config/settings_file.h"
+#include "core/app_files.h"
 #include "imaging/acquisition.h"
 #include "runtime/files.h"
 

@@ -366,13 +366,15 @@ std::span<const ControlRow> imageTabControls()
 
 QString welcomeText(const QString &tryCode)
 {
-    const QString welcome = QStringLiteral("              WELCOME TO THE\r\n              ZMR IMAGE PUTTER\r\n"
-                                           "                  VERSION ") +
-                            QLatin1String(kVersion);
+    const QString welcome =
+        QStringLiteral("              WELCOME TO THE\r\n              ZMR IMAGE PUTTER\r\n"
+                       "                  VERSION ") +
+        QLatin1String(kVersion);
     static const QRegularExpression plainCode(QStringLiteral("^[A-Za-z0-9]{1,13}$"));
     if (!plainCode.match(tryCode).hasMatch())
         return QStringLiteral("\r\n") + welcome;
-    return welcome + QStringLiteral("\r\n        type ") + tryCode + QStringLiteral(" and press Enter");
+    return welcome + QStringLiteral("\r\n        type ") + tryCode +
+           QStringLiteral(" and press Enter");
 }
 
 } // namespace framla::app::layout

@@ -5,8 +5,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMap>
 #include <QImage>
+#include <QMap>
 #include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>

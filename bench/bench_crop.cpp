@@ -8,8 +8,8 @@
 // rounds, and the ratio of the largest photo's step to the smallest's (goal:
 // at most 1.25). Placing each photo once is shown beside it for scale.
 
-#include "core/program_state.h"
 #include "bench_common.h"
+#include "core/program_state.h"
 #include "imaging/crop.h"
 #include "imaging/image_view.h"
 #include "imaging/placement.h"

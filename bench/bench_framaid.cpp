@@ -42,8 +42,9 @@ QString built(const char *name)
 }
 
 /// Runs a program to its end; its output, or nothing when it failed.
-std::optional<QByteArray> runToEnd(const QString &program, const QStringList &args, bool keepOutput = true,
-                                   const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+std::optional<QByteArray>
+runToEnd(const QString &program, const QStringList &args, bool keepOutput = true,
+         const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess p;
     p.setProcessEnvironment(env);
@@ -51,7 +52,8 @@ std::optional<QByteArray> runToEnd(const QString &program, const QStringList &ar
         p.setStandardOutputFile(QProcess::nullDevice());
     p.start(program, args);
     if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), p.readAllStandardError().constData());
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program),
+                     p.readAllStandardError().constData());
         return std::nullopt;
     }
     return keepOutput ? p.readAllStandardOutput() : QByteArray();
@@ -72,8 +74,8 @@ int main(int argc, char **argv)
     recordByRecord.insert(QStringLiteral("FRAMAID_READ"), QStringLiteral("records"));
 
     std::printf("look-ups that read the whole item table, %d rounds side by side\n", rounds);
-    std::printf("%9s  %-28s %10s %8s %12s %8s %8s\n", "records", "", "median", "ratio", "one by one", "ratio",
-                "gain");
+    std::printf("%9s  %-28s %10s %8s %12s %8s %8s\n", "records", "", "median", "ratio",
+                "one by one", "ratio", "gain");
     bool goalMet = true;
     for (const int records : {1000, 50000, 200000}) {
         const QString db = tmp.filePath(QStringLiteral("db%1").arg(records));
@@ -81,7 +83,9 @@ int main(int argc, char **argv)
             return 1;
         const QString table = db + QStringLiteral("/items.dbf");
         const QList<QByteArray> facts =
-            runToEnd(built("make_items"), {table, QString::number(records)}).value_or("").split('\n');
+            runToEnd(built("make_items"), {table, QString::number(records)})
+                .value_or("")
+                .split('\n');
         const QList<QByteArray> last = facts.value(0).split(' ');
         const QList<QByteArray> missing = facts.value(1).split(' ');
         if (last.size() != 3 || missing.size() != 2)
@@ -89,12 +93,14 @@ int main(int argc, char **argv)
         const QString outdir = db + QStringLiteral("/jtemp/bench");
         const auto lookUp = [&](const QByteArray &code, const QProcessEnvironment &env) {
             return [&, code, env] {
-                runToEnd(framaid, {outdir, QString::fromLatin1(code), QStringLiteral("00:00:00")}, true, env);
+                runToEnd(framaid, {outdir, QString::fromLatin1(code), QStringLiteral("00:00:00")},
+                         true, env);
             };
         };
         const QProcessEnvironment blocks = QProcessEnvironment::systemEnvironment();
         const QByteArray codes[] = {last.at(1), missing.at(1), last.at(2)};
-        std::vector<std::function<void()>> runs{[&] { runToEnd(QStringLiteral("cat"), {table}, false); }};
+        std::vector<std::function<void()>> runs{
+            [&] { runToEnd(QStringLiteral("cat"), {table}, false); }};
         for (const QByteArray &code : codes)
             runs.push_back(lookUp(code, blocks));
         for (const QByteArray &code : codes)
@@ -108,26 +114,28 @@ int main(int argc, char **argv)
                 replies[way] = reply.open(QIODevice::ReadOnly) ? reply.readAll() : QByteArray();
             }
             if (replies[0].isEmpty() || replies[0] != replies[1]) {
-                std::fprintf(stderr, "the replies to %s differ:\n%s\n%s\n", code.constData(), replies[0].constData(),
-                             replies[1].constData());
+                std::fprintf(stderr, "the replies to %s differ:\n%s\n%s\n", code.constData(),
+                             replies[0].constData(), replies[1].constData());
                 return 1;
             }
         }
         const char *names[] = {"last record", "missing code", "long code (tag)"};
         const auto times = bench::sideBySide(runs, rounds);
         const double floor = bench::median(times[0]);
-        std::printf("%9d  %-28s %7.1f ms %8.2f\n", records, "cat items.dbf > /dev/null", floor, 1.0);
+        std::printf("%9d  %-28s %7.1f ms %8.2f\n", records, "cat items.dbf > /dev/null", floor,
+                    1.0);
         for (size_t i = 0; i < 3; ++i) {
             const double m = bench::median(times[1 + i]);
             const double old = bench::median(times[4 + i]);
-            std::printf("%9d  %-28s %7.1f ms %8.2f %9.1f ms %8.2f %8.1f\n", records, names[i], m, m / floor, old,
-                        old / floor, old / m);
+            std::printf("%9d  %-28s %7.1f ms %8.2f %9.1f ms %8.2f %8.1f\n", records, names[i], m,
+                        m / floor, old, old / floor, old / m);
             if (records == 200000 && m > std::max(30.0, 3 * floor))
                 goalMet = false;
         }
         std::printf("%9s  (table %.1f MB)\n", "", QFileInfo(table).size() / 1e6);
         QDir(db).removeRecursively();
     }
-    std::printf("at 200,000 records, every look-up within max(30 ms, 3 x floor): %s\n", goalMet ? "met" : "not met");
+    std::printf("at 200,000 records, every look-up within max(30 ms, 3 x floor): %s\n",
+                goalMet ? "met" : "not met");
     return 0;
 }

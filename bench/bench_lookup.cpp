@@ -110,7 +110,7 @@ int main(int argc, char **argv)
     const QString script = QStringLiteral(FRAMLA_SOURCE_DIR "/scripts/test-server");
     qputenv("FRAMLA_BIN_DIR", FRAMLA_BINARY_DIR);
     if (!bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("start"), serverDir.path()},
-             bareWork.path())) {
+                        bareWork.path())) {
         std::fprintf(stderr, "bench_lookup: the test server did not start (run as root)\n");
         return 1;
     }
@@ -118,7 +118,7 @@ int main(int argc, char **argv)
     qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
     auto stopServer = [&] {
         bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()},
-            bareWork.path());
+                       bareWork.path());
     };
 
     if (!writeSettings(work.filePath(QStringLiteral("Framla.cfg")), facts)) {
@@ -159,8 +159,8 @@ int main(int argc, char **argv)
                                    QStringLiteral("-pwfile"),
                                    facts.value(QStringLiteral("FRAMLA_TEST_PWFILE"))};
         const QString replyDir = dbPath + QStringLiteral("/jtemp/") + user;
-        const QString picture = dbPath + QStringLiteral("/images/AB/") + kCode +
-                                QStringLiteral(".jpg");
+        const QString picture =
+            dbPath + QStringLiteral("/images/AB/") + kCode + QStringLiteral(".jpg");
         const QString bareReply = QDir(bareWork.path()).filePath(QStringLiteral("framla.tmp"));
         const QString barePicture = QDir(bareWork.path()).filePath(QStringLiteral("scratch.jpg"));
         auto lookUpBare = [&] {
@@ -168,19 +168,20 @@ int main(int argc, char **argv)
             QFile::remove(barePicture);
             const QString token = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
             bench::runTool(QStringLiteral("plink"),
-                putty + QStringList{QStringLiteral("-ssh"), login, QStringLiteral("framaid"),
-                                    replyDir, kCode, token},
-                bareWork.path());
+                           putty + QStringList{QStringLiteral("-ssh"), login,
+                                               QStringLiteral("framaid"), replyDir, kCode, token},
+                           bareWork.path());
             bench::runTool(QStringLiteral("pscp"),
-                putty + QStringList{QStringLiteral("-scp"),
-                                    login + QLatin1Char(':') + replyDir +
-                                        QStringLiteral("/framla.tmp"),
-                                    QStringLiteral(".")},
-                bareWork.path());
+                           putty + QStringList{QStringLiteral("-scp"),
+                                               login + QLatin1Char(':') + replyDir +
+                                                   QStringLiteral("/framla.tmp"),
+                                               QStringLiteral(".")},
+                           bareWork.path());
             bench::runTool(QStringLiteral("pscp"),
-                putty + QStringList{QStringLiteral("-scp"), login + QLatin1Char(':') + picture,
-                                    QStringLiteral("scratch.jpg")},
-                bareWork.path());
+                           putty + QStringList{QStringLiteral("-scp"),
+                                               login + QLatin1Char(':') + picture,
+                                               QStringLiteral("scratch.jpg")},
+                           bareWork.path());
         };
         auto bareGotIt = [&] {
             QFile reply(bareReply);

@@ -4,8 +4,8 @@
 // the old preview, checking the crop arrived) to the two tool runs. Figures:
 // medians over side-by-side rounds and their ratio (goal: at most 1.05).
 
-#include "core/program_state.h"
 #include "bench_common.h"
+#include "core/program_state.h"
 #include "imaging/prepare.h"
 #include "runtime/shell.h"
 
@@ -51,17 +51,19 @@ int main(int argc, char *argv[])
     bool bareOk = true;
 
     const auto times = bench::sideBySide(
-        {[&] { imaging::Prepare(state, {photo, size, ASCRN_SIZE, marks}, {}); },
+        {[&] {
+             imaging::Prepare(state, {photo, size, ASCRN_SIZE, marks}, {});
+         },
          [&] {
              bareOk &= bench::runTool(
                  convert, {photo, QStringLiteral("-crop"), crop, QStringLiteral("scratch.jpg")},
                  dir.path());
              bareOk &= bench::runTool(mogrify,
-                               {QStringLiteral("-modulate"), QStringLiteral("100"),
-                                QStringLiteral("-gamma"), QStringLiteral("1.00"),
-                                QStringLiteral("-level"), QStringLiteral("0.00%"),
-                                QStringLiteral("scratch.jpg")},
-                               dir.path());
+                                      {QStringLiteral("-modulate"), QStringLiteral("100"),
+                                       QStringLiteral("-gamma"), QStringLiteral("1.00"),
+                                       QStringLiteral("-level"), QStringLiteral("0.00%"),
+                                       QStringLiteral("scratch.jpg")},
+                                      dir.path());
          }},
         rounds);
 

@@ -2,16 +2,16 @@
 // upload against the same tool runs started bare, side by side in one run,
 // on the test SSH server of scripts/test-server. Run as root (the server
 // makes a throwaway account).
-#include "core/program_state.h"
-#include "history/journal_keeper.h"
 #include "bench_common.h"
 #include "bench_remote.h"
+#include "core/program_state.h"
+#include "history/journal_keeper.h"
 #include "runtime/clock.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "server/command_lines.h"
-#include "server/target.h"
 #include "server/lookup.h"
+#include "server/target.h"
 #include "server/upload.h"
 
 #include <QCoreApplication>
@@ -33,7 +33,7 @@ int main(int argc, char **argv)
     const QString script = QStringLiteral(FRAMLA_SOURCE_DIR "/scripts/test-server");
     qputenv("FRAMLA_BIN_DIR", FRAMLA_BINARY_DIR);
     if (!bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("start"), serverDir.path()},
-             work.path())) {
+                        work.path())) {
         std::fprintf(stderr, "bench_put: the test server did not start (run as root)\n");
         return 1;
     }
@@ -84,7 +84,8 @@ int main(int argc, char **argv)
              QFile::remove(bare);
              QFile::copy(photo, bare);
              bench::runTool(QStringLiteral("mogrify"),
-                 {QStringLiteral("-resize"), QStringLiteral("320x320"), bare}, work.path());
+                            {QStringLiteral("-resize"), QStringLiteral("320x320"), bare},
+                            work.path());
              // As the program places a picture: copied into the user's own
              // reply directory, fetched to check it, given its mode and moved
              // over the target in one run there; then the recorded picture
@@ -92,29 +93,31 @@ int main(int argc, char **argv)
              const QString name = server::stagingName(QStringLiteral(".jpg"));
              const QString staged = replyDir + QLatin1Char('/') + name;
              bench::runTool(QStringLiteral("pscp"),
-                 putty + QStringList{QStringLiteral("-scp"), bare, login + ':' + staged},
-                 work.path());
+                            putty + QStringList{QStringLiteral("-scp"), bare, login + ':' + staged},
+                            work.path());
              bench::runTool(QStringLiteral("pscp"),
-                 putty + QStringList{QStringLiteral("-scp"), login + ':' + staged,
-                                     work.filePath(QStringLiteral("check.jpg"))},
-                 work.path());
+                            putty + QStringList{QStringLiteral("-scp"), login + ':' + staged,
+                                                work.filePath(QStringLiteral("check.jpg"))},
+                            work.path());
              const runtime::ToolCommand place =
                  server::placeCommand(serverLogin, name, QStringLiteral("644"), remote);
              bench::runTool(QStringLiteral("plink"),
-                 putty + QStringList{QStringLiteral("-ssh")} + place.args.mid(place.args.indexOf(login)),
-                 work.path());
+                            putty + QStringList{QStringLiteral("-ssh")} +
+                                place.args.mid(place.args.indexOf(login)),
+                            work.path());
              bench::runTool(QStringLiteral("pscp"),
-                 putty + QStringList{QStringLiteral("-scp"), login + ':' + remote,
-                                     work.filePath(QStringLiteral("back.jpg"))},
-                 work.path());
+                            putty + QStringList{QStringLiteral("-scp"), login + ':' + remote,
+                                                work.filePath(QStringLiteral("back.jpg"))},
+                            work.path());
              bench::runTool(QStringLiteral("plink"),
-                 putty + QStringList{QStringLiteral("-ssh"), login, QStringLiteral("framaid"),
-                                     replyDir, code, QStringLiteral("12:34:57")},
-                 work.path());
+                            putty + QStringList{QStringLiteral("-ssh"), login,
+                                                QStringLiteral("framaid"), replyDir, code,
+                                                QStringLiteral("12:34:57")},
+                            work.path());
              bench::runTool(QStringLiteral("pscp"),
-                 putty + QStringList{QStringLiteral("-scp"), login + ':' + reply,
-                                     work.filePath(QStringLiteral("reply.tmp"))},
-                 work.path());
+                            putty + QStringList{QStringLiteral("-scp"), login + ':' + reply,
+                                                work.filePath(QStringLiteral("reply.tmp"))},
+                            work.path());
          }},
         rounds);
 
@@ -137,7 +140,8 @@ int main(int argc, char **argv)
         extras.previous = runtime::readWholeFile(work.filePath(QStringLiteral("bare.jpg")))
                               .value_or(QByteArray());
         state.services.journal = on ? &journal : nullptr;
-        server::PutFile1(state, display, serverLogin, target, QStringLiteral("scratch.jpg"), extras);
+        server::PutFile1(state, display, serverLogin, target, QStringLiteral("scratch.jpg"),
+                         extras);
         state.services.journal = nullptr;
     };
     const auto withJournal =
@@ -149,6 +153,7 @@ int main(int argc, char **argv)
     std::printf("  journal on (replace, 1 copy kept) : %8.1f ms (median)\n", on);
     std::printf("  ratio on / off                    : %8.3f\n", off > 0 ? on / off : 0.0);
 
-    bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()}, work.path());
+    bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()},
+                   work.path());
     return 0;
 }

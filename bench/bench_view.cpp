@@ -5,8 +5,8 @@
 // Figures: medians over side-by-side rounds, their ratio (goal: at most
 // 0.55), and the memory the view keeps (goal: a few MB at most).
 
-#include "core/program_state.h"
 #include "bench_common.h"
+#include "core/program_state.h"
 #include "imaging/image_view.h"
 #include "imaging/placement.h"
 
@@ -41,13 +41,13 @@ int main(int argc, char *argv[])
     view.show();
     qint64 decodedPixels = 0;
 
-    const auto times = bench::sideBySide(
-        {[&] { imaging::HangPicture(state, photo, &view, QStringLiteral("S")); },
-         [&] {
-             QImage whole(photo);
-             decodedPixels = qint64(whole.width()) * whole.height();
-         }},
-        rounds);
+    const auto times =
+        bench::sideBySide({[&] { imaging::HangPicture(state, photo, &view, QStringLiteral("S")); },
+                           [&] {
+                               QImage whole(photo);
+                               decodedPixels = qint64(whole.width()) * whole.height();
+                           }},
+                          rounds);
 
     const double shown = bench::median(times[0]);
     const double whole = bench::median(times[1]);

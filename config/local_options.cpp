@@ -14,11 +14,9 @@
 #include <cmath>
 #include <initializer_list>
 
-namespace framla::config
-{
+namespace framla::config {
 
-namespace
-{
+namespace {
 
 const QByteArray kHeader = "Framla local options 1";
 const QByteArray kName = "aLocalCfg ";

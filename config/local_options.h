@@ -17,8 +17,7 @@
 
 #include "core/program_state.h"
 
-namespace framla::config
-{
+namespace framla::config {
 
 /// The file text for an options array.
 QByteArray encodeLocalCfg(const LocalCfg &cfg);

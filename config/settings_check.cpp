@@ -1,11 +1,11 @@
 #include "settings_check.h"
 
-#include "server/remote_run.h"
 #include "core/app_files.h"
-#include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
+#include "server/command_lines.h"
+#include "server/remote_run.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -22,8 +22,8 @@ bool TestConfig(ProgramState &state, const ServerLogin &trial)
     const QString probe = QString::fromLatin1(kProbeFile);
     const QString remote =
         trial.cPath + (trial.lIsDOS ? QStringLiteral("\\") : QStringLiteral("/")) + probe;
-    runtime::ToolCommand command = server::fetchCommand(
-        trial, remote, QStringLiteral("."), trial.lIsDOS, runtime::WindowHint::Normal);
+    runtime::ToolCommand command = server::fetchCommand(trial, remote, QStringLiteral("."),
+                                                        trial.lIsDOS, runtime::WindowHint::Normal);
     // The test logs in itself: a connection kept open for the running
     // settings proves nothing about the typed ones, and is left alone.
     command.mayShare = false;
@@ -64,8 +64,9 @@ bool imageToolsOnPath(const QStringList &pathDirs)
 bool CheckImageTools(ProgramState &state)
 {
 #ifdef Q_OS_WIN
-    if (windowsImageToolsFound(qEnvironmentVariable("Path"),
-                               QFileInfo::exists(QStringLiteral("c:\\Windows\\System\\Mogrify.exe"))))
+    if (windowsImageToolsFound(
+            qEnvironmentVariable("Path"),
+            QFileInfo::exists(QStringLiteral("c:\\Windows\\System\\Mogrify.exe"))))
         return true;
 #else
     const QStringList dirs =

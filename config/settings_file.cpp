@@ -11,11 +11,9 @@
 #include <array>
 #include <optional>
 
-namespace framla::config
-{
+namespace framla::config {
 
-namespace
-{
+namespace {
 
 constexpr int kCount = 5;
 constexpr int kPortIndex = 1;

@@ -10,13 +10,11 @@
 #include <QString>
 #include <QStringList>
 
-namespace framla
-{
+namespace framla {
 struct ProgramState;
 }
 
-namespace framla::config
-{
+namespace framla::config {
 
 /// Scramble a plain value or unscramble a scrambled one: trailing blanks
 /// dropped, then reversed with every byte complemented to 255. Empty or

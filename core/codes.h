@@ -39,8 +39,7 @@ constexpr qsizetype slot(Option option)
 
 /// An option's value when it has the type the option is kept in; otherwise
 /// (a short or damaged array) the fallback.
-template<typename T>
-T optionValue(const LocalCfg &cfg, Option option, T fallback)
+template<typename T> T optionValue(const LocalCfg &cfg, Option option, T fallback)
 {
     if (slot(option) >= cfg.size())
         return fallback;

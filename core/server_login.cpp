@@ -34,8 +34,9 @@ bool isHostAddress(const QString &address)
         // pass: only what an IPv6 address (with a zone) is written with.
         const QString inner = address.mid(1, address.size() - 2);
         for (const QChar c : inner) {
-            if (!(c.isDigit() || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u':' ||
-                  c == u'.' || c == u'%' || c == u'_' || c == u'-') || c.unicode() > 0x7f)
+            if (!(c.isDigit() || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                  c == u':' || c == u'.' || c == u'%' || c == u'_' || c == u'-') ||
+                c.unicode() > 0x7f)
                 return false;
         }
         const QHostAddress ip(inner);

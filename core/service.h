@@ -20,8 +20,7 @@ namespace framla {
 
 /// Which class fills a service role: specialised by the layer that defines
 /// the class, in the class's own header.
-template<typename Role>
-struct ServiceType;
+template<typename Role> struct ServiceType;
 
 /// The service roles the program state holds.
 struct DialogsService;
@@ -33,12 +32,12 @@ struct MainPresSpaceService;
 /// A pointer to the service that fills Role, or none. Behaves as a pointer
 /// to that service's class: assigned from one, compared with nullptr,
 /// dereferenced, converted to one.
-template<typename Role>
-class ServiceSlot {
+template<typename Role> class ServiceSlot {
 public:
     // R is Role: the check waits until the slot is used, when the class is known.
-    template<typename U, typename R = Role,
-             typename = std::enable_if_t<std::is_convertible_v<U *, typename ServiceType<R>::type *>>>
+    template<
+        typename U, typename R = Role,
+        typename = std::enable_if_t<std::is_convertible_v<U *, typename ServiceType<R>::type *>>>
     ServiceSlot &operator=(U *service)
     {
         m_service = static_cast<typename ServiceType<Role>::type *>(service);
@@ -55,8 +54,9 @@ public:
     auto operator->() const { return get(); }
     auto &operator*() const { return *get(); }
     explicit operator bool() const { return m_service != nullptr; }
-    template<typename U, typename R = Role,
-             typename = std::enable_if_t<std::is_convertible_v<typename ServiceType<R>::type *, U *>>>
+    template<
+        typename U, typename R = Role,
+        typename = std::enable_if_t<std::is_convertible_v<typename ServiceType<R>::type *, U *>>>
     operator U *() const
     {
         return get();

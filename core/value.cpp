@@ -2,8 +2,7 @@
 
 #include <cmath>
 
-namespace framla::core
-{
+namespace framla::core {
 
 double VAL(const QString &text)
 {

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-namespace framla::core
-{
+namespace framla::core {
 
 /// The numeric value of a text: leading blanks skipped, an optional sign,
 /// then the leading digits with an optional fraction; 0 when the text does

@@ -1,7 +1,7 @@
 #include "acquisition.h"
 
-#include "imaging/placement.h"
 #include "core/app_files.h"
+#include "imaging/placement.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/logging.h"

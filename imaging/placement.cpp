@@ -20,8 +20,8 @@ bool inventoryOption(const ProgramState &state)
     return optionValue(state.aLocalCfg, Option::Inventory, false);
 }
 
-void HangPicture(ProgramState &state, const QString &cFile, ImageView *oStat,
-                 const QString &cMode, std::optional<CropCoords> aCropCoords, QSize ascrnSize)
+void HangPicture(ProgramState &state, const QString &cFile, ImageView *oStat, const QString &cMode,
+                 std::optional<CropCoords> aCropCoords, QSize ascrnSize)
 {
     if (oStat == nullptr)
         return;

@@ -21,8 +21,8 @@ class ImageView;
 /// acts like ""); the letters change the flags only as the Inventory option
 /// (local option slot 1) allows. When aCropCoords is given and differs from
 /// {{0, 0}, ASCRN_SIZE}, the crop box is drawn over the picture.
-void HangPicture(ProgramState &state, const QString &cFile, ImageView *oStat,
-                 const QString &cMode, std::optional<CropCoords> aCropCoords = std::nullopt,
+void HangPicture(ProgramState &state, const QString &cFile, ImageView *oStat, const QString &cMode,
+                 std::optional<CropCoords> aCropCoords = std::nullopt,
                  QSize ascrnSize = ASCRN_SIZE);
 
 /// True when crop marks are set: the rectangle differs from {{0, 0}, screen box}.

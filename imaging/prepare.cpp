@@ -1,9 +1,9 @@
 #include "prepare.h"
 
+#include "core/value.h"
 #include "runtime/files.h"
 #include "runtime/logging.h"
 #include "runtime/shell.h"
-#include "core/value.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -125,8 +125,8 @@ QString rotationFile(const QString &cFilename)
 ToolCommand rotateCommand(const QString &cFilename)
 {
     return imageToolCommand(QStringLiteral("convert"),
-                            {toolFileName(cFilename), QStringLiteral("-rotate"), QStringLiteral("90"),
-                             rotationFile(cFilename)});
+                            {toolFileName(cFilename), QStringLiteral("-rotate"),
+                             QStringLiteral("90"), rotationFile(cFilename)});
 }
 
 PreviewSource PreviewSource::of(const ProgramState &state)
@@ -148,9 +148,9 @@ bool Prepare(ProgramState &state, const PreviewSource &source, const Adjustment 
             << "the" << step << "of" << cFilename << "failed; no preview was made";
         return false;
     };
-    const runtime::RunOutcome crop =
-        runImageTool(state, cropCommand(cFilename, cropArgument(source.anSize, source.aScrnSize,
-                                                              source.aCropCoords)));
+    const runtime::RunOutcome crop = runImageTool(
+        state,
+        cropCommand(cFilename, cropArgument(source.anSize, source.aScrnSize, source.aCropCoords)));
     if (!crop.succeeded() || !runtime::fileExists(preview))
         return failed("crop");
     if (!runImageTool(state, adjustmentCommand(clamped(adjustment))).succeeded() ||
@@ -167,8 +167,8 @@ bool SrcRotate(ProgramState &state, const QString &cFilename)
     // the operator's photo as it was.
     const QString turned = rotationFile(cFilename);
     runtime::eraseFile(turned);
-    const bool made = runImageTool(state, rotateCommand(cFilename)).succeeded() &&
-                      QFileInfo(turned).size() > 0;
+    const bool made =
+        runImageTool(state, rotateCommand(cFilename)).succeeded() && QFileInfo(turned).size() > 0;
     std::error_code error;
     if (made)
         std::filesystem::rename(std::filesystem::path(turned.toStdU16String()),

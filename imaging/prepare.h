@@ -58,10 +58,10 @@ runtime::ToolCommand rotateCommand(const QString &cFilename);
 
 /// What a preview is made from: the source picture and the crop marked on it.
 struct PreviewSource {
-    QString cFilename;       ///< the source picture
-    QSize anSize;            ///< its size in pixels
-    QSize aScrnSize;         ///< the part of the source view that stands for it
-    CropCoords aCropCoords;  ///< the crop marks, in source-view pixels
+    QString cFilename;      ///< the source picture
+    QSize anSize;           ///< its size in pixels
+    QSize aScrnSize;        ///< the part of the source view that stands for it
+    CropCoords aCropCoords; ///< the crop marks, in source-view pixels
 
     /// The source the program state holds now.
     static PreviewSource of(const ProgramState &state);

@@ -83,8 +83,8 @@ bool FramlaApplication::notify(QObject *receiver, QEvent *event)
         std::optional<QScopedValueRollback<int>> depth; // counted on the UI thread only
         if (uiThread)
             depth.emplace(m_depth, m_depth + 1);
-        handled = underHandler([&] { return QApplication::notify(receiver, event); }, receiver,
-                               event);
+        handled =
+            underHandler([&] { return QApplication::notify(receiver, event); }, receiver, event);
         if (m_chain && !m_inChain && fromQueue && alive) {
             const QScopedValueRollback inChain(m_inChain, true);
             underHandler(

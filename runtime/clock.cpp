@@ -4,8 +4,7 @@
 
 #include <QThread>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 
 QTime SystemClock::now() const
 {

@@ -6,12 +6,10 @@
 #include <QString>
 #include <QTime>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 
 /// Time of day and pauses. Pauses are counted in hundredths of a second.
-class Clock
-{
+class Clock {
 public:
     virtual ~Clock() = default;
     virtual QTime now() const = 0;
@@ -24,8 +22,7 @@ public:
 };
 
 /// The real clock.
-class SystemClock final : public Clock
-{
+class SystemClock final : public Clock {
 public:
     QTime now() const override;
     QDate today() const override;
@@ -36,8 +33,7 @@ public:
 
 namespace framla {
 /// runtime::Clock fills the program state's ClockService slot.
-template<>
-struct ServiceType<ClockService> {
+template<> struct ServiceType<ClockService> {
     using type = runtime::Clock;
 };
 } // namespace framla

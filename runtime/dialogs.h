@@ -4,8 +4,7 @@
 
 #include <QString>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 
 /// Answer codes of message and confirm boxes, as the handlers compare them.
 enum Answer : int {
@@ -27,8 +26,7 @@ enum class DefaultButton { First, Second };
 /// Message boxes, confirm boxes and file dialogs. The program uses QtDialogs;
 /// tests use a scripted implementation that records every box and answers
 /// from a queue.
-class Dialogs
-{
+class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
@@ -53,8 +51,7 @@ public:
 
 namespace framla {
 /// runtime::Dialogs fills the program state's DialogsService slot.
-template<>
-struct ServiceType<DialogsService> {
+template<> struct ServiceType<DialogsService> {
     using type = runtime::Dialogs;
 };
 } // namespace framla

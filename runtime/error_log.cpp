@@ -126,8 +126,9 @@ QString logText(ProgramState &state, const RuntimeError &unmasked, int stackStar
     log.line({QLatin1String("ERROR LOG of \"") + programPath() + QLatin1String("\" Date:"),
               DTOC(clock.today()), clock.timeOfDay()});
     log.line();
-    log.line({(QString(kRuntimeName) + QStringLiteral(" version")).leftJustified(20) + QLatin1Char(':'),
-              QString::fromLatin1(qVersion())});
+    log.line(
+        {(QString(kRuntimeName) + QStringLiteral(" version")).leftJustified(20) + QLatin1Char(':'),
+         QString::fromLatin1(qVersion())});
     log.line({QStringLiteral("Operating system    :"), platformText()});
     log.line({rule});
     log.line({QStringLiteral("oError:args         :")});

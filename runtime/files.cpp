@@ -4,8 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 
 std::optional<QByteArray> readWholeFile(const QString &path)
 {
@@ -18,8 +17,7 @@ std::optional<QByteArray> readWholeFile(const QString &path)
     return data;
 }
 
-namespace
-{
+namespace {
 
 bool writeAtomically(const QString &path, const QByteArray &data, QString *error, bool ownerOnly)
 {
@@ -60,9 +58,9 @@ bool writePrivateFile(const QString &path, const QByteArray &data, QString *erro
 
 bool othersCanAccess(const QString &path)
 {
-    const QFileDevice::Permissions others =
-        QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                            QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                            QFileDevice::WriteOther | QFileDevice::ExeOther;
     return QFileInfo::exists(path) && (QFileInfo(path).permissions() & others);
 }
 

@@ -5,8 +5,7 @@
 
 #include <optional>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 
 /// The whole content of a file, or nothing when it cannot be read.
 std::optional<QByteArray> readWholeFile(const QString &path);

@@ -1,6 +1,5 @@
 #include "logging.h"
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 Q_LOGGING_CATEGORY(lcFramla, "framla", QtInfoMsg)
 }

@@ -2,8 +2,7 @@
 
 #include <QLoggingCategory>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 /// The program's one logging category: commands run, their outcome, start and end.
 Q_DECLARE_LOGGING_CATEGORY(lcFramla)
 } // namespace framla::runtime

@@ -193,9 +193,9 @@ QString QtDialogs::openFileName(const QString &title, const QString &filterName,
         // last found a picture, as the shop's old platform did; the first
         // time on the photo folder the installation names.
         const bool remember = startDir.isEmpty();
-        const QString folder = remember
-            ? fileDialogStartFolder(m_lastFolder, qEnvironmentVariable("FRAMLA_PHOTOS"))
-            : startDir;
+        const QString folder =
+            remember ? fileDialogStartFolder(m_lastFolder, qEnvironmentVariable("FRAMLA_PHOTOS"))
+                     : startDir;
         const QString chosen = QFileDialog::getOpenFileName(m_owner.data(), title, folder, filter);
         if (remember && !chosen.isEmpty())
             m_lastFolder = QFileInfo(chosen).absolutePath();

@@ -17,11 +17,9 @@
 
 #include <algorithm>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 
-namespace
-{
+namespace {
 
 /// Wait for the process within the limit; on the UI thread this is a
 /// blocking routine: the window keeps repainting, keys are held for later
@@ -58,8 +56,7 @@ QString firstLine(const QByteArray &text)
 
 } // namespace
 
-namespace
-{
+namespace {
 
 /// Where a PuTTY command connects: "user@host" and the port.
 struct PuttyLogin {
@@ -131,8 +128,8 @@ HostKeyQuestion parseHostKeyQuestion(const QByteArray &standardError, const QStr
     // differs from the cached one; nothing may come before or after.
     const QString host = QStringLiteral("\\n  (?<host>[^\\n]+)\\n");
     const QString key = QStringLiteral("(?<type>[A-Za-z0-9@.-]+)");
-    const QString fingerprint =
-        QStringLiteral("\\n  (?<fingerprint>(?<fptype>[A-Za-z0-9@.-]+) [0-9]+ SHA256:[A-Za-z0-9+/=]+)\\n");
+    const QString fingerprint = QStringLiteral(
+        "\\n  (?<fingerprint>(?<fptype>[A-Za-z0-9@.-]+) [0-9]+ SHA256:[A-Za-z0-9+/=]+)\\n");
     const QString end = prose("Connection abandoned.") + QStringLiteral("\\n") +
                         prose("FATAL ERROR: Cannot confirm a host key in batch mode") +
                         QStringLiteral("\\n?\\z");
@@ -199,15 +196,13 @@ ProcessShell::ProcessShell(QString appDir, Dialogs *dialogs, FirstSharedRuns fir
     , m_dialogs(dialogs)
     , m_link(std::make_unique<SharedLink>(
           m_appDir, [this](const ToolCommand &command) { return resolve(command); }, firstRuns))
-{
-}
+{}
 
 ProcessShell::ProcessShell(QString appDir, Dialogs *dialogs, const ProcessShell &linkOwner)
     : m_appDir(std::move(appDir))
     , m_dialogs(dialogs)
     , m_link(linkOwner.m_link)
-{
-}
+{}
 
 ProcessShell::~ProcessShell() = default;
 
@@ -305,12 +300,13 @@ RunOutcome ProcessShell::runOnce(const ToolCommand &command, int timeoutMs, bool
     if (end != WaitEnd::Finished) {
         stopToolProcess(process);
         outcome.status = RunOutcome::Status::TimedOut;
-        outcome.message = end == WaitEnd::ProgramEnding
-            ? QStringLiteral("%1 was stopped because the program is ending.")
-                  .arg(command.executableName())
-            : QStringLiteral("%1 did not finish within %2 seconds and was stopped.")
-                  .arg(command.executableName())
-                  .arg(timeoutMs / 1000.0);
+        outcome.message =
+            end == WaitEnd::ProgramEnding
+                ? QStringLiteral("%1 was stopped because the program is ending.")
+                      .arg(command.executableName())
+                : QStringLiteral("%1 did not finish within %2 seconds and was stopped.")
+                      .arg(command.executableName())
+                      .arg(timeoutMs / 1000.0);
     } else {
         outcome.status = RunOutcome::Status::Finished;
         outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -363,8 +359,8 @@ HostKeyQuestion ProcessShell::probeHostKey(const ToolCommand &command, int timeo
     ToolCommand probe;
     probe.tool = QStringLiteral("plink");
     probe.window = command.window;
-    probe.args = {QStringLiteral("-ssh"), QStringLiteral("-P"), login.port,
-                  QStringLiteral("-noagent"), login.userAtHost, QStringLiteral("true")};
+    probe.args = {QStringLiteral("-ssh"),     QStringLiteral("-P"), login.port,
+                  QStringLiteral("-noagent"), login.userAtHost,     QStringLiteral("true")};
     const RunOutcome probed = runOnce(probe, timeoutMs, true, {});
     if (probed.status != RunOutcome::Status::Finished || !probed.standardOutput.isEmpty())
         return {};
@@ -380,8 +376,8 @@ bool ProcessShell::storeHostKey(const ToolCommand &command, const HostKeyQuestio
     ToolCommand store;
     store.tool = QStringLiteral("plink");
     store.window = command.window;
-    store.args = {QStringLiteral("-ssh"), QStringLiteral("-P"), login.port,
-                  QStringLiteral("-noagent"), login.userAtHost, QStringLiteral("true")};
+    store.args = {QStringLiteral("-ssh"),     QStringLiteral("-P"), login.port,
+                  QStringLiteral("-noagent"), login.userAtHost,     QStringLiteral("true")};
     if (command.passwordAt >= 0) {
         store.password = command.password;
         store.passwordAt = 4;
@@ -389,8 +385,7 @@ bool ProcessShell::storeHostKey(const ToolCommand &command, const HostKeyQuestio
     outcome = runOnce(store, timeoutMs, false, QByteArrayLiteral("y\n"));
     // PuTTY shows the key again before it reads the answer: it must be the
     // one the operator accepted.
-    const QByteArray shown =
-        outcome.standardError.left(outcome.standardError.indexOf("(y/n"));
+    const QByteArray shown = outcome.standardError.left(outcome.standardError.indexOf("(y/n"));
     if (shown.contains("\n  " + question.fingerprint.toLatin1() + '\n'))
         return true;
     qCWarning(lcFramla).noquote() << "the server showed another host key while"
@@ -411,7 +406,8 @@ RunOutcome ProcessShell::run(const ToolCommand &command, int timeoutMs)
         // Nothing may fail for the sake of sharing: what the shared
         // connection failed runs again on a connection of its own.
         qCWarning(lcFramla).noquote() << "running again on its own connection:" << command.text();
-        outcome = runOnce(command, int(std::max<qint64>(1, timeoutMs - running.elapsed())), true, {});
+        outcome =
+            runOnce(command, int(std::max<qint64>(1, timeoutMs - running.elapsed())), true, {});
     }
     // What the remote command prints arrives on the same stream as PuTTY's
     // own words: a failure that speaks of a host key is checked by a

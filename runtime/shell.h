@@ -8,8 +8,7 @@
 
 #include <memory>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 
 class Dialogs;
 class SharedLink;
@@ -60,8 +59,7 @@ inline constexpr int kImageToolTimeoutMs = 60000;
 
 /// Runs a tool and waits for it. The program uses ProcessShell; tests of the
 /// layers above use a scripted shell.
-class Shell
-{
+class Shell {
 public:
     virtual ~Shell() = default;
     virtual RunOutcome run(const ToolCommand &command, int timeoutMs) = 0;
@@ -109,8 +107,7 @@ QString describePuttyFailure(const QByteArray &standardError);
 /// The PuTTY runs of the running settings (see shareConnectionOf) go through
 /// one connection kept open (SharedLink) once it is up; a run that the
 /// shared connection fails is run again on a connection of its own.
-class ProcessShell final : public Shell
-{
+class ProcessShell final : public Shell {
 public:
     ProcessShell(QString appDir, Dialogs *dialogs,
                  FirstSharedRuns firstRuns = FirstSharedRuns::OwnConnection);
@@ -145,8 +142,8 @@ private:
     HostKeyQuestion probeHostKey(const ToolCommand &command, int timeoutMs);
     /// Store the accepted key in PuTTY's cache; false (with a message) when
     /// the server showed another key meanwhile.
-    bool storeHostKey(const ToolCommand &command, const HostKeyQuestion &question,
-                      int timeoutMs, RunOutcome &outcome);
+    bool storeHostKey(const ToolCommand &command, const HostKeyQuestion &question, int timeoutMs,
+                      RunOutcome &outcome);
     bool askToTrust(const ToolCommand &command, const HostKeyQuestion &question);
 
     QString m_appDir;
@@ -158,8 +155,7 @@ private:
 
 namespace framla {
 /// runtime::Shell fills the program state's ShellService slot.
-template<>
-struct ServiceType<ShellService> {
+template<> struct ServiceType<ShellService> {
     using type = runtime::Shell;
 };
 } // namespace framla

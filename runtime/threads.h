@@ -17,13 +17,13 @@ inline bool onUiThread()
 
 /// Runs fn on the UI thread: at once when called there, else queued to it,
 /// so that the changes of one worker arrive in the order it made them.
-template<typename Fn>
-void onUiThreadLater(Fn fn)
+template<typename Fn> void onUiThreadLater(Fn fn)
 {
     if (onUiThread())
         fn();
     else
-        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn),
+                                  Qt::QueuedConnection);
 }
 
 } // namespace framla::runtime

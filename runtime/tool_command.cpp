@@ -1,10 +1,8 @@
 #include "tool_command.h"
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 
-namespace
-{
+namespace {
 
 QString shown(const QString &word)
 {

@@ -4,8 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace framla::runtime
-{
+namespace framla::runtime {
 
 /// The window switch the command line shows: "/min" for Minimised.
 enum class WindowHint { Minimised, Normal, Hidden };
@@ -54,7 +53,4 @@ inline constexpr auto kMaskedPassword = "********";
 
 Q_DECLARE_METATYPE(framla::runtime::ToolCommand)
 
-namespace framla::runtime
-{
-
-} // namespace framla::runtime
+namespace framla::runtime {} // namespace framla::runtime

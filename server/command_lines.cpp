@@ -76,11 +76,12 @@ QString replyDirectoryName(const QString &user)
     // characters outside these as "_"; should two logins meet in one name,
     // the directory stays its first owner's (the server program checks).
     QString name = user.left(64);
-    const bool asItIs = !name.startsWith(u'.') && !name.contains(QStringLiteral("..")) &&
-                        std::all_of(name.cbegin(), name.cend(),
-                                    [&](QChar c) { return plain(c) || c == u'.'; });
+    const bool asItIs =
+        !name.startsWith(u'.') && !name.contains(QStringLiteral("..")) &&
+        std::all_of(name.cbegin(), name.cend(), [&](QChar c) { return plain(c) || c == u'.'; });
     if (!asItIs)
-        std::replace_if(name.begin(), name.end(), [&](QChar c) { return !plain(c); }, u'_');
+        std::replace_if(
+            name.begin(), name.end(), [&](QChar c) { return !plain(c); }, u'_');
     return name;
 }
 
@@ -229,7 +230,8 @@ constexpr auto kPlaceScript =
     "if [ -n \"$s\" ] && [ \"$s\" = \"$(stat -L -c %d -- \"$d\" 2>/dev/null)\" ]; "
     "then mv -f -T -- \"$3\" \"$t\" || exit 1; "
     // The crossing name is chosen here, so no other account sees it coming.
-    "else p=$(mktemp -u -- \"$d/.framla-XXXXXXXXXX.part\") || exit 1; mv -f -T -- \"$3\" \"$p\" && mv -f -T -- \"$p\" \"$t\" "
+    "else p=$(mktemp -u -- \"$d/.framla-XXXXXXXXXX.part\") || exit 1; mv -f -T -- \"$3\" \"$p\" && "
+    "mv -f -T -- \"$p\" \"$t\" "
     "|| { rm -f -- \"$p\"; exit 1; }; fi; exit $m";
 
 } // namespace

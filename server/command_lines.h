@@ -15,7 +15,8 @@ using runtime::WindowHint;
 /// The name of the user's reply directory: the login itself when it is a
 /// plain name (letters, digits, "-", "_", inner single dots), else the login
 /// with every character but letters, digits, "-" and "_" as "_"
-/// ("DOM\\clerk" -> "DOM_clerk"); at most 64 characters. The server program takes it as it is given.
+/// ("DOM\\clerk" -> "DOM_clerk"); at most 64 characters. The server program takes it as it is
+/// given.
 QString replyDirectoryName(const QString &user);
 
 /// The user's own reply directory on the server, where the server program

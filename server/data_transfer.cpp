@@ -1,18 +1,18 @@
 #include "data_transfer.h"
 #include "upload.h"
 
-#include "remote_run.h"
 #include "core/app_files.h"
+#include "history/durable_file.h"
 #include "lookup.h"
 #include "put_journal.h"
-#include "history/durable_file.h"
+#include "remote_run.h"
 #include "reply.h"
 #include "runtime/clock.h"
-#include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
+#include "server/command_lines.h"
 #include "target.h"
 #include "target_display.h"
 #include "write_check.h"
@@ -62,7 +62,8 @@ bool CheckIXdata(ProgramState &state, TargetDisplay &display, const ServerLogin 
     report.cCode = fileName;
     report.cTime = state.services.clock->timeOfDay();
     const runtime::ToolCommand request = remoteCommand(
-        login, {QStringLiteral("framaid"), replyDirectory(login), fileName, report.cTime, subDirectory},
+        login,
+        {QStringLiteral("framaid"), replyDirectory(login), fileName, report.cTime, subDirectory},
         false);
     display.setBusy(true);
     const runtime::RunOutcome asked = runRemote(state, login, request, runtime::kLookupTimeoutMs);
@@ -174,8 +175,9 @@ bool transferDataFile(ProgramState &state, TargetDisplay &display, const QString
         return false;
     }
     if (!isSafeName(serverName, state.login.lIsDOS)) {
-        dialogs.msgBox(failed + QStringLiteral("\r\n") +
-                       unsafeNameMessage(QStringLiteral("file name"), serverName, state.login.lIsDOS));
+        dialogs.msgBox(
+            failed + QStringLiteral("\r\n") +
+            unsafeNameMessage(QStringLiteral("file name"), serverName, state.login.lIsDOS));
         return false;
     }
     if (!local.isFile() || !local.isReadable()) {
@@ -212,8 +214,8 @@ bool transferDataFile(ProgramState &state, TargetDisplay &display, const QString
             history::sha256Hex(runtime::readWholeFile(chosenPath).value_or(QByteArray()));
         journalId = journalBegin(state, entry);
     }
-    const DataSend send = SendIXdata(state, display, login, local.absolutePath(),
-                                     local.fileName(), shuttleDir);
+    const DataSend send =
+        SendIXdata(state, display, login, local.absolutePath(), local.fileName(), shuttleDir);
     CheckIXdata(state, display, login, serverName, shuttle);
     const QString report = replyText(readReplyFile(state));
     // Where the report gives the file's size it must be the size sent; a
@@ -224,9 +226,10 @@ bool transferDataFile(ProgramState &state, TargetDisplay &display, const QString
                send.sent && shown ? history::JournalOutcome::Ok : history::JournalOutcome::Failed,
                send.failure);
     if (send.sent && shown) {
-        dialogs.msgBox(QStringLiteral("File ") + serverName +
-                       QStringLiteral(" sent.\r\nCheck details shown for validity.") +
-                       (send.warning.isEmpty() ? QString() : QStringLiteral("\r\n") + send.warning));
+        dialogs.msgBox(
+            QStringLiteral("File ") + serverName +
+            QStringLiteral(" sent.\r\nCheck details shown for validity.") +
+            (send.warning.isEmpty() ? QString() : QStringLiteral("\r\n") + send.warning));
         return true;
     }
     QString reason = send.failure;

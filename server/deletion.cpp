@@ -1,19 +1,19 @@
 #include "deletion.h"
 
-#include "remote_run.h"
 #include "core/app_files.h"
 #include "existing_image.h"
 #include "image_path.h"
 #include "put_journal.h"
+#include "remote_run.h"
 #include "reply.h"
-#include "upload.h"
-#include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
+#include "server/command_lines.h"
 #include "target.h"
 #include "target_display.h"
+#include "upload.h"
 #include "write_check.h"
 
 namespace framla::server {
@@ -63,10 +63,9 @@ void DelImage(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
                                               recordKindOf(target), target.cCode, remote),
                                  before.data);
     }
-    const runtime::ToolCommand remove = remoteCommand(
-        login, {QStringLiteral("rm"), QStringLiteral("-f"), remote}, login.lIsDOS);
-    const runtime::RunOutcome outcome =
-        runRemote(state, login, remove, runtime::kLookupTimeoutMs);
+    const runtime::ToolCommand remove =
+        remoteCommand(login, {QStringLiteral("rm"), QStringLiteral("-f"), remote}, login.lIsDOS);
+    const runtime::RunOutcome outcome = runRemote(state, login, remove, runtime::kLookupTimeoutMs);
     journalEnd(state, journalId,
                outcome.succeeded() ? history::JournalOutcome::Ok : history::JournalOutcome::Failed,
                outcome.succeeded() ? QString() : outcome.message);

@@ -1,14 +1,14 @@
 #include "existing_image.h"
 
-#include "remote_run.h"
 #include "core/app_files.h"
 #include "core/codes.h"
+#include "core/value.h"
 #include "image_path.h"
+#include "remote_run.h"
 #include "reply.h"
-#include "server/command_lines.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
-#include "core/value.h"
+#include "server/command_lines.h"
 #include "target.h"
 #include "target_display.h"
 

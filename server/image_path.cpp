@@ -1,9 +1,9 @@
 #include "image_path.h"
 
 #include "core/codes.h"
+#include "core/value.h"
 #include "server/command_lines.h"
 #include "target.h"
-#include "core/value.h"
 
 namespace framla::server {
 

@@ -1,17 +1,17 @@
 #include "lookup.h"
 
-#include "remote_run.h"
 #include "core/app_files.h"
 #include "core/normalize.h"
 #include "core/program_state.h"
 #include "existing_image.h"
+#include "remote_run.h"
 #include "reply.h"
 #include "runtime/clock.h"
-#include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
+#include "server/command_lines.h"
 #include "target.h"
 #include "target_display.h"
 #include "upload.h"
@@ -95,9 +95,9 @@ ReplyAnswer SHWTXTMSG1(ProgramState &state, TargetDisplay &display, const Server
         return noReply(request.failure);
 
     display.showReply(QStringLiteral("Fetching data from server..."));
-    const QString remote =
-        login.lIsDOS ? login.cPath + QStringLiteral("\\temp\\") + login.cUser + QStringLiteral("/framla.tmp")
-                     : replyDirectory(login) + QStringLiteral("/framla.tmp");
+    const QString remote = login.lIsDOS ? login.cPath + QStringLiteral("\\temp\\") + login.cUser +
+                                              QStringLiteral("/framla.tmp")
+                                        : replyDirectory(login) + QStringLiteral("/framla.tmp");
     const runtime::ToolCommand fetch =
         fetchCommand(login, remote, QStringLiteral("."), login.lIsDOS);
 

@@ -51,7 +51,8 @@ runtime::RunOutcome runRemote(ProgramState &state, const ServerLogin &login,
         return outcome;
     }
     const qint64 left = operation.deadline.remainingTime();
-    const int limit = left < 0 ? timeoutMs : int(std::min<qint64>(timeoutMs, std::max<qint64>(left, 1)));
+    const int limit =
+        left < 0 ? timeoutMs : int(std::min<qint64>(timeoutMs, std::max<qint64>(left, 1)));
     runtime::RunOutcome outcome = state.services.shell->run(command, limit);
     if (outcome.status == runtime::RunOutcome::Status::Refused)
         operation.stopped = true;

@@ -2,9 +2,9 @@
 
 #include "core/app_files.h"
 #include "core/codes.h"
-#include "server/command_lines.h"
-#include "runtime/files.h"
 #include "core/value.h"
+#include "runtime/files.h"
+#include "server/command_lines.h"
 
 #include <QDir>
 #include <QFile>

@@ -16,7 +16,8 @@ inline constexpr auto kNoReply = "Unknown!";
 /// A reply is a few lines; anything larger is not read.
 inline constexpr qint64 kReplyLimit = 1024 * 1024;
 /// What the reply display says about a reply over the limit.
-inline constexpr auto kReplyTooLargeText = "The server's reply is larger than 1 MB and was not read.";
+inline constexpr auto kReplyTooLargeText =
+    "The server's reply is larger than 1 MB and was not read.";
 /// The last line of every reply of a framaid that says so (kWrittenLine): a
 /// reply that does not end with it was cut off on its way.
 inline constexpr auto kClosingLine = "<!-- end -->";

@@ -7,7 +7,7 @@
 
 namespace framla::server {
 
-using framla::Target;
 using core::targetOf;
+using framla::Target;
 
 } // namespace framla::server

@@ -1,25 +1,25 @@
 #include "upload.h"
 
-#include "remote_run.h"
 #include "core/app_files.h"
 #include "core/program_state.h"
 #include "existing_image.h"
+#include "history/durable_file.h"
+#include "history/journal_keeper.h"
+#include "history/reachability.h"
 #include "image_path.h"
 #include "lookup.h"
 #include "posting_display.h"
 #include "put_journal.h"
-#include "history/durable_file.h"
-#include "history/journal_keeper.h"
-#include "history/reachability.h"
+#include "remote_run.h"
 #include "reply.h"
-#include "server/command_lines.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/guarded.h"
 #include "runtime/logging.h"
 #include "runtime/shell.h"
-#include "runtime/working_files.h"
 #include "runtime/threads.h"
+#include "runtime/working_files.h"
+#include "server/command_lines.h"
 #include "target.h"
 #include "target_display.h"
 
@@ -204,7 +204,8 @@ bool runUpload(const UploadJob &job, TargetDisplay &display)
     worker.cCfgFileNm = job.cfgFileNm;
     // The job's login, so that its password is masked in the worker's error texts too.
     worker.login = job.login;
-    runtime::runRecoverable(worker, [&] { PutFile1(worker, display, job.login, job.target, job.copy, job.extras); });
+    runtime::runRecoverable(
+        worker, [&] { PutFile1(worker, display, job.login, job.target, job.copy, job.extras); });
     QFile::remove(appFile(worker, job.copy));
     return worker.lOk2Put;
 }
@@ -244,7 +245,7 @@ bool PutFile(ProgramState &state, TargetDisplay &display, const ServerLogin &log
         dialogs.msgBox(QStringLiteral("Not put: there is no prepared image to send."));
         return true;
     }
-    const UploadJob job{login,        target,        copy,   state.cAppPath,
+    const UploadJob job{login,          target,       copy,   state.cAppPath,
                         state.services, state.limits, extras, state.cCfgFileNm};
     ProgramState *live = &state;
     TargetDisplay *uiDisplay = &display;
@@ -270,9 +271,10 @@ void removeTemporary(ProgramState &state, const ServerLogin &login, const QStrin
 {
     if (state.operation.deadline.hasExpired())
         state.operation.deadline = QDeadlineTimer(kCleanupTimeoutMs);
-    const RunOutcome removed =
-        runRemote(state, login, remoteCommand(login, {QStringLiteral("rm"), QStringLiteral("-f"), temporary}, false),
-                  kCleanupTimeoutMs);
+    const RunOutcome removed = runRemote(
+        state, login,
+        remoteCommand(login, {QStringLiteral("rm"), QStringLiteral("-f"), temporary}, false),
+        kCleanupTimeoutMs);
     if (!removed.succeeded())
         qCWarning(runtime::lcFramla).noquote()
             << "the temporary file" << temporary << "could not be removed:" << removed.message;
@@ -308,8 +310,8 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
     const QString stagedName = beside ? QString() : stagingName(QStringLiteral(".jpg"));
     const QString temporary = beside ? remote + QLatin1String(kTemporarySuffix)
                                      : replyDirectory(login) + QLatin1Char('/') + stagedName;
-    const RunOutcome copied = runRemote(state, login, sendCommand(login, localFile, temporary, false),
-                                        runtime::kCopyTimeoutMs);
+    const RunOutcome copied = runRemote(
+        state, login, sendCommand(login, localFile, temporary, false), runtime::kCopyTimeoutMs);
     if (!copied.succeeded()) {
         placed.failure = QStringLiteral("The copy to the server failed: ") + copied.message;
         placed.unreachable = history::serverUnreachable(copied);
@@ -337,8 +339,7 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
         placed.failure = QStringLiteral("The copy could not be fetched back from the server to "
                                         "check it.");
         placed.unreachable = !arrivedRun.reached;
-    }
-    else if (arrived != sent)
+    } else if (arrived != sent)
         placed.failure = QStringLiteral("The image fetched back from the server differs from the "
                                         "one sent.");
     if (placed.failure.isEmpty()) {
@@ -353,7 +354,8 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
             placed.warning = unreadable + modeProblem;
         else if (!moved.succeeded()) {
             placed.failure = QStringLiteral("The image was copied, but it could not be put in "
-                                            "place: ") + moved.message;
+                                            "place: ") +
+                             moved.message;
             placed.unreachable = history::serverUnreachable(moved);
         }
     }
@@ -385,12 +387,12 @@ qint64 journalPut(ProgramState &state, const ServerLogin &login, const Target &t
             *previous = before.data;
     }
     const bool replaces = previous->has_value() && !(*previous)->isEmpty();
-    history::JournalEntry entry = journalEntry(
-        state, login,
-        extras.restoredFrom != 0 ? history::JournalAction::Restore
-        : replaces               ? history::JournalAction::Replace
-                                 : history::JournalAction::Put,
-        recordKindOf(target), target.cCode, remote);
+    history::JournalEntry entry =
+        journalEntry(state, login,
+                     extras.restoredFrom != 0 ? history::JournalAction::Restore
+                     : replaces               ? history::JournalAction::Replace
+                                              : history::JournalAction::Put,
+                     recordKindOf(target), target.cCode, remote);
     entry.size = sent.isEmpty() ? -1 : sent.size();
     entry.sha256 = sent.isEmpty() ? QString() : history::sha256Hex(sent);
     entry.restoredFrom = extras.restoredFrom;
@@ -425,7 +427,8 @@ bool keepInOutbox(ProgramState &state, const ServerLogin &login, const Target &t
     QString why;
     const QString id = outbox->add(entry, prepared, &why);
     if (id.isEmpty())
-        qCWarning(runtime::lcFramla).noquote() << "the photo could not be kept in the outbox:" << why;
+        qCWarning(runtime::lcFramla).noquote()
+            << "the photo could not be kept in the outbox:" << why;
     else
         qCInfo(runtime::lcFramla).noquote() << "kept in the outbox as" << id << "for" << remote;
     return !id.isEmpty();
@@ -441,7 +444,7 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
     const runtime::WorkingFilesLock lock(state, state.operation.deadline);
     if (!lock.held()) {
         display.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
-                              QString::fromLatin1(kOperationTimeText));
+                          QString::fromLatin1(kOperationTimeText));
         return false;
     }
     const int edge = uploadEdge(target.cSize);
@@ -504,8 +507,8 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
 
     // The server is asked again, so that the description and the notes the
     // write check reads say what the server holds now.
-    const RunOutcome asked = runRemote(state, login, requestCommand(login, target.cCode, target.cTime),
-                                       runtime::kLookupTimeoutMs);
+    const RunOutcome asked = runRemote(
+        state, login, requestCommand(login, target.cCode, target.cTime), runtime::kLookupTimeoutMs);
     // The upload's own state keeps what the reply allows now; the queue hands
     // it to the program's state.
     state.lOk2Put = SHWTXTMSG1(state, display, login, target, requestRun(asked)).ok2Put;
@@ -531,7 +534,7 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
                              : QString();
     if (!failure.isEmpty())
         display.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") + kept +
-                              failure + QStringLiteral("\r\n\r\n") + description);
+                          failure + QStringLiteral("\r\n\r\n") + description);
     else if (!placed.warning.isEmpty())
         display.showReply(placed.warning + QStringLiteral("\r\n\r\n") + description);
     return failure.isEmpty();

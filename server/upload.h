@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/service.h"
 #include "core/app_files.h"
+#include "core/service.h"
 
 #include <QByteArray>
 #include <QString>
@@ -142,8 +142,7 @@ inline constexpr auto kNotRecordedText = "THE IMAGE WAS NOT RECORDED ON THE SERV
 
 namespace framla {
 /// server::UploadQueue fills the program state's UploadsService slot.
-template<>
-struct ServiceType<UploadsService> {
+template<> struct ServiceType<UploadsService> {
     using type = server::UploadQueue;
 };
 } // namespace framla

@@ -4,8 +4,7 @@
 
 #include <array>
 
-namespace framla::ui
-{
+namespace framla::ui {
 
 LineAttributes PresSpace::setAttrLine(const LineAttrList &list)
 {
@@ -76,8 +75,7 @@ int rgbNumber(int red, int green, int blue)
     return red + green * 256 + blue * 65536 + colour::kRgbFlag;
 }
 
-namespace
-{
+namespace {
 PresSpace *target(ProgramState &state, PresSpace *ps)
 {
     return ps != nullptr ? ps : state.services.mainPresSpace;

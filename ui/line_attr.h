@@ -7,17 +7,14 @@
 
 #include <optional>
 
-namespace framla
-{
+namespace framla {
 struct ProgramState;
 }
 
-namespace framla::ui
-{
+namespace framla::ui {
 
 /// Palette numbers and RGB colour numbers as the drawing layer knows them.
-namespace colour
-{
+namespace colour {
 inline constexpr int kWhite = -2;
 inline constexpr int kBlack = -1;
 inline constexpr int kNeutral = 7;
@@ -49,8 +46,7 @@ struct LineAttrList {
 };
 
 /// The drawing state of one window: its line attribute group.
-class PresSpace
-{
+class PresSpace {
 public:
     /// The line attributes in force.
     LineAttributes lineAttributes() const { return m_line; }
@@ -79,8 +75,7 @@ LineAttributes GRASETATTRLINE(ProgramState &state, PresSpace *ps, const LineAttr
 
 namespace framla {
 /// ui::PresSpace fills the program state's MainPresSpaceService slot.
-template<>
-struct ServiceType<MainPresSpaceService> {
+template<> struct ServiceType<MainPresSpaceService> {
     using type = ui::PresSpace;
 };
 } // namespace framla

@@ -18,7 +18,9 @@ struct DbfField {
 
 class DbfWriter {
 public:
-    explicit DbfWriter(std::vector<DbfField> fields) : fields_(std::move(fields)) {}
+    explicit DbfWriter(std::vector<DbfField> fields)
+        : fields_(std::move(fields))
+    {}
 
     // One value per field, as text; numbers are right-aligned, the rest
     // left-aligned, each cut to its field's length.

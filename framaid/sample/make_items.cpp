@@ -32,18 +32,26 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: make_items TABLE N   (1 <= N <= 2000000)\n");
         return 2;
     }
-    DbfWriter items({{"CODE", 'C', 7}, {"DESC", 'C', 50}, {"SUPPLIER", 'C', 4}, {"SSR", 'C', 16},
-                     {"METAL", 'C', 20}, {"WEIGHT", 'N', 7, 2}, {"PRICE", 'N', 10, 2}, {"TAG", 'C', 13}});
+    DbfWriter items({{"CODE", 'C', 7},
+                     {"DESC", 'C', 50},
+                     {"SUPPLIER", 'C', 4},
+                     {"SSR", 'C', 16},
+                     {"METAL", 'C', 20},
+                     {"WEIGHT", 'N', 7, 2},
+                     {"PRICE", 'N', 10, 2},
+                     {"TAG", 'C', 13}});
     static const char *const suppliers[] = {"1001", "1234", "2500", "7777"};
-    static const char *const metals[] = {"9ct yellow gold", "18ct white gold", "Silver", "Platinum"};
+    static const char *const metals[] = {"9ct yellow gold", "18ct white gold", "Silver",
+                                         "Platinum"};
     long last = 0;
     for (long i = 1; i <= n; ++i) {
         const bool deleted = i % 97 == 0 && i != n;
         if (!deleted)
             last = i;
         items.add({codeOf(i), "Ring, pattern " + std::to_string(i % 1000), suppliers[i % 4],
-                   "R" + std::to_string(i % 5000), metals[i % 4], std::to_string(1 + i % 20) + ".50",
-                   std::to_string(50 + i % 3000) + ".00", std::to_string(2000000000000L + i)},
+                   "R" + std::to_string(i % 5000), metals[i % 4],
+                   std::to_string(1 + i % 20) + ".50", std::to_string(50 + i % 3000) + ".00",
+                   std::to_string(2000000000000L + i)},
                   deleted);
     }
     if (!items.save(argv[1])) {

@@ -30,8 +30,8 @@ Account accountKind(const std::string &s)
 // F0001: a letter, then digits worth more than 0.
 bool isRawMaterial(const std::string &code)
 {
-    return code.size() == 5 && leadingValue(code) == 0 && !(code[0] >= '0' && code[0] <= '9')
-        && leadingValue(code.substr(1)) > 0;
+    return code.size() == 5 && leadingValue(code) == 0 && !(code[0] >= '0' && code[0] <= '9') &&
+           leadingValue(code.substr(1)) > 0;
 }
 
 // or000123: the desktop program sends a service order's number so in Repairs
@@ -112,8 +112,9 @@ void noteTarget(const Context &ctx, Reply &reply, const std::string &dir, const 
     const bool supplierPicture = dir.rfind("images/ssr/", 0) == 0;
     std::string n;
     if (f.exists) {
-        n = rel(dir, name) + (supplierPicture ? " exists on server" : " exists") + " (" + std::to_string(f.size)
-            + " bytes, modified " + f.modified + ", " + f.owner + ", mode " + f.mode + ")";
+        n = rel(dir, name) + (supplierPicture ? " exists on server" : " exists") + " (" +
+            std::to_string(f.size) + " bytes, modified " + f.modified + ", " + f.owner + ", mode " +
+            f.mode + ")";
     } else if (f.other) {
         n = "the name " + name + " is taken by something that is not a plain file";
     } else {
@@ -178,12 +179,14 @@ void answerAccount(const Context &ctx, Account kind, const std::string &account,
         } else if (a.problem.empty()) {
             reply.line(account + " is not an existing " + lower(who) + " account.");
         } else {
-            reply.line(who + " " + account + ": " + a.problem + ", so the account cannot be checked.");
+            reply.line(who + " " + account + ": " + a.problem +
+                       ", so the account cannot be checked.");
         }
     }
 
     if (!ensureAccountDir(ctx, dir, known, reply)) {
-        reply.line("No picture can be filed for this account: no pre-existing group (its picture directory is missing).");
+        reply.line("No picture can be filed for this account: no pre-existing group (its picture "
+                   "directory is missing).");
         reply.line("Pictures on file: none (no images found)");
         reply.note(lower(who) + " " + account + " has no picture directory on the server");
         return;
@@ -201,7 +204,8 @@ void answerAccount(const Context &ctx, Account kind, const std::string &account,
         reply.line(list);
     }
     std::string dirOwner;
-    std::string n = "pictures of " + lower(who) + " " + account + ": " + std::to_string(pictures.size()) + " on file";
+    std::string n = "pictures of " + lower(who) + " " + account + ": " +
+                    std::to_string(pictures.size()) + " on file";
     if (!mayWriteIn(path(ctx, dir), &dirOwner))
         n += "; new pictures cannot be put there. Owned by " + dirOwner;
     reply.note(n);
@@ -213,8 +217,8 @@ std::string groupDir(const std::string &code)
 }
 
 // The item answer. found: the item's record when the caller already has it.
-void answerItem(const Context &ctx, const std::string &code, Reply &reply, std::optional<Record> found,
-                const std::string &longCode = {})
+void answerItem(const Context &ctx, const std::string &code, Reply &reply,
+                std::optional<Record> found, const std::string &longCode = {})
 {
     const TableConfig &tc = ctx.cfg.items;
     std::string problem;
@@ -233,7 +237,8 @@ void answerItem(const Context &ctx, const std::string &code, Reply &reply, std::
         const std::string supplier = trim(found->get(ctx.cfg.itemSupplier));
         const std::string ssr = trim(found->get(ctx.cfg.itemSsr));
         if (!supplier.empty() || !ssr.empty()) {
-            std::string s = "Supplier " + (supplier.empty() ? std::string("?") : value(ctx, supplier));
+            std::string s =
+                "Supplier " + (supplier.empty() ? std::string("?") : value(ctx, supplier));
             const Account kind = accountKind(supplier);
             if (kind == Account::Supplier) {
                 const AccountFacts a = findAccount(ctx, kind, supplier);
@@ -257,12 +262,14 @@ void answerItem(const Context &ctx, const std::string &code, Reply &reply, std::
     // A picture is filed only under an item the shop has keyed in: a mistyped
     // code must not collect pictures of its own.
     if (!found) {
-        reply.line("No picture can be filed for an item that cannot be found: no pre-existing group.");
+        reply.line(
+            "No picture can be filed for an item that cannot be found: no pre-existing group.");
         noteTarget(ctx, reply, dir, code + ".jpg", "no picture on file");
         return;
     }
     if (!isDirectory(path(ctx, dir))) {
-        reply.line("No picture can be filed for " + code + ": no pre-existing group " + dir + "/ on the server.");
+        reply.line("No picture can be filed for " + code + ": no pre-existing group " + dir +
+                   "/ on the server.");
         reply.note(rel(dir, code + ".jpg") + " cannot be put: its group directory is missing");
         return;
     }
@@ -280,15 +287,16 @@ void answerItem(const Context &ctx, const std::string &code, Reply &reply, std::
     const std::string ssrDir = accountDir(Account::Supplier, supplier);
     const std::string picture = findNoCase(path(ctx, ssrDir), ssr + ".jpg");
     if (!picture.empty() && inspect(path(ctx, ssrDir), picture).exists)
-        reply.note("this item shows its supplier's picture: " + rel(ssrDir, picture) + " exists on server");
+        reply.note("this item shows its supplier's picture: " + rel(ssrDir, picture) +
+                   " exists on server");
 }
 
 void answerLongCode(const Context &ctx, const std::string &code, Reply &reply)
 {
     const TableConfig &tc = ctx.cfg.items;
     const std::string prefix = code.substr(0, 7);
-    const TableResult t = findRecords(ctx.dbDir, tc.file,
-                                      {{ctx.cfg.itemTag, code, true}, {tc.key, prefix}}, {tc.key}, 20);
+    const TableResult t = findRecords(
+        ctx.dbDir, tc.file, {{ctx.cfg.itemTag, code, true}, {tc.key, prefix}}, {tc.key}, 20);
     if (t.state == TableState::Ok) {
         const Record *byTag = nullptr;
         const Record *byPrefix = nullptr;
@@ -308,7 +316,8 @@ void answerLongCode(const Context &ctx, const std::string &code, Reply &reply)
         }
         reply.line("No item matches the long code " + code + ".");
     } else {
-        reply.line("The long code " + code + " cannot be matched to an item: " + trouble(t, "item") + ".");
+        reply.line("The long code " + code +
+                   " cannot be matched to an item: " + trouble(t, "item") + ".");
     }
     reply.line("No picture can be filed under a long code: no pre-existing group.");
 }
@@ -319,7 +328,8 @@ void answerOrder(const Context &ctx, const std::string &code, Reply &reply)
     const TableResult t = findRecords(ctx.dbDir, tc.file, {{tc.key, code}}, {tc.key}, 1);
     const bool found = t.state == TableState::Ok && !t.records.empty();
     if (t.state != TableState::Ok) {
-        reply.line("Service order " + code + ": " + trouble(t, "service order") + ", so the order cannot be described.");
+        reply.line("Service order " + code + ": " + trouble(t, "service order") +
+                   ", so the order cannot be described.");
     } else if (t.records.empty()) {
         reply.line("Service order " + code + " is not in the service order table.");
     } else {
@@ -342,12 +352,14 @@ void answerOrder(const Context &ctx, const std::string &code, Reply &reply)
     const std::string dir = "images/ord";
     // As for items: a mistyped number must not collect pictures of its own.
     if (!found) {
-        reply.line("No picture can be filed for a service order that cannot be found: no pre-existing group.");
+        reply.line("No picture can be filed for a service order that cannot be found: no "
+                   "pre-existing group.");
         noteTarget(ctx, reply, dir, code + ".jpg", "no picture on file");
         return;
     }
     if (!isDirectory(path(ctx, dir))) {
-        reply.line("No picture can be filed for " + code + ": no pre-existing group " + dir + "/ on the server.");
+        reply.line("No picture can be filed for " + code + ": no pre-existing group " + dir +
+                   "/ on the server.");
         reply.note(rel(dir, code + ".jpg") + " cannot be put: the directory is missing");
         return;
     }
@@ -368,28 +380,32 @@ void answerCode(const Context &ctx, const std::string &code, Reply &reply)
     else if (code.size() > 7)
         answerLongCode(ctx, code, reply);
     else {
-        reply.line("Code " + code + " is not an inventory code, account number or service order number.");
+        reply.line("Code " + code +
+                   " is not an inventory code, account number or service order number.");
         reply.line("No picture can be filed under it: no pre-existing group.");
     }
 }
 
-bool answerFile(const Context &ctx, const std::string &file, const std::string &subdir, Reply &reply)
+bool answerFile(const Context &ctx, const std::string &file, const std::string &subdir,
+                Reply &reply)
 {
     const std::vector<std::string> parts = split(subdir, '/');
     const bool images = parts.front() == "images";
     if (!(subdir == "shuttle" || (images && parts.size() >= 2))) {
-        reply.line("Request refused: framaid reports only on files in shuttle/ and under images/, not in "
-                   + printable(subdir) + "/.");
+        reply.line("Request refused: framaid reports only on files in shuttle/ and under images/, "
+                   "not in " +
+                   printable(subdir) + "/.");
         return false;
     }
     Account kind = Account::None;
     if (images && parts.size() == 3 && (parts[1] == "ssr" || parts[1] == "cust")) {
         kind = accountKind(parts[2]);
-        const bool fits = parts[1] == "ssr" ? (kind == Account::Supplier || kind == Account::SupplierPool)
-                                            : kind == Account::Customer;
+        const bool fits = parts[1] == "ssr"
+                              ? (kind == Account::Supplier || kind == Account::SupplierPool)
+                              : kind == Account::Customer;
         if (!fits) {
-            reply.line("Request refused: " + parts[2] + " is not a " + (parts[1] == "ssr" ? "supplier" : "customer")
-                       + " account number.");
+            reply.line("Request refused: " + parts[2] + " is not a " +
+                       (parts[1] == "ssr" ? "supplier" : "customer") + " account number.");
             return false;
         }
     }
@@ -418,11 +434,13 @@ bool answerFile(const Context &ctx, const std::string &file, const std::string &
     }
 
     const bool present = (kind == Account::Supplier || kind == Account::Customer)
-        ? ensureAccountDir(ctx, subdir, known, reply)
-        : isDirectory(path(ctx, subdir));
+                             ? ensureAccountDir(ctx, subdir, known, reply)
+                             : isDirectory(path(ctx, subdir));
     if (!present) {
-        reply.line("The directory " + (kind == Account::Supplier ? std::string("for this supplier") : subdir + "/")
-                   + " is missing on the server, so nothing can be put there: no pre-existing group.");
+        reply.line(
+            "The directory " +
+            (kind == Account::Supplier ? std::string("for this supplier") : subdir + "/") +
+            " is missing on the server, so nothing can be put there: no pre-existing group.");
         reply.note(file + " cannot be put: the directory is missing");
         return true;
     }

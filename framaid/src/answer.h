@@ -23,6 +23,7 @@ void answerCode(const Context &ctx, const std::string &code, Reply &reply);
 // ("shuttle", "images/ssr/<account>", "images/cust/<account>", ...); both
 // already checked to be safe. Returns false when subdir is not one that
 // framaid reports on (the reply then says so).
-bool answerFile(const Context &ctx, const std::string &file, const std::string &subdir, Reply &reply);
+bool answerFile(const Context &ctx, const std::string &file, const std::string &subdir,
+                Reply &reply);
 
 } // namespace framaid

@@ -84,13 +84,15 @@ Config loadConfig(const std::string &dbDir)
         {"orders.desc", field(cfg.orders.name)},
         {"orders.show", fields(cfg.orders.show)},
         {"orders.customer", field(cfg.orderCustomer)},
-        {"codepage", [&cfg](const std::string &v) {
+        {"codepage",
+         [&cfg](const std::string &v) {
              if (!isSafeName(v, 20))
                  return false;
              cfg.codePage = v;
              return true;
          }},
-        {"create_account_dirs", [&cfg](const std::string &v) {
+        {"create_account_dirs",
+         [&cfg](const std::string &v) {
              const std::string l = lower(v);
              if (l != "yes" && l != "no")
                  return false;
@@ -135,8 +137,8 @@ std::string joined(const std::vector<std::string> &list)
 std::string tableLines(const std::string &key, const TableConfig &t, const std::string &keyName,
                        const std::string &nameName)
 {
-    return key + " = " + t.file + "\n" + key + "." + keyName + " = " + t.key + "\n" + key + "." + nameName + " = "
-        + t.name + "\n" + key + ".show = " + joined(t.show) + "\n";
+    return key + " = " + t.file + "\n" + key + "." + keyName + " = " + t.key + "\n" + key + "." +
+           nameName + " = " + t.name + "\n" + key + ".show = " + joined(t.show) + "\n";
 }
 
 } // namespace
@@ -153,18 +155,21 @@ std::string defaultConfigText()
            "\n"
            "# Items and raw materials: the code, the description, the supplier's\n"
            "# account and stock reference (for the supplier's shared picture), and the\n"
-           "# scanned tag or bar code that a long code is matched against.\n"
-        + tableLines("items", d.items, "code", "desc") + "items.supplier = " + d.itemSupplier + "\n"
-        + "items.ssr = " + d.itemSsr + "\n" + "items.tag = " + d.itemTag + "\n"
-        + "\n# Supplier accounts (1001 to 9999).\n" + tableLines("suppliers", d.suppliers, "account", "name")
-        + "\n# Customer accounts (10001 to 99999).\n" + tableLines("customers", d.customers, "account", "name")
-        + "\n# Service orders (or000123): the order number, the work, the customer.\n"
-        + tableLines("orders", d.orders, "number", "desc") + "orders.customer = " + d.orderCustomer + "\n"
-        + "\n# The code page of the text in the tables (CP1252, CP850, CP437, ISO-8859-1 ...).\n"
-        + "codepage = " + d.codePage + "\n"
-        + "\n# yes: a look-up makes the picture directory of a known supplier or customer\n"
-          "# that has none, so that its first picture can be put. no: it does not.\n"
-        + "create_account_dirs = " + (d.createAccountDirs ? "yes" : "no") + "\n";
+           "# scanned tag or bar code that a long code is matched against.\n" +
+           tableLines("items", d.items, "code", "desc") + "items.supplier = " + d.itemSupplier +
+           "\n" + "items.ssr = " + d.itemSsr + "\n" + "items.tag = " + d.itemTag + "\n" +
+           "\n# Supplier accounts (1001 to 9999).\n" +
+           tableLines("suppliers", d.suppliers, "account", "name") +
+           "\n# Customer accounts (10001 to 99999).\n" +
+           tableLines("customers", d.customers, "account", "name") +
+           "\n# Service orders (or000123): the order number, the work, the customer.\n" +
+           tableLines("orders", d.orders, "number", "desc") +
+           "orders.customer = " + d.orderCustomer + "\n" +
+           "\n# The code page of the text in the tables (CP1252, CP850, CP437, ISO-8859-1 ...).\n" +
+           "codepage = " + d.codePage + "\n" +
+           "\n# yes: a look-up makes the picture directory of a known supplier or customer\n"
+           "# that has none, so that its first picture can be put. no: it does not.\n" +
+           "create_account_dirs = " + (d.createAccountDirs ? "yes" : "no") + "\n";
 }
 
 } // namespace framaid

@@ -36,21 +36,25 @@ OwnDirectory openOwnDirectory(const std::string &parent, const std::string &name
         d.problem = "cannot open " + parent + ": " + std::strerror(errno);
         return d;
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         const int why = errno;
-        if (why != ENOENT || !create || (::mkdirat(parentFd, name.c_str(), 0700) != 0 && errno != EEXIST)) {
-            d.problem = (why == ENOENT ? "cannot make " : "cannot reach ") + shown + ": "
-                + std::strerror(why == ENOENT && create ? errno : why);
+        if (why != ENOENT || !create ||
+            (::mkdirat(parentFd, name.c_str(), 0700) != 0 && errno != EEXIST)) {
+            d.problem = (why == ENOENT ? "cannot make " : "cannot reach ") + shown + ": " +
+                        std::strerror(why == ENOENT && create ? errno : why);
             ::close(parentFd);
             return d;
         }
     }
     // Opened without following a link, then judged by what was opened: what
     // another account may swap in between is never the thing written to.
-    const int fd = ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const int openError = errno;
-    const bool isLink = fd < 0 && ::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+    const bool isLink = fd < 0 &&
+                        ::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                        S_ISLNK(st.st_mode);
     ::close(parentFd);
     if (fd < 0) {
         d.state = isLink ? OwnDirectory::Unsafe : OwnDirectory::Unusable;
@@ -68,7 +72,8 @@ OwnDirectory openOwnDirectory(const std::string &parent, const std::string &name
     char mode[8];
     std::snprintf(mode, sizeof mode, "%03o", static_cast<unsigned>(st.st_mode & 07777));
     if (st.st_uid != ::geteuid())
-        d.problem = shown + " belongs to " + ownerName(st.st_uid) + ", not to " + ownerName(::geteuid());
+        d.problem =
+            shown + " belongs to " + ownerName(st.st_uid) + ", not to " + ownerName(::geteuid());
     else if (st.st_mode & (S_IWGRP | S_IWOTH))
         d.problem = shown + " may be written by other accounts (mode " + mode + ")";
     if (!d.problem.empty()) {
@@ -83,13 +88,13 @@ OwnDirectory openOwnDirectory(const std::string &parent, const std::string &name
 
 bool isDirectory(const std::string &path)
 {
-    struct stat st{};
+    struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool mayWriteIn(const std::string &dir, std::string *owner)
 {
-    struct stat st{};
+    struct stat st {};
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
     if (owner)
@@ -101,7 +106,7 @@ FileFacts inspect(const std::string &dir, const std::string &name)
 {
     FileFacts f;
     const std::string path = dir + "/" + name;
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         f.exists = S_ISREG(st.st_mode);
         f.other = !f.exists;
@@ -137,7 +142,7 @@ std::vector<std::string> listPictures(const std::string &dir)
         const std::string n = e->d_name;
         if (n.empty() || n.front() == '.' || !endsWithNoCase(n, ".jpg"))
             continue;
-        struct stat st{};
+        struct stat st {};
         if (::stat((dir + "/" + n).c_str(), &st) == 0 && S_ISREG(st.st_mode))
             names.push_back(n);
         if (names.size() > 10000)
@@ -150,7 +155,7 @@ std::vector<std::string> listPictures(const std::string &dir)
 
 std::string findNoCase(const std::string &dir, const std::string &name)
 {
-    struct stat st{};
+    struct stat st {};
     if (::stat((dir + "/" + name).c_str(), &st) == 0)
         return name;
     DIR *d = ::opendir(dir.c_str());

@@ -7,14 +7,14 @@
 namespace framaid {
 
 struct FileFacts {
-    bool exists = false;     // a plain file of that name
-    bool other = false;      // something else (a directory ...) under that name
+    bool exists = false; // a plain file of that name
+    bool other = false;  // something else (a directory ...) under that name
     long long size = 0;
-    std::string modified;    // "YYYY-MM-DD HH:MM", local time
-    std::string mode;        // "644"
-    std::string owner;       // "user=<login name>" (or "user=<uid>")
-    bool writable = false;   // the logged-in user may put a file there
-    std::string denier;      // when not writable: the owner that keeps us out
+    std::string modified;  // "YYYY-MM-DD HH:MM", local time
+    std::string mode;      // "644"
+    std::string owner;     // "user=<login name>" (or "user=<uid>")
+    bool writable = false; // the logged-in user may put a file there
+    std::string denier;    // when not writable: the owner that keeps us out
 };
 
 // Facts about dir/name as the logged-in user sees them. A file that does not

@@ -161,13 +161,16 @@ int main(int argc, char **argv)
         reply.line("Request refused: the request token is not acceptable.");
         code = kRefused;
     } else if (!isRequestName(subject, fileCheck ? 64 : 40)) {
-        reply.line("Request refused: \"" + printable(subject) + "\" is not a " + (fileCheck ? "file name" : "code")
-                   + " framaid accepts (no blanks, slashes, quotes, \"..\", accented or control characters, not"
-                     " starting with \".\" or \"-\").");
+        reply.line("Request refused: \"" + printable(subject) + "\" is not a " +
+                   (fileCheck ? "file name" : "code") +
+                   " framaid accepts (no blanks, slashes, quotes, \"..\", accented or control "
+                   "characters, not"
+                   " starting with \".\" or \"-\").");
         reply.line("Nothing can be filed under it: no pre-existing group.");
         code = kRefused;
     } else if (fileCheck && !isSafeRelativePath(subdir)) {
-        reply.line("Request refused: \"" + printable(subdir) + "\" is not a directory framaid reports on.");
+        reply.line("Request refused: \"" + printable(subdir) +
+                   "\" is not a directory framaid reports on.");
         reply.line("Nothing can be filed there: no pre-existing group.");
         code = kRefused;
     } else {

@@ -31,7 +31,8 @@ std::string temporaryName()
     static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     unsigned char random[8]{};
     if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-        const unsigned long seed = static_cast<unsigned long>(::getpid()) ^ static_cast<unsigned long>(::time(nullptr));
+        const unsigned long seed =
+            static_cast<unsigned long>(::getpid()) ^ static_cast<unsigned long>(::time(nullptr));
         for (std::size_t i = 0; i < sizeof random; ++i)
             random[i] = static_cast<unsigned char>(seed >> (i * 5));
     }
@@ -49,7 +50,8 @@ std::string writeReplyFile(int dirFd, const std::string &shownDir, const std::st
     int fd = -1;
     for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
         temp = temporaryName();
-        fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        fd = ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      0644);
         if (fd < 0 && errno != EEXIST)
             break;
     }

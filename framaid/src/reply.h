@@ -21,7 +21,9 @@ inline constexpr const char *kWrittenLine = "framaid: reply written; its last li
 //                and last the closing line
 class Reply {
 public:
-    explicit Reply(std::string token) : token_(std::move(token)) {}
+    explicit Reply(std::string token)
+        : token_(std::move(token))
+    {}
 
     void line(const std::string &text) { lines_.push_back(text); }
     void note(const std::string &text) { notes_.push_back(text); }

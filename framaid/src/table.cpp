@@ -100,9 +100,9 @@ struct ByteTest {
 // from the field's start ends at a known byte, where codes and tags differ.
 struct QuickTest {
     ByteTest test;
-    bool plain;              // a character or numeric field and a value that fits it
-    std::size_t lastAt;      // the value's last character in a record written from the field's start
-    unsigned char lastByte;  // that character
+    bool plain;             // a character or numeric field and a value that fits it
+    std::size_t lastAt;     // the value's last character in a record written from the field's start
+    unsigned char lastByte; // that character
 };
 
 // Each byte as bytesRead compares it: blanks as spaces, in upper case.
@@ -165,14 +165,15 @@ std::string fieldText(xbDbf &dbf, xbShort no, std::vector<char> &buf)
 
 // Reads records first..first+count-1 of the table into block; false when the
 // file does not hold them all.
-bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t first, std::uint32_t count,
-                 std::vector<char> &block)
+bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t first,
+                 std::uint32_t count, std::vector<char> &block)
 {
     block.resize(static_cast<std::size_t>(count) * recordLen);
     const off_t start = static_cast<off_t>(headerLen) + static_cast<off_t>(first - 1) * recordLen;
     std::size_t done = 0;
     while (done < block.size()) {
-        const ssize_t n = ::pread(fd, block.data() + done, block.size() - done, start + static_cast<off_t>(done));
+        const ssize_t n =
+            ::pread(fd, block.data() + done, block.size() - done, start + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -184,7 +185,9 @@ bool readRecords(int fd, unsigned headerLen, unsigned recordLen, std::uint32_t f
 
 // The file descriptor of the open table, closed on every way out.
 struct OpenFile {
-    explicit OpenFile(int f) : fd(f) {}
+    explicit OpenFile(int f)
+        : fd(f)
+    {}
     OpenFile(const OpenFile &) = delete;
     OpenFile &operator=(const OpenFile &) = delete;
     ~OpenFile()
@@ -203,17 +206,20 @@ std::string failure(const char *state, const std::string &detail)
 } // namespace
 
 std::string searchTable(const std::string &path, const std::vector<Match> &anyOf,
-                        const std::vector<std::string> &required, std::size_t limit, bool recordByRecord)
+                        const std::vector<std::string> &required, std::size_t limit,
+                        bool recordByRecord)
 {
     // The table's size is taken once, here: records a shop program appends
     // from now on belong to the next look-up.
     const OpenFile table{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     const int in = table.fd;
     if (in < 0)
-        return failure(errno == EACCES || errno == EPERM ? "unreadable" : "damaged", std::strerror(errno));
-    struct stat st{};
+        return failure(errno == EACCES || errno == EPERM ? "unreadable" : "damaged",
+                       std::strerror(errno));
+    struct stat st {};
     unsigned char head[32]{};
-    const bool headRead = ::fstat(in, &st) == 0 && ::read(in, head, sizeof head) == static_cast<ssize_t>(sizeof head);
+    const bool headRead =
+        ::fstat(in, &st) == 0 && ::read(in, head, sizeof head) == static_cast<ssize_t>(sizeof head);
     if (!headRead)
         return failure("damaged", "it is too short to be a dBase table");
 
@@ -221,7 +227,8 @@ std::string searchTable(const std::string &path, const std::vector<Match> &anyOf
     const unsigned version = head[0];
     if (version != 0x03 && version != 0x83 && version != 0x8b)
         return failure("damaged", "it is not a dBase table");
-    std::uint32_t count = head[4] | (head[5] << 8) | (head[6] << 16) | (std::uint32_t(head[7]) << 24);
+    std::uint32_t count =
+        head[4] | (head[5] << 8) | (head[6] << 16) | (std::uint32_t(head[7]) << 24);
     const unsigned headerLen = head[8] | (head[9] << 8);
     const unsigned recordLen = head[10] | (head[11] << 8);
     const auto size = static_cast<unsigned long long>(st.st_size);
@@ -234,7 +241,8 @@ std::string searchTable(const std::string &path, const std::vector<Match> &anyOf
     if (count > whole && count - whole == 1)
         count = static_cast<std::uint32_t>(whole);
     if (count > whole)
-        return failure("damaged", "it is shorter than its header says (" + std::to_string(count) + " records)");
+        return failure("damaged", "it is shorter than its header says (" + std::to_string(count) +
+                                      " records)");
 
     xbXBase xbase;
     xbDbf dbf(&xbase);
@@ -254,8 +262,8 @@ std::string searchTable(const std::string &path, const std::vector<Match> &anyOf
         lengthsValid = lengthsValid && dbf.GetFieldLen(i) > 0;
         fieldsLen += dbf.GetFieldLen(i);
     }
-    if (fieldCount <= 0 || !lengthsValid || fieldsLen != dbf.GetRecordLen()
-        || static_cast<unsigned>(dbf.GetRecordLen()) != recordLen)
+    if (fieldCount <= 0 || !lengthsValid || fieldsLen != dbf.GetRecordLen() ||
+        static_cast<unsigned>(dbf.GetRecordLen()) != recordLen)
         return failure("damaged", "its field list does not match its record length");
 
     for (const std::string &f : required)
@@ -288,10 +296,11 @@ std::string searchTable(const std::string &path, const std::vector<Match> &anyOf
         offset += static_cast<std::size_t>(dbf.GetFieldLen(i));
     }
     for (const auto &[no, value] : conditions) {
-        const ByteTest t{offsets[static_cast<std::size_t>(no)], static_cast<std::size_t>(dbf.GetFieldLen(no)),
-                         dbf.GetFieldType(no), value};
-        const bool plain = t.type != XB_MEMO_FLD && t.type != XB_DATE_FLD && t.type != XB_LOGICAL_FLD
-            && !value.empty() && value.size() <= t.length;
+        const ByteTest t{offsets[static_cast<std::size_t>(no)],
+                         static_cast<std::size_t>(dbf.GetFieldLen(no)), dbf.GetFieldType(no),
+                         value};
+        const bool plain = t.type != XB_MEMO_FLD && t.type != XB_DATE_FLD &&
+                           t.type != XB_LOGICAL_FLD && !value.empty() && value.size() <= t.length;
         tests.push_back({t, plain, plain ? t.offset + value.size() - 1 : 0,
                          static_cast<unsigned char>(plain ? value.back() : 0)});
     }
@@ -310,9 +319,11 @@ std::string searchTable(const std::string &path, const std::vector<Match> &anyOf
                 blockFirst = recNo;
                 blockCount = std::min(perBlock, count - recNo + 1);
                 if (!readRecords(in, headerLen, recordLen, blockFirst, blockCount, block))
-                    return failure("damaged", "record " + std::to_string(recNo) + " cannot be read");
+                    return failure("damaged",
+                                   "record " + std::to_string(recNo) + " cannot be read");
             }
-            const char *record = block.data() + static_cast<std::size_t>(recNo - blockFirst) * recordLen;
+            const char *record =
+                block.data() + static_cast<std::size_t>(recNo - blockFirst) * recordLen;
             if (record[0] == '*')
                 continue;
             bool candidate = false;
@@ -337,7 +348,8 @@ std::string searchTable(const std::string &path, const std::vector<Match> &anyOf
         ++found;
         out += "R " + std::to_string(recNo) + "\n";
         for (xbShort i = 0; i < fieldCount; ++i)
-            out += std::string("F ") + upper(clean(dbf.GetFieldName(i))) + "\t" + fieldText(dbf, i, buf) + "\n";
+            out += std::string("F ") + upper(clean(dbf.GetFieldName(i))) + "\t" +
+                   fieldText(dbf, i, buf) + "\n";
     }
     dbf.CloseDatabase();
     return out + "END\n";
@@ -363,7 +375,7 @@ TableResult parseAnswer(const std::string &answer, TableResult result)
             const std::string state = rest.substr(0, sp);
             result.detail = sp == std::string::npos ? std::string() : rest.substr(sp + 1);
             result.state = state == "unreadable" ? TableState::Unreadable
-                         : state == "nofield"    ? TableState::NoField
+                           : state == "nofield"  ? TableState::NoField
                                                  : TableState::Damaged;
             result.records.clear();
             return result;
@@ -375,7 +387,8 @@ TableResult parseAnswer(const std::string &answer, TableResult result)
         } else if (line.rfind("F ", 0) == 0 && !result.records.empty()) {
             const std::size_t tab = line.find('\t');
             if (tab != std::string::npos)
-                result.records.back().fields.emplace_back(line.substr(2, tab - 2), line.substr(tab + 1));
+                result.records.back().fields.emplace_back(line.substr(2, tab - 2),
+                                                          line.substr(tab + 1));
         }
     }
     if (!complete) {
@@ -388,7 +401,6 @@ TableResult parseAnswer(const std::string &answer, TableResult result)
     return result;
 }
 
-
 std::string Record::get(const std::string &field) const
 {
     for (const auto &[name, v] : fields)
@@ -398,8 +410,8 @@ std::string Record::get(const std::string &field) const
 }
 
 TableResult findRecords(const std::string &dbDir, const std::string &tableName,
-                        const std::vector<Match> &anyOf, const std::vector<std::string> &requiredFields,
-                        std::size_t limit)
+                        const std::vector<Match> &anyOf,
+                        const std::vector<std::string> &requiredFields, std::size_t limit)
 {
     TableResult result;
     result.file = tableName;
@@ -411,7 +423,7 @@ TableResult findRecords(const std::string &dbDir, const std::string &tableName,
     }
     result.file = file;
     const std::string path = dbDir + "/" + file;
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         result.state = TableState::Damaged;
         result.detail = "it is not a plain file";
@@ -443,17 +455,21 @@ TableResult findRecords(const std::string &dbDir, const std::string &tableName,
         }
         ::alarm(kChildSeconds);
         const char *read = std::getenv("FRAMAID_READ");
-        writeAll(fds[1], searchTable(path, anyOf, requiredFields, limit, read && std::strcmp(read, "records") == 0));
+        writeAll(fds[1], searchTable(path, anyOf, requiredFields, limit,
+                                     read && std::strcmp(read, "records") == 0));
         _exit(0);
     }
     ::close(fds[1]);
 
     std::string answer;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kChildSeconds + 1);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(kChildSeconds + 1);
     char buf[4096];
     bool timedOut = false;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
         if (left <= 0) {
             timedOut = true;
             break;
@@ -483,8 +499,8 @@ TableResult findRecords(const std::string &dbDir, const std::string &tableName,
     if (timedOut || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         result.state = TableState::Damaged;
         result.detail = timedOut || (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
-            ? "reading it took too long"
-            : "reading it failed part way";
+                            ? "reading it took too long"
+                            : "reading it failed part way";
         return result;
     }
     return parseAnswer(answer, result);

@@ -59,7 +59,8 @@ TableResult findRecords(const std::string &dbDir, const std::string &tableName,
 // recordByRecord reads every record through the library (FRAMAID_READ=records).
 // A table that upsets the library may end the process that calls it.
 std::string searchTable(const std::string &path, const std::vector<Match> &anyOf,
-                        const std::vector<std::string> &required, std::size_t limit, bool recordByRecord);
+                        const std::vector<std::string> &required, std::size_t limit,
+                        bool recordByRecord);
 
 // Reads searchTable's answer into result (whose file is already set): the
 // records, or the failure; an answer without its "END" (a child that did not

@@ -61,7 +61,8 @@ std::vector<std::string> split(std::string_view s, char sep)
     std::size_t start = 0;
     for (;;) {
         const std::size_t at = s.find(sep, start);
-        parts.emplace_back(s.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+        parts.emplace_back(
+            s.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
         if (at == std::string_view::npos)
             return parts;
         start = at + 1;
@@ -88,8 +89,8 @@ bool isSafeName(std::string_view s, std::size_t maxLength)
     if (s.find("..") != std::string_view::npos)
         return false;
     for (char c : s) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
-            || c == '-' || c == '_' || c == '.';
+        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                        (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
         if (!ok)
             return false;
     }

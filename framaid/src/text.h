@@ -40,7 +40,7 @@ bool isSafeRelativePath(std::string_view s);
 std::string neutralise(std::string_view s);
 
 // Bytes in the tables' code page, as UTF-8 (unknown bytes become "?").
-std::string toUtf8(std::string_view s, const std::string& codePage);
+std::string toUtf8(std::string_view s, const std::string &codePage);
 
 // A value for a reply line that came from an argument: anything outside
 // printable ASCII becomes "?" (blanks stay), and the result is cut to 40

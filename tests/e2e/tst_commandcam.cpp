@@ -151,12 +151,14 @@ void TestCommandCam::captureRefused_data()
     // The tool's own reason, not what Qt says of a session without
     // XDG_RUNTIME_DIR (as under root or a service).
     QTest::newRow("no such camera")
-        << 3.0 << "The webcam did not deliver a picture.\r\ncommandcam ended with exit code 3: "
-                  "commandcam: there is no capture device 3 (2 found)";
+        << 3.0
+        << "The webcam did not deliver a picture.\r\ncommandcam ended with exit code 3: "
+           "commandcam: there is no capture device 3 (2 found)";
     // A device number that does not fit its one-character field.
     QTest::newRow("device 10 overflows")
-        << 10.0 << "The webcam did not deliver a picture.\r\ncommandcam ended with exit code 2: "
-                   "commandcam: /devnum needs a device number from 1, not \"*\".";
+        << 10.0
+        << "The webcam did not deliver a picture.\r\ncommandcam ended with exit code 2: "
+           "commandcam: /devnum needs a device number from 1, not \"*\".";
 }
 
 void TestCommandCam::captureRefused()

@@ -117,11 +117,13 @@ QStringList TestDelayProxy::login(const test::DelayProxy &proxy) const
 
 QStringList TestDelayProxy::lookUp(const test::DelayProxy &proxy, const QString &token) const
 {
-    return login(proxy) + QStringList{QStringLiteral("-ssh"),
-                                      m_server.user() + QStringLiteral("@") + m_server.host(),
-                                      QStringLiteral("framaid"),
-                                      m_server.dbPath() + QStringLiteral("/jtemp/") + m_server.user(),
-                                      QStringLiteral("AB10001"), token};
+    return login(proxy) +
+           QStringList{QStringLiteral("-ssh"),
+                       m_server.user() + QStringLiteral("@") + m_server.host(),
+                       QStringLiteral("framaid"),
+                       m_server.dbPath() + QStringLiteral("/jtemp/") + m_server.user(),
+                       QStringLiteral("AB10001"),
+                       token};
 }
 
 QByteArray TestDelayProxy::reply() const
@@ -142,9 +144,11 @@ bool TestDelayProxy::finished(QProcess &process)
     const bool ended = process.waitForFinished(60000);
     if (!ended)
         process.kill();
-    const bool ok = ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const bool ok =
+        ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     if (!ok)
-        qWarning("%s: %s", qPrintable(process.program()), process.readAllStandardError().constData());
+        qWarning("%s: %s", qPrintable(process.program()),
+                 process.readAllStandardError().constData());
     return ok;
 }
 
@@ -175,11 +179,11 @@ void TestDelayProxy::remoteRun()
                               .arg(rtt, 2, 10, QLatin1Char('0'));
     QProcess plink;
     start(plink, QStringLiteral("plink"),
-          framaid ? lookUp(proxy, token)
-                  : login(proxy) + QStringList{QStringLiteral("-ssh"),
-                                               m_server.user() + QStringLiteral("@") +
-                                                   m_server.host(),
-                                               QStringLiteral("true")});
+          framaid
+              ? lookUp(proxy, token)
+              : login(proxy) + QStringList{QStringLiteral("-ssh"),
+                                           m_server.user() + QStringLiteral("@") + m_server.host(),
+                                           QStringLiteral("true")});
     QVERIFY(finished(plink));
     if (framaid)
         QVERIFY2(reply().contains(token.toLatin1()), reply().constData());
@@ -204,7 +208,8 @@ void TestDelayProxy::largeCopyBesideAnotherRun()
     // The copy and a look-up at the same time, on two connections.
     QProcess copy;
     QProcess look;
-    start(copy, QStringLiteral("pscp"), login(proxy) + QStringList{QStringLiteral("-scp"), local, at + remote});
+    start(copy, QStringLiteral("pscp"),
+          login(proxy) + QStringList{QStringLiteral("-scp"), local, at + remote});
     start(look, QStringLiteral("plink"), lookUp(proxy, QStringLiteral("10:01:00")));
     QVERIFY(finished(copy));
     QVERIFY(finished(look));
@@ -214,7 +219,8 @@ void TestDelayProxy::largeCopyBesideAnotherRun()
     QVERIFY(arrived.readAll() == data);
 
     const QString back = m_work.filePath(QStringLiteral("back.bin"));
-    start(copy, QStringLiteral("pscp"), login(proxy) + QStringList{QStringLiteral("-scp"), at + remote, back});
+    start(copy, QStringLiteral("pscp"),
+          login(proxy) + QStringList{QStringLiteral("-scp"), at + remote, back});
     QVERIFY(finished(copy));
     QFile returned(back);
     QVERIFY(returned.open(QIODevice::ReadOnly));
@@ -261,7 +267,8 @@ void TestDelayProxy::addsTheRoundTrip()
     close(fd);
     QCOMPARE(echoed, QByteArray("abcdefghij"));
     QVERIFY2(first >= before * 9 / 10, qPrintable(QString::number(first)));
-    QVERIFY2(elapsed >= (before + (rounds - 1) * rtt) * 9 / 10, qPrintable(QString::number(elapsed)));
+    QVERIFY2(elapsed >= (before + (rounds - 1) * rtt) * 9 / 10,
+             qPrintable(QString::number(elapsed)));
     QVERIFY(proxy.stop());
 }
 

@@ -235,8 +235,8 @@ void TestFaults::networkDropsMidPut()
 
     // A photo, and the picture the put makes of it.
     const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
-    QVERIFY(
-        test::runTool(QStringLiteral("convert"), {"-size", "640x480", "xc:", "+noise", "Random", photo}));
+    QVERIFY(test::runTool(QStringLiteral("convert"),
+                          {"-size", "640x480", "xc:", "+noise", "Random", photo}));
     QTemporaryDir elsewhere;
     const QString resized = elsewhere.filePath(QStringLiteral("resized.jpg"));
     QVERIFY(QFile::copy(photo, resized));
@@ -269,8 +269,8 @@ void TestFaults::networkDropsMidPut()
         QCoreApplication::processEvents();
     QVERIFY2(copying(), "the copy never began, or ended before the network could go");
     // The server stops answering: a look-up meanwhile gives up within its own time.
-    const QStringList ourProxy{"-P", QString::number(QCoreApplication::applicationPid()),
-                               "-x", "delayproxy"};
+    const QStringList ourProxy{"-P", QString::number(QCoreApplication::applicationPid()), "-x",
+                               "delayproxy"};
     QCOMPARE(QProcess::execute("pkill", QStringList{"-STOP"} + ourProxy), 0);
     state.limits.lookupMs = 3000;
     server::PrepText(state, display, state.login,

@@ -74,8 +74,8 @@ void TestFaultsKill::killedMidCopy()
     // A photo, and the picture a put makes of it.
     QTemporaryDir elsewhere;
     const QString photo = elsewhere.filePath(QStringLiteral("photo.jpg"));
-    QVERIFY(
-        test::runTool(QStringLiteral("convert"), {"-size", "640x480", "xc:", "+noise", "Random", photo}));
+    QVERIFY(test::runTool(QStringLiteral("convert"),
+                          {"-size", "640x480", "xc:", "+noise", "Random", photo}));
     const QString resized = elsewhere.filePath(QStringLiteral("resized.jpg"));
     QVERIFY(QFile::copy(photo, resized));
     QVERIFY(test::runTool(QStringLiteral("mogrify"), {"-resize", "640x640", resized}));

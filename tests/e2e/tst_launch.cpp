@@ -102,10 +102,14 @@ void TestLaunch::oldPutty()
     // A plink that says it is 0.76 and notes every run, and settings with a
     // start code, whose look-up would run it.
     QTemporaryDir dir;
-    QFile plink(dir.filePath("plink")), settings(dir.filePath("shop.cfg")), runs(dir.filePath("runs"));
-    QVERIFY(plink.open(QIODevice::WriteOnly) && plink.setPermissions(plink.permissions() | QFile::ExeOwner) &&
+    QFile plink(dir.filePath("plink")), settings(dir.filePath("shop.cfg")),
+        runs(dir.filePath("runs"));
+    QVERIFY(plink.open(QIODevice::WriteOnly) &&
+            plink.setPermissions(plink.permissions() | QFile::ExeOwner) &&
             plink.write("#!/bin/sh\necho \"$*\" >> runs\necho 'plink: Release 0.76'\n") > 0 &&
-            settings.open(QIODevice::WriteOnly) && settings.write("[Address]\nshop.example\n[Datapath]\n/srv/shop\n[Username]\nclerk\n") > 0);
+            settings.open(QIODevice::WriteOnly) &&
+            settings.write("[Address]\nshop.example\n[Datapath]\n/srv/shop\n[Username]\nclerk\n") >
+                0);
     plink.close();
     settings.close();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -119,8 +123,11 @@ void TestLaunch::oldPutty()
     QByteArray said;
     while (!said.contains("main window shown") && program.waitForReadyRead(30000))
         said += program.readAll();
-    QVERIFY2(said.contains("framla: Framla needs PuTTY 0.77 or newer, but the plink found here is 0.76, so nothing "
-                           "is looked up on or sent to the server until PuTTY (putty-tools) is updated.\n"), said.constData());
+    QVERIFY2(said.contains(
+                 "framla: Framla needs PuTTY 0.77 or newer, but the plink found here is 0.76, so "
+                 "nothing "
+                 "is looked up on or sent to the server until PuTTY (putty-tools) is updated.\n"),
+             said.constData());
     QVERIFY(runs.open(QIODevice::ReadOnly));
     QCOMPARE(runs.readAll(), QByteArray("-batch -V\n"));
     stopProgram(program);

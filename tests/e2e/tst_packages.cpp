@@ -19,7 +19,8 @@ struct Run {
     QByteArray err;
 };
 
-Run run(const QString &program, const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
+Run run(const QString &program, const QStringList &args,
+        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
         int timeoutMs = 60000)
 {
     QProcess process;
@@ -42,14 +43,13 @@ Run run(const QString &program, const QStringList &args, const QProcessEnvironme
 
 unsigned modeOf(const QString &path)
 {
-    struct stat st{};
+    struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
 } // namespace
 
-class TestPackages : public QObject
-{
+class TestPackages : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -74,19 +74,22 @@ void TestPackages::initTestCase()
         const QString cpack = QStandardPaths::findExecutable(QStringLiteral("cpack"));
         QVERIFY2(!cpack.isEmpty(), "cpack must be installed");
         dir = m_scratch.filePath(QStringLiteral("packages"));
-        const Run made = run(cpack,
-                             {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
-                              QStringLiteral(FRAMLA_BINARY_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), dir},
-                             QProcessEnvironment::systemEnvironment(), 540000);
+        const Run made =
+            run(cpack,
+                {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                 QStringLiteral(FRAMLA_BINARY_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), dir},
+                QProcessEnvironment::systemEnvironment(), 540000);
         QVERIFY2(made.code == 0, (made.out + made.err).constData());
     }
     m_root = m_scratch.filePath(QStringLiteral("root"));
     QVERIFY(QDir().mkpath(m_root));
     for (const QString &name : {QStringLiteral("framla"), QStringLiteral("framaid")}) {
-        const QStringList found = QDir(dir).entryList({name + QStringLiteral("_*.deb")}, QDir::Files);
+        const QStringList found =
+            QDir(dir).entryList({name + QStringLiteral("_*.deb")}, QDir::Files);
         QVERIFY2(found.size() == 1, qPrintable(name + QStringLiteral(": ") + found.join(u' ')));
         m_debs.insert(name, QDir(dir).filePath(found.first()));
-        const Run unpacked = run(QStringLiteral("dpkg"), {QStringLiteral("-x"), m_debs.value(name), m_root});
+        const Run unpacked =
+            run(QStringLiteral("dpkg"), {QStringLiteral("-x"), m_debs.value(name), m_root});
         QVERIFY2(unpacked.code == 0, unpacked.err.constData());
     }
 }
@@ -101,7 +104,8 @@ void TestPackages::contents_data()
     QTest::newRow("menu entry") << "usr/share/applications/framla.desktop" << false;
     QTest::newRow("icon") << "usr/share/icons/hicolor/64x64/apps/framla.png" << false;
     QTest::newRow("server program") << "usr/bin/framaid" << true;
-    QTest::newRow("example configuration") << "usr/share/doc/framaid/examples/framaid.conf" << false;
+    QTest::newRow("example configuration")
+        << "usr/share/doc/framaid/examples/framaid.conf" << false;
 }
 
 void TestPackages::contents()
@@ -118,9 +122,16 @@ void TestPackages::depends_data()
     QTest::addColumn<QString>("package");
     QTest::addColumn<QStringList>("needed");
     QTest::newRow("desktop") << "framla"
-                             << QStringList{"putty-tools (>= 0.77)", "imagemagick", "fonts-liberation",
-                                            "qt6-qpa-plugins", "libqt6core6", "libqt6gui6",
-                                            "libqt6widgets6", "libqt6network6", "libqt6svg6", "ffmpeg",
+                             << QStringList{"putty-tools (>= 0.77)",
+                                            "imagemagick",
+                                            "fonts-liberation",
+                                            "qt6-qpa-plugins",
+                                            "libqt6core6",
+                                            "libqt6gui6",
+                                            "libqt6widgets6",
+                                            "libqt6network6",
+                                            "libqt6svg6",
+                                            "ffmpeg",
                                             "libqt6sql6-sqlite"};
     QTest::newRow("server") << "framaid" << QStringList{"libxbase64-1", "libc6"};
 }
@@ -129,13 +140,15 @@ void TestPackages::depends()
 {
     QFETCH(QString, package);
     QFETCH(QStringList, needed);
-    const Run field = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), m_debs.value(package), QStringLiteral("Depends")});
+    const Run field = run(QStringLiteral("dpkg-deb"),
+                          {QStringLiteral("-f"), m_debs.value(package), QStringLiteral("Depends")});
     QCOMPARE(field.code, 0);
     QStringList names;
     for (const QString &entry : QString::fromUtf8(field.out).split(u',', Qt::SkipEmptyParts))
         names << entry.trimmed().section(u' ', 0, 0) << entry.trimmed();
     for (const QString &name : needed)
-        QVERIFY2(names.contains(name), qPrintable(name + QStringLiteral(" not in ") + names.join(u' ')));
+        QVERIFY2(names.contains(name),
+                 qPrintable(name + QStringLiteral(" not in ") + names.join(u' ')));
 }
 
 void TestPackages::versionAndHelp()
@@ -159,16 +172,20 @@ void TestPackages::versionAndHelp()
 
     const Run help = run(framla, {QStringLiteral("--help")}, env);
     QCOMPARE(help.code, 0);
-    QVERIFY2(help.out.startsWith("Usage: framla [SETTINGS [CODE [ACCOUNT]]]\n"), help.out.constData());
+    QVERIFY2(help.out.startsWith("Usage: framla [SETTINGS [CODE [ACCOUNT]]]\n"),
+             help.out.constData());
     for (const char *argument : {"  SETTINGS  ", "  CODE      ", "  ACCOUNT   "})
         QVERIFY2(help.out.contains(argument), argument);
 
     // Started by a relative path from its own directory, given an unknown
     // option, and framaid asked for its version.
     const auto inBin = [&](const char *command) {
-        return run("/bin/sh", {"-c", "cd \"$0\" && " + QString(command), QDir(m_root).filePath("usr/bin")}, env);
+        return run("/bin/sh",
+                   {"-c", "cd \"$0\" && " + QString(command), QDir(m_root).filePath("usr/bin")},
+                   env);
     };
-    const Run relative = inBin("./framla --version"), unknown = inBin("./framla --foo"), framaid = inBin("./framaid --version");
+    const Run relative = inBin("./framla --version"), unknown = inBin("./framla --foo"),
+              framaid = inBin("./framaid --version");
     QCOMPARE(QList<int>({relative.code, unknown.code, framaid.code}), QList<int>({0, 2, 0}));
     QCOMPARE(relative.out, version.out);
     QCOMPARE(unknown.err, "framla: unknown option --foo\n" + help.out);
@@ -187,7 +204,8 @@ void TestPackages::framaidSetup()
     QVERIFY(QFileInfo(db + QStringLiteral("/images/ssr/0")).isDir());
     // The packaged example is the configuration --setup writes.
     QFile written(db + QStringLiteral("/framaid.conf"));
-    QFile example(QDir(m_root).filePath(QStringLiteral("usr/share/doc/framaid/examples/framaid.conf")));
+    QFile example(
+        QDir(m_root).filePath(QStringLiteral("usr/share/doc/framaid/examples/framaid.conf")));
     QVERIFY(written.open(QIODevice::ReadOnly) && example.open(QIODevice::ReadOnly));
     const QByteArray text = written.readAll();
     QCOMPARE(example.readAll(), text);

@@ -5,13 +5,13 @@
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
 #include "server/command_lines.h"
-#include "server/target.h"
-#include "support/scripted_world.h"
 #include "server/data_transfer.h"
 #include "server/deletion.h"
 #include "server/lookup.h"
+#include "server/target.h"
 #include "server/upload.h"
 #include "server/write_check.h"
+#include "support/scripted_world.h"
 #include "support/server_case.h"
 
 #include <QDir>
@@ -70,7 +70,8 @@ private Q_SLOTS:
     void serverDiesBeforeTheCopy(); // last: the server is gone afterwards
 
 private:
-    server::LookupResult lookUp(const QString &code, bool inventory = true, const QString &name = QString());
+    server::LookupResult lookUp(const QString &code, bool inventory = true,
+                                const QString &name = QString());
     void makePhoto(int width, int height,
                    const QStringList &pattern = {QStringLiteral("gradient:gold-navy")});
     bool putNow(const QString &code, const QString &size, bool inventory, const QString &name);
@@ -111,15 +112,17 @@ server::LookupResult TestPut::lookUp(const QString &code, bool inventory, const 
 {
     // A token of its own for every look-up, as the time of day would give.
     m_state.cTime = QStringLiteral("12:00:%1").arg(++m_second % 60, 2, 10, QLatin1Char('0'));
-    return server::PrepText(m_state, m_display, m_state.login, test::targetFor(m_state, code, inventory, name, m_state.cTime));
+    return server::PrepText(m_state, m_display, m_state.login,
+                            test::targetFor(m_state, code, inventory, name, m_state.cTime));
 }
 
 void TestPut::makePhoto(int width, int height, const QStringList &pattern)
 {
     QProcess convert;
-    convert.start(QStringLiteral("convert"),
-                  QStringList{QStringLiteral("-size"), QStringLiteral("%1x%2").arg(width).arg(height)} +
-                      pattern + QStringList{m_appDir->filePath("scratch.jpg")});
+    convert.start(
+        QStringLiteral("convert"),
+        QStringList{QStringLiteral("-size"), QStringLiteral("%1x%2").arg(width).arg(height)} +
+            pattern + QStringList{m_appDir->filePath("scratch.jpg")});
     QVERIFY(convert.waitForFinished(60000));
     QCOMPARE(convert.exitCode(), 0);
 }
@@ -128,7 +131,8 @@ bool TestPut::putNow(const QString &code, const QString &size, bool inventory, c
 {
     server::UploadQueue queue;
     m_state.services.uploads = &queue;
-    server::PutFile(m_state, m_display, m_state.login, test::targetFor(m_state, code, inventory, name, m_state.cTime, size));
+    server::PutFile(m_state, m_display, m_state.login,
+                    test::targetFor(m_state, code, inventory, name, m_state.cTime, size));
     const bool idle = queue.waitForIdle(120000);
     QCoreApplication::processEvents();
     m_state.services.uploads = nullptr;
@@ -240,7 +244,9 @@ void TestPut::deleteAndGuard()
 {
     // The shared supplier picture cannot be deleted from an item.
     lookUp(QStringLiteral("AB10003"));
-    server::DelImage(m_state, m_display, m_state.login, test::targetFor(m_state, QStringLiteral("AB10003"), true, QStringLiteral("AB10003"), m_state.cTime));
+    server::DelImage(m_state, m_display, m_state.login,
+                     test::targetFor(m_state, QStringLiteral("AB10003"), true,
+                                     QStringLiteral("AB10003"), m_state.cTime));
     QCOMPARE(m_dialogs.texts().last(),
              QStringLiteral("Deletion is denied from inventory mode.\r\n"
                             "This is a supplier reference image. You could\r\n"
@@ -253,7 +259,9 @@ void TestPut::deleteAndGuard()
     QVERIFY(QFile::exists(remote));
     lookUp(QStringLiteral("CD20001"));
     m_dialogs.answers.enqueue(runtime::kOk); // the replace question of the write check
-    server::DelImage(m_state, m_display, m_state.login, test::targetFor(m_state, QStringLiteral("CD20001"), true, QStringLiteral("CD20001"), m_state.cTime));
+    server::DelImage(m_state, m_display, m_state.login,
+                     test::targetFor(m_state, QStringLiteral("CD20001"), true,
+                                     QStringLiteral("CD20001"), m_state.cTime));
     QVERIFY(!QFile::exists(remote));
     QCOMPARE(m_display.captions.last(), QStringLiteral("Image as now recorded:"));
     QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));
@@ -341,8 +349,10 @@ void TestPut::copyCutOffKeepsThePicture()
     QVERIFY(run("chown", {m_server.user() + ":", picture}));
 
     lookUp(QStringLiteral("EF30003"));
-    makePhoto(640, 480, {QStringLiteral("xc:"), QStringLiteral("+noise"), QStringLiteral("Random")});
-    QVERIFY(putNow(QStringLiteral("EF30003"), QStringLiteral("L"), true, QStringLiteral("EF30003")));
+    makePhoto(640, 480,
+              {QStringLiteral("xc:"), QStringLiteral("+noise"), QStringLiteral("Random")});
+    QVERIFY(
+        putNow(QStringLiteral("EF30003"), QStringLiteral("L"), true, QStringLiteral("EF30003")));
     // The copy into the user's reply directory arrives; the one onto the full
     // file system beside the picture is cut off.
     const QString last = m_display.replies.last();

@@ -57,7 +57,7 @@ private:
     server::LookupResult lookUpCode(const QString &code, bool inventory, bool orders,
                                     const QString &name);
 
-    QString m_mate; ///< another account on the server
+    QString m_mate;       ///< another account on the server
     QStringList m_logins; ///< accounts named with "@" and "\\", as SSH servers allow
 };
 
@@ -68,8 +68,10 @@ void TestRemote::initTestCase()
     QVERIFY(test::runTool("useradd", {"-M", "-N", "-s", "/usr/sbin/nologin", m_mate}));
     m_logins = {m_server.user() + "@corp", "DOM\\" + m_server.user()};
     for (const QString &login : m_logins)
-        QVERIFY(test::runTool("sh", {"-c", "useradd --badname -M -N -s /bin/sh \"$0\" && printf "
-                                   "'%s:%s\\n' \"$0\" \"$1\" | chpasswd", login, m_server.password()}));
+        QVERIFY(test::runTool("sh", {"-c",
+                                     "useradd --badname -M -N -s /bin/sh \"$0\" && printf "
+                                     "'%s:%s\\n' \"$0\" \"$1\" | chpasswd",
+                                     login, m_server.password()}));
     const QString config = QFileInfo(m_server.logFile()).dir().filePath("sshd_config");
     QVERIFY(test::runTool("sed", {"-i", "s/^AllowUsers .*/& ?*corp DOM?*/", config}));
     QVERIFY2(m_server.restart(), qPrintable(m_server.error()));
@@ -105,7 +107,8 @@ server::LookupResult TestRemote::lookUpCode(const QString &code, bool inventory,
     m_state.lOrders = orders;
     m_state.cTime = m_clock.timeOfDay();
     const QString entered = core::enteredCode(code, core::modeOf(inventory, orders));
-    return server::PrepText(m_state, m_display, m_state.login, test::targetFor(m_state, entered, inventory, name, m_state.cTime));
+    return server::PrepText(m_state, m_display, m_state.login,
+                            test::targetFor(m_state, entered, inventory, name, m_state.cTime));
 }
 
 void TestRemote::settingsTest_data()
@@ -140,11 +143,10 @@ void TestRemote::settingsTest()
     QFETCH(QString, password);
     QFETCH(bool, passes);
     QFETCH(QString, reason);
-    const bool ok =
-        config::TestConfig(m_state,
-                           core::loginOf(m_state.login.cAddress, port.isEmpty() ? m_state.login.cPort : port,
-                                           path.isEmpty() ? m_state.login.cPath : path, m_state.login.cUser,
-                                           password.isEmpty() ? m_state.login.cPass : password));
+    const bool ok = config::TestConfig(
+        m_state, core::loginOf(m_state.login.cAddress, port.isEmpty() ? m_state.login.cPort : port,
+                               path.isEmpty() ? m_state.login.cPath : path, m_state.login.cUser,
+                               password.isEmpty() ? m_state.login.cPass : password));
     QCOMPARE(ok, passes);
     QCOMPARE(QFile::exists(m_appDir->filePath("framla.ok")), passes);
     QVERIFY(!QFile::exists(QStringLiteral("/tmp/framla-pwned")));
@@ -220,13 +222,14 @@ void TestRemote::hostKeyWarningFromTheServer()
         "  ssh-ed25519 255 SHA256:FakeFakeFakeFakeFakeFakeFakeFakeFakeFakeFak\n"
         "Connection abandoned.\nFATAL ERROR: Cannot confirm a host key in batch mode\n";
     QVERIFY(runtime::writeWholeFile(bin + "fakewarn", "#!/bin/sh\necho run >> " + runs.toLatin1() +
-                                                          "\ncat >&2 <<'END'\n" + question + "END\nexit 1\n"));
+                                                          "\ncat >&2 <<'END'\n" + question +
+                                                          "END\nexit 1\n"));
     QFile::setPermissions(bin + "fakewarn", QFileDevice::ReadOwner | QFileDevice::ExeOwner |
                                                 QFileDevice::ReadOther | QFileDevice::ExeOther);
     m_dialogs.answers.enqueue(runtime::kYes);
-    const RunOutcome outcome = m_shell->run(
-        server::remoteCommand(m_state.login, {QStringLiteral("fakewarn")}, false),
-        runtime::kLookupTimeoutMs);
+    const RunOutcome outcome =
+        m_shell->run(server::remoteCommand(m_state.login, {QStringLiteral("fakewarn")}, false),
+                     runtime::kLookupTimeoutMs);
     QFile::remove(bin + "fakewarn");
     if (known) {
         // Only PuTTY's own question is one: nothing is asked, nothing runs twice.
@@ -350,7 +353,8 @@ void TestRemote::replyNotTheAnswer()
             R"sh(rm -rf "$1"; cd "$4" && { [ ! -e framaid.real ] || mv -f framaid.real framaid; })sh");
     });
     QVERIFY(asRoot(meddling));
-    const server::LookupResult found = lookUpCode(QStringLiteral("AB10002"), true, false, QString());
+    const server::LookupResult found =
+        lookUpCode(QStringLiteral("AB10002"), true, false, QString());
     QCOMPARE(m_display.replies.last(),
              QString::fromLatin1(server::kFetchFailedText) + "\r\n\r\n" + why);
     QVERIFY(found.ok2Put == false);
@@ -363,8 +367,10 @@ void TestRemote::hostileSettingsRunNothing_data()
     // A backslash makes the path a Windows server's, whose quoting a POSIX
     // shell on the server would still expand; the copy tool splits its
     // remote path at the first ":" of the address.
-    QTest::newRow("substitution in a Windows-style path") << "" << "DB\\x$(touch MARK)";
-    QTest::newRow("command after a colon in the address") << "127.0.0.1:$(touch MARK)" << "";
+    QTest::newRow("substitution in a Windows-style path") << ""
+                                                          << "DB\\x$(touch MARK)";
+    QTest::newRow("command after a colon in the address") << "127.0.0.1:$(touch MARK)"
+                                                          << "";
 }
 
 void TestRemote::hostileSettingsRunNothing()
@@ -375,9 +381,11 @@ void TestRemote::hostileSettingsRunNothing()
     const QString mark = QDir::temp().filePath(
         QStringLiteral("framla-settings-ran-%1").arg(QCoreApplication::applicationPid()));
     QFile::remove(mark);
-    m_state.login.cAddress = address.isEmpty() ? m_state.login.cAddress : QString(address).replace("MARK", mark);
-    m_state.login.cPath = path.isEmpty() ? m_state.login.cPath
-                                   : QString(path).replace("DB", m_state.login.cPath).replace("MARK", mark);
+    m_state.login.cAddress =
+        address.isEmpty() ? m_state.login.cAddress : QString(address).replace("MARK", mark);
+    m_state.login.cPath =
+        path.isEmpty() ? m_state.login.cPath
+                       : QString(path).replace("DB", m_state.login.cPath).replace("MARK", mark);
     m_state.login.lIsDOS = m_state.login.cPath.contains(QLatin1Char('\\'));
     const ServerLogin login = m_state.login;
     QVERIFY(!config::TestConfig(m_state, login));
@@ -412,7 +420,8 @@ void TestRemote::hostileWordsRunNothing()
     // and nothing in it runs.
     const runtime::ToolCommand request = server::remoteCommand(
         m_state.login,
-        {QStringLiteral("framaid"), m_state.login.cPath + QStringLiteral("/jtemp/") + m_state.login.cUser, word,
+        {QStringLiteral("framaid"),
+         m_state.login.cPath + QStringLiteral("/jtemp/") + m_state.login.cUser, word,
          QStringLiteral("10:30:00")},
         false);
     m_shell->run(request, runtime::kLookupTimeoutMs);
@@ -429,8 +438,8 @@ void TestRemote::hostileWordsRunNothing()
 
 void TestRemote::passwordNotInProcessList()
 {
-    const runtime::ToolCommand slow = server::remoteCommand(
-        m_state.login, {QStringLiteral("sleep"), QStringLiteral("3")}, false);
+    const runtime::ToolCommand slow =
+        server::remoteCommand(m_state.login, {QStringLiteral("sleep"), QStringLiteral("3")}, false);
     RunOutcome outcome;
     QThread *worker = QThread::create([&] { outcome = m_shell->run(slow, 30000); });
     worker->start();
@@ -477,7 +486,9 @@ void TestRemote::lateReply()
     runtime::SystemClock clock;
     m_state.services.clock = &clock;
     m_state.cTime = accepted ? QStringLiteral("11:11:11") : QStringLiteral("11:11:22");
-    const server::LookupResult found = server::PrepText(m_state, m_display, m_state.login, test::targetFor(m_state, QStringLiteral("AB10001"), true, QString(), m_state.cTime));
+    const server::LookupResult found = server::PrepText(
+        m_state, m_display, m_state.login,
+        test::targetFor(m_state, QStringLiteral("AB10001"), true, QString(), m_state.cTime));
     QFile::remove(bin + "framaid");
     QVERIFY(QFile::rename(bin + "framaid.real", bin + "framaid"));
     QVERIFY(found.ok2Put.has_value());
@@ -503,7 +514,8 @@ void TestRemote::lateReply()
 void TestRemote::serverDown()
 {
     m_state.login.cPort = QStringLiteral("1");
-    const server::LookupResult found = lookUpCode(QStringLiteral("AB10001"), true, false, QString());
+    const server::LookupResult found =
+        lookUpCode(QStringLiteral("AB10001"), true, false, QString());
     const QString last = m_display.replies.last();
     QVERIFY2(last.startsWith(QString::fromLatin1(server::kFetchFailedText)), qPrintable(last));
     QVERIFY2(last.contains(QStringLiteral("refused the connection")), qPrintable(last));

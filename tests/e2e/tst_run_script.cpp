@@ -70,15 +70,22 @@ void TestRunScript::demo()
     QFETCH(QString, address);
     QTemporaryDir top;
     const QString work = top.filePath("work"), cfg = work + "/Framla.cfg";
-    QVERIFY(QDir(top.path()).mkdir("scripts") && QFile::link("/bin/true", top.filePath("scripts/build.sh")) &&
-            QFile::link(FRAMLA_SOURCE_DIR "/scripts/test-server", top.filePath("scripts/test-server")) &&
+    QVERIFY(QDir(top.path()).mkdir("scripts") &&
+            QFile::link("/bin/true", top.filePath("scripts/build.sh")) &&
+            QFile::link(FRAMLA_SOURCE_DIR "/scripts/test-server",
+                        top.filePath("scripts/test-server")) &&
             QFile::copy(FRAMLA_SOURCE_DIR "/scripts/run.sh", top.filePath("scripts/run.sh")));
     qputenv("FRAMLA_WORKDIR", work.toUtf8());
     qputenv("FRAMLA_BUILD_DIR", FRAMLA_BINARY_DIR);
-    const auto contents = [](const QString &path) { QFile f(path); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); };
+    const auto contents = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
     const auto runsInWork = [&] {
         const QStringList pids = QDir("/proc").entryList(QDir::Dirs);
-        return std::any_of(pids.begin(), pids.end(), [&](const QString &pid) { return QFileInfo("/proc/" + pid + "/cwd").symLinkTarget() == work; });
+        return std::any_of(pids.begin(), pids.end(), [&](const QString &pid) {
+            return QFileInfo("/proc/" + pid + "/cwd").symLinkTarget() == work;
+        });
     };
     QStringList users; // of each run's demo server; "" without one
     QByteArray saved;
@@ -89,23 +96,29 @@ void TestRunScript::demo()
         QByteArray said;
         while (!said.contains("main window shown") && script.waitForReadyRead(60000))
             said += script.readAll();
-        users << QString(contents(work + "/demo-server/server.env")).section("FRAMLA_TEST_USER=", 1).section('\n', 0, 0);
+        users << QString(contents(work + "/demo-server/server.env"))
+                     .section("FRAMLA_TEST_USER=", 1)
+                     .section('\n', 0, 0);
         ::kill(pid_t(script.processId()), SIGTERM);
         QVERIFY2(said.contains("main window shown") && script.waitForFinished(60000), said);
         // No window, virtual display or demo server is left, nor the demo's account.
         QTRY_VERIFY_WITH_TIMEOUT(!runsInWork(), 20000);
-        QVERIFY(!QFile::exists(work + "/demo-server") && ::getpwnam(qPrintable(users.last())) == nullptr);
+        QVERIFY(!QFile::exists(work + "/demo-server") &&
+                ::getpwnam(qPrintable(users.last())) == nullptr);
         if (run == 0) { // "Test and save" writes the file whole, port and password scrambled
             framla::ServerLogin login = framla::config::parseSettings(contents(cfg), {});
             login.cAddress = address.isEmpty() ? login.cAddress : address;
             saved = framla::config::settingsFileText(login);
             QFile file(cfg);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(saved) == saved.size());
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    file.write(saved) == saved.size());
         }
     }
     // The demo's settings point at a fresh demo; another server's are as they were.
-    QVERIFY2(users.at(0).startsWith("fxt") && users.at(1).isEmpty() == !address.isEmpty(), qPrintable(users.join(' ')));
-    QCOMPARE(framla::config::parseSettings(contents(cfg), {}).cUser, users.at(address.isEmpty() ? 1 : 0));
+    QVERIFY2(users.at(0).startsWith("fxt") && users.at(1).isEmpty() == !address.isEmpty(),
+             qPrintable(users.join(' ')));
+    QCOMPARE(framla::config::parseSettings(contents(cfg), {}).cUser,
+             users.at(address.isEmpty() ? 1 : 0));
     QCOMPARE(contents(cfg) == saved, !address.isEmpty());
 }
 

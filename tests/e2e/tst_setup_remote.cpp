@@ -74,16 +74,20 @@ void TestSetupRemote::emptyDirectory()
     m_server.configure(m_state);
     m_dialogs = {};
     m_display = {};
-    const QString db = m_server.fact("FRAMLA_TEST_HOME") + QStringLiteral("/newshop%1").arg(++m_made);
+    const QString db =
+        m_server.fact("FRAMLA_TEST_HOME") + QStringLiteral("/newshop%1").arg(++m_made);
     QVERIFY(onServer({QStringLiteral("mkdir"), db}).succeeded());
     if (setUp) {
-        const runtime::RunOutcome setup = onServer({QStringLiteral("framaid"), QStringLiteral("--setup"), db});
+        const runtime::RunOutcome setup =
+            onServer({QStringLiteral("framaid"), QStringLiteral("--setup"), db});
         QVERIFY2(setup.succeeded(), setup.standardOutput.constData());
-        QVERIFY2(setup.standardOutput.contains("jtemp/: made (mode 1777)\n"), setup.standardOutput.constData());
+        QVERIFY2(setup.standardOutput.contains("jtemp/: made (mode 1777)\n"),
+                 setup.standardOutput.constData());
     }
 
-    const bool passes = config::TestConfig(
-        m_state, core::loginOf(m_state.login.cAddress, m_state.login.cPort, db, m_state.login.cUser, m_state.login.cPass));
+    const bool passes =
+        config::TestConfig(m_state, core::loginOf(m_state.login.cAddress, m_state.login.cPort, db,
+                                                  m_state.login.cUser, m_state.login.cPass));
     QCOMPARE(passes, setUp);
     QCOMPARE(m_dialogs.boxes.size(), setUp ? 0 : 1);
     if (!setUp)
@@ -94,16 +98,22 @@ void TestSetupRemote::emptyDirectory()
     // to provide, and --check says so.
     m_state.login.cPath = db;
     m_state.cTime = QStringLiteral("12:34:56");
-    server::PrepText(m_state, m_display, m_state.login,
-                     test::targetFor(m_state, QStringLiteral("AB10001"), true, QString(), m_state.cTime));
-    QVERIFY2(m_display.replies.contains(QStringLiteral("Fetching data from server...")), "no fetch");
+    server::PrepText(
+        m_state, m_display, m_state.login,
+        test::targetFor(m_state, QStringLiteral("AB10001"), true, QString(), m_state.cTime));
+    QVERIFY2(m_display.replies.contains(QStringLiteral("Fetching data from server...")),
+             "no fetch");
     const QString shown = m_display.replies.last();
-    QVERIFY2(shown.contains(QStringLiteral("the item table items.dbf is missing")), qPrintable(shown));
-    const runtime::RunOutcome check = onServer({QStringLiteral("framaid"), QStringLiteral("--check"), db});
+    QVERIFY2(shown.contains(QStringLiteral("the item table items.dbf is missing")),
+             qPrintable(shown));
+    const runtime::RunOutcome check =
+        onServer({QStringLiteral("framaid"), QStringLiteral("--check"), db});
     QCOMPARE(check.exitCode, 1);
-    QVERIFY2(check.standardOutput.contains("\nok       jtemp/" + m_state.login.cUser.toUtf8() + "/ (the replies to "),
+    QVERIFY2(check.standardOutput.contains("\nok       jtemp/" + m_state.login.cUser.toUtf8() +
+                                           "/ (the replies to "),
              check.standardOutput.constData());
-    QVERIFY2(check.standardOutput.contains("\nMISSING  the item table items.dbf"), check.standardOutput.constData());
+    QVERIFY2(check.standardOutput.contains("\nMISSING  the item table items.dbf"),
+             check.standardOutput.constData());
 }
 
 QTEST_GUILESS_MAIN(TestSetupRemote)

@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString quoted = server::remoteWord(word, lIsDOS);
     // A safe name reaches the server as itself, quoted where it needs it.
     if (server::isSafeName(word))
-        require(lIsDOS ? (quoted == word || quoted == u'"' + word + u'"') : shellWord(quoted) == word,
+        require(lIsDOS ? (quoted == word || quoted == u'"' + word + u'"')
+                       : shellWord(quoted) == word,
                 "a safe name arrives as it is");
     if (lIsDOS) {
         // cmd.exe: the word whole, or in double quotes without one inside.
@@ -72,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         require(*back == word, "the shell reads the word back");
     }
 
-    require(!server::isSafeName(word) || server::isSafeRelativePath(word), "a safe name is a safe path");
+    require(!server::isSafeName(word) || server::isSafeRelativePath(word),
+            "a safe name is a safe path");
     if (server::isSafeRelativePath(word)) {
         const QString slashed = QString(word).replace(u'\\', u'/');
         require(!slashed.startsWith(u'/') && !slashed.contains(QStringLiteral("..")) &&
@@ -87,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ServerLogin login = core::loginOf(address, port, path, user, QStringLiteral("secret"));
     login.lIsDOS = lIsDOS;
     if (core::loginProblem(login).isEmpty()) {
-        require(core::isHostAddress(address) && core::isLoginName(user), "address and user are plain");
+        require(core::isHostAddress(address) && core::isLoginName(user),
+                "address and user are plain");
         bool ok = false;
         const int number = port.toInt(&ok);
         require(ok && number >= 1 && number <= 65535, "the port is a port number");

@@ -65,7 +65,8 @@ std::string readFile(const std::string &path)
 
 void checkReply(const std::string &reply, const std::string &token, const std::string &subject)
 {
-    require(reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "\r\n") == 0, "the reply ends with CR LF");
+    require(reply.size() >= 2 && reply.compare(reply.size() - 2, 2, "\r\n") == 0,
+            "the reply ends with CR LF");
     std::vector<std::string> lines;
     for (std::size_t at = 0; at < reply.size();) {
         const std::size_t end = reply.find("\r\n", at);
@@ -145,8 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         require(code == 0 || code == 1, "--setup and --check end with 0 or 1");
         return 0;
     }
-    require(code == 0 || code == 2 || code == 3 || code == 4 || code == 5, "a documented exit code");
-    struct stat st{};
+    require(code == 0 || code == 2 || code == 3 || code == 4 || code == 5,
+            "a documented exit code");
+    struct stat st {};
     const bool replied = ::stat(replyPath.c_str(), &st) == 0;
     if (code == 3 || code == 5)
         require(!replied, "no reply when the reply directory cannot be used");

@@ -10,9 +10,9 @@
 
 #include <cstdio>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using framla::fuzz::require;
 
@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     {
         std::FILE *table = std::fopen(g_table.c_str(), "wb");
-        require(table != nullptr && std::fwrite(data, 1, size, table) == size && std::fclose(table) == 0,
+        require(table != nullptr && std::fwrite(data, 1, size, table) == size &&
+                    std::fclose(table) == 0,
                 "the table is written");
     }
     const std::size_t limit = 3;
@@ -65,7 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     framaid::upper(record.get("TAG")) == "2000000100014",
                 "every record found meets a condition");
         for (const auto &[name, value] : record.fields)
-            require(value.find_first_of("\n\t") == std::string::npos && value == framaid::trim(value),
+            require(value.find_first_of("\n\t") == std::string::npos &&
+                        value == framaid::trim(value),
                     "values are one trimmed line");
     }
     return 0;

@@ -18,13 +18,11 @@
 
 namespace framla::fuzz {
 
-class FuzzInput
-{
+class FuzzInput {
 public:
     FuzzInput(const uint8_t *data, size_t size)
         : m_bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size))
-    {
-    }
+    {}
 
     /// One byte's lowest bit.
     bool flag()

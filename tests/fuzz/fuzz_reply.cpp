@@ -41,13 +41,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QString picture = server::supplierImagePath(from);
         require(picture.isEmpty() ||
                     (picture.startsWith(QStringLiteral("images/ssr/")) &&
-                     picture.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive) && server::isSafeRelativePath(picture) &&
-                     picture.count(u'/') == 3),
+                     picture.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive) &&
+                     server::isSafeRelativePath(picture) && picture.count(u'/') == 3),
                 "a supplier picture is a plain images/ssr/<account>/<name>.jpg");
 
         const server::WriteMarks marks = server::writeMarks(from);
-        require(!marks.owned || from.contains(QStringLiteral("Owned by ")), "owned only when marked");
-        require(!marks.exists || from.contains(QStringLiteral("exists")), "exists only when marked");
+        require(!marks.owned || from.contains(QStringLiteral("Owned by ")),
+                "owned only when marked");
+        require(!marks.exists || from.contains(QStringLiteral("exists")),
+                "exists only when marked");
         require(marks.owner.isEmpty() || marks.owned, "an owner only for an owned target");
         require(!marks.owner.contains(QStringLiteral(" -->")), "the owner ends at its mark");
 

@@ -18,7 +18,8 @@ const ServerLogin kNulls{QString(), QString(), QString(), QString(), QString()};
 
 QString cfgFile()
 {
-    static QTemporaryDir dir(QString::fromStdString(fuzz::scratchBase()) + QStringLiteral("/framla-fuzz-XXXXXX"));
+    static QTemporaryDir dir(QString::fromStdString(fuzz::scratchBase()) +
+                             QStringLiteral("/framla-fuzz-XXXXXX"));
     return dir.filePath(QStringLiteral("Framla.cfg"));
 }
 
@@ -36,11 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // password may be scrambled, and unscrambled bytes may be anything.)
     const bool crLf = text.contains("\r\n");
     for (const QString &value : {parsed.cAddress, parsed.cPath, parsed.cUser})
-        require(!value.contains(crLf ? QStringLiteral("\r\n") : QStringLiteral("\n")), "a value is one line");
+        require(!value.contains(crLf ? QStringLiteral("\r\n") : QStringLiteral("\n")),
+                "a value is one line");
 
     // The file reader reads what the text parser reads.
     QFile file(cfgFile());
-    require(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size(),
+    require(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                file.write(text) == text.size(),
             "the test file is written");
     file.close();
     ServerLogin read = kNulls;
@@ -58,8 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // space (which scrambles to "").
     const QByteArray scrambled = config::DECODED(text);
     require(scrambled.size() <= text.size(), "DECODED never grows");
-    const bool allWhite = std::all_of(scrambled.begin(), scrambled.end(),
-                                      [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+    const bool allWhite = std::all_of(scrambled.begin(), scrambled.end(), [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    });
     if (!allWhite && !scrambled.endsWith(' ')) {
         QByteArray trimmed = text;
         while (trimmed.endsWith(' '))

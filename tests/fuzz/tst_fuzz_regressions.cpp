@@ -1,8 +1,8 @@
 // What the fuzz targets found, kept as ordinary tests so that the main build
 // checks it on every run, with or without clang.
+#include "core/normalize.h"
 #include "imaging/picture_reader.h"
 #include "server/command_lines.h"
-#include "core/normalize.h"
 #include "server/image_path.h"
 
 #include <QDir>
@@ -27,8 +27,7 @@ QString sampleDb(const QTemporaryDir &dir)
 
 } // namespace
 
-class TestFuzzRegressions : public QObject
-{
+class TestFuzzRegressions : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void makefileRefusesNamesThatAreNotPlain_data();
@@ -49,12 +48,17 @@ void TestFuzzRegressions::makefileRefusesNamesThatAreNotPlain_data()
     QTest::addColumn<bool>("inventory");
     // fuzz_image_path: a "/" in the code made "images/A4/A4-44/B.jpg", a
     // path in a directory of its own that passes the callers' path check.
-    QTest::newRow("inventory code with a slash") << "A444/B" << "" << true;
-    QTest::newRow("seven characters with a slash") << "AB/1234" << "" << true;
+    QTest::newRow("inventory code with a slash") << "A444/B"
+                                                 << "" << true;
+    QTest::newRow("seven characters with a slash") << "AB/1234"
+                                                   << "" << true;
     // ... and a code ending in "." made "images/bb/bb--bb..jpg".
-    QTest::newRow("code ending in a dot") << "bbbb." << "" << true;
-    QTest::newRow("supplier picture name with a slash") << "1234" << "RING5/x" << false;
-    QTest::newRow("customer picture name with a blank") << "12345" << "A B" << false;
+    QTest::newRow("code ending in a dot") << "bbbb."
+                                          << "" << true;
+    QTest::newRow("supplier picture name with a slash") << "1234"
+                                                        << "RING5/x" << false;
+    QTest::newRow("customer picture name with a blank") << "12345"
+                                                        << "A B" << false;
 }
 
 void TestFuzzRegressions::makefileRefusesNamesThatAreNotPlain()
@@ -88,8 +92,9 @@ void TestFuzzRegressions::framaidReadsLowerCaseFieldNames()
     table.close();
 
     QProcess framaid;
-    framaid.start(QStringLiteral(FRAMLA_BINARY_DIR "/framaid/framaid"),
-                  {db + QStringLiteral("/jtemp/fuzz"), QStringLiteral("AB10001"), QStringLiteral("t1")});
+    framaid.start(
+        QStringLiteral(FRAMLA_BINARY_DIR "/framaid/framaid"),
+        {db + QStringLiteral("/jtemp/fuzz"), QStringLiteral("AB10001"), QStringLiteral("t1")});
     QVERIFY(framaid.waitForFinished(30000));
     QCOMPARE(framaid.exitCode(), 0);
     QFile reply(db + QStringLiteral("/jtemp/fuzz/framla.tmp"));
@@ -108,7 +113,8 @@ void TestFuzzRegressions::framaidRefusesDamagedItemTables_data()
     // record's, and fetching a record copied "-1" bytes of it.
     QTest::newRow("wide field of negative length")
         << "wide-field-length-negative.dbf"
-        << QByteArray("Item AB10001: the item table items.dbf is damaged: its field list does not match its "
+        << QByteArray("Item AB10001: the item table items.dbf is damaged: its field list does not "
+                      "match its "
                       "record length, so the item cannot be described.");
 }
 
@@ -122,17 +128,20 @@ void TestFuzzRegressions::framaidRefusesDamagedItemTables()
     const QString db = sampleDb(dir);
     QVERIFY(dir.isValid() && !db.isEmpty());
     QVERIFY(QFile::remove(db + QStringLiteral("/items.dbf")));
-    QVERIFY(QFile::copy(QStringLiteral(FRAMLA_SOURCE_DIR "/tests/fuzz/corpus/fuzz_framaid_table/") + seed,
+    QVERIFY(QFile::copy(QStringLiteral(FRAMLA_SOURCE_DIR "/tests/fuzz/corpus/fuzz_framaid_table/") +
+                            seed,
                         db + QStringLiteral("/items.dbf")));
 
     QProcess framaid;
-    framaid.start(QStringLiteral(FRAMLA_BINARY_DIR "/framaid/framaid"),
-                  {db + QStringLiteral("/jtemp/fuzz"), QStringLiteral("AB10001"), QStringLiteral("t1")});
+    framaid.start(
+        QStringLiteral(FRAMLA_BINARY_DIR "/framaid/framaid"),
+        {db + QStringLiteral("/jtemp/fuzz"), QStringLiteral("AB10001"), QStringLiteral("t1")});
     QVERIFY(framaid.waitForFinished(30000));
     QFile reply(db + QStringLiteral("/jtemp/fuzz/framla.tmp"));
     QVERIFY(reply.open(QIODevice::ReadOnly));
     const QByteArrayList lines = reply.readAll().split('\n');
-    QVERIFY2(std::any_of(lines.begin(), lines.end(), [&](const QByteArray &l) { return l.trimmed() == line; }),
+    QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                         [&](const QByteArray &l) { return l.trimmed() == line; }),
              lines.join('\n').constData());
 }
 
@@ -175,7 +184,8 @@ void TestFuzzRegressions::emfRecordPastItsEndRefused()
         QFile seed(QStringLiteral(FRAMLA_SOURCE_DIR "/tests/fuzz/corpus/fuzz_picture_reader/") +
                    QLatin1String(name));
         QVERIFY(seed.open(QIODevice::ReadOnly));
-        QCOMPARE(framla::imaging::metafileRefusal(seed.readAll()), QStringLiteral("not an enhanced metafile"));
+        QCOMPARE(framla::imaging::metafileRefusal(seed.readAll()),
+                 QStringLiteral("not an enhanced metafile"));
     }
 }
 

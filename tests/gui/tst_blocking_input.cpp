@@ -148,8 +148,10 @@ private slots:
         QTest::addColumn<Input>("input");
         QTest::addColumn<bool>("kept"); // a key: it runs the handler again, after the first
         QTest::newRow("tool run, click") << Wait::ScriptedTool << Input::Click << false;
-        QTest::newRow("tool run, window click") << Wait::ScriptedTool << Input::WindowClick << false;
-        QTest::newRow("tool run, posted click") << Wait::ScriptedTool << Input::PostedClick << false;
+        QTest::newRow("tool run, window click")
+            << Wait::ScriptedTool << Input::WindowClick << false;
+        QTest::newRow("tool run, posted click")
+            << Wait::ScriptedTool << Input::PostedClick << false;
         QTest::newRow("tool run, key") << Wait::ScriptedTool << Input::Key << true;
         QTest::newRow("tool run, shortcut") << Wait::ScriptedTool << Input::Shortcut << true;
         QTest::newRow("real tool, window click") << Wait::RealTool << Input::WindowClick << false;

@@ -103,7 +103,8 @@ void TestCropMarking::marking_data()
     }
     // A quick second click is a press too, however it arrives.
     QTest::addRow("quick second click (to the control)")
-        << PointerScript{press(100, 100), release(100, 100), doubleClick(100, 100), release(100, 100)}
+        << PointerScript{press(100, 100), release(100, 100), doubleClick(100, 100),
+                         release(100, 100)}
         << Route::Control << 0.0 << imaging::noCropMarks() << tooExtreme;
     QTest::addRow("double click (through the window)")
         << PointerScript{doubleClick(100, 100)} << Route::Window << 0.0 << imaging::noCropMarks()
@@ -229,8 +230,7 @@ void TestCropMarking::crosshairs()
 {
     CropScene scene;
     QVERIFY(QTest::qWaitForWindowExposed(&scene.window));
-    imaging::HangPicture(m_state, QStringLiteral("ring.jpg"), scene.view,
-                         QStringLiteral("S"));
+    imaging::HangPicture(m_state, QStringLiteral("ring.jpg"), scene.view, QStringLiteral("S"));
     const QImage picture = scene.view->surface();
     QList<QList<QPoint>> seen;
     QList<QImage> shown;
@@ -267,8 +267,7 @@ void TestCropMarking::boxStaysAfterRepaint()
 {
     CropScene scene;
     QVERIFY(QTest::qWaitForWindowExposed(&scene.window));
-    imaging::HangPicture(m_state, QStringLiteral("ring.jpg"), scene.view,
-                         QStringLiteral("S"));
+    imaging::HangPicture(m_state, QStringLiteral("ring.jpg"), scene.view, QStringLiteral("S"));
     crop(scene, {press(50, 180), move(120, 100), release(200, 40)}, Route::Control);
     scene.window.hide();
     scene.window.show();

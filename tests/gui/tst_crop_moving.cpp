@@ -204,8 +204,7 @@ void TestCropMoving::motionRepaintsOnly()
     QVERIFY(writePicture(QStringLiteral("camera.jpg"), QSize(3000, 2000), QColor(0, 0, 220)));
     CropScene scene;
     QVERIFY(QTest::qWaitForWindowExposed(&scene.window));
-    imaging::HangPicture(m_state, QStringLiteral("camera.jpg"), scene.view,
-                         QStringLiteral("S"));
+    imaging::HangPicture(m_state, QStringLiteral("camera.jpg"), scene.view, QStringLiteral("S"));
     const QImage picture = scene.view->surface();
     const qsizetype held = scene.view->bitmapBytes();
     PointerScript script;

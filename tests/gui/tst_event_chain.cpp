@@ -40,7 +40,10 @@ class RecordingActions final : public app::ImageTabActions, public app::Settings
 public:
     QStringList calls;
     void undoCropping() override { calls << "undoCropping"; }
-    void stretchCrop(const imaging::StartingPress &p) override { calls << pressed("stretchCrop", p); }
+    void stretchCrop(const imaging::StartingPress &p) override
+    {
+        calls << pressed("stretchCrop", p);
+    }
     void dragCrop(const imaging::StartingPress &p) override { calls << pressed("dragCrop", p); }
     void refreshPictures() override { calls << "refreshPictures"; }
     void lookUpCode() override { calls << "lookUpCode"; }
@@ -195,26 +198,50 @@ void TestEventChain::inlineHandlers_data()
     QTest::addColumn<int>("mode");      // 0 Inventory, 1 Cust/Sup, 2 Repairs
     QTest::addColumn<QStringList>("calls");
 
-    QTest::newRow("Enter in the code field") << "oXbpGetCd" << "Enter" << 0 << QStringList{"lookUpCode"};
-    QTest::newRow("a letter in the code field") << "oXbpGetCd" << "A" << 0 << QStringList{};
-    QTest::newRow("left press in the code field") << "oXbpGetCd" << "left 5,5" << 0 << QStringList{};
-    QTest::newRow("Enter in the name, Cust/Sup") << "oXbpTargName" << "Enter" << 1 << QStringList{"lookUpName"};
-    QTest::newRow("a letter in the name, Cust/Sup") << "oXbpTargName" << "B" << 1 << QStringList{};
-    QTest::newRow("Enter in the name, Inventory") << "oXbpTargName" << "Enter" << 0 << QStringList{"normaliseTargetName"};
-    QTest::newRow("a letter in the name, Repairs") << "oXbpTargName" << "C" << 2 << QStringList{"targetNameTyped"};
-    QTest::newRow("Enter on Find") << "oXbpBrowse" << "Enter" << 0 << QStringList{"chooseSource"};
-    QTest::newRow("Enter in the file field") << "oXbpImageFile" << "Enter" << 0 << QStringList{"loadTypedSource"};
-    QTest::newRow("Enter in the port field") << "oXbpPort" << "Enter" << 0 << QStringList{"testAndSave"};
-    QTest::newRow("Enter on Test and save") << "oXbpSave" << "Enter" << 0 << QStringList{"testAndSave"};
-    QTest::newRow("a digit in the address") << "oXbpAddress" << "7" << 0 << QStringList{};
-    QTest::newRow("right press on the source") << "oStat" << "right 70,50" << 0 << QStringList{"undoCropping"};
-    QTest::newRow("right press on a label") << "oXbpTargGrp" << "right 3,3" << 1 << QStringList{"undoCropping"};
-    QTest::newRow("left press on a crop edge") << "oStat" << "left 43,50" << 0 << QStringList{"stretchCrop 43,50"};
-    QTest::newRow("left press in the box") << "oStat" << "left 70,50" << 0 << QStringList{"dragCrop 70,50"};
-    QTest::newRow("left press outside the box") << "oStat" << "left 200,200" << 0 << QStringList{"refreshPictures"};
-    QTest::newRow("left press on the preview") << "oStat2" << "left 200,200" << 0 << QStringList{"refreshPictures"};
-    QTest::newRow("left press on a button") << "oXbpGrab" << "left 5,5" << 0 << QStringList{};
-    QTest::newRow("Enter on a button") << "oXbpGrab" << "Enter" << 0 << QStringList{};
+    QTest::newRow("Enter in the code field") << "oXbpGetCd"
+                                             << "Enter" << 0 << QStringList{"lookUpCode"};
+    QTest::newRow("a letter in the code field") << "oXbpGetCd"
+                                                << "A" << 0 << QStringList{};
+    QTest::newRow("left press in the code field") << "oXbpGetCd"
+                                                  << "left 5,5" << 0 << QStringList{};
+    QTest::newRow("Enter in the name, Cust/Sup") << "oXbpTargName"
+                                                 << "Enter" << 1 << QStringList{"lookUpName"};
+    QTest::newRow("a letter in the name, Cust/Sup") << "oXbpTargName"
+                                                    << "B" << 1 << QStringList{};
+    QTest::newRow("Enter in the name, Inventory")
+        << "oXbpTargName"
+        << "Enter" << 0 << QStringList{"normaliseTargetName"};
+    QTest::newRow("a letter in the name, Repairs") << "oXbpTargName"
+                                                   << "C" << 2 << QStringList{"targetNameTyped"};
+    QTest::newRow("Enter on Find") << "oXbpBrowse"
+                                   << "Enter" << 0 << QStringList{"chooseSource"};
+    QTest::newRow("Enter in the file field") << "oXbpImageFile"
+                                             << "Enter" << 0 << QStringList{"loadTypedSource"};
+    QTest::newRow("Enter in the port field") << "oXbpPort"
+                                             << "Enter" << 0 << QStringList{"testAndSave"};
+    QTest::newRow("Enter on Test and save") << "oXbpSave"
+                                            << "Enter" << 0 << QStringList{"testAndSave"};
+    QTest::newRow("a digit in the address") << "oXbpAddress"
+                                            << "7" << 0 << QStringList{};
+    QTest::newRow("right press on the source") << "oStat"
+                                               << "right 70,50" << 0 << QStringList{"undoCropping"};
+    QTest::newRow("right press on a label") << "oXbpTargGrp"
+                                            << "right 3,3" << 1 << QStringList{"undoCropping"};
+    QTest::newRow("left press on a crop edge")
+        << "oStat"
+        << "left 43,50" << 0 << QStringList{"stretchCrop 43,50"};
+    QTest::newRow("left press in the box") << "oStat"
+                                           << "left 70,50" << 0 << QStringList{"dragCrop 70,50"};
+    QTest::newRow("left press outside the box")
+        << "oStat"
+        << "left 200,200" << 0 << QStringList{"refreshPictures"};
+    QTest::newRow("left press on the preview")
+        << "oStat2"
+        << "left 200,200" << 0 << QStringList{"refreshPictures"};
+    QTest::newRow("left press on a button") << "oXbpGrab"
+                                            << "left 5,5" << 0 << QStringList{};
+    QTest::newRow("Enter on a button") << "oXbpGrab"
+                                       << "Enter" << 0 << QStringList{};
 }
 
 void TestEventChain::inlineHandlers()
@@ -244,8 +271,8 @@ void TestEventChain::inlineHandlers()
         const QStringList xy = words[1].split(QLatin1Char(','));
         // Positions are given with y upward from the control's bottom.
         const QPoint pos(xy[0].toInt(), widget->height() - xy[1].toInt());
-        QTest::mouseClick(widget, words[0] == QStringLiteral("left") ? Qt::LeftButton : Qt::RightButton,
-                          {}, pos);
+        QTest::mouseClick(
+            widget, words[0] == QStringLiteral("left") ? Qt::LeftButton : Qt::RightButton, {}, pos);
     } else if (input == QStringLiteral("Enter")) {
         QTest::keyClick(widget, Qt::Key_Return);
     } else {
@@ -265,15 +292,22 @@ void TestEventChain::buttonsAfterEveryEvent_data()
     QTest::addColumn<bool>("putBefore");
     QTest::addColumn<QString>("enabled");
     const bool T = true, F = false;
-    QTest::newRow("no source: Put goes off") << "" << "AB12345" << T << T << T << F << T << "oXbpDelTarg";
-    QTest::newRow("all allowed, Put was on") << "/p/a.jpg" << "AB12345" << T << T << T << T << T
-                                           << "oXbpPut oXbpDelSrc oXbpRotate oXbpDelTarg oXbpCpTarg";
-    QTest::newRow("all allowed, Put stays off") << "/p/a.jpg" << "AB12345" << T << T << F << F << F
-                                              << "oXbpDelSrc oXbpRotate";
-    QTest::newRow("put refused") << "/p/a.jpg" << "AB12345" << F << F << F << F << T << "";
-    QTest::newRow("no name") << "/p/a.jpg" << "" << T << F << T << F << T << "oXbpDelTarg";
+    QTest::newRow("no source: Put goes off") << ""
+                                             << "AB12345" << T << T << T << F << T << "oXbpDelTarg";
+    QTest::newRow("all allowed, Put was on")
+        << "/p/a.jpg"
+        << "AB12345" << T << T << T << T << T
+        << "oXbpPut oXbpDelSrc oXbpRotate oXbpDelTarg oXbpCpTarg";
+    QTest::newRow("all allowed, Put stays off")
+        << "/p/a.jpg"
+        << "AB12345" << T << T << F << F << F << "oXbpDelSrc oXbpRotate";
+    QTest::newRow("put refused") << "/p/a.jpg"
+                                 << "AB12345" << F << F << F << F << T << "";
+    QTest::newRow("no name") << "/p/a.jpg"
+                             << "" << T << F << T << F << T << "oXbpDelTarg";
     // The preview is known from the state, not from the disk: no file exists.
-    QTest::newRow("preview known") << "" << "" << F << T << F << T << F << "oXbpCpTarg";
+    QTest::newRow("preview known") << ""
+                                   << "" << F << T << F << T << F << "oXbpCpTarg";
 }
 
 void TestEventChain::buttonsAfterEveryEvent()
@@ -319,16 +353,19 @@ void TestEventChain::spinEnd_data()
 
     QTest::newRow("Up past 9") << "oXbpBright" << 9 << 9 << "Up" << 9
                                << "-modulate 200 -gamma 1.00 -level 0.00% scratch.jpg" << true;
-    QTest::newRow("Up to 10, clamped") << "oXbpBright" << 9 << 20 << "Up" << 9
-                                       << "-modulate 200 -gamma 1.00 -level 0.00% scratch.jpg" << true;
+    QTest::newRow("Up to 10, clamped")
+        << "oXbpBright" << 9 << 20 << "Up" << 9
+        << "-modulate 200 -gamma 1.00 -level 0.00% scratch.jpg" << true;
     QTest::newRow("Down") << "oXbpBright" << 3 << 9 << "Down" << 2
                           << "-modulate 60 -gamma 1.00 -level 0.00% scratch.jpg" << true;
     QTest::newRow("gamma arrow up") << "oXbpGamma" << 3 << 9 << "arrow up" << 4
                                     << "-modulate 100 -gamma 1.40 -level 0.00% scratch.jpg" << true;
-    QTest::newRow("contrast arrow up to 10") << "oXbpContrast" << 9 << 20 << "arrow up" << 9
-                                             << "-modulate 100 -gamma 1.00 -level 35.29% scratch.jpg" << true;
-    QTest::newRow("contrast wheel down") << "oXbpContrast" << 5 << 9 << "wheel down" << 4
-                                         << "-modulate 100 -gamma 1.00 -level 15.69% scratch.jpg" << true;
+    QTest::newRow("contrast arrow up to 10")
+        << "oXbpContrast" << 9 << 20 << "arrow up" << 9
+        << "-modulate 100 -gamma 1.00 -level 35.29% scratch.jpg" << true;
+    QTest::newRow("contrast wheel down")
+        << "oXbpContrast" << 5 << 9 << "wheel down" << 4
+        << "-modulate 100 -gamma 1.00 -level 15.69% scratch.jpg" << true;
     QTest::newRow("a typed digit is no spin") << "oXbpGamma" << 0 << 9 << "5" << 5 << "" << true;
     // Without a source the view keeps what it shows (the recorded picture, say).
     QTest::newRow("no source") << "oXbpBright" << 3 << 9 << "Up" << 4 << "" << false;
@@ -400,37 +437,59 @@ void TestEventChain::startLookUp_data()
     QTest::addColumn<bool>("repairsBefore"); // the options left Repairs mode on
     QTest::addColumn<QString>("reply");
     QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("request");   // the framaid requests, token included, "|" between
+    QTest::addColumn<QString>("request"); // the framaid requests, token included, "|" between
     QTest::addColumn<QStringList>("captions");
-    QTest::addColumn<QString>("mode");      // the mode radio checked afterwards
+    QTest::addColumn<QString>("mode"); // the mode radio checked afterwards
     QTest::addColumn<QString>("codeField");
     QTest::addColumn<QString>("nameField"); // its text, "+" when enabled
     QTest::addColumn<bool>("put");
 
     const QStringList codeCaptions{" Waiting for image...", " Image as recorded:"};
     const QStringList accountCaptions{"Waiting for image...", " Image as recorded:"};
-    QTest::newRow("start code") << QStringList{"shop", "AB12"} << false << "Gold ring\r\n" << ""
+    QTest::newRow("start code") << QStringList{"shop", "AB12"} << false << "Gold ring\r\n"
+                                << ""
                                 << "framaid /srv/zmr/jtemp/clerk AB---12 10:30:00" << codeCaptions
-                                << "modeInventory" << "" << "AB---12" << false;
-    QTest::newRow("start code, a source chosen") << QStringList{"shop", "ab 12"} << false << "Gold ring\r\n"
-                                                 << "/p/ring.jpg" << "framaid /srv/zmr/jtemp/clerk AB---12 10:30:00"
-                                                 << codeCaptions << "modeInventory" << "" << "AB---12" << true;
-    QTest::newRow("start code in Repairs mode") << QStringList{"shop", "AB12"} << true << "Gold ring\r\n" << ""
-                                                << "framaid /srv/zmr/jtemp/clerk AB---12 10:30:00"
-                                                << codeCaptions << "modeInventory" << "" << "AB---12" << false;
-    QTest::newRow("long start code") << QStringList{"shop", "2000000100014"} << false << "AB10001: Solitaire ring\r\n" << ""
-                                     << "framaid /srv/zmr/jtemp/clerk 2000000100014 10:30:00|framaid /srv/zmr/jtemp/clerk AB10001 10:30:00"
-                                     << codeCaptions << "modeInventory" << "" << "AB10001" << false;
-    QTest::newRow("start account") << QStringList{"shop", "", "1234"} << false << "Supplier Ltd\r\n" << "/p/r.jpg"
-                                   << "framaid /srv/zmr/jtemp/clerk 1234 10:30:00" << accountCaptions
-                                   << "modeCustSup" << "1234" << "1234+" << true;
-    QTest::newRow("both: the account wins") << QStringList{"shop", "AB12", "12345"} << true << "Customer\r\n" << ""
-                                            << "framaid /srv/zmr/jtemp/clerk 12345 10:30:00" << accountCaptions
-                                            << "modeCustSup" << "12345" << "12345+" << false;
-    QTest::newRow("account, put refused") << QStringList{"shop", "", "1234"} << false
-                                          << "1234 has no pre-existing group\r\n" << "/p/r.jpg"
-                                          << "framaid /srv/zmr/jtemp/clerk 1234 10:30:00" << accountCaptions
-                                          << "modeCustSup" << "1234" << "1234+" << false;
+                                << "modeInventory"
+                                << ""
+                                << "AB---12" << false;
+    QTest::newRow("start code, a source chosen")
+        << QStringList{"shop", "ab 12"} << false << "Gold ring\r\n"
+        << "/p/ring.jpg"
+        << "framaid /srv/zmr/jtemp/clerk AB---12 10:30:00" << codeCaptions << "modeInventory"
+        << ""
+        << "AB---12" << true;
+    QTest::newRow("start code in Repairs mode")
+        << QStringList{"shop", "AB12"} << true << "Gold ring\r\n"
+        << ""
+        << "framaid /srv/zmr/jtemp/clerk AB---12 10:30:00" << codeCaptions << "modeInventory"
+        << ""
+        << "AB---12" << false;
+    QTest::newRow("long start code")
+        << QStringList{"shop", "2000000100014"} << false << "AB10001: Solitaire ring\r\n"
+        << ""
+        << "framaid /srv/zmr/jtemp/clerk 2000000100014 10:30:00|framaid /srv/zmr/jtemp/clerk "
+           "AB10001 10:30:00"
+        << codeCaptions << "modeInventory"
+        << ""
+        << "AB10001" << false;
+    QTest::newRow("start account")
+        << QStringList{"shop", "", "1234"} << false << "Supplier Ltd\r\n"
+        << "/p/r.jpg"
+        << "framaid /srv/zmr/jtemp/clerk 1234 10:30:00" << accountCaptions << "modeCustSup"
+        << "1234"
+        << "1234+" << true;
+    QTest::newRow("both: the account wins")
+        << QStringList{"shop", "AB12", "12345"} << true << "Customer\r\n"
+        << ""
+        << "framaid /srv/zmr/jtemp/clerk 12345 10:30:00" << accountCaptions << "modeCustSup"
+        << "12345"
+        << "12345+" << false;
+    QTest::newRow("account, put refused")
+        << QStringList{"shop", "", "1234"} << false << "1234 has no pre-existing group\r\n"
+        << "/p/r.jpg"
+        << "framaid /srv/zmr/jtemp/clerk 1234 10:30:00" << accountCaptions << "modeCustSup"
+        << "1234"
+        << "1234+" << false;
 }
 
 void TestEventChain::startLookUp()
@@ -499,11 +558,16 @@ void TestEventChain::startPage_data()
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("focus");
     QTest::addColumn<bool>("lookedUp");
-    QTest::newRow("settings and tools") << "shop" << true << 0 << "image" << "oXbpGetCd" << true;
-    QTest::newRow("tools missing, go on") << "shop" << false << 6 << "image" << "oXbpGetCd" << true;
-    QTest::newRow("tools missing, stop") << "shop" << false << 7 << "settings" << "" << true;
-    QTest::newRow("first run") << "" << true << 0 << "settings" << "oXbpAddress" << false;
-    QTest::newRow("first run, tools missing") << "" << false << 6 << "settings" << "oXbpAddress" << false;
+    QTest::newRow("settings and tools") << "shop" << true << 0 << "image"
+                                        << "oXbpGetCd" << true;
+    QTest::newRow("tools missing, go on") << "shop" << false << 6 << "image"
+                                          << "oXbpGetCd" << true;
+    QTest::newRow("tools missing, stop") << "shop" << false << 7 << "settings"
+                                         << "" << true;
+    QTest::newRow("first run") << "" << true << 0 << "settings"
+                               << "oXbpAddress" << false;
+    QTest::newRow("first run, tools missing") << "" << false << 6 << "settings"
+                                              << "oXbpAddress" << false;
 }
 
 void TestEventChain::startPage()
@@ -524,7 +588,8 @@ void TestEventChain::startPage()
     QCOMPARE(m_window->settingsPage()->isVisible(), page == QStringLiteral("settings"));
     QCOMPARE(m_window->imagePage()->isVisible(), page == QStringLiteral("image"));
     if (!focus.isEmpty())
-        QCOMPARE(m_window->focusWidget() ? m_window->focusWidget()->objectName() : QString(), focus);
+        QCOMPARE(m_window->focusWidget() ? m_window->focusWidget()->objectName() : QString(),
+                 focus);
     QCOMPARE(!m_world.shell.commands.isEmpty(), lookedUp);
 }
 

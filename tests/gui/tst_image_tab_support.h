@@ -18,8 +18,8 @@
 #include "support/scripted_world.h"
 #include "support/tee_display.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPushButton>
 #include <QTest>

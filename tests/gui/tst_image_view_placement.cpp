@@ -246,11 +246,9 @@ void TestImageViewPlacement::fractionalBoxAtPixels()
     QFETCH(CropCoords, marks);
     QFETCH(CropCoords, pixels);
     m_view->show();
-    HangPicture(m_state, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
-                pixels);
+    HangPicture(m_state, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"), pixels);
     const QImage expected = m_view->canvas()->grab().toImage();
-    HangPicture(m_state, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"),
-                marks);
+    HangPicture(m_state, QStringLiteral("source.jpg"), m_view.get(), QStringLiteral("S"), marks);
     QCOMPARE(*m_view->cropBox(), marks);
     QCOMPARE(m_view->canvas()->grab().toImage(), expected);
 }

@@ -11,8 +11,7 @@
 
 using namespace framla;
 
-class TestProgram : public QObject
-{
+class TestProgram : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void windowShownAndClosed();

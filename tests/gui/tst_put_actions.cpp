@@ -367,7 +367,8 @@ void TestPutActions::commandsOfAPut_data()
                                     "/C mogrify -resize 320x320 COPY.jpg",
                                     send + "COPY.jpg clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg",
                                     send + "clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg CHECK.jpg",
-                                    run + "sh -c SCRIPT framla-place /srv/zmr/jtemp/clerk 644 STAGED.jpg /srv/zmr/images/AB/AB12345.jpg",
+                                    run + "sh -c SCRIPT framla-place /srv/zmr/jtemp/clerk 644 "
+                                          "STAGED.jpg /srv/zmr/images/AB/AB12345.jpg",
                                     send + "clerk@shop:/srv/zmr/images/AB/AB12345.jpg scratch.jpg",
                                     run + "framaid /srv/zmr/jtemp/clerk AB12345 10:30:00",
                                     reply};
@@ -389,7 +390,8 @@ void TestPutActions::commandsOfAPut_data()
                        "/C mogrify -resize 320x320 COPY.jpg",
                        send + "COPY.jpg clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg",
                        send + "clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg CHECK.jpg",
-                       run + "sh -c SCRIPT framla-place /srv/zmr/jtemp/clerk 644 STAGED.jpg /srv/zmr/images/ssr/1234/RING7.jpg",
+                       run + "sh -c SCRIPT framla-place /srv/zmr/jtemp/clerk 644 STAGED.jpg "
+                             "/srv/zmr/images/ssr/1234/RING7.jpg",
                        send + "clerk@shop:/srv/zmr/images/ssr/1234/RING7.jpg scratch.jpg",
                        run + "framaid /srv/zmr/jtemp/clerk 1234 10:30:00",
                        reply};

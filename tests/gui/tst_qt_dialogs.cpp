@@ -42,7 +42,8 @@ void TestQtDialogs::closing_data()
         QTest::addRow("Yes/No, %s", how) << Buttons::YesNo << escape << int(kNo);
         QTest::addRow("Retry/Cancel, %s", how) << Buttons::RetryCancel << escape << int(kCancel);
         // The error box: closing it ends with the log, never goes on.
-        QTest::addRow("Abort/Retry/Ignore, %s", how) << Buttons::AbortRetryIgnore << escape << int(kAbort);
+        QTest::addRow("Abort/Retry/Ignore, %s", how)
+            << Buttons::AbortRetryIgnore << escape << int(kAbort);
     }
 }
 
@@ -108,11 +109,21 @@ void TestQtDialogs::startFolder_data()
     QTest::addColumn<QString>("last");
     QTest::addColumn<QString>("photos");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("last folder first") << "a" << "b" << "a";
-    QTest::newRow("photo folder at first") << "" << "b" << "b";
-    QTest::newRow("a vanished last folder") << "gone" << "b" << "b";
-    QTest::newRow("neither: working directory") << "" << "gone" << "";
-    QTest::newRow("a file is no folder") << "file" << "" << "";
+    QTest::newRow("last folder first") << "a"
+                                       << "b"
+                                       << "a";
+    QTest::newRow("photo folder at first") << ""
+                                           << "b"
+                                           << "b";
+    QTest::newRow("a vanished last folder") << "gone"
+                                            << "b"
+                                            << "b";
+    QTest::newRow("neither: working directory") << ""
+                                                << "gone"
+                                                << "";
+    QTest::newRow("a file is no folder") << "file"
+                                         << ""
+                                         << "";
 }
 
 void TestQtDialogs::startFolder()

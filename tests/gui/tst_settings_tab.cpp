@@ -341,8 +341,10 @@ void TestSettingsTab::unwrittenSettingsNotReportedSaved()
     build();
     retype(QStringLiteral("oXbpPort"), QStringLiteral("2222"));
     QTest::mouseClick(m_window->settingsTab().oXbpSave, Qt::LeftButton);
-    QCOMPARE(w.dialogs.texts(), QStringList{QStringLiteral("The settings could not be saved to %1:\r\n%2")
-                                                .arg(w.file("shop.cfg"), QStringLiteral("Filename refers to a directory"))});
+    QCOMPARE(w.dialogs.texts(),
+             QStringList{
+                 QStringLiteral("The settings could not be saved to %1:\r\n%2")
+                     .arg(w.file("shop.cfg"), QStringLiteral("Filename refers to a directory"))});
 }
 
 void TestSettingsTab::pointers_data()

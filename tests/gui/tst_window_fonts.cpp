@@ -130,8 +130,7 @@ void TestWindowFonts::captionFits_data()
                 row.kind == layout::Kind::Label || row.kind == layout::Kind::PushButton ||
                 row.kind == layout::Kind::RadioButton || row.kind == layout::Kind::CheckBox ||
                 row.kind == layout::Kind::GroupBox || row.kind == layout::Kind::TextEdit;
-            if (!captioned || *row.text == '\0' ||
-                qstrcmp(row.name, layout::kQuitButtonName) == 0)
+            if (!captioned || *row.text == '\0' || qstrcmp(row.name, layout::kQuitButtonName) == 0)
                 continue;
             QTest::newRow(row.name)
                 << QString::fromLatin1(row.text)

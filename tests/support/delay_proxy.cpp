@@ -56,7 +56,8 @@ bool DelayProxy::startInFrontOf(const TestServer &server, int rttMs, const QStri
         m_error = QStringLiteral("no PuTTY host-key cache");
         return false;
     }
-    const QByteArray straight = '@' + server.port().toLatin1() + ':' + server.host().toLatin1() + ' ';
+    const QByteArray straight =
+        '@' + server.port().toLatin1() + ':' + server.host().toLatin1() + ' ';
     const QByteArray proxied = '@' + m_port.toLatin1() + ':' + server.host().toLatin1() + ' ';
     QByteArray kept;
     QByteArray added;

@@ -27,7 +27,7 @@ public:
     QString replyBody = QStringLiteral("Gold ring\r\n"); ///< reply text after the token line
     QString replyDir;        ///< where framaid leaves its reply (remote), set by the first request
     bool failCopies = false; ///< sends fail with "Access denied"
-    bool corruptCopies = false; ///< sends store one byte changed, the length kept
+    bool corruptCopies = false;   ///< sends store one byte changed, the length kept
     bool interruptCopies = false; ///< sends store the first half and fail
     int copyTakesMs = 0; ///< sends take this long: an operation's time may run out meanwhile
     QStringList refusedCommands; ///< remote commands (first word) that fail: "chmod", "mv"

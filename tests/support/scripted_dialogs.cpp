@@ -1,7 +1,6 @@
 #include "scripted_dialogs.h"
 
-namespace framla::test
-{
+namespace framla::test {
 
 void ScriptedDialogs::msgBox(const QString &text, const QString &title)
 {

@@ -8,12 +8,10 @@
 
 #include <functional>
 
-namespace framla::test
-{
+namespace framla::test {
 
 /// Dialogs for tests: records every box and answers from a queue.
-class ScriptedDialogs final : public runtime::Dialogs
-{
+class ScriptedDialogs final : public runtime::Dialogs {
 public:
     struct Box {
         enum Kind { Message, Confirm, OpenFile } kind = Message;

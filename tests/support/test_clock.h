@@ -4,12 +4,10 @@
 
 #include <QList>
 
-namespace framla::test
-{
+namespace framla::test {
 
 /// A clock that never sleeps: pauses are recorded and move the time on.
-class TestClock final : public runtime::Clock
-{
+class TestClock final : public runtime::Clock {
 public:
     QTime time{10, 30, 0};
     QDate date{2026, 12, 7};

@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QtEndian>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include "server/command_lines.h"
@@ -83,7 +83,8 @@ inline QString supplierPicture(const QString &reply)
 inline QStringList treeOf(const QString &dir)
 {
     QStringList all;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         all << it.next();
     all.sort();
@@ -96,10 +97,15 @@ inline QStringList statesOf(const QString &dir)
 {
     QStringList states;
     for (const QString &path : treeOf(dir)) {
-        struct stat st{};
+        struct stat st {};
         ::lstat(QFile::encodeName(path).constData(), &st);
-        states << QStringLiteral("%1 %2 %3 %4 %5.%6").arg(path).arg(st.st_mode, 0, 8).arg(st.st_uid).arg(st.st_size)
-                      .arg(st.st_ctim.tv_sec).arg(st.st_ctim.tv_nsec);
+        states << QStringLiteral("%1 %2 %3 %4 %5.%6")
+                      .arg(path)
+                      .arg(st.st_mode, 0, 8)
+                      .arg(st.st_uid)
+                      .arg(st.st_size)
+                      .arg(st.st_ctim.tv_sec)
+                      .arg(st.st_ctim.tv_nsec);
     }
     return states;
 }
@@ -137,13 +143,14 @@ inline bool appendItem(const QString &table, const QByteArray &code, const QByte
         const QByteArray name = b.mid(d, 11).left(int(qstrnlen(b.constData() + d, 11)));
         const int length = quint8(b[d + 16]);
         if (name == "CODE" || name == "TAG")
-            record.replace(offset, length, (name == "CODE" ? code : tag).leftJustified(length, ' ', true));
+            record.replace(offset, length,
+                           (name == "CODE" ? code : tag).leftJustified(length, ' ', true));
         offset += length;
     }
     const quint32 added = qToLittleEndian(count + 1);
     const QByteArray countBytes(reinterpret_cast<const char *>(&added), 4);
-    return f.seek(headerLen + qint64(count) * recordLen) && f.write(record + '\x1a') == recordLen + 1 && f.seek(4)
-        && f.write(countBytes) == 4;
+    return f.seek(headerLen + qint64(count) * recordLen) &&
+           f.write(record + '\x1a') == recordLen + 1 && f.seek(4) && f.write(countBytes) == 4;
 }
 
 /// The working directory, the shared sample database and the ways to run
@@ -194,7 +201,8 @@ protected:
         bool ok = true;
         if (state.startsWith(QLatin1String("empty"))) {
             db = m_tmp.filePath(QStringLiteral("db%1").arg(++m_fresh));
-            ok = QDir().mkdir(db) && ::chmod(QFile::encodeName(db).constData(), state == "empty" ? 0755 : 0775) == 0;
+            ok = QDir().mkdir(db) &&
+                 ::chmod(QFile::encodeName(db).constData(), state == "empty" ? 0755 : 0775) == 0;
         } else {
             db = freshDb();
         }
@@ -202,11 +210,13 @@ protected:
         if (state == "jtemp 755")
             ok = ::chmod(d + "/jtemp", 0755) == 0;
         else if (state == "jtemp a link")
-            ok = QDir(db + "/jtemp").removeRecursively() && QDir().mkdir(db + "/elsewhere")
-                && ::chmod(d + "/elsewhere", 0755) == 0 && QFile::link(db + "/elsewhere", db + "/jtemp");
+            ok = QDir(db + "/jtemp").removeRecursively() && QDir().mkdir(db + "/elsewhere") &&
+                 ::chmod(d + "/elsewhere", 0755) == 0 &&
+                 QFile::link(db + "/elsewhere", db + "/jtemp");
         else if (state == "empty, group, images planted")
-            ok = QDir().mkdir(db + "-elsewhere") && QFile::link(db + "-elsewhere", db + "/images")
-                && ::lchown(d + "/images", kNobody, kNobody) == 0;
+            ok = QDir().mkdir(db + "-elsewhere") &&
+                 QFile::link(db + "-elsewhere", db + "/images") &&
+                 ::lchown(d + "/images", kNobody, kNobody) == 0;
         else if (state == "shuttle missing")
             ok = QDir(db + "/shuttle").removeRecursively();
         else if (state == "shuttle a file")
@@ -218,7 +228,8 @@ protected:
         else if (state == "items damaged")
             ok = ::truncate(d + "/items.dbf", 600) == 0;
         else if (state == "reply directory of another")
-            ok = QDir().mkdir(db + "/jtemp/root") && ::chown(d + "/jtemp/root", kNobody, kNobody) == 0;
+            ok = QDir().mkdir(db + "/jtemp/root") &&
+                 ::chown(d + "/jtemp/root", kNobody, kNobody) == 0;
         if (ok && setUp)
             ok = run({"--setup", db}).exitCode == 0;
         return ok ? db : QString();
@@ -237,8 +248,10 @@ protected:
         Run r;
         if (!p.waitForStarted(20000)) {
             const passwd *account = ::getpwuid(as);
-            const QString why = QStringLiteral("framaid could not be started as %1: %2")
-                                    .arg(account ? QString::fromLocal8Bit(account->pw_name) : QString::number(as), p.errorString());
+            const QString why =
+                QStringLiteral("framaid could not be started as %1: %2")
+                    .arg(account ? QString::fromLocal8Bit(account->pw_name) : QString::number(as),
+                         p.errorString());
             QTest::qFail(qPrintable(why), __FILE__, __LINE__);
             return r;
         }
@@ -269,13 +282,17 @@ protected:
     void checkShape(const Run &r, const QString &db)
     {
         QVERIFY2(r.reply.startsWith(kToken + QLatin1Char(' ')), qPrintable(r.reply));
-        QVERIFY2(r.raw.endsWith("\r\n<!-- end -->\r\n") && r.raw.count("<!-- end -->") == 1, r.raw.constData());
-        QCOMPARE(r.output, QStringLiteral("framaid: reply written; its last line is <!-- end -->\n"));
+        QVERIFY2(r.raw.endsWith("\r\n<!-- end -->\r\n") && r.raw.count("<!-- end -->") == 1,
+                 r.raw.constData());
+        QCOMPARE(r.output,
+                 QStringLiteral("framaid: reply written; its last line is <!-- end -->\n"));
         QCOMPARE(r.raw.count('\n'), r.raw.count("\r\n"));
         QVERIFY(!line2(r.reply).isEmpty());
-        const QStringList noteLines = notes(r.reply).split(QLatin1String("\r\n"), Qt::SkipEmptyParts);
+        const QStringList noteLines =
+            notes(r.reply).split(QLatin1String("\r\n"), Qt::SkipEmptyParts);
         for (const QString &l : noteLines)
-            QVERIFY2(l.startsWith(QLatin1String("<!-- ")) && l.endsWith(QLatin1String(" -->")), qPrintable(l));
+            QVERIFY2(l.startsWith(QLatin1String("<!-- ")) && l.endsWith(QLatin1String(" -->")),
+                     qPrintable(l));
         const QString ssr = supplierPicture(r.reply);
         if (!ssr.isEmpty())
             QVERIFY2(QFileInfo(db + QLatin1Char('/') + ssr).isFile(), qPrintable(ssr));

@@ -32,7 +32,9 @@ inline Target asked(const QString &code)
 /// What a look-up says about putting: "yes", "no", or "-" when it asked nothing.
 inline QString putAnswer(const server::LookupResult &found)
 {
-    return !found.ok2Put ? QStringLiteral("-") : *found.ok2Put ? QStringLiteral("yes") : QStringLiteral("no");
+    return !found.ok2Put   ? QStringLiteral("-")
+           : *found.ok2Put ? QStringLiteral("yes")
+                           : QStringLiteral("no");
 }
 
 class LookupFixture : public QObject {
@@ -56,7 +58,8 @@ protected:
             const QDir dir(m_state.cAppPath);
             if (command.executableName() == QStringLiteral("pscp") &&
                 command.args.value(3).endsWith(QStringLiteral("/framla.tmp"))) {
-                const QByteArray reply = replies.value(qMin<qsizetype>(m_fetches, replies.size() - 1));
+                const QByteArray reply =
+                    replies.value(qMin<qsizetype>(m_fetches, replies.size() - 1));
                 ++m_fetches;
                 if (!reply.isNull())
                     runtime::writeWholeFile(dir.filePath(QStringLiteral("framla.tmp")), reply);
@@ -93,7 +96,8 @@ protected:
     }
 
     /// The look-up of a code, in canonical form, with the test's token.
-    server::LookupResult lookUp(const QString &code, bool inventory = true, const QString &name = {})
+    server::LookupResult lookUp(const QString &code, bool inventory = true,
+                                const QString &name = {})
     {
         Target target = server::targetOf(m_state);
         target.cCode = code;

@@ -11,8 +11,7 @@ using framla::server::MAKEFILE;
 enum Mode { Inventory, CustSup, Repairs };
 Q_DECLARE_METATYPE(Mode)
 
-class TestCodes : public QObject
-{
+class TestCodes : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void normalize_data();

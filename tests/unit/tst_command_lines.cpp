@@ -56,27 +56,27 @@ void TestCommandLines::lines_data()
     // name stays single, the tool name and the password stay as they are.
     QTest::newRow("reply fetch, Windows server")
         << server::fetchCommand(dos, dos.cPath + "\\temp\\" + dos.cUser + "/framla.tmp",
-                                 QStringLiteral("."), true)
+                                QStringLiteral("."), true)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "clerk@shop.example:c:\\\\\\zmr\\\\\\temp\\\\\\clerk/framla.tmp .";
     QTest::newRow("settings test shows its window")
         << server::fetchCommand(unix, unix.cPath + "/framla.ok", QStringLiteral("."), true,
-                                 WindowHint::Normal)
+                                WindowHint::Normal)
         << "/C start /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "clerk@shop.example:/srv/zmr/framla.ok .";
     QTest::newRow("existing image fetch")
         << server::fetchCommand(unix, unix.cPath + "/images/AB/AB12345.jpg",
-                                 QStringLiteral("scratch.jpg"), true)
+                                QStringLiteral("scratch.jpg"), true)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "clerk@shop.example:/srv/zmr/images/AB/AB12345.jpg scratch.jpg";
     QTest::newRow("upload")
         << server::sendCommand(unix, QStringLiteral("scratch.jpg"),
-                                unix.cPath + "/images/AB/AB12345.jpg", false)
+                               unix.cPath + "/images/AB/AB12345.jpg", false)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret scratch.jpg "
            "clerk@shop.example:/srv/zmr/images/AB/AB12345.jpg";
     QTest::newRow("upload to a Windows server keeps its slashes")
         << server::sendCommand(dos, QStringLiteral("scratch.jpg"),
-                                dos.cPath + "/images/AB/AB12345.jpg", false)
+                               dos.cPath + "/images/AB/AB12345.jpg", false)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret scratch.jpg "
            "clerk@shop.example:c:\\zmr/images/AB/AB12345.jpg";
     QTest::newRow("look-up request")
@@ -98,16 +98,16 @@ void TestCommandLines::lines_data()
         << "/C mogrify -resize 320x320 upload-1.jpg";
     QTest::newRow("deletion, Windows server")
         << server::remoteCommand(dos,
-                                  {QStringLiteral("rm"), QStringLiteral("-f"),
-                                   dos.cPath + "\\images\\AB\\AB12345.jpg"},
-                                  true)
+                                 {QStringLiteral("rm"), QStringLiteral("-f"),
+                                  dos.cPath + "\\images\\AB\\AB12345.jpg"},
+                                 true)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example rm -f "
            "c:\\\\\\zmr\\\\\\images\\\\\\AB\\\\\\AB12345.jpg";
     QTest::newRow("chmod")
         << server::remoteCommand(unix,
-                                  {QStringLiteral("chmod"), QStringLiteral("644"),
-                                   unix.cPath + "/images/AB/AB12345.jpg"},
-                                  false)
+                                 {QStringLiteral("chmod"), QStringLiteral("644"),
+                                  unix.cPath + "/images/AB/AB12345.jpg"},
+                                 false)
         << "/C start /min /wait .\\plink.exe -ssh -P 22 -pw se\\cret clerk@shop.example chmod "
            "644 /srv/zmr/images/AB/AB12345.jpg";
     Settings blank = settings(QStringLiteral("/srv/shop data"));
@@ -121,7 +121,7 @@ void TestCommandLines::lines_data()
            "\"clerk@shop.example:'/srv/shop data/framla.ok'\" .";
     QTest::newRow("local file with a blank stays one argument")
         << server::sendCommand(unix, QStringLiteral("/home/shop/My Files/STOCK.DBF"),
-                                unix.cPath + "/shuttle/stock.dbf", true)
+                               unix.cPath + "/shuttle/stock.dbf", true)
         << "/C start /min /wait .\\pscp.exe -scp -P 22 -pw se\\cret "
            "\"/home/shop/My Files/STOCK.DBF\" clerk@shop.example:/srv/zmr/shuttle/stock.dbf";
 }
@@ -222,35 +222,89 @@ void TestCommandLines::loginProblems_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("problem");
     const QString ok;
-    QTest::newRow("host name") << "shop.example" << "22" << "clerk" << "/srv/zmr" << ok;
-    QTest::newRow("IPv4") << "10.0.0.5" << "2222" << "clerk" << "/srv/zmr" << ok;
-    QTest::newRow("IPv6 in brackets") << "[::1]" << "22" << "j.smith_2" << "/srv/zmr" << ok;
-    QTest::newRow("Windows path") << "shop" << "22" << "clerk" << "c:\\zmr data" << ok;
-    QTest::newRow("Unix path with a substitution") << "shop" << "22" << "clerk"
+    QTest::newRow("host name") << "shop.example"
+                               << "22"
+                               << "clerk"
+                               << "/srv/zmr" << ok;
+    QTest::newRow("IPv4") << "10.0.0.5"
+                          << "2222"
+                          << "clerk"
+                          << "/srv/zmr" << ok;
+    QTest::newRow("IPv6 in brackets") << "[::1]"
+                                      << "22"
+                                      << "j.smith_2"
+                                      << "/srv/zmr" << ok;
+    QTest::newRow("Windows path") << "shop"
+                                  << "22"
+                                  << "clerk"
+                                  << "c:\\zmr data" << ok;
+    QTest::newRow("Unix path with a substitution") << "shop"
+                                                   << "22"
+                                                   << "clerk"
                                                    << "/srv/x$(touch p)" << ok;
     const QString address = "The server address \"%1\" is not a host name or an IP address.";
-    QTest::newRow("colon in the address") << "127.0.0.1:$(touch /tmp/p)" << "22" << "clerk"
+    QTest::newRow("colon in the address") << "127.0.0.1:$(touch /tmp/p)"
+                                          << "22"
+                                          << "clerk"
                                           << "/srv" << address.arg("127.0.0.1:$(touch /tmp/p)");
-    QTest::newRow("IPv6 without brackets") << "::1" << "22" << "clerk" << "/srv" << address.arg("::1");
-    QTest::newRow("empty address") << "" << "22" << "clerk" << "/srv" << address.arg("");
-    QTest::newRow("option as address") << "-oProxyCommand=x" << "22" << "clerk" << "/srv"
-                                       << address.arg("-oProxyCommand=x");
-    QTest::newRow("port out of range") << "shop" << "70000" << "clerk" << "/srv"
+    QTest::newRow("IPv6 without brackets") << "::1"
+                                           << "22"
+                                           << "clerk"
+                                           << "/srv" << address.arg("::1");
+    QTest::newRow("empty address") << ""
+                                   << "22"
+                                   << "clerk"
+                                   << "/srv" << address.arg("");
+    QTest::newRow("option as address") << "-oProxyCommand=x"
+                                       << "22"
+                                       << "clerk"
+                                       << "/srv" << address.arg("-oProxyCommand=x");
+    QTest::newRow("port out of range") << "shop"
+                                       << "70000"
+                                       << "clerk"
+                                       << "/srv"
                                        << "The port \"70000\" is not a number from 1 to 65535.";
-    QTest::newRow("user with a command") << "shop" << "22" << "a;id" << "/srv" << ok;
-    QTest::newRow("user in a domain") << "shop" << "22" << "DOM\\clerk@corp" << "c:\\zmr" << ok;
-    QTest::newRow("empty user") << "shop" << "22" << "" << "/srv" << "The user name is empty.";
-    QTest::newRow("user as a switch") << "shop" << "22" << "-oX" << "/srv"
-                                      << "The user name \"-oX\" starts with \"-\", which no login name does.";
-    QTest::newRow("percent in a Windows user") << "shop" << "22" << "%USERNAME%" << "c:\\zmr"
+    QTest::newRow("user with a command") << "shop"
+                                         << "22"
+                                         << "a;id"
+                                         << "/srv" << ok;
+    QTest::newRow("user in a domain") << "shop"
+                                      << "22"
+                                      << "DOM\\clerk@corp"
+                                      << "c:\\zmr" << ok;
+    QTest::newRow("empty user") << "shop"
+                                << "22"
+                                << ""
+                                << "/srv"
+                                << "The user name is empty.";
+    QTest::newRow("user as a switch")
+        << "shop"
+        << "22"
+        << "-oX"
+        << "/srv"
+        << "The user name \"-oX\" starts with \"-\", which no login name does.";
+    QTest::newRow("percent in a Windows user")
+        << "shop"
+        << "22"
+        << "%USERNAME%"
+        << "c:\\zmr"
         << "The user name contains \"%\", which the shell of a Windows server would expand.";
     QTest::newRow("substitution in a Windows path")
-        << "shop" << "22" << "clerk" << "c:\\x$(touch /tmp/p)"
+        << "shop"
+        << "22"
+        << "clerk"
+        << "c:\\x$(touch /tmp/p)"
         << "The database path contains \"$\", which the shell of a Windows server would expand.";
     QTest::newRow("percent in a Windows path")
-        << "shop" << "22" << "clerk" << "c:\\%TEMP%"
+        << "shop"
+        << "22"
+        << "clerk"
+        << "c:\\%TEMP%"
         << "The database path contains \"%\", which the shell of a Windows server would expand.";
-    QTest::newRow("newline in a path") << "shop" << "22" << "clerk" << "/srv/a\nb"
+    QTest::newRow("newline in a path") << "shop"
+                                       << "22"
+                                       << "clerk"
+                                       << "/srv/a\nb"
                                        << "The database path contains a control character.";
 }
 

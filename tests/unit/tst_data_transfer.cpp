@@ -109,9 +109,8 @@ void TestDataTransfer::sendLines()
     m_state.login.lIsDOS = path.contains(QLatin1Char('\\'));
     m_shell.onRun = nullptr;
     const server::DataSend send =
-        server::SendIXdata(m_state, m_display, m_state.login,
-                           QStringLiteral("/home/shop/My Data"), QStringLiteral("IX0001.DBF"),
-                           path + QStringLiteral("/shuttle/"));
+        server::SendIXdata(m_state, m_display, m_state.login, QStringLiteral("/home/shop/My Data"),
+                           QStringLiteral("IX0001.DBF"), path + QStringLiteral("/shuttle/"));
     QVERIFY(send.sent);
     QStringList texts = m_shell.texts();
     texts.replaceInStrings(QRegularExpression("upload-[0-9a-f]{16}"), "STAGED");
@@ -146,12 +145,14 @@ void TestDataTransfer::checkLine_data()
     QTest::addColumn<QString>("line");
     const QString head = "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop framaid "
                          "/srv/zmr/jtemp/clerk ";
-    QTest::newRow("data file") << "ix0001.dbf" << "shuttle"
-                               << head + "ix0001.dbf 10:30:00 shuttle";
-    QTest::newRow("supplier picture") << "ring+5.jpg" << "images/ssr/1234"
-                                      << head + "'ring+5.jpg' 10:30:00 images/ssr/1234";
-    QTest::newRow("customer picture") << "BROOCH.jpg" << "images/cust/12345"
-                                      << head + "BROOCH.jpg 10:30:00 images/cust/12345";
+    QTest::newRow("data file") << "ix0001.dbf"
+                               << "shuttle" << head + "ix0001.dbf 10:30:00 shuttle";
+    QTest::newRow("supplier picture")
+        << "ring+5.jpg"
+        << "images/ssr/1234" << head + "'ring+5.jpg' 10:30:00 images/ssr/1234";
+    QTest::newRow("customer picture")
+        << "BROOCH.jpg"
+        << "images/cust/12345" << head + "BROOCH.jpg 10:30:00 images/cust/12345";
 }
 
 void TestDataTransfer::checkLine()
@@ -188,14 +189,18 @@ void TestDataTransfer::transfer_data()
     const QString sentText = "File ix0001.dbf sent.\r\nCheck details shown for validity.";
     QTest::newRow("arrives whole") << "IX0001.DBF" << whole << "" << true << sentText;
     // A server program that gives no size: the "exists" mark is enough.
-    QTest::newRow("marked as there, no size")
-        << "IX0001.DBF" << "%1 exists" << "" << true << sentText;
+    QTest::newRow("marked as there, no size") << "IX0001.DBF"
+                                              << "%1 exists"
+                                              << "" << true << sentText;
     QTest::newRow("arrives short")
-        << "IX0001.DBF" << "%1 exists (3 bytes, mode 666)" << "" << false
+        << "IX0001.DBF"
+        << "%1 exists (3 bytes, mode 666)"
+        << "" << false
         << "Failed to send file ix0001.dbf\r\nThe server shows 3 bytes; 10 were sent.";
     QTest::newRow("not on the server")
-        << "export.csv" << "nothing about it" << "" << false
-        << "Failed to send file export.csv\r\nThe server does not show the file.";
+        << "export.csv"
+        << "nothing about it"
+        << "" << false << "Failed to send file export.csv\r\nThe server does not show the file.";
     QTest::newRow("mode not set")
         << "IX0001.DBF" << whole << "chmod" << true
         << sentText + "\r\nWarning: the file's access mode could not be set (666): "
@@ -205,10 +210,17 @@ void TestDataTransfer::transfer_data()
     QTest::newRow("move refused") << "IX0001.DBF" << whole << "mv" << false
                                   << "Failed to send file ix0001.dbf\r\nmv: Permission denied";
     QTest::newRow("blank in the name")
-        << "my file.csv" << "" << "" << false
+        << "my file.csv"
+        << ""
+        << "" << false
         << "Space character in file or path name!\r\nFailed to send file my file.csv";
-    QTest::newRow("nothing chosen") << "" << "" << "" << false << "Failed to send file ";
-    QTest::newRow("picture typed into the dialog") << "AB12345.JPG" << "" << "" << false
+    QTest::newRow("nothing chosen") << ""
+                                    << ""
+                                    << "" << false << "Failed to send file ";
+    QTest::newRow("picture typed into the dialog")
+        << "AB12345.JPG"
+        << ""
+        << "" << false
         << "Failed to send file ab12345.jpg\r\nOnly data transfer files can be sent: IX*.DBF, "
            "IY*.DBF, I*EXP.DBF, *.CSV, *.TXT.";
 }
@@ -246,7 +258,8 @@ void TestDataTransfer::transfer()
         if (verb == "framaid") {
             // The first check finds nothing; the second reports what the test says.
             QString report = checks++ == 0 ? QStringLiteral("%1: not there yet") : reportAfter;
-            report.replace("%1", "shuttle/" + serverName).replace("%2", QString::number(content.size()));
+            report.replace("%1", "shuttle/" + serverName)
+                .replace("%2", QString::number(content.size()));
             m_server->replyBody = "<!-- " + report + " -->";
         }
         return m_server->handle(command);
@@ -268,8 +281,8 @@ void TestDataTransfer::transfer()
     QCOMPARE(m_shell.timeouts.value(copy), server::dataCopyLimitMs(content.size()));
     if (sent) {
         QCOMPARE(m_server->files.value(remote), content);
-        QCOMPARE(m_server->modes.value(remote), refused.isEmpty() ? server::dataFileMode(serverName)
-                                                                  : QString());
+        QCOMPARE(m_server->modes.value(remote),
+                 refused.isEmpty() ? server::dataFileMode(serverName) : QString());
     }
 }
 

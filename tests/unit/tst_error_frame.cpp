@@ -139,7 +139,8 @@ private slots:
         QTest::newRow("file in use") << 71 << "" << none << 32 << true << Defaulted << 0;
 #else
         QTest::newRow("file in use") << 71 << "" << none << int(EBUSY) << true << Defaulted << 0;
-        QTest::newRow("program file in use") << 71 << "" << none << int(ETXTBSY) << true << Defaulted << 0;
+        QTest::newRow("program file in use")
+            << 71 << "" << none << int(ETXTBSY) << true << Defaulted << 0;
         // 32 is the Windows sharing violation only; here it is a broken pipe.
         QTest::newRow("broken pipe") << 71 << "" << none << 32 << true << Defaulted << 1;
 #endif

@@ -19,86 +19,121 @@ private slots:
         QTest::addColumn<QStringList>("absent");
         QTest::addColumn<bool>("exists"); // "exists" among the notes
 
-        const QStringList noMarks{"no pre-existing group", "(no images found)", "is not an existing", "Owned by"};
-        QTest::newRow("own picture") << "AB10001"
-            << QStringList{"AB10001: Solitaire ring, 0.50ct diamond", "Supplier 1234 (Bellini Oro S.p.A.), stock reference RING5",
+        const QStringList noMarks{"no pre-existing group", "(no images found)",
+                                  "is not an existing", "Owned by"};
+        QTest::newRow("own picture")
+            << "AB10001"
+            << QStringList{"AB10001: Solitaire ring, 0.50ct diamond",
+                           "Supplier 1234 (Bellini Oro S.p.A.), stock reference RING5",
                            "Price: 2450.00", "<!-- images/AB/AB10001.jpg exists ("}
             << noMarks + QStringList{"images/ssr/"} << true;
-        QTest::newRow("supplier's picture") << "AB10003"
+        QTest::newRow("supplier's picture")
+            << "AB10003"
             << QStringList{"<!-- images/AB/AB10003.jpg: no picture on file yet -->",
                            "images/ssr/1234/RING5.jpg exists on server -->"}
             << noMarks << true;
-        QTest::newRow("supplier's picture, other letter case") << "AB10005"
-            << QStringList{"images/ssr/1234/RING7.jpg exists on server"} << noMarks << true;
-        QTest::newRow("picture not tied to a supplier") << "AB00012"
-            << QStringList{"images/ssr/0/KID1.jpg exists on server"} << noMarks << true;
-        QTest::newRow("no picture anywhere") << "AB10004"
-            << QStringList{"AB10004: Eternity ring", "<!-- images/AB/AB10004.jpg: no picture on file yet -->"}
+        QTest::newRow("supplier's picture, other letter case")
+            << "AB10005" << QStringList{"images/ssr/1234/RING7.jpg exists on server"} << noMarks
+            << true;
+        QTest::newRow("picture not tied to a supplier")
+            << "AB00012" << QStringList{"images/ssr/0/KID1.jpg exists on server"} << noMarks
+            << true;
+        QTest::newRow("no picture anywhere")
+            << "AB10004"
+            << QStringList{"AB10004: Eternity ring",
+                           "<!-- images/AB/AB10004.jpg: no picture on file yet -->"}
             << noMarks + QStringList{"images/ssr/"} << false;
         // No picture is filed under a code the shop has not keyed in.
-        QTest::newRow("deleted record") << "AB19999"
+        QTest::newRow("deleted record")
+            << "AB19999"
             << QStringList{"Item AB19999 is not in the item table.", "no pre-existing group"}
             << QStringList{"Withdrawn"} << false;
-        QTest::newRow("unknown item, group there") << "AB12345"
+        QTest::newRow("unknown item, group there")
+            << "AB12345"
             << QStringList{"Item AB12345 is not in the item table.", "no pre-existing group"}
             << QStringList{"images/ssr/", "(no images found)", "is not an existing"} << false;
-        QTest::newRow("group directory missing") << "GH40001"
-            << QStringList{"GH40001: Automatic watch", "no pre-existing group images/GH/"} << QStringList{"images/ssr/"} << false;
-        QTest::newRow("raw material") << "F0001"
-            << QStringList{"F0001: Fine gold grain, 999.9", "<!-- images/F/F0001.jpg exists ("} << noMarks << true;
-        QTest::newRow("raw material, group missing") << "K0001"
-            << QStringList{"K0001: Ruby", "no pre-existing group images/K/"} << QStringList{} << false;
-        QTest::newRow("numeric inventory code") << "1200034"
-            << QStringList{"1200034: Gift voucher card", "images/12/1200034.jpg exists"} << noMarks << true;
-        QTest::newRow("supplier") << "1234"
+        QTest::newRow("group directory missing")
+            << "GH40001"
+            << QStringList{"GH40001: Automatic watch", "no pre-existing group images/GH/"}
+            << QStringList{"images/ssr/"} << false;
+        QTest::newRow("raw material")
+            << "F0001"
+            << QStringList{"F0001: Fine gold grain, 999.9", "<!-- images/F/F0001.jpg exists ("}
+            << noMarks << true;
+        QTest::newRow("raw material, group missing")
+            << "K0001" << QStringList{"K0001: Ruby", "no pre-existing group images/K/"}
+            << QStringList{} << false;
+        QTest::newRow("numeric inventory code")
+            << "1200034"
+            << QStringList{"1200034: Gift voucher card", "images/12/1200034.jpg exists"} << noMarks
+            << true;
+        QTest::newRow("supplier")
+            << "1234"
             << QStringList{"Supplier 1234: Bellini Oro S.p.A.", "City: Vicenza",
                            "Pictures on file (3): CHAIN2.jpg, RING5.jpg, RING7.jpg"}
             << noMarks + QStringList{"images/ssr/"} << false;
-        QTest::newRow("supplier, empty directory, code page") << "7777"
-            << QStringList{"Supplier 7777: Atelier R\u00e9my", "(no images found)"}
+        QTest::newRow("supplier, empty directory, code page")
+            << "7777" << QStringList{"Supplier 7777: Atelier R\u00e9my", "(no images found)"}
             << QStringList{"is not an existing", "no pre-existing group"} << false;
-        QTest::newRow("unknown supplier") << "1111"
-            << QStringList{"1111 is not an existing supplier account.", "(no images found)", "no pre-existing group"}
+        QTest::newRow("unknown supplier")
+            << "1111"
+            << QStringList{"1111 is not an existing supplier account.", "(no images found)",
+                           "no pre-existing group"}
             << QStringList{} << false;
         // The account numbers' bounds: suppliers 1001 to 9999, customers 10001 to 99999.
-        QTest::newRow("lowest supplier") << "1001"
-            << QStringList{"Supplier 1001: Goldcraft Ltd", "Pictures on file (3): BC18.jpg, GR3.jpg, WB4.jpg"}
+        QTest::newRow("lowest supplier")
+            << "1001"
+            << QStringList{"Supplier 1001: Goldcraft Ltd",
+                           "Pictures on file (3): BC18.jpg, GR3.jpg, WB4.jpg"}
             << noMarks << false;
-        QTest::newRow("one below the suppliers") << "1000"
-            << QStringList{"Code 1000 is not an inventory code", "no pre-existing group"}
+        QTest::newRow("one below the suppliers")
+            << "1000" << QStringList{"Code 1000 is not an inventory code", "no pre-existing group"}
             << QStringList{"Supplier", "supplier account"} << false;
-        QTest::newRow("highest supplier number") << "9999"
-            << QStringList{"9999 is not an existing supplier account."} << QStringList{} << false;
-        QTest::newRow("one below the customers") << "10000"
+        QTest::newRow("highest supplier number")
+            << "9999" << QStringList{"9999 is not an existing supplier account."} << QStringList{}
+            << false;
+        QTest::newRow("one below the customers")
+            << "10000"
             << QStringList{"Code 10000 is not an inventory code", "no pre-existing group"}
             << QStringList{"Customer", "customer account"} << false;
-        QTest::newRow("a high customer number") << "99998"
-            << QStringList{"99998 is not an existing customer account."} << QStringList{} << false;
+        QTest::newRow("a high customer number")
+            << "99998" << QStringList{"99998 is not an existing customer account."} << QStringList{}
+            << false;
         QTest::newRow("customer") << "12345"
-            << QStringList{"Customer 12345: Mr J. Okafor", "Pictures on file (2): BROOCH.jpg, WATCH1.jpg"}
-            << noMarks << false;
-        QTest::newRow("customer, empty directory") << "23456"
-            << QStringList{"Customer 23456: Ms L. Brennan", "(no images found)"} << QStringList{"is not an existing"} << false;
-        QTest::newRow("unknown customer") << "88888"
-            << QStringList{"88888 is not an existing customer account."} << QStringList{} << false;
-        QTest::newRow("supplier account 0") << "0"
-            << QStringList{"Pictures on file (1): KID1.jpg"} << noMarks << false;
-        QTest::newRow("service order") << "or000101"
-            << QStringList{"Service order or000101: Resize ring from N to P", "Customer 12345 (Mr J. Okafor)",
-                           "Due: 2024-03-18", "<!-- images/ord/or000101.jpg exists ("}
+                                  << QStringList{"Customer 12345: Mr J. Okafor",
+                                                 "Pictures on file (2): BROOCH.jpg, WATCH1.jpg"}
+                                  << noMarks << false;
+        QTest::newRow("customer, empty directory")
+            << "23456" << QStringList{"Customer 23456: Ms L. Brennan", "(no images found)"}
+            << QStringList{"is not an existing"} << false;
+        QTest::newRow("unknown customer")
+            << "88888" << QStringList{"88888 is not an existing customer account."} << QStringList{}
+            << false;
+        QTest::newRow("supplier account 0")
+            << "0" << QStringList{"Pictures on file (1): KID1.jpg"} << noMarks << false;
+        QTest::newRow("service order")
+            << "or000101"
+            << QStringList{"Service order or000101: Resize ring from N to P",
+                           "Customer 12345 (Mr J. Okafor)", "Due: 2024-03-18",
+                           "<!-- images/ord/or000101.jpg exists ("}
             << noMarks << true;
-        QTest::newRow("service order without picture") << "or000103"
-            << QStringList{"Service order or000103: Replace watch battery"} << noMarks << false;
-        QTest::newRow("unknown service order") << "or000999"
-            << QStringList{"Service order or000999 is not in the service order table.", "no pre-existing group"}
+        QTest::newRow("service order without picture")
+            << "or000103" << QStringList{"Service order or000103: Replace watch battery"} << noMarks
+            << false;
+        QTest::newRow("unknown service order")
+            << "or000999"
+            << QStringList{"Service order or000999 is not in the service order table.",
+                           "no pre-existing group"}
             << QStringList{} << false;
         // The desktop program sends a service order as "or" and six digits;
         // in Inventory mode every code is in capitals, so this is an item's tag.
-        QTest::newRow("inventory tag shaped like a service order") << "OR000101"
+        QTest::newRow("inventory tag shaped like a service order")
+            << "OR000101"
             << QStringList{"No item matches the long code OR000101.", "no pre-existing group"}
             << QStringList{"Service order", "images/ord/"} << false;
-        QTest::newRow("not a code") << "12"
-            << QStringList{"Code 12 is not an inventory code", "no pre-existing group"} << QStringList{} << false;
+        QTest::newRow("not a code")
+            << "12" << QStringList{"Code 12 is not an inventory code", "no pre-existing group"}
+            << QStringList{} << false;
     }
 
     void lookUp()
@@ -111,9 +146,11 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         checkShape(r, m_db);
         for (const QString &p : present)
-            QVERIFY2(r.reply.contains(p), qPrintable(p + QLatin1String("\n--- not in ---\n") + r.reply));
+            QVERIFY2(r.reply.contains(p),
+                     qPrintable(p + QLatin1String("\n--- not in ---\n") + r.reply));
         for (const QString &a : absent)
-            QVERIFY2(!r.reply.contains(a), qPrintable(a + QLatin1String("\n--- is in ---\n") + r.reply));
+            QVERIFY2(!r.reply.contains(a),
+                     qPrintable(a + QLatin1String("\n--- is in ---\n") + r.reply));
         QCOMPARE(notes(r.reply).contains(QLatin1String("exists")), exists);
     }
 
@@ -123,16 +160,24 @@ private slots:
         QTest::addColumn<QStringList>("request"); // after OUTDIR
         QTest::addColumn<QString>("note");        // "" for none
         QTest::newRow("item") << QStringList{"AB10001", kToken} << "<!-- request AB10001 -->";
-        QTest::newRow("supplier's picture stays the last note") << QStringList{"AB10003", kToken} << "<!-- request AB10003 -->";
-        QTest::newRow("service order, as typed") << QStringList{"OR000101", kToken} << "<!-- request OR000101 -->";
-        QTest::newRow("long code") << QStringList{"2000000100014", kToken} << "<!-- request 2000000100014 -->";
+        QTest::newRow("supplier's picture stays the last note")
+            << QStringList{"AB10003", kToken} << "<!-- request AB10003 -->";
+        QTest::newRow("service order, as typed")
+            << QStringList{"OR000101", kToken} << "<!-- request OR000101 -->";
+        QTest::newRow("long code")
+            << QStringList{"2000000100014", kToken} << "<!-- request 2000000100014 -->";
         QTest::newRow("not a code") << QStringList{"12", kToken} << "<!-- request 12 -->";
-        QTest::newRow("file check") << QStringList{"ix0001.dbf", kToken, "shuttle"} << "<!-- request ix0001.dbf -->";
-        QTest::newRow("refused directory") << QStringList{"x.jpg", kToken, "../jtemp"} << "<!-- request x.jpg -->";
+        QTest::newRow("file check")
+            << QStringList{"ix0001.dbf", kToken, "shuttle"} << "<!-- request ix0001.dbf -->";
+        QTest::newRow("refused directory")
+            << QStringList{"x.jpg", kToken, "../jtemp"} << "<!-- request x.jpg -->";
         // Names as ordinary file names come: the desktop program quotes them.
-        QTest::newRow("camera file name") << QStringList{"IMG_1234(2)", kToken} << "<!-- request IMG_1234(2) -->";
-        QTest::newRow("shell characters stay text") << QStringList{"$(id);*", kToken} << "<!-- request $(id);* -->";
-        QTest::newRow("file check, plus sign") << QStringList{"ring+5.jpg", kToken, "shuttle"} << "<!-- request ring+5.jpg -->";
+        QTest::newRow("camera file name")
+            << QStringList{"IMG_1234(2)", kToken} << "<!-- request IMG_1234(2) -->";
+        QTest::newRow("shell characters stay text")
+            << QStringList{"$(id);*", kToken} << "<!-- request $(id);* -->";
+        QTest::newRow("file check, plus sign")
+            << QStringList{"ring+5.jpg", kToken, "shuttle"} << "<!-- request ring+5.jpg -->";
         QTest::newRow("refused code is not repeated") << QStringList{"a b", kToken} << "";
     }
 
@@ -143,8 +188,10 @@ private slots:
         const Run r = run(QStringList{m_db + "/jtemp/root"} + request);
         QVERIFY(r.exitCode == 0 || r.exitCode == 2);
         checkShape(r, m_db);
-        const QStringList noteLines = notes(r.reply).split(QLatin1String("\r\n"), Qt::SkipEmptyParts);
-        QCOMPARE(noteLines.filter(QLatin1String("<!-- request ")), note.isEmpty() ? QStringList() : QStringList{note});
+        const QStringList noteLines =
+            notes(r.reply).split(QLatin1String("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(noteLines.filter(QLatin1String("<!-- request ")),
+                 note.isEmpty() ? QStringList() : QStringList{note});
         if (!note.isEmpty())
             QCOMPARE(noteLines.first(), note);
         if (r.reply.contains(QLatin1String("exists on server")))
@@ -157,15 +204,24 @@ private slots:
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("expected"); // line 2
-        QTest::newRow("last of a block") << "AB08192" << "AB08192: Ring, pattern 192";
-        QTest::newRow("first of the next") << "AB08193" << "AB08193: Ring, pattern 193";
-        QTest::newRow("last record") << "AB20000" << "AB20000: Ring, pattern 0";
-        QTest::newRow("deleted record") << "AB08245" << "Item AB08245 is not in the item table.";
-        QTest::newRow("tag") << "2000000016385" << "AB16385: Ring, pattern 385";
-        QTest::newRow("missing") << "ZZ99999" << "Item ZZ99999 is not in the item table.";
-        QTest::newRow("key in lower case") << "AB20001" << "AB20001: Ring, pattern 0";
-        QTest::newRow("tag in lower case") << "AB2000303X" << "AB20001: Ring, pattern 0";
-        QTest::newRow("right-aligned tag") << "20000000213" << "AB20002: Ring, pattern 0";
+        QTest::newRow("last of a block") << "AB08192"
+                                         << "AB08192: Ring, pattern 192";
+        QTest::newRow("first of the next") << "AB08193"
+                                           << "AB08193: Ring, pattern 193";
+        QTest::newRow("last record") << "AB20000"
+                                     << "AB20000: Ring, pattern 0";
+        QTest::newRow("deleted record") << "AB08245"
+                                        << "Item AB08245 is not in the item table.";
+        QTest::newRow("tag") << "2000000016385"
+                             << "AB16385: Ring, pattern 385";
+        QTest::newRow("missing") << "ZZ99999"
+                                 << "Item ZZ99999 is not in the item table.";
+        QTest::newRow("key in lower case") << "AB20001"
+                                           << "AB20001: Ring, pattern 0";
+        QTest::newRow("tag in lower case") << "AB2000303X"
+                                           << "AB20001: Ring, pattern 0";
+        QTest::newRow("right-aligned tag") << "20000000213"
+                                           << "AB20002: Ring, pattern 0";
     }
 
     void largeTable()
@@ -177,7 +233,9 @@ private slots:
             db = dbWithItems(20000);
             // Keys as other shop programs write them, and an item whose code
             // is the start of another's tag (the tag wins).
-            for (const auto &[key, tag] : {std::pair{"ab20001", "ab2000303x"}, {"AB20002", "  20000000213"}, {"2000000", ""}})
+            for (const auto &[key, tag] : {std::pair{"ab20001", "ab2000303x"},
+                                           {"AB20002", "  20000000213"},
+                                           {"2000000", ""}})
                 QVERIFY(appendItem(db + "/items.dbf", key, tag));
         }
         const Run r = lookUp(db, code);
@@ -191,9 +249,11 @@ private slots:
     {
         const QString db = dbWithItems(300);
         QCOMPARE(line2(lookUp(db, "AB00300").reply), QString("AB00300: Ring, pattern 300"));
-        QCOMPARE(line2(lookUp(db, "AB00301").reply), QString("Item AB00301 is not in the item table."));
+        QCOMPARE(line2(lookUp(db, "AB00301").reply),
+                 QString("Item AB00301 is not in the item table."));
         for (int i = 301; i <= 302; ++i)
-            QVERIFY(appendItem(db + "/items.dbf", "AB00" + QByteArray::number(i), "2000000000" + QByteArray::number(i)));
+            QVERIFY(appendItem(db + "/items.dbf", "AB00" + QByteArray::number(i),
+                               "2000000000" + QByteArray::number(i)));
         QCOMPARE(line2(lookUp(db, "AB00301").reply), QString("AB00301: Ring, pattern 300"));
         QCOMPARE(line2(lookUp(db, "AB00302").reply), QString("AB00302: Ring, pattern 300"));
         QCOMPARE(line2(lookUp(db, "2000000000302").reply), QString("AB00302: Ring, pattern 300"));
@@ -205,11 +265,16 @@ private slots:
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("expected"); // line 2
-        QTest::newRow("the half record") << "AB00300" << "Item AB00300 is not in the item table.";
-        QTest::newRow("the one before") << "AB00299" << "AB00299: Ring, pattern 299";
-        QTest::newRow("the first") << "AB00001" << "AB00001: Ring, pattern 1";
-        QTest::newRow("tag of the one before") << "2000000000299" << "AB00299: Ring, pattern 299";
-        QTest::newRow("prefix of the half record") << "AB00300X" << "No item matches the long code AB00300X.";
+        QTest::newRow("the half record") << "AB00300"
+                                         << "Item AB00300 is not in the item table.";
+        QTest::newRow("the one before") << "AB00299"
+                                        << "AB00299: Ring, pattern 299";
+        QTest::newRow("the first") << "AB00001"
+                                   << "AB00001: Ring, pattern 1";
+        QTest::newRow("tag of the one before") << "2000000000299"
+                                               << "AB00299: Ring, pattern 299";
+        QTest::newRow("prefix of the half record") << "AB00300X"
+                                                   << "No item matches the long code AB00300X.";
     }
 
     void halfWrittenRecord()
@@ -262,26 +327,35 @@ private slots:
         QFETCH(QString, expected);
         const QString db = freshDb();
         for (int i = 1; i <= count; ++i) {
-            QFile picture(db + QStringLiteral("/images/ssr/7777/P%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+            QFile picture(
+                db + QStringLiteral("/images/ssr/7777/P%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
             QVERIFY(picture.open(QIODevice::WriteOnly));
         }
         const Run r = lookUp(db, QStringLiteral("7777"));
         QCOMPARE(r.exitCode, 0);
         const QStringList lines = r.reply.split(QLatin1String("\r\n"));
-        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^Pictures on file"))), QStringList{expected});
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^Pictures on file"))),
+                 QStringList{expected});
     }
 
     void longCode_data()
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("resolved"); // "" when it must not resolve
-        QTest::newRow("code with a suffix") << "AB10001X" << "AB10001";
-        QTest::newRow("scanned tag") << "2000000100014" << "AB10001";
-        QTest::newRow("scanned tag of a chain") << "2000000200011" << "CD20001";
-        QTest::newRow("unknown") << "AB99999XX" << "";
-        QTest::newRow("deleted item") << "AB19999-2" << "";
-        QTest::newRow("raw material with a suffix") << "F0001XYZ" << "";
-        QTest::newRow("unknown tag") << "2000000999999" << "";
+        QTest::newRow("code with a suffix") << "AB10001X"
+                                            << "AB10001";
+        QTest::newRow("scanned tag") << "2000000100014"
+                                     << "AB10001";
+        QTest::newRow("scanned tag of a chain") << "2000000200011"
+                                                << "CD20001";
+        QTest::newRow("unknown") << "AB99999XX"
+                                 << "";
+        QTest::newRow("deleted item") << "AB19999-2"
+                                      << "";
+        QTest::newRow("raw material with a suffix") << "F0001XYZ"
+                                                    << "";
+        QTest::newRow("unknown tag") << "2000000999999"
+                                     << "";
     }
 
     void longCode()
@@ -298,7 +372,8 @@ private slots:
         if (resolves) {
             QCOMPARE(second.left(7), resolved);
             QVERIFY(r.reply.contains("(the long code " + code + " was read as " + resolved + ")"));
-            QVERIFY(notes(r.reply).contains("images/" + resolved.left(2) + '/' + resolved + ".jpg"));
+            QVERIFY(
+                notes(r.reply).contains("images/" + resolved.left(2) + '/' + resolved + ".jpg"));
         } else {
             QVERIFY(r.reply.contains("no pre-existing group")); // nothing can be put under it
         }
@@ -311,30 +386,58 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<bool>("exists");
-        QTest::newRow("data file there") << "ix0001.dbf" << "shuttle" << 0
-            << QStringList{"File ix0001.dbf in the shuttle directory", "<!-- shuttle/ix0001.dbf exists (124 bytes,"} << true;
-        QTest::newRow("new data file") << "ix0002.dbf" << "shuttle/" << 0
+        QTest::newRow("data file there")
+            << "ix0001.dbf"
+            << "shuttle" << 0
+            << QStringList{"File ix0001.dbf in the shuttle directory",
+                           "<!-- shuttle/ix0001.dbf exists (124 bytes,"}
+            << true;
+        QTest::newRow("new data file")
+            << "ix0002.dbf"
+            << "shuttle/" << 0
             << QStringList{"<!-- shuttle/ix0002.dbf: no file of that name yet -->"} << false;
-        QTest::newRow("supplier picture there") << "RING5.jpg" << "images/ssr/1234" << 0
-            << QStringList{"Bellini Oro", "<!-- images/ssr/1234/RING5.jpg exists on server ("} << true;
-        QTest::newRow("new supplier picture") << "RING8.jpg" << "images/ssr/1234" << 0
-            << QStringList{"<!-- RING8.jpg: no file of that name yet -->"} << false;
-        QTest::newRow("customer picture there") << "BROOCH.jpg" << "images/cust/12345" << 0
+        QTest::newRow("supplier picture there")
+            << "RING5.jpg"
+            << "images/ssr/1234" << 0
+            << QStringList{"Bellini Oro", "<!-- images/ssr/1234/RING5.jpg exists on server ("}
+            << true;
+        QTest::newRow("new supplier picture")
+            << "RING8.jpg"
+            << "images/ssr/1234" << 0 << QStringList{"<!-- RING8.jpg: no file of that name yet -->"}
+            << false;
+        QTest::newRow("customer picture there")
+            << "BROOCH.jpg"
+            << "images/cust/12345" << 0
             << QStringList{"Mr J. Okafor", "<!-- images/cust/12345/BROOCH.jpg exists ("} << true;
-        QTest::newRow("new customer picture") << "RING2.jpg" << "images/cust/10001" << 0
+        QTest::newRow("new customer picture")
+            << "RING2.jpg"
+            << "images/cust/10001" << 0
             << QStringList{"images/cust/10001/RING2.jpg: no file of that name yet"} << false;
-        QTest::newRow("unknown supplier") << "X.jpg" << "images/ssr/1111" << 0
-            << QStringList{"1111 is not an existing supplier account.", "no pre-existing group"} << false;
-        QTest::newRow("inventory group") << "AB10001.jpg" << "images/AB" << 0
-            << QStringList{"<!-- images/AB/AB10001.jpg exists ("} << true;
-        QTest::newRow("not an account") << "X.jpg" << "images/ssr/999" << 2
+        QTest::newRow("unknown supplier")
+            << "X.jpg"
+            << "images/ssr/1111" << 0
+            << QStringList{"1111 is not an existing supplier account.", "no pre-existing group"}
+            << false;
+        QTest::newRow("inventory group")
+            << "AB10001.jpg"
+            << "images/AB" << 0 << QStringList{"<!-- images/AB/AB10001.jpg exists ("} << true;
+        QTest::newRow("not an account")
+            << "X.jpg"
+            << "images/ssr/999" << 2
             << QStringList{"Request refused: 999 is not a supplier account number."} << false;
-        QTest::newRow("one below the suppliers") << "X.jpg" << "images/ssr/1000" << 2
+        QTest::newRow("one below the suppliers")
+            << "X.jpg"
+            << "images/ssr/1000" << 2
             << QStringList{"Request refused: 1000 is not a supplier account number."} << false;
-        QTest::newRow("one below the customers") << "X.jpg" << "images/cust/10000" << 2
+        QTest::newRow("one below the customers")
+            << "X.jpg"
+            << "images/cust/10000" << 2
             << QStringList{"Request refused: 10000 is not a customer account number."} << false;
-        QTest::newRow("reply directory") << "framla.tmp" << "jtemp" << 2
-            << QStringList{"Request refused: framaid reports only on files in shuttle/ and under images/"} << false;
+        QTest::newRow("reply directory") << "framla.tmp"
+                                         << "jtemp" << 2
+                                         << QStringList{"Request refused: framaid reports only on "
+                                                        "files in shuttle/ and under images/"}
+                                         << false;
     }
 
     void fileCheck()
@@ -348,28 +451,41 @@ private slots:
         QCOMPARE(r.exitCode, exitCode);
         checkShape(r, m_db);
         for (const QString &p : present)
-            QVERIFY2(r.reply.contains(p), qPrintable(p + QLatin1String("\n--- not in ---\n") + r.reply));
+            QVERIFY2(r.reply.contains(p),
+                     qPrintable(p + QLatin1String("\n--- not in ---\n") + r.reply));
         QCOMPARE(notes(r.reply).contains(QLatin1String("exists")), exists);
         QVERIFY(!r.reply.contains("Owned by")); // root may write everything
     }
 
     void ownership_data()
     {
-        QTest::addColumn<QStringList>("request"); // after OUTDIR: code or file, token, sub-directory
-        QTest::addColumn<QString>("path");        // the file (or directory) given an owner
+        QTest::addColumn<QStringList>(
+            "request");                    // after OUTDIR: code or file, token, sub-directory
+        QTest::addColumn<QString>("path"); // the file (or directory) given an owner
         QTest::addColumn<uint>("owner");
         QTest::addColumn<uint>("mode");
-        QTest::addColumn<QString>("mark");        // owner as the desktop program reads it
+        QTest::addColumn<QString>("mark"); // owner as the desktop program reads it
         QTest::addColumn<bool>("exists");
         const QStringList ab10001{"AB10001", kToken};
-        QTest::newRow("published by the web server") << ab10001 << "images/AB/AB10001.jpg" << uint(kWwwData) << 0644u << "user=www-data" << true;
-        QTest::newRow("root's picture") << ab10001 << "images/AB/AB10001.jpg" << 0u << 0644u << "user=root" << true;
-        QTest::newRow("own picture") << ab10001 << "images/AB/AB10001.jpg" << uint(kNobody) << 0644u << "" << true;
-        QTest::newRow("anyone may write it") << ab10001 << "images/AB/AB10001.jpg" << 0u << 0666u << "" << true;
-        QTest::newRow("new picture, directory closed") << QStringList{"AB10004", kToken} << "images/AB" << 0u << 0755u << "user=root" << false;
-        QTest::newRow("new picture, own directory") << QStringList{"AB10004", kToken} << "images/AB" << uint(kNobody) << 0755u << "" << false;
-        QTest::newRow("data file of the web server") << QStringList{"ix0001.dbf", kToken, "shuttle"} << "shuttle/ix0001.dbf" << uint(kWwwData) << 0644u << "user=www-data" << true;
-        QTest::newRow("supplier picture of another") << QStringList{"RING5.jpg", kToken, "images/ssr/1234"} << "images/ssr/1234/RING5.jpg" << 0u << 0644u << "user=root" << true;
+        QTest::newRow("published by the web server")
+            << ab10001 << "images/AB/AB10001.jpg" << uint(kWwwData) << 0644u << "user=www-data"
+            << true;
+        QTest::newRow("root's picture")
+            << ab10001 << "images/AB/AB10001.jpg" << 0u << 0644u << "user=root" << true;
+        QTest::newRow("own picture")
+            << ab10001 << "images/AB/AB10001.jpg" << uint(kNobody) << 0644u << "" << true;
+        QTest::newRow("anyone may write it")
+            << ab10001 << "images/AB/AB10001.jpg" << 0u << 0666u << "" << true;
+        QTest::newRow("new picture, directory closed")
+            << QStringList{"AB10004", kToken} << "images/AB" << 0u << 0755u << "user=root" << false;
+        QTest::newRow("new picture, own directory") << QStringList{"AB10004", kToken} << "images/AB"
+                                                    << uint(kNobody) << 0755u << "" << false;
+        QTest::newRow("data file of the web server")
+            << QStringList{"ix0001.dbf", kToken, "shuttle"} << "shuttle/ix0001.dbf"
+            << uint(kWwwData) << 0644u << "user=www-data" << true;
+        QTest::newRow("supplier picture of another")
+            << QStringList{"RING5.jpg", kToken, "images/ssr/1234"} << "images/ssr/1234/RING5.jpg"
+            << 0u << 0644u << "user=root" << true;
     }
 
     void ownership()
@@ -405,20 +521,74 @@ private slots:
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("items missing") << "items.dbf" << "remove" << "AB10001" << "Item AB10001: the item table items.dbf is missing from the database directory";
-        QTest::newRow("items cut short") << "items.dbf" << "truncate" << "AB10001" << "the item table items.dbf is damaged: it is shorter than its header says (33 records)";
-        QTest::newRow("items empty") << "items.dbf" << "empty" << "AB10001" << "the item table items.dbf is damaged: it is too short to be a dBase table";
-        QTest::newRow("items not a table") << "items.dbf" << "text" << "AB10001" << "the item table items.dbf is damaged: it is not a dBase table";
-        QTest::newRow("record length zero") << "items.dbf" << "reclen" << "AB10001" << "the item table items.dbf is damaged: its header is damaged";
-        QTest::newRow("field list broken") << "items.dbf" << "fieldlen" << "AB10001" << "the item table items.dbf is damaged: its field list does not match its record length";
-        QTest::newRow("items a directory") << "items.dbf" << "directory" << "AB10001" << "the item table items.dbf is damaged: it is not a plain file";
-        QTest::newRow("items unreadable") << "items.dbf" << "unreadable" << "AB10001" << "the item table items.dbf cannot be read (Permission denied)";
-        QTest::newRow("long code, items missing") << "items.dbf" << "remove" << "AB10001X" << "The long code AB10001X cannot be matched to an item: the item table items.dbf is missing";
-        QTest::newRow("table name in capitals") << "items.dbf" << "capitals" << "AB10001" << "AB10001: Solitaire ring";
-        QTest::newRow("suppliers missing, item") << "suppliers.dbf" << "remove" << "AB10001" << "AB10001: Solitaire ring";
-        QTest::newRow("suppliers missing") << "suppliers.dbf" << "remove" << "1234" << "Supplier 1234: the supplier table suppliers.dbf is missing";
-        QTest::newRow("customers damaged") << "customers.dbf" << "truncate" << "12345" << "Customer 12345: the customer table customers.dbf is damaged";
-        QTest::newRow("orders missing") << "orders.dbf" << "remove" << "or000101" << "Service order or000101: the service order table orders.dbf is missing";
+        QTest::newRow("items missing")
+            << "items.dbf"
+            << "remove"
+            << "AB10001"
+            << "Item AB10001: the item table items.dbf is missing from the database directory";
+        QTest::newRow("items cut short") << "items.dbf"
+                                         << "truncate"
+                                         << "AB10001"
+                                         << "the item table items.dbf is damaged: it is shorter "
+                                            "than its header says (33 records)";
+        QTest::newRow("items empty")
+            << "items.dbf"
+            << "empty"
+            << "AB10001"
+            << "the item table items.dbf is damaged: it is too short to be a dBase table";
+        QTest::newRow("items not a table")
+            << "items.dbf"
+            << "text"
+            << "AB10001"
+            << "the item table items.dbf is damaged: it is not a dBase table";
+        QTest::newRow("record length zero")
+            << "items.dbf"
+            << "reclen"
+            << "AB10001"
+            << "the item table items.dbf is damaged: its header is damaged";
+        QTest::newRow("field list broken") << "items.dbf"
+                                           << "fieldlen"
+                                           << "AB10001"
+                                           << "the item table items.dbf is damaged: its field list "
+                                              "does not match its record length";
+        QTest::newRow("items a directory")
+            << "items.dbf"
+            << "directory"
+            << "AB10001"
+            << "the item table items.dbf is damaged: it is not a plain file";
+        QTest::newRow("items unreadable")
+            << "items.dbf"
+            << "unreadable"
+            << "AB10001"
+            << "the item table items.dbf cannot be read (Permission denied)";
+        QTest::newRow("long code, items missing") << "items.dbf"
+                                                  << "remove"
+                                                  << "AB10001X"
+                                                  << "The long code AB10001X cannot be matched to "
+                                                     "an item: the item table items.dbf is missing";
+        QTest::newRow("table name in capitals") << "items.dbf"
+                                                << "capitals"
+                                                << "AB10001"
+                                                << "AB10001: Solitaire ring";
+        QTest::newRow("suppliers missing, item") << "suppliers.dbf"
+                                                 << "remove"
+                                                 << "AB10001"
+                                                 << "AB10001: Solitaire ring";
+        QTest::newRow("suppliers missing")
+            << "suppliers.dbf"
+            << "remove"
+            << "1234"
+            << "Supplier 1234: the supplier table suppliers.dbf is missing";
+        QTest::newRow("customers damaged")
+            << "customers.dbf"
+            << "truncate"
+            << "12345"
+            << "Customer 12345: the customer table customers.dbf is damaged";
+        QTest::newRow("orders missing")
+            << "orders.dbf"
+            << "remove"
+            << "or000101"
+            << "Service order or000101: the service order table orders.dbf is missing";
     }
 
     void brokenTable()
@@ -500,7 +670,8 @@ private slots:
         std::vector<std::unique_ptr<QProcess>> runs;
         for (int i = 0; i < 12; ++i) {
             runs.push_back(std::make_unique<QProcess>());
-            runs.back()->start(framaid(), {outdir, i % 2 ? "AB10003" : "1234", QString("00:00:%1").arg(i + 10)});
+            runs.back()->start(
+                framaid(), {outdir, i % 2 ? "AB10003" : "1234", QString("00:00:%1").arg(i + 10)});
         }
         QFile reply(outdir + "/framla.tmp");
         int reads = 0;

@@ -14,9 +14,7 @@ using namespace framla;
 using runtime::RunOutcome;
 using runtime::ToolCommand;
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 class TestImagingPrepare : public QObject {
     Q_OBJECT
@@ -105,8 +103,8 @@ void TestImagingPrepare::cropLine()
     QFETCH(QSize, size);
     QFETCH(QStringList, args);
     QFETCH(QString, line);
-    QVERIFY(imaging::Prepare(m_state, {source, size, ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}},
-                             m_adjustment));
+    QVERIFY(imaging::Prepare(
+        m_state, {source, size, ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}}, m_adjustment));
     QCOMPARE(m_shell.commands.size(), 2);
     const ToolCommand crop = m_shell.commands.first();
     QCOMPARE(crop.executableName(), QStringLiteral("convert"));
@@ -148,8 +146,11 @@ void TestImagingPrepare::adjustmentLine()
     QFETCH(int, contrast);
     QFETCH(QStringList, args);
     m_adjustment = {bright, gamma, contrast};
-    imaging::Prepare(m_state, {QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
-                                {QPoint(0, 0), QPoint(274, 252)}},
+    imaging::Prepare(m_state,
+                     {QStringLiteral("/tmp/a.jpg"),
+                      QSize(1600, 1200),
+                      ASCRN_SIZE,
+                      {QPoint(0, 0), QPoint(274, 252)}},
                      m_adjustment);
     QCOMPARE(m_shell.commands.size(), 2);
     QCOMPARE(m_shell.commands.at(1).executableName(), QStringLiteral("mogrify"));
@@ -162,9 +163,12 @@ void TestImagingPrepare::failedStepLeavesNoPreview_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("step");
     QTest::addColumn<int>("runs");
-    QTest::newRow("crop tool missing") << "convert" << int(RunOutcome::Status::NotStarted) << "crop" << 1;
-    QTest::newRow("crop timed out") << "convert" << int(RunOutcome::Status::TimedOut) << "crop" << 1;
-    QTest::newRow("unreadable source") << "convert" << int(RunOutcome::Status::Finished) << "crop" << 1;
+    QTest::newRow("crop tool missing")
+        << "convert" << int(RunOutcome::Status::NotStarted) << "crop" << 1;
+    QTest::newRow("crop timed out")
+        << "convert" << int(RunOutcome::Status::TimedOut) << "crop" << 1;
+    QTest::newRow("unreadable source")
+        << "convert" << int(RunOutcome::Status::Finished) << "crop" << 1;
     QTest::newRow("adjustment timed out")
         << "mogrify" << int(RunOutcome::Status::TimedOut) << "adjustment" << 2;
     QTest::newRow("adjustment failed")
@@ -192,10 +196,14 @@ void TestImagingPrepare::failedStepLeavesNoPreview()
         return outcome;
     };
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^" + tool + " failed:"));
-    QTest::ignoreMessage(QtWarningMsg,
-                         qPrintable("the " + step + " of /tmp/broken.jpg failed; no preview was made"));
-    QVERIFY(!imaging::Prepare(m_state, {QStringLiteral("/tmp/broken.jpg"), QSize(1600, 1200),
-                                         ASCRN_SIZE, {QPoint(50, 200), QPoint(150, 100)}},
+    QTest::ignoreMessage(
+        QtWarningMsg,
+        qPrintable("the " + step + " of /tmp/broken.jpg failed; no preview was made"));
+    QVERIFY(!imaging::Prepare(m_state,
+                              {QStringLiteral("/tmp/broken.jpg"),
+                               QSize(1600, 1200),
+                               ASCRN_SIZE,
+                               {QPoint(50, 200), QPoint(150, 100)}},
                               m_adjustment));
     QVERIFY(!QFile::exists(QStringLiteral("scratch.jpg")));
     QVERIFY(!m_state.previewExists);
@@ -213,8 +221,11 @@ void TestImagingPrepare::filesFoundWhateverIsCurrent()
             runtime::writeWholeFile(m_dir->filePath(command.args.last()), "jpeg");
         return test::finishedRun(0);
     };
-    imaging::Prepare(m_state, {QStringLiteral("/tmp/a.jpg"), QSize(1600, 1200), ASCRN_SIZE,
-                                {QPoint(0, 0), QPoint(274, 252)}},
+    imaging::Prepare(m_state,
+                     {QStringLiteral("/tmp/a.jpg"),
+                      QSize(1600, 1200),
+                      ASCRN_SIZE,
+                      {QPoint(0, 0), QPoint(274, 252)}},
                      m_adjustment);
     QCOMPARE(m_shell.commands.size(), 2); // the preview was found, so the adjustment ran
     QCOMPARE(QDir::currentPath(), QDir(elsewhere.path()).canonicalPath());
@@ -224,8 +235,9 @@ void TestImagingPrepare::rotateLine_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("line");
-    QTest::newRow("plain") << "/home/shop/ring.jpg"
-                           << "/C convert /home/shop/ring.jpg -rotate 90 /home/shop/.framla-turn-ring.jpg";
+    QTest::newRow("plain")
+        << "/home/shop/ring.jpg"
+        << "/C convert /home/shop/ring.jpg -rotate 90 /home/shop/.framla-turn-ring.jpg";
     QTest::newRow("blank") << "/home/shop/my ring.bmp"
                            << "/C convert \"/home/shop/my ring.bmp\" -rotate 90 "
                               "\"/home/shop/.framla-turn-my ring.bmp\"";
@@ -247,12 +259,17 @@ void TestImagingPrepare::rotation_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("written"); // what the tool leaves in its output file
     QTest::addColumn<bool>("turned");
-    QTest::newRow("turned") << int(RunOutcome::Status::Finished) << 0 << QByteArray("turned") << true;
+    QTest::newRow("turned") << int(RunOutcome::Status::Finished) << 0 << QByteArray("turned")
+                            << true;
     // Stopped at its limit half-way: the operator's photo stays whole.
-    QTest::newRow("timed out") << int(RunOutcome::Status::TimedOut) << -1 << QByteArray("tur") << false;
-    QTest::newRow("tool failed") << int(RunOutcome::Status::Finished) << 1 << QByteArray("t") << false;
-    QTest::newRow("tool missing") << int(RunOutcome::Status::NotStarted) << -1 << QByteArray() << false;
-    QTest::newRow("nothing written") << int(RunOutcome::Status::Finished) << 0 << QByteArray() << false;
+    QTest::newRow("timed out") << int(RunOutcome::Status::TimedOut) << -1 << QByteArray("tur")
+                               << false;
+    QTest::newRow("tool failed") << int(RunOutcome::Status::Finished) << 1 << QByteArray("t")
+                                 << false;
+    QTest::newRow("tool missing") << int(RunOutcome::Status::NotStarted) << -1 << QByteArray()
+                                  << false;
+    QTest::newRow("nothing written")
+        << int(RunOutcome::Status::Finished) << 0 << QByteArray() << false;
 }
 
 void TestImagingPrepare::rotation()

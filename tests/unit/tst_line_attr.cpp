@@ -9,8 +9,7 @@ using ui::GRASETATTRLINE;
 using ui::LineAttributes;
 using ui::LineAttrList;
 
-class TestLineAttr : public QObject
-{
+class TestLineAttr : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void reportChangesNothing();

@@ -259,10 +259,12 @@ void TestLinkRules::brokenLinkRunsAlone_data()
     QTest::addColumn<QString>("trouble"); // the file that makes the shared run fail
     QTest::addColumn<QStringList>("expected");
     const QString alone = QStringLiteral(" -batch -ssh -P 22 -pwfile FD shop@srv ");
-    const QString first = alone + "first", shared = " -batch -share -ssh -P 22 -pwfile FD shop@srv second";
+    const QString first = alone + "first",
+                  shared = " -batch -share -ssh -P 22 -pwfile FD shop@srv second";
     QTest::newRow("connection lost: the run goes again alone")
         << "lost" << QStringList{first, shared, alone + "second", alone + "third"};
-    QTest::newRow("timed out: the run is not repeated") << "slow" << QStringList{first, shared, alone + "third"};
+    QTest::newRow("timed out: the run is not repeated")
+        << "slow" << QStringList{first, shared, alone + "third"};
 }
 
 void TestLinkRules::brokenLinkRunsAlone()

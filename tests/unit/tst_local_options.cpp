@@ -2,16 +2,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "core/program_state.h"
 #include "config/local_options.h"
+#include "core/program_state.h"
 #include "support/scripted_dialogs.h"
 
 using namespace framla;
 
 Q_DECLARE_METATYPE(framla::LocalValue)
 
-namespace
-{
+namespace {
 
 LocalValue L(bool value)
 {
@@ -28,8 +27,7 @@ LocalValue N(double value)
 
 } // namespace
 
-class TestLocalOptions : public QObject
-{
+class TestLocalOptions : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;

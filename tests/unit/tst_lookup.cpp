@@ -147,7 +147,8 @@ void TestLookup::existingImage_data()
     QTest::newRow("name from a camera file")
         << false << "/srv/zmr"
         << "1234"
-        << "IMG_1234(2)" << QByteArray("x") << "clerk@shop:'/srv/zmr/images/ssr/1234/IMG_1234(2).jpg'";
+        << "IMG_1234(2)" << QByteArray("x")
+        << "clerk@shop:'/srv/zmr/images/ssr/1234/IMG_1234(2).jpg'";
     // The server names the supplier's picture as it is on disk.
     QTest::newRow("supplier picture in capitals")
         << true << "/srv/zmr"
@@ -199,9 +200,12 @@ void TestLookup::emptyCodeIsNoRequest_data()
     QTest::addColumn<bool>("inventory");
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("name");
-    QTest::newRow("after a deletion") << true << "" << "";
-    QTest::newRow("name before any code") << false << "" << "RING5";
-    QTest::newRow("blanks only") << false << "  " << "RING5";
+    QTest::newRow("after a deletion") << true << ""
+                                      << "";
+    QTest::newRow("name before any code") << false << ""
+                                          << "RING5";
+    QTest::newRow("blanks only") << false << "  "
+                                 << "RING5";
 }
 
 void TestLookup::emptyCodeIsNoRequest()
@@ -222,8 +226,9 @@ void TestLookup::windowsServerLines_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QString>("image");
     const QString fetch = "/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw clerk@shop:";
-    QTest::newRow("own picture") << QByteArray("10:30:00\r\nRing\r\n")
-                                 << fetch + "c:\\\\\\zmr\\\\\\images\\\\\\AB\\\\\\AB12345.jpg scratch.jpg";
+    QTest::newRow("own picture")
+        << QByteArray("10:30:00\r\nRing\r\n")
+        << fetch + "c:\\\\\\zmr\\\\\\images\\\\\\AB\\\\\\AB12345.jpg scratch.jpg";
     QTest::newRow("supplier picture")
         << QByteArray("10:30:00\r\nRing\r\n<!-- images/ssr/1234/RING5.jpg exists on server -->\r\n")
         << fetch + "c:\\\\\\zmr\\\\\\images/ssr/1234/RING5.jpg scratch.jpg";
@@ -254,14 +259,23 @@ void TestLookup::hostileValuesSendNothing_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("path");
     const QString unixPath = "/srv/zmr";
-    QTest::newRow("long code with a command") << true << "AB1;touch x" << "" << unixPath;
+    QTest::newRow("long code with a command") << true << "AB1;touch x"
+                                              << "" << unixPath;
     // A Windows server's shell expands these even inside quotes.
-    QTest::newRow("substitution, Windows server") << true << "$(id)xxxx" << "" << "c:\\zmr";
-    QTest::newRow("variable in a name, Windows server") << false << "1234" << "%TEMP%" << "c:\\zmr";
-    QTest::newRow("option in a name") << false << "1234" << "-rf" << unixPath;
-    QTest::newRow("parent in a name") << false << "1234" << "../x" << unixPath;
-    QTest::newRow("blank in a name") << false << "1234" << "a b" << unixPath;
-    QTest::newRow("quote in a name") << false << "12345" << "a'b" << unixPath;
+    QTest::newRow("substitution, Windows server") << true << "$(id)xxxx"
+                                                  << ""
+                                                  << "c:\\zmr";
+    QTest::newRow("variable in a name, Windows server") << false << "1234"
+                                                        << "%TEMP%"
+                                                        << "c:\\zmr";
+    QTest::newRow("option in a name") << false << "1234"
+                                      << "-rf" << unixPath;
+    QTest::newRow("parent in a name") << false << "1234"
+                                      << "../x" << unixPath;
+    QTest::newRow("blank in a name") << false << "1234"
+                                     << "a b" << unixPath;
+    QTest::newRow("quote in a name") << false << "12345"
+                                     << "a'b" << unixPath;
 }
 
 void TestLookup::hostileValuesSendNothing()

@@ -36,7 +36,8 @@ void TestLookupReply::token_data()
     QTest::addColumn<bool>("accepted");
     const QByteArray full("10:30:00 ok\r\nGold ring\r\n");
     QTest::newRow("full token") << full << test::kToken << true;
-    QTest::newRow("earlier token") << QByteArray("10:29:59\r\nGold ring\r\n") << test::kToken << false;
+    QTest::newRow("earlier token")
+        << QByteArray("10:29:59\r\nGold ring\r\n") << test::kToken << false;
     QTest::newRow("part of the token") << QByteArray("10:30:0") << test::kToken << false;
     QTest::newRow("empty") << QByteArray("") << test::kToken << false;
     QTest::newRow("no reply") << QByteArray("Unknown!") << test::kToken << false;
@@ -65,9 +66,9 @@ void TestLookupReply::token()
     QCOMPARE(m_fetches, 4);
     QCOMPARE(m_clock.pauses, (QList<int>{10, 100, 200}));
     // "Re-trying..." only before the third retry, then the error text.
-    QCOMPARE(m_display.replies, (QStringList{"Fetching data from server...",
-                                             "Fetching data from server...\r\nRe-trying...",
-                                             test::kFetchFailed}));
+    QCOMPARE(m_display.replies,
+             (QStringList{"Fetching data from server...",
+                          "Fetching data from server...\r\nRe-trying...", test::kFetchFailed}));
     QVERIFY(!answer.ok2Put);
     QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
@@ -92,15 +93,20 @@ void TestLookupReply::requestNote_data()
     const QByteArray other = head + "<!-- request AB12346 -->\r\n" + target;
     QTest::newRow("names the code asked for") << "AB12345" << QList<QByteArray>{asked} << true << 1;
     QTest::newRow("names another code") << "AB12345" << QList<QByteArray>{other} << false << 4;
-    QTest::newRow("names a longer code") << "AB12345"
-        << QList<QByteArray>{head + "<!-- request AB123456 -->\r\n"} << false << 4;
-    QTest::newRow("names no request: an older framaid") << "AB12345" << QList<QByteArray>{head + target} << true << 1;
-    QTest::newRow("cut off inside the note") << "AB12345" << QList<QByteArray>{head + "<!-- request AB12345"} << false << 4;
-    QTest::newRow("another code's reply, then this one's") << "AB12345" << QList<QByteArray>{other, asked} << true << 2;
+    QTest::newRow("names a longer code")
+        << "AB12345" << QList<QByteArray>{head + "<!-- request AB123456 -->\r\n"} << false << 4;
+    QTest::newRow("names no request: an older framaid")
+        << "AB12345" << QList<QByteArray>{head + target} << true << 1;
+    QTest::newRow("cut off inside the note")
+        << "AB12345" << QList<QByteArray>{head + "<!-- request AB12345"} << false << 4;
+    QTest::newRow("another code's reply, then this one's")
+        << "AB12345" << QList<QByteArray>{other, asked} << true << 2;
     QTest::newRow("file checked") << "ix0001.dbf"
-        << QList<QByteArray>{head + "<!-- request ix0001.dbf -->\r\n"} << true << 1;
+                                  << QList<QByteArray>{head + "<!-- request ix0001.dbf -->\r\n"}
+                                  << true << 1;
     QTest::newRow("another file") << "ix0001.dbf"
-        << QList<QByteArray>{head + "<!-- request ix0002.dbf -->\r\n"} << false << 4;
+                                  << QList<QByteArray>{head + "<!-- request ix0002.dbf -->\r\n"}
+                                  << false << 4;
 }
 
 void TestLookupReply::requestNote()
@@ -122,9 +128,9 @@ void TestLookupReply::fetchFailure_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QList<int>>("pauses");
     // Only a fetch that ran and failed may do better a moment later.
-    QTest::newRow("tool missing")
-        << int(RunOutcome::Status::NotStarted) << -1
-        << "The program pscp was not found in /app or on the search path." << QList<int>{};
+    QTest::newRow("tool missing") << int(RunOutcome::Status::NotStarted) << -1
+                                  << "The program pscp was not found in /app or on the search path."
+                                  << QList<int>{};
     QTest::newRow("host key refused")
         << int(RunOutcome::Status::Refused) << 1
         << "The server's host key was not accepted, so nothing was sent to the server."
@@ -150,8 +156,7 @@ void TestLookupReply::fetchFailure()
     QVERIFY(!fetchReply(test::asked("AB12345")).answered);
     QCOMPARE(m_fetches, 1 + pauses.size());
     QCOMPARE(m_clock.pauses, pauses);
-    QCOMPARE(m_display.replies.last(),
-             test::kFetchFailed + "\r\n\r\n" + message);
+    QCOMPARE(m_display.replies.last(), test::kFetchFailed + "\r\n\r\n" + message);
     QCOMPARE(runtime::readWholeFile(m_world.file("framla.tmp")).value(), QByteArray("Unknown!"));
 }
 
@@ -190,7 +195,8 @@ void TestLookupReply::replyEncoding_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("UTF-8") << QByteArray("Anello \xe2\x82\xac 5, d\xc3\xa9j\xc3\xa0") << "Anello \u20ac 5, d\u00e9j\u00e0";
+    QTest::newRow("UTF-8") << QByteArray("Anello \xe2\x82\xac 5, d\xc3\xa9j\xc3\xa0")
+                           << "Anello \u20ac 5, d\u00e9j\u00e0";
     QTest::newRow("code page 1252") << QByteArray("Anello \x80 5, d\xe9j\xe0 \x93oro\x94")
                                     << "Anello \u20ac 5, d\u00e9j\u00e0 \u201coro\u201d";
     QTest::newRow("plain ASCII") << QByteArray("Gold ring") << "Gold ring";

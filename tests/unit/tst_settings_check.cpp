@@ -1,8 +1,8 @@
 // The settings test (fetching the probe file) and the image-tool check.
-#include "core/program_state.h"
 #include "config/settings_check.h"
-#include "server/command_lines.h"
+#include "core/program_state.h"
 #include "runtime/files.h"
+#include "server/command_lines.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_shell.h"
 
@@ -82,14 +82,14 @@ void TestSettingsCheck::probeArrives()
         // The copy runs in the program's directory.
         if (arrives)
             runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "ok");
-        return arrives ? test::finishedRun()
-                       : test::finishedRun(
-                             1, QStringLiteral("The server did not accept the user name or password."));
+        return arrives
+                   ? test::finishedRun()
+                   : test::finishedRun(
+                         1, QStringLiteral("The server did not accept the user name or password."));
     };
     const bool ok = config::TestConfig(
-        m_state,
-        core::loginOf(QStringLiteral("10.0.0.5"), QStringLiteral("2222"), path,
-                        QStringLiteral("clerk"), QStringLiteral("pw")));
+        m_state, core::loginOf(QStringLiteral("10.0.0.5"), QStringLiteral("2222"), path,
+                               QStringLiteral("clerk"), QStringLiteral("pw")));
     QCOMPARE(ok, arrives);
     QCOMPARE(m_shell.texts(), QStringList{line});
     QCOMPARE(QDir::currentPath(), m_previousDir); // the current directory is never changed
@@ -107,10 +107,9 @@ void TestSettingsCheck::guardFileRefuses()
 {
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("control.dbf")), "x"));
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "old"));
-    QVERIFY(!config::TestConfig(m_state,
-                                core::loginOf(QStringLiteral("h"), QStringLiteral("22"),
-                                                QStringLiteral("/srv"), QStringLiteral("u"),
-                                                QStringLiteral("p"))));
+    QVERIFY(!config::TestConfig(m_state, core::loginOf(QStringLiteral("h"), QStringLiteral("22"),
+                                                       QStringLiteral("/srv"), QStringLiteral("u"),
+                                                       QStringLiteral("p"))));
     QCOMPARE(
         m_dialogs.texts(),
         QStringList{"Sorry, you are running the program from a damaged or improper directory"});
@@ -122,10 +121,9 @@ void TestSettingsCheck::guardFileRefuses()
 void TestSettingsCheck::staleProbeErased()
 {
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "old"));
-    QVERIFY(!config::TestConfig(m_state,
-                                core::loginOf(QStringLiteral("h"), QStringLiteral("22"),
-                                                QStringLiteral("/srv"), QStringLiteral("u"),
-                                                QStringLiteral("p"))));
+    QVERIFY(!config::TestConfig(m_state, core::loginOf(QStringLiteral("h"), QStringLiteral("22"),
+                                                       QStringLiteral("/srv"), QStringLiteral("u"),
+                                                       QStringLiteral("p"))));
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("framla.ok"))));
 }
 

@@ -4,15 +4,14 @@
 
 #include <sys/stat.h>
 
-#include "core/program_state.h"
 #include "config/settings_file.h"
+#include "core/program_state.h"
 #include "support/scripted_dialogs.h"
 
 using namespace framla;
 using framla::config::DECODED;
 
-namespace
-{
+namespace {
 
 QByteArray joined(const QByteArrayList &lines, const QByteArray &end)
 {
@@ -49,8 +48,7 @@ QStringList fieldsOf(const ServerLogin &login)
 
 } // namespace
 
-class TestSettingsFile : public QObject
-{
+class TestSettingsFile : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
@@ -334,7 +332,8 @@ private slots:
         lines.clear();
         const QtMessageHandler previous = qInstallMessageHandler(
             [](QtMsgType, const QMessageLogContext &, const QString &text) { lines << text; });
-        const bool saved = config::SaveParam(state, ServerLogin{"h", "22", "/p", "u", "pw"}, file());
+        const bool saved =
+            config::SaveParam(state, ServerLogin{"h", "22", "/p", "u", "pw"}, file());
         qInstallMessageHandler(previous);
         QVERIFY(saved);
         struct stat status {};

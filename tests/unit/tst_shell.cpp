@@ -8,10 +8,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -234,7 +234,8 @@ void TestShell::hostKeyQuestion_data()
     QTest::addColumn<QString>("found"); // "changed|host|fingerprint", "" for no question
     const QString unknown = "0|127.0.0.1 (port 2222)|ssh-ed25519 255 SHA256:AbCdEf";
     QTest::newRow("unknown key") << kUnknownKey + kBatchEnd << unknown;
-    QTest::newRow("with CR LF") << QByteArray(kUnknownKey + kBatchEnd).replace("\n", "\r\n") << unknown;
+    QTest::newRow("with CR LF") << QByteArray(kUnknownKey + kBatchEnd).replace("\n", "\r\n")
+                                << unknown;
     QTest::newRow("changed key") << kChangedKey + kBatchEnd
                                  << "1|127.0.0.1 (port 2222)|ssh-ed25519 255 SHA256:AbCdEf";
     QTest::newRow("changed key, plink's wrapping")
@@ -242,7 +243,8 @@ void TestShell::hostKeyQuestion_data()
                .replace("PSCP has cached for this\nserver:", "Plink has cached for\nthis server:")
         << "1|127.0.0.1 (port 2222)|ssh-ed25519 255 SHA256:AbCdEf";
     QTest::newRow("after other output") << "Welcome\n" + kUnknownKey + kBatchEnd << "";
-    QTest::newRow("followed by more") << kUnknownKey + kBatchEnd + "done\n" << "";
+    QTest::newRow("followed by more") << kUnknownKey + kBatchEnd + "done\n"
+                                      << "";
     QTest::newRow("not given up") << kUnknownKey << "";
     QTest::newRow("another port")
         << QByteArray(kUnknownKey + kBatchEnd).replace("(port 2222)", "(port 22)") << "";
@@ -259,7 +261,8 @@ void TestShell::hostKeyQuestion()
     ToolCommand command;
     command.tool = QStringLiteral(".\\pscp.exe");
     command.args = {QStringLiteral("-scp"), QStringLiteral("-P"), QStringLiteral("2222"),
-                    QStringLiteral("scratch.jpg"), QStringLiteral("clerk@corp@127.0.0.1:/srv/x.jpg")};
+                    QStringLiteral("scratch.jpg"),
+                    QStringLiteral("clerk@corp@127.0.0.1:/srv/x.jpg")};
     QCOMPARE(runtime::puttyServer(command), QStringLiteral("127.0.0.1 (port 2222)"));
     const runtime::HostKeyQuestion question =
         runtime::parseHostKeyQuestion(said, runtime::puttyServer(command));
@@ -272,26 +275,27 @@ void TestShell::hostKeyQuestion()
 
 void TestShell::hostKey_data()
 {
-    QTest::addColumn<QByteArray>("said"); // by the run that fails, and by the one that cannot log in
+    QTest::addColumn<QByteArray>(
+        "said"); // by the run that fails, and by the one that cannot log in
     QTest::addColumn<QByteArray>("probe");
     QTest::addColumn<int>("answer");
     QTest::addColumn<QStringList>("runs");
     const QString command = "-batch -ssh -P 2222 clerk@127.0.0.1 framaid";
     const QString probe = "-batch -ssh -P 2222 -noagent clerk@127.0.0.1 true";
     const QString store = "-ssh -P 2222 -noagent clerk@127.0.0.1 true";
-    QTest::newRow("new key accepted") << kUnknownKey + kBatchEnd << kUnknownKey + kBatchEnd
-                                      << int(runtime::kYes)
-                                      << QStringList{command, probe, store, command};
+    QTest::newRow("new key accepted")
+        << kUnknownKey + kBatchEnd << kUnknownKey + kBatchEnd << int(runtime::kYes)
+        << QStringList{command, probe, store, command};
     QTest::newRow("new key refused") << kUnknownKey + kBatchEnd << kUnknownKey + kBatchEnd
                                      << int(runtime::kNo) << QStringList{command, probe};
-    QTest::newRow("changed key accepted") << kChangedKey + kBatchEnd << kChangedKey + kBatchEnd
-                                          << int(runtime::kYes)
-                                          << QStringList{command, probe, store, command};
+    QTest::newRow("changed key accepted")
+        << kChangedKey + kBatchEnd << kChangedKey + kBatchEnd << int(runtime::kYes)
+        << QStringList{command, probe, store, command};
     QTest::newRow("changed key refused") << kChangedKey + kBatchEnd << kChangedKey + kBatchEnd
                                          << int(runtime::kNo) << QStringList{command, probe};
     // The remote command printed it; PuTTY itself asks nothing.
-    QTest::newRow("printed by the server") << kUnknownKey + kBatchEnd << kNoLogin << -1
-                                           << QStringList{command, probe};
+    QTest::newRow("printed by the server")
+        << kUnknownKey + kBatchEnd << kNoLogin << -1 << QStringList{command, probe};
     QTest::newRow("another server named")
         << kUnknownKey + kBatchEnd << QByteArray(kUnknownKey + kBatchEnd).replace("2222", "2223")
         << -1 << QStringList{command, probe};
@@ -335,8 +339,9 @@ void TestShell::hostKey()
     const QString box = m_dialogs.boxes.first().text;
     QVERIFY(box.contains(QStringLiteral("Key fingerprint: ssh-ed25519 255 SHA256:AbCdEf")));
     QVERIFY(box.contains(QStringLiteral("Server: 127.0.0.1 (port 2222)")));
-    QVERIFY(box.startsWith(said.startsWith("WARNING") ? QStringLiteral("WARNING - POTENTIAL SECURITY BREACH!")
-                                                      : QStringLiteral("The host key is not cached for this server")));
+    QVERIFY(box.startsWith(said.startsWith("WARNING")
+                               ? QStringLiteral("WARNING - POTENTIAL SECURITY BREACH!")
+                               : QStringLiteral("The host key is not cached for this server")));
     QCOMPARE(m_dialogs.boxes.first().defaultButton, runtime::DefaultButton::Second);
     if (answer == runtime::kYes) {
         QVERIFY2(outcome.succeeded(), qPrintable(outcome.message));
@@ -382,7 +387,8 @@ namespace {
 /// The tool's process is gone (a zombie left to whoever adopted it counts as gone).
 bool running(qint64 pid)
 {
-    const QByteArray stat = runtime::readWholeFile(QStringLiteral("/proc/%1/stat").arg(pid)).value_or("");
+    const QByteArray stat =
+        runtime::readWholeFile(QStringLiteral("/proc/%1/stat").arg(pid)).value_or("");
     const qsizetype end = stat.lastIndexOf(')');
     return end > 0 && stat.mid(end + 2, 1) != "Z" && stat.mid(end + 2, 1) != "X";
 }
@@ -419,16 +425,19 @@ int runToolAndWait(const QString &dir, const QString &password)
 void TestShell::killedProgramLeavesNothing()
 {
     // A plink that reads the password and then runs on.
-    tool(QStringLiteral("plink"), "while [ $# -gt 0 ]; do\n"
-                                  "  [ \"$1\" = -pwfile ] && cat \"$2\" > seen.tmp && mv seen.tmp seen.txt\n"
-                                  "  shift\ndone\n"
-                                  "echo $$ > pid.txt\nexec sleep 120");
-    const QByteArray password = "pw-" + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+    tool(QStringLiteral("plink"),
+         "while [ $# -gt 0 ]; do\n"
+         "  [ \"$1\" = -pwfile ] && cat \"$2\" > seen.tmp && mv seen.tmp seen.txt\n"
+         "  shift\ndone\n"
+         "echo $$ > pid.txt\nexec sleep 120");
+    const QByteArray password =
+        "pw-" + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
     QProcess program;
     program.start(QCoreApplication::applicationFilePath(),
                   {QStringLiteral("--run-tool"), m_dir->path(), QString::fromLatin1(password)});
     QVERIFY(program.waitForStarted(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file("seen.txt")) && QFile::exists(file("pid.txt")), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(file("seen.txt")) && QFile::exists(file("pid.txt")),
+                             30000);
     QCOMPARE(read(QStringLiteral("seen.txt")), password + '\n');
     const qint64 tool = read(QStringLiteral("pid.txt")).trimmed().toLongLong();
     QVERIFY(running(tool));

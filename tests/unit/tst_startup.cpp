@@ -1,8 +1,8 @@
 // Start-up: the three arguments, the stale preview, the start mode and the
 // settings read from the file the first argument names.
-#include "core/program_state.h"
 #include "app/startup.h"
 #include "config/local_options.h"
+#include "core/program_state.h"
 #include "runtime/files.h"
 
 #include <QDir>
@@ -11,8 +11,7 @@
 
 using namespace framla;
 
-class TestStartup : public QObject
-{
+class TestStartup : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
@@ -95,9 +94,15 @@ void TestStartup::arguments_data()
                                                 << ""
                                                 << "";
     // Both enter as the code field takes them: a code it would refuse is no start.
-    QTest::newRow("start code with blanks") << QStringList{"x", "ab 12"} << "x.cfg" << "AB---12" << "";
-    QTest::newRow("account 10000 refused") << QStringList{"x", "", "10000"} << "x.cfg" << "" << "";
-    QTest::newRow("account with a leading zero refused") << QStringList{"x", "", "01234"} << "x.cfg" << "" << "";
+    QTest::newRow("start code with blanks") << QStringList{"x", "ab 12"} << "x.cfg"
+                                            << "AB---12"
+                                            << "";
+    QTest::newRow("account 10000 refused") << QStringList{"x", "", "10000"} << "x.cfg"
+                                           << ""
+                                           << "";
+    QTest::newRow("account with a leading zero refused") << QStringList{"x", "", "01234"} << "x.cfg"
+                                                         << ""
+                                                         << "";
 }
 
 void TestStartup::arguments()
@@ -175,7 +180,8 @@ void TestStartup::captureCommandFromOptions()
     options[slot(Option::Device)] = 2.0;
     options[slot(Option::Delay)] = 3.0;
     options[slot(Option::Preview)] = false;
-    QVERIFY(runtime::writeWholeFile(QStringLiteral("scratch.xpf"), config::encodeLocalCfg(options)));
+    QVERIFY(
+        runtime::writeWholeFile(QStringLiteral("scratch.xpf"), config::encodeLocalCfg(options)));
     ProgramState state;
     app::startBeforeWindow(state, {});
     app::startAfterWindow(state);

@@ -79,8 +79,9 @@ void TestUpload::prepare(const QByteArray &picture)
 
 bool TestUpload::put(const QString &code, const QString &size, bool inventory, const QString &name)
 {
-    return server::PutFile(m_state, m_display, m_world.login(),
-                           m_world.target(code, inventory, name.isEmpty() ? code : name, kToken, size));
+    return server::PutFile(
+        m_state, m_display, m_world.login(),
+        m_world.target(code, inventory, name.isEmpty() ? code : name, kToken, size));
 }
 
 QStringList TestUpload::commandTexts() const
@@ -158,9 +159,11 @@ void TestUpload::windowsServer()
     QVERIFY(put(QStringLiteral("AB12345")));
     const QStringList texts = commandTexts();
     // Uploads keep "/" after the database path; the mode is set all the same.
-    QCOMPARE(texts.value(1), QStringLiteral("/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw "
-                                            "COPY.jpg clerk@shop:c:\\zmr/images\\AB\\AB12345.jpg.part"));
-    QVERIFY(texts.value(2).endsWith(QStringLiteral(" chmod 644 c:\\zmr/images\\AB\\AB12345.jpg.part")));
+    QCOMPARE(texts.value(1),
+             QStringLiteral("/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw "
+                            "COPY.jpg clerk@shop:c:\\zmr/images\\AB\\AB12345.jpg.part"));
+    QVERIFY(
+        texts.value(2).endsWith(QStringLiteral(" chmod 644 c:\\zmr/images\\AB\\AB12345.jpg.part")));
 }
 
 void TestUpload::outcomes_data()
@@ -182,11 +185,11 @@ void TestUpload::outcomes_data()
     QTest::newRow("time up during the copy")
         << "slow" << notRecorded + "The copy could not be fetched back from the server to check it."
         << QByteArray("old picture");
-    QTest::newRow("rename refused") << "mv"
-                                    << notRecorded +
-                                           "The image was copied, but it could not be put in "
-                                           "place: mv: Operation not permitted"
-                                    << QByteArray("old picture");
+    QTest::newRow("rename refused")
+        << "mv"
+        << notRecorded + "The image was copied, but it could not be put in "
+                         "place: mv: Operation not permitted"
+        << QByteArray("old picture");
     QTest::newRow("mode refused")
         << "chmod"
         << "The image could not be made readable for everyone: chmod: Operation not permitted"
@@ -209,7 +212,8 @@ void TestUpload::outcomes()
     // The server's answer now, not the one from before the put.
     m_server->replyBody = QStringLiteral("Gold ring\r\nimages/AB/AB12345.jpg on file\r\n");
     QVERIFY(put(QStringLiteral("AB12345")));
-    QCOMPARE(m_display.replies.last(), lead + "\r\n\r\nGold ring\r\nimages/AB/AB12345.jpg on file\r\n");
+    QCOMPARE(m_display.replies.last(),
+             lead + "\r\n\r\nGold ring\r\nimages/AB/AB12345.jpg on file\r\n");
     // The picture is replaced whole or not at all, and nothing else is left,
     // neither beside it nor in the reply directory.
     QCOMPARE(m_server->files.value(kTarget), recorded);
@@ -328,9 +332,17 @@ void TestUpload::endGivesUpQueued_data()
     QTest::addColumn<int>("puts");
     QTest::addColumn<bool>("firstEnds"); ///< the put under way ends while the end waits for it
     QTest::addColumn<QStringList>("boxes");
-    QTest::newRow("a lone put hangs") << 1 << false << QStringList{"1 picture was not sent to the server: the program was closed before it could be sent."};
-    QTest::newRow("a put hangs, two queued") << 3 << false << QStringList{"3 pictures were not sent to the server: the program was closed before they could be sent."};
-    QTest::newRow("a put ends, two queued") << 3 << true << QStringList{"2 pictures were not sent to the server: the program was closed before they could be sent."};
+    QTest::newRow("a lone put hangs") << 1 << false
+                                      << QStringList{"1 picture was not sent to the server: the "
+                                                     "program was closed before it could be sent."};
+    QTest::newRow("a put hangs, two queued")
+        << 3 << false
+        << QStringList{"3 pictures were not sent to the server: the program was closed before they "
+                       "could be sent."};
+    QTest::newRow("a put ends, two queued")
+        << 3 << true
+        << QStringList{"2 pictures were not sent to the server: the program was closed before they "
+                       "could be sent."};
     QTest::newRow("a lone put ends") << 1 << true << QStringList{};
 }
 
@@ -349,7 +361,8 @@ void TestUpload::endGivesUpQueued()
         return serve(command);
     };
     {
-        const runtime::WorkingFilesLock lock(m_state); // every put is queued before the first begins
+        const runtime::WorkingFilesLock lock(
+            m_state); // every put is queued before the first begins
         for (int i = 0; i < puts; ++i)
             QVERIFY(put(QStringLiteral("AB1234%1").arg(i)));
     }
@@ -435,7 +448,8 @@ void TestUpload::deletion()
         m_state.login.cPath = QStringLiteral("c:\\zmr");
     QVERIFY(runtime::writeWholeFile(m_world.file("framla.tmp"), reply));
     m_dialogs.answers.enqueue(runtime::kOk);
-    server::DelImage(m_state, m_display, m_world.login(), m_world.target(code, inventory, name, kToken));
+    server::DelImage(m_state, m_display, m_world.login(),
+                     m_world.target(code, inventory, name, kToken));
     QCOMPARE(m_dialogs.texts(), boxes);
     const QStringList removals = m_shell.texts().filter(QStringLiteral(" rm -f "));
     QCOMPARE(removals, line.isEmpty() ? QStringList{} : QStringList{line});

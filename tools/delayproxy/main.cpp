@@ -9,9 +9,9 @@
 // target for one and a half round trips, so that a new connection costs what
 // TCP's handshake would across the distance: the client's connect returns at
 // once, but the server accepts, and its first bytes reach the client, one
-// round trip later than without it (what the client sends meanwhile waits). The port listened on is the first line on
-// standard output. SIGTERM or SIGINT closes every connection and ends the
-// program with status 0.
+// round trip later than without it (what the client sends meanwhile waits). The port listened on is
+// the first line on standard output. SIGTERM or SIGINT closes every connection and ends the program
+// with status 0.
 //
 // One thread and ppoll(). Each direction of a connection is a queue of the
 // chunks read, each stamped with the time it may leave; the stamps only grow,
@@ -79,10 +79,10 @@ struct Chunk {
 
 struct Direction {
     std::deque<Chunk> queue;
-    size_t held = 0;        // bytes in the queue not yet sent
-    bool inputEnded = false;  // the sending side closed (or failed)
-    bool finished = false;  // the end was passed on, or the receiver is gone
-    bool blocked = false;   // a due chunk waits for room in the receiver's buffer
+    size_t held = 0;         // bytes in the queue not yet sent
+    bool inputEnded = false; // the sending side closed (or failed)
+    bool finished = false;   // the end was passed on, or the receiver is gone
+    bool blocked = false;    // a due chunk waits for room in the receiver's buffer
 
     bool wantsInput() const { return !inputEnded && held < kHoldLimit; }
     bool dueBy(int64_t now) const { return !queue.empty() && queue.front().due <= now; }
@@ -116,13 +116,13 @@ struct Options {
 
 void usage()
 {
-    std::fprintf(stderr,
-                 "usage: delayproxy --listen PORT --target HOST:PORT --rtt MS\n"
-                 "  --listen PORT     port on 127.0.0.1 (0: a free one); printed on the first line\n"
-                 "  --target HOST:PORT  where each accepted connection is forwarded\n"
-                 "  --rtt MS          round-trip time added: half of it in each direction\n"
-                 "  --handshake       a new connection also takes TCP's handshake: the target\n"
-                 "                    is connected 1.5 round trips after the client\n");
+    std::fprintf(
+        stderr, "usage: delayproxy --listen PORT --target HOST:PORT --rtt MS\n"
+                "  --listen PORT     port on 127.0.0.1 (0: a free one); printed on the first line\n"
+                "  --target HOST:PORT  where each accepted connection is forwarded\n"
+                "  --rtt MS          round-trip time added: half of it in each direction\n"
+                "  --handshake       a new connection also takes TCP's handshake: the target\n"
+                "                    is connected 1.5 round trips after the client\n");
 }
 
 bool parseNumber(const char *text, long low, long high, long *out)
@@ -287,7 +287,8 @@ void take(Direction &direction, int from, int64_t holdNs)
 // Starts the connection to the target; false when it cannot be made.
 bool connectToTarget(Link &link, const addrinfo *to, const Options &options)
 {
-    link.server = socket(to->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, to->ai_protocol);
+    link.server =
+        socket(to->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, to->ai_protocol);
     if (link.server < 0) {
         std::fprintf(stderr, "delayproxy: socket: %s\n", std::strerror(errno));
         return false;
@@ -315,7 +316,8 @@ int main(int argc, char **argv)
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     addrinfo *found = nullptr;
-    if (const int failed = getaddrinfo(options.host.c_str(), options.port.c_str(), &hints, &found)) {
+    if (const int failed =
+            getaddrinfo(options.host.c_str(), options.port.c_str(), &hints, &found)) {
         std::fprintf(stderr, "delayproxy: cannot resolve %s: %s\n", options.host.c_str(),
                      gai_strerror(failed));
         return 1;
@@ -341,8 +343,8 @@ int main(int argc, char **argv)
 
     const int listener = openListener(options.listenPort);
     if (listener < 0) {
-        std::fprintf(stderr, "delayproxy: cannot listen on 127.0.0.1:%d: %s\n",
-                     options.listenPort, std::strerror(errno));
+        std::fprintf(stderr, "delayproxy: cannot listen on 127.0.0.1:%d: %s\n", options.listenPort,
+                     std::strerror(errno));
         return 1;
     }
     std::printf("%d\n", boundPort(listener));
@@ -404,8 +406,8 @@ int main(int argc, char **argv)
             // A socket with nothing wanted stays out, so that a hang-up it
             // reports cannot wake the loop over and over.
             fds.push_back(pollfd{clientEvents ? link->client : -1, clientEvents, 0});
-            fds.push_back(pollfd{serverEvents && link->server >= 0 ? link->server : -1,
-                                 serverEvents, 0});
+            fds.push_back(
+                pollfd{serverEvents && link->server >= 0 ? link->server : -1, serverEvents, 0});
             owners.push_back(link.get());
         }
         timespec timeout{};
@@ -450,7 +452,8 @@ int main(int argc, char **argv)
 
         if (fds[0].revents & POLLIN) {
             for (;;) {
-                const int client = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                const int client =
+                    accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
                 if (client < 0) {
                     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR &&
                         errno != ECONNABORTED)
