@@ -22,6 +22,8 @@ packages=(
     # fuzz targets: clang with libFuzzer and the sanitizers (clang 16: the
     # code needs std::source_location, which clang 14 cannot compile)
     clang-16 libclang-rt-16-dev
+    # the format test: every C++ file as clang-format 16 writes it
+    clang-format-16
     # packages: cpack's dependency scan (dpkg-shlibdeps)
     dpkg-dev
     # tests: a real SSH server, a virtual display and screenshots
