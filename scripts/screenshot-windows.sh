@@ -75,13 +75,16 @@ window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Framla by Tills
     head -n 1)
 
 # Waits until a window's picture has held still for a second, or for the
-# seconds given (at most 30 s in all).
+# seconds given (at most 30 s in all). The focused line edit's cursor
+# blinks: the rectangle given ("x0,y0 x1,y1" in the window) is left out of
+# the comparison; by default the main window's code field.
 settle() {
-    local w=${1:-$window} still=$((2 * ${2:-1})) previous= now alike=0
+    local w=${1:-$window} still=$((2 * ${2:-1})) mask=${3:-398,358 513,386}
+    local previous='' now alike=0
     for _ in $(seq 60); do
         sleep 0.5
         import -window "$w" "$work/shot.ppm"
-        now=$(sha256sum < "$work/shot.ppm")
+        now=$(convert "$work/shot.ppm" -fill black -draw "rectangle $mask" ppm:- | sha256sum)
         if [ "$now" = "$previous" ]; then
             alike=$((alike + 1))
             [ "$alike" -ge "$still" ] && return 0
@@ -90,6 +93,7 @@ settle() {
         fi
         previous=$now
     done
+    say "the window $w did not hold still"
 }
 
 # The visible window with this exact title (waits up to 30 s).
@@ -99,7 +103,9 @@ find_window() {
 
 # Captures a window as it shows now, at its own size.
 capture() {
-    local w=$1 out=$2 X Y WIDTH HEIGHT SCREEN
+    # getwindowgeometry --shell sets WINDOW, X, Y, WIDTH, HEIGHT and SCREEN.
+    # shellcheck disable=SC2034
+    local w=$1 out=$2 WINDOW X Y WIDTH HEIGHT SCREEN
     eval "$(xdotool getwindowgeometry --shell "$w")"
     mkdir -p "$(dirname "$out")"
     import -window root "$work/root.ppm"
@@ -119,7 +125,7 @@ settle
 click 400 335
 xdotool type --delay 20 "$work/photo.jpg"
 xdotool key Return
-settle
+settle "$window" 1 "200,323 605,347" # the focus stays in the file field
 click 63 311
 sleep 0.5
 click 70 110
@@ -130,7 +136,7 @@ click 550 372
 # "Replace existing image?" has Cancel for its default button: Shift+Tab
 # takes the focus to OK, Space presses it.
 box=$(find_window 'Confirm replace:') || die "no question about replacing AB10001's picture"
-settle "$box"
+settle "$box" 1 "0,0 0,0"
 xdotool windowfocus --sync "$box"
 xdotool key shift+Tab
 sleep 0.3
@@ -144,14 +150,14 @@ done
 # journals the outcome; the window then shows what the server holds.
 settle "$window" 3
 
-# The History window, with the focus on the journal's first row (not in the
-# code field, whose cursor blinks).
+# The History window, with the focus in the journal below its rows (not in
+# the code field, whose cursor blinks; no row selected).
 click 455 372
 xdotool key ctrl+h
 history=$(find_window History) || die "Ctrl+H opened no History window"
-settle "$history"
-xdotool mousemove --window "$history" 348 84 click 1
-settle "$history"
+settle "$history" 1 "52,11 322,33"
+xdotool mousemove --window "$history" 400 250 click 1
+settle "$history" 1 "52,11 322,33"
 capture "$history" "$history_out"
 xdotool windowfocus --sync "$history"
 xdotool key Escape
@@ -163,7 +169,7 @@ settle
 click 455 372
 xdotool key ctrl+b
 batch=$(find_window 'File a folder of photos') || die "Ctrl+B opened no batch window"
-settle "$batch"
+settle "$batch" 1 "12,11 404,33"
 xdotool mousemove --window "$batch" 100 20 click 1
 xdotool type --delay 20 "$photos"
 xdotool key Tab Tab Tab
@@ -181,5 +187,5 @@ for _ in $(seq 120); do
     [ "$filled" = 1 ] && break
 done
 [ "$filled" = 1 ] || die "the batch window's table stayed empty"
-settle "$batch"
+settle "$batch" 1 "12,11 404,33"
 capture "$batch" "$batch_out"
