@@ -231,12 +231,10 @@ private slots:
         static QString db;
         if (db.isEmpty()) {
             db = dbWithItems(20000);
-            // Keys as other shop programs write them, and an item whose code
-            // is the start of another's tag (the tag wins).
-            for (const auto &[key, tag] : {std::pair{"ab20001", "ab2000303x"},
-                                           {"AB20002", "  20000000213"},
-                                           {"2000000", ""}})
-                QVERIFY(appendItem(db + "/items.dbf", key, tag));
+            // Keys as other programs write them; a code that starts a tag.
+            const QString t = db + "/items.dbf";
+            QVERIFY(appendItem(t, "ab20001", "ab2000303x") && appendItem(t, "2000000", "") &&
+                    appendItem(t, "AB20002", "  20000000213"));
         }
         const Run r = lookUp(db, code);
         QCOMPARE(r.exitCode, 0);
