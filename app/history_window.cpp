@@ -66,17 +66,6 @@ QString localTime(const QDateTime &when)
     return when.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-/// Restores show what they did in a message box, not on the image tab.
-class QuietDisplay final : public server::TargetDisplay {
-public:
-    void showReply(const QString &) override {}
-    void setShowExistingVisible(bool) override {}
-    void showTargetName(const QString &) override {}
-    void hangTarget(const QString &, const QString &) override {}
-    void showCaption(const QString &) override {}
-    void setBusy(bool) override {}
-};
-
 } // namespace
 
 HistoryWindow::HistoryWindow(ProgramState &state, OutboxSender *sender, QWidget *parent)
@@ -250,7 +239,8 @@ void HistoryWindow::restoreSelected()
     const QString code = entry.code;
     server::runOnUploadWorker(m_state, [self, target = *target, bytes = *picture, id,
                                         code](ProgramState &worker) {
-        QuietDisplay quiet;
+        // A restore says what it did in a message box, not on the image tab.
+        server::QuietDisplay quiet;
         server::PutExtras extras;
         extras.restoredFrom = id;
         const bool ok = server::putPicture(worker, quiet, worker.login, target, bytes, extras);

@@ -19,18 +19,6 @@ namespace {
 /// How often the outbox is looked at; each put has its own pause besides.
 constexpr int kLookMs = 5000;
 
-/// A background attempt shows nothing on the image tab: the operator is
-/// working on another code meanwhile.
-class QuietDisplay final : public server::TargetDisplay {
-public:
-    void showReply(const QString &) override {}
-    void setShowExistingVisible(bool) override {}
-    void showTargetName(const QString &) override {}
-    void hangTarget(const QString &, const QString &) override {}
-    void showCaption(const QString &) override {}
-    void setBusy(bool) override {}
-};
-
 } // namespace
 
 OutboxSender::OutboxSender(ProgramState &state, QLabel *caption, QObject *parent)
@@ -87,7 +75,7 @@ void OutboxSender::attempt(const QString &id, bool replaceAllowed)
     m_busy = true;
     QPointer<OutboxSender> self(this);
     server::runOnUploadWorker(m_state, [self, id, replaceAllowed](ProgramState &worker) {
-        QuietDisplay quiet;
+        server::QuietDisplay quiet;
         const server::RetryResult result = server::sendWaitingPut(
             worker, quiet, worker.login, *worker.services.outbox, id, replaceAllowed);
         runtime::onUiThreadLater([self, id, result] {

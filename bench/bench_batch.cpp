@@ -90,15 +90,9 @@ int main(int argc, char **argv)
     const QSize size(wh.value(0).toInt(), wh.value(1).toInt());
     QTemporaryDir serverDir;
     QTemporaryDir work;
-    const QString script = QStringLiteral(FRAMLA_SOURCE_DIR "/scripts/test-server");
-    qputenv("FRAMLA_BIN_DIR", FRAMLA_BINARY_DIR);
-    if (!bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("start"), serverDir.path()},
-                        work.path())) {
-        std::fprintf(stderr, "bench_batch: the test server did not start (run as root)\n");
+    QMap<QString, QString> facts;
+    if (!bench::startTestServer("bench_batch", serverDir.path(), work.path(), facts))
         return 1;
-    }
-    const auto facts = bench::readFacts(serverDir.filePath(QStringLiteral("server.env")));
-    qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
 
     bench::NoDialogs dialogs;
     runtime::SystemClock clock;
@@ -203,7 +197,6 @@ int main(int argc, char **argv)
 
     proxy.terminate();
     proxy.waitForFinished(10000);
-    bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()},
-                   work.path());
+    bench::stopTestServer(serverDir.path(), work.path());
     return 0;
 }

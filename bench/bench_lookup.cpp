@@ -21,6 +21,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "bench_common.h"
+#include "bench_remote.h"
 #include "core/program_state.h"
 #include "imaging/image_view.h"
 #include "runtime/application.h"
@@ -107,19 +108,10 @@ int main(int argc, char **argv)
     QTemporaryDir serverDir;
     QTemporaryDir work; // the program's working directory
     QTemporaryDir bareWork;
-    const QString script = QStringLiteral(FRAMLA_SOURCE_DIR "/scripts/test-server");
-    qputenv("FRAMLA_BIN_DIR", FRAMLA_BINARY_DIR);
-    if (!bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("start"), serverDir.path()},
-                        bareWork.path())) {
-        std::fprintf(stderr, "bench_lookup: the test server did not start (run as root)\n");
+    QMap<QString, QString> facts;
+    if (!bench::startTestServer("bench_lookup", serverDir.path(), bareWork.path(), facts))
         return 1;
-    }
-    const auto facts = bench::readFacts(serverDir.filePath(QStringLiteral("server.env")));
-    qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
-    auto stopServer = [&] {
-        bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()},
-                       bareWork.path());
-    };
+    auto stopServer = [&] { bench::stopTestServer(serverDir.path(), bareWork.path()); };
 
     if (!writeSettings(work.filePath(QStringLiteral("Framla.cfg")), facts)) {
         std::fprintf(stderr, "bench_lookup: cannot write the settings file\n");

@@ -24,21 +24,31 @@
 
 using namespace framla;
 
+namespace {
+
+/// Prints the medians of two timings run side by side under a heading, and
+/// their ratio over / under (0 when under is 0), the figures in one column.
+void printPair(const char *heading, int rounds, const char *firstLabel, double first,
+               const char *secondLabel, double second, const char *ratioLabel, double over,
+               double under)
+{
+    std::printf("%s, %d rounds side by side\n", heading, rounds);
+    std::printf("  %-34s: %8.1f ms (median)\n", firstLabel, first);
+    std::printf("  %-34s: %8.1f ms (median)\n", secondLabel, second);
+    std::printf("  %-34s: %8.3f\n", ratioLabel, under > 0 ? over / under : 0.0);
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 9;
     QTemporaryDir serverDir;
     QTemporaryDir work;
-    const QString script = QStringLiteral(FRAMLA_SOURCE_DIR "/scripts/test-server");
-    qputenv("FRAMLA_BIN_DIR", FRAMLA_BINARY_DIR);
-    if (!bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("start"), serverDir.path()},
-                        work.path())) {
-        std::fprintf(stderr, "bench_put: the test server did not start (run as root)\n");
+    QMap<QString, QString> facts;
+    if (!bench::startTestServer("bench_put", serverDir.path(), work.path(), facts))
         return 1;
-    }
-    const auto facts = bench::readFacts(serverDir.filePath(QStringLiteral("server.env")));
-    qputenv("PUTTYDIR", facts.value(QStringLiteral("PUTTYDIR")).toLocal8Bit());
 
     bench::NoDialogs dialogs;
     runtime::SystemClock clock;
@@ -123,10 +133,8 @@ int main(int argc, char **argv)
 
     const double ours = bench::median(times[0]);
     const double bare = bench::median(times[1]);
-    std::printf("put of a 2000 x 1500 JPEG in size M, %d rounds side by side\n", rounds);
-    std::printf("  PutFile1 (runner, mogrify + six)  : %8.1f ms (median)\n", ours);
-    std::printf("  the same tools started bare       : %8.1f ms (median)\n", bare);
-    std::printf("  ratio put / bare                  : %8.3f\n", bare > 0 ? ours / bare : 0.0);
+    printPair("put of a 2000 x 1500 JPEG in size M", rounds, "PutFile1 (runner, mogrify + six)",
+              ours, "the same tools started bare", bare, "ratio put / bare", ours, bare);
 
     // The same put with the journal kept (each replace recorded, with the
     // copy of the picture it replaced, which the put knows from the view as
@@ -148,12 +156,9 @@ int main(int argc, char **argv)
         bench::sideBySide({[&] { journalled(false); }, [&] { journalled(true); }}, rounds);
     const double off = bench::median(withJournal[0]);
     const double on = bench::median(withJournal[1]);
-    std::printf("the same put with the journal off and on, %d rounds side by side\n", rounds);
-    std::printf("  journal off                       : %8.1f ms (median)\n", off);
-    std::printf("  journal on (replace, 1 copy kept) : %8.1f ms (median)\n", on);
-    std::printf("  ratio on / off                    : %8.3f\n", off > 0 ? on / off : 0.0);
+    printPair("the same put with the journal off and on", rounds, "journal off", off,
+              "journal on (replace, 1 copy kept)", on, "ratio on / off", on, off);
 
-    bench::runTool(QStringLiteral("bash"), {script, QStringLiteral("stop"), serverDir.path()},
-                   work.path());
+    bench::stopTestServer(serverDir.path(), work.path());
     return 0;
 }

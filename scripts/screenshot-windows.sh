@@ -22,34 +22,12 @@ build="${FRAMLA_BUILD_DIR:-$top/build}"
 history_out="${1:-$top/docs/history-window.png}"
 batch_out="${2:-$top/docs/batch-window.png}"
 
-if [ -z "${FRAMLA_SCREENSHOT_DISPLAY:-}" ]; then
-    export FRAMLA_SCREENSHOT_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$0" "$@"
-fi
-
-work=$(mktemp -d /tmp/framla-shot.XXXXXX)
-chmod 700 "$work"
-server="$work/server"
-pid=
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    [ -e "$server/server.env" ] && "$top/scripts/test-server" stop "$server" >/dev/null 2>&1
-    rm -rf "$work"
-}
-trap cleanup EXIT
-say() { echo "screenshot-windows: $*" >&2; }
-die() { say "$*"; exit 1; }
-
-export FRAMLA_BIN_DIR="$build"
-"$top/scripts/test-server" start "$server"
-fact() { sed -n "s/^$1=//p" "$server/server.env" | head -n 1; }
-export PUTTYDIR
-PUTTYDIR=$(fact PUTTYDIR)
-(umask 077 && printf '%s\r\n' "Configuration file for 'Framla'." "Framla is an image filing clerk for" \
-    "The Jewellery Tillsmith (Plus)." "" "[Address]" "$(fact FRAMLA_TEST_HOST)" "" \
-    "[Port]" "$(fact FRAMLA_TEST_PORT)" "" "[Datapath]" "$(fact FRAMLA_TEST_DBPATH)" "" \
-    "[Username]" "$(fact FRAMLA_TEST_USER)" "" "[Password]" "$(fact FRAMLA_TEST_PASSWORD)" \
-    "" "(end of parameter file)" > "$work/Framla.cfg")
+shot_name=screenshot-windows
+# shellcheck source=scripts/screenshot-common.sh
+. "$top/scripts/screenshot-common.sh"
+on_virtual_display "$0" "$@"
+make_work
+start_test_server
 convert -size 800x600 plasma: "$work/photo.jpg"
 
 # The folder for the batch window: photos named by the sample shop's codes,
@@ -68,49 +46,11 @@ done
 picture="$(fact FRAMLA_TEST_DBPATH)/images/AB/AB10001.jpg"
 before=$(sha256sum < "$picture")
 
-cd "$work"
-"$build/app/framla" > "$work/framla.log" 2>&1 &
-pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Framla by Tillsmith Solutions CC$' |
-    head -n 1)
-
-# Waits until a window's picture has held still for a second, or for the
-# seconds given (at most 30 s in all). The focused line edit's cursor
-# blinks: the rectangle given ("x0,y0 x1,y1" in the window) is left out of
-# the comparison; by default the main window's code field.
-settle() {
-    local w=${1:-$window} still=$((2 * ${2:-1})) mask=${3:-398,358 513,386}
-    local previous='' now alike=0
-    for _ in $(seq 60); do
-        sleep 0.5
-        import -window "$w" "$work/shot.ppm"
-        now=$(convert "$work/shot.ppm" -fill black -draw "rectangle $mask" ppm:- | sha256sum)
-        if [ "$now" = "$previous" ]; then
-            alike=$((alike + 1))
-            [ "$alike" -ge "$still" ] && return 0
-        else
-            alike=0
-        fi
-        previous=$now
-    done
-    say "the window $w did not hold still"
-}
+start_program
 
 # The visible window with this exact title (waits up to 30 s).
 find_window() {
     timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1
-}
-
-# Captures a window as it shows now, at its own size.
-capture() {
-    # getwindowgeometry --shell sets WINDOW, X, Y, WIDTH, HEIGHT and SCREEN.
-    # shellcheck disable=SC2034
-    local w=$1 out=$2 WINDOW X Y WIDTH HEIGHT SCREEN
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    mkdir -p "$(dirname "$out")"
-    import -window root "$work/root.ppm"
-    convert "$work/root.ppm" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -strip "$out"
-    say "wrote $out (${WIDTH}x${HEIGHT} at $X,$Y)"
 }
 
 # Points in the main window, from the image tab's layout (the page lies 28

@@ -10,37 +10,23 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build="${FRAMLA_BUILD_DIR:-$top/build}"
 docs="$top/docs"
 
-if [ -z "${FRAMLA_SCREENSHOT_DISPLAY:-}" ]; then
-    export FRAMLA_SCREENSHOT_DISPLAY=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$0" "$@"
-fi
-
-work=$(mktemp -d)
-pid=
-cleanup() {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
+shot_name=screenshots
+# shellcheck source=scripts/screenshot-common.sh
+. "$top/scripts/screenshot-common.sh"
+on_virtual_display "$0" "$@"
+make_work
 # A settings file as the program writes it; plain port and password read
 # back as they are. Nothing is looked up at start without a start code.
-printf '%s\r\n' "Configuration file for 'Framla'." "Framla is an image filing clerk for" \
-    "The Jewellery Tillsmith (Plus)." "" "[Address]" "shop.example" "" "[Port]" "22" "" \
-    "[Datapath]" "/home/jewel" "" "[Username]" "clerk" "" "[Password]" "secret" "" \
-    "(end of parameter file)" > "$work/Framla.cfg"
+write_settings shop.example 22 /home/jewel clerk secret
+start_program
 
-cd "$work"
-"$build/app/framla" > "$work/framla.log" 2>&1 &
-pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Framla by Tillsmith Solutions CC$' |
-    head -n 1)
-
-# Captures the window once its picture has stopped changing (and differs
-# from the picture given, if any): two grabs in a row alike, within five
-# seconds. PPM grabs carry no time stamps, so alike grabs are equal files.
+# Captures the window (in place of the shared capture, which cuts the
+# window out of the whole screen) once its picture has stopped changing (and
+# differs from the picture given, if any): two grabs in a row alike, within
+# five seconds. PPM grabs carry no time stamps, so alike grabs are equal
+# files.
 capture() {
-    local out=$1 before=${2:-} previous= now
+    local out=$1 before=${2:-} previous='' now
     for _ in $(seq 50); do
         import -window "$window" "$work/shot.ppm"
         now=$(sha256sum < "$work/shot.ppm")

@@ -24,4 +24,16 @@ public:
     virtual void setBusy(bool busy) = 0;
 };
 
+/// A display that shows nothing, for work done away from the image tab:
+/// background puts and restores from the history.
+class QuietDisplay final : public TargetDisplay {
+public:
+    void showReply(const QString &) override {}
+    void setShowExistingVisible(bool) override {}
+    void showTargetName(const QString &) override {}
+    void hangTarget(const QString &, const QString &) override {}
+    void showCaption(const QString &) override {}
+    void setBusy(bool) override {}
+};
+
 } // namespace framla::server

@@ -33,3 +33,10 @@ private:
     std::vector<DbfField> fields_;
     std::vector<std::string> records_;
 };
+
+// The fields of the sample database's item table, items.dbf.
+inline std::vector<DbfField> itemFields()
+{
+    return {{"CODE", 'C', 7},   {"DESC", 'C', 50},     {"SUPPLIER", 'C', 4},  {"SSR", 'C', 16},
+            {"METAL", 'C', 20}, {"WEIGHT", 'N', 7, 2}, {"PRICE", 'N', 10, 2}, {"TAG", 'C', 13}};
+}

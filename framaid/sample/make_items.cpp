@@ -32,14 +32,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: make_items TABLE N   (1 <= N <= 2000000)\n");
         return 2;
     }
-    DbfWriter items({{"CODE", 'C', 7},
-                     {"DESC", 'C', 50},
-                     {"SUPPLIER", 'C', 4},
-                     {"SSR", 'C', 16},
-                     {"METAL", 'C', 20},
-                     {"WEIGHT", 'N', 7, 2},
-                     {"PRICE", 'N', 10, 2},
-                     {"TAG", 'C', 13}});
+    DbfWriter items(itemFields());
     static const char *const suppliers[] = {"1001", "1234", "2500", "7777"};
     static const char *const metals[] = {"9ct yellow gold", "18ct white gold", "Silver",
                                          "Platinum"};
