@@ -4,18 +4,12 @@
 #include "app/history_window.h"
 #include "app/main_window.h"
 #include "app/program.h"
-#include "core/program_state.h"
-#include "history/journal_keeper.h"
+#include "e2e/history_fixture.h"
 #include "runtime/files.h"
-#include "runtime/shell.h"
 #include "server/deletion.h"
 #include "server/lookup.h"
 #include "server/target.h"
 #include "server/upload.h"
-#include "support/recording_display.h"
-#include "support/scripted_dialogs.h"
-#include "support/test_clock.h"
-#include "support/test_server.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -52,34 +46,22 @@ void TestHistoryE2e::restore()
     QFETCH(QString, code);
     QFETCH(bool, deleted);
     QFETCH(QStringList, actions);
-    QTemporaryDir dir;
-    test::ScriptedDialogs dialogs;
-    dialogs.answers << runtime::kOk << runtime::kOk << runtime::kOk;
-    test::TestClock clock;
-    test::RecordingDisplay display;
-    runtime::ProcessShell shell(dir.path(), &dialogs);
+    test::ServerWorld w(m_server);
+    w.dialogs.answers << runtime::kOk << runtime::kOk << runtime::kOk;
     server::UploadQueue uploads;
-    ProgramState state;
-    state.cAppPath = dir.path();
-    m_server.configure(state);
-    state.services.dialogs = &dialogs;
-    state.services.clock = &clock;
-    state.services.shell = &shell;
-    state.services.uploads = &uploads;
-    history::JournalKeeper journal(dir.path());
-    state.services.journal = &journal;
+    w.state.services.uploads = &uploads;
+    ProgramState &state = w.state;
 
     const QString onServer = m_server.dbPath() + "/images/AB/" + code + ".jpg";
     const QByteArray before = runtime::readWholeFile(onServer).value_or("(missing)");
     const server::Target target{code, code, true, false, "10:00:01", "M"};
     if (deleted) {
-        server::PrepText(state, display, state.login, target);
-        server::DelImage(state, display, state.login, target);
+        server::PrepText(state, w.display, state.login, target);
+        server::DelImage(state, w.display, state.login, target);
         QVERIFY(!QFile::exists(onServer));
     } else {
-        QVERIFY(test::runTool("convert", {"-size", "400x300", "xc:", "+noise", "Random",
-                                          dir.filePath("scratch.jpg")}));
-        server::PutFile(state, display, state.login, target);
+        QVERIFY(test::noisePhoto("400x300", w.dir.filePath("scratch.jpg")));
+        server::PutFile(state, w.display, state.login, target);
         QVERIFY(uploads.waitForIdle(180000));
         QVERIFY(runtime::readWholeFile(onServer).value_or("") != before);
     }
@@ -92,10 +74,7 @@ void TestHistoryE2e::restore()
     QCoreApplication::processEvents();
 
     QCOMPARE(runtime::readWholeFile(onServer).value_or("(missing)"), before);
-    QStringList journalled;
-    for (const history::JournalEntry &e : journal.forThisThread()->entries())
-        journalled << history::actionName(e.action) + ' ' + history::outcomeName(e.outcome);
-    QCOMPARE(journalled, actions);
+    QCOMPARE(test::journalled(w.journal), actions);
 }
 
 void TestHistoryE2e::opensFromBothTabs()

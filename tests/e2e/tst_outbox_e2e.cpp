@@ -3,16 +3,10 @@
 // back, checked byte for byte; a picture someone else put meanwhile stops
 // the retry until the operator answers.
 #include "app/outbox_sender.h"
-#include "core/program_state.h"
-#include "history/journal_keeper.h"
+#include "e2e/history_fixture.h"
 #include "runtime/files.h"
-#include "runtime/shell.h"
 #include "server/target.h"
 #include "server/upload.h"
-#include "support/recording_display.h"
-#include "support/scripted_dialogs.h"
-#include "support/test_clock.h"
-#include "support/test_server.h"
 
 #include <QDeadlineTimer>
 #include <QTemporaryDir>
@@ -64,20 +58,11 @@ void TestOutboxE2e::sentWhenServerIsBack()
     QFETCH(int, answer);
     QFETCH(bool, oursOnServer);
     QFETCH(int, asked);
-    QTemporaryDir dir;
-    test::ScriptedDialogs dialogs;
-    dialogs.answers.enqueue(answer);
-    test::TestClock clock;
-    test::RecordingDisplay display;
-    runtime::ProcessShell shell(dir.path(), &dialogs);
-    ProgramState state;
-    state.cAppPath = dir.path();
-    m_server.configure(state);
-    state.services.dialogs = &dialogs;
-    state.services.clock = &clock;
-    state.services.shell = &shell;
-    history::JournalKeeper journal(dir.path());
-    state.services.journal = &journal;
+    test::ServerWorld w(m_server);
+    w.dialogs.answers.enqueue(answer);
+    ProgramState &state = w.state;
+    const QTemporaryDir &dir = w.dir;
+    test::ScriptedDialogs &dialogs = w.dialogs;
     auto outbox = std::make_unique<history::Outbox>(dir.path());
     state.services.outbox = outbox.get();
 
@@ -85,7 +70,7 @@ void TestOutboxE2e::sentWhenServerIsBack()
     if (someoneElsePuts)
         QFile::remove(onServer);
     const QString photo = dir.filePath("photo.jpg");
-    QVERIFY(test::runTool("convert", {"-size", "640x480", "xc:", "+noise", "Random", photo}));
+    QVERIFY(test::noisePhoto("640x480", photo));
     QTemporaryDir elsewhere;
     const QString resized = elsewhere.filePath("resized.jpg");
     QVERIFY(QFile::copy(photo, resized) &&
@@ -99,15 +84,15 @@ void TestOutboxE2e::sentWhenServerIsBack()
         // As the operator saw it when putting: whether the server had a picture.
         server::PutExtras extras;
         extras.hadPicture = !someoneElsePuts;
-        server::PutFile(state, display, state.login, {code, code, true, false, "10:00:01", "M"},
+        server::PutFile(state, w.display, state.login, {code, code, true, false, "10:00:01", "M"},
                         extras);
         QVERIFY(uploads.waitForIdle(180000));
         state.services.uploads = nullptr;
     }
     QCoreApplication::processEvents();
-    QVERIFY2(display.replies.last().startsWith(QString::fromLatin1(server::kNotRecordedText) +
-                                               "\r\n" + server::kKeptInOutboxText + "\r\n"),
-             qPrintable(display.replies.last()));
+    QVERIFY2(w.display.replies.last().startsWith(QString::fromLatin1(server::kNotRecordedText) +
+                                                 "\r\n" + server::kKeptInOutboxText + "\r\n"),
+             qPrintable(w.display.replies.last()));
 
     // The program ends; the next one finds the photo waiting.
     outbox = std::make_unique<history::Outbox>(dir.path());
@@ -138,7 +123,7 @@ void TestOutboxE2e::sentWhenServerIsBack()
     QCOMPARE(outbox->list().size(), oursOnServer ? 0 : 1);
     // The journal: the first attempt, then the one that was sent.
     QStringList outcomes;
-    for (const history::JournalEntry &e : journal.forThisThread()->entries())
+    for (const history::JournalEntry &e : w.journal.forThisThread()->entries())
         outcomes << history::outcomeName(e.outcome);
     const QStringList expectedOutcomes =
         oursOnServer ? QStringList{"ok", "ok"} : QStringList{"queued"};

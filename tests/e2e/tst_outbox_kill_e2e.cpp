@@ -4,18 +4,13 @@
 // had ended, and the outbox still holds the photo.
 #include "config/local_options.h"
 #include "config/settings_file.h"
+#include "e2e/history_fixture.h"
 #include "history/journal.h"
-#include "history/journal_keeper.h"
 #include "runtime/files.h"
-#include "runtime/shell.h"
 #include "server/put_journal.h"
 #include "server/target.h"
 #include "server/upload.h"
 #include "support/delay_proxy.h"
-#include "support/recording_display.h"
-#include "support/scripted_dialogs.h"
-#include "support/test_clock.h"
-#include "support/test_server.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -50,22 +45,13 @@ void TestOutboxKillE2e::killedWhileSending()
 
     // Two puts that ended, straight to the server.
     const QString photo = dir.filePath("photo.jpg");
-    QVERIFY(test::runTool("convert", {"-size", "640x480", "xc:", "+noise", "Random", photo}));
+    QVERIFY(test::noisePhoto("640x480", photo));
     {
-        test::ScriptedDialogs dialogs;
-        test::TestClock clock;
-        test::RecordingDisplay display;
-        runtime::ProcessShell shell(dir.path(), &dialogs);
-        m_server.configure(state);
-        state.services.dialogs = &dialogs;
-        state.services.clock = &clock;
-        state.services.shell = &shell;
-        history::JournalKeeper journal(dir.path());
-        state.services.journal = &journal;
+        test::ServerWorld w(m_server, dir.path());
         for (const QString code : {"AB10006", "AB10007"}) {
             QFile::remove(dir.filePath("scratch.jpg"));
             QVERIFY(QFile::copy(photo, dir.filePath("scratch.jpg")));
-            QVERIFY(server::PutFile1(state, display, state.login,
+            QVERIFY(server::PutFile1(w.state, w.display, w.state.login,
                                      {code, code, true, false, "10:00:01", "M"}));
         }
     }
