@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -21,6 +22,16 @@ namespace {
 
 enum Column { Picture, File, Code, Record, OnFile, Action, Outcome, Reason, Columns };
 constexpr int kThumbnail = 48;
+
+/// A 0..9 control like the image tab's, starting at value.
+QSpinBox *adjustmentBox(QWidget *parent, const char *name, int value)
+{
+    auto *box = new QSpinBox(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setRange(0, 9);
+    box->setValue(value);
+    return box;
+}
 
 QString yesNo(bool checked, bool yes)
 {
@@ -53,6 +64,12 @@ BatchWindow::BatchWindow(ProgramState &state, const runtime::ProcessShell *link,
     auto *choose = new QPushButton(QStringLiteral("Folder..."), this);
     m_replace = new QCheckBox(QStringLiteral("Replace pictures on file"), this);
     m_replace->setObjectName(QStringLiteral("batchReplace"));
+    // Every photo is filed with the same brightness, gamma and contrast,
+    // neutral unless the operator sets others.
+    const imaging::Adjustment neutral;
+    m_bright = adjustmentBox(this, "batchBright", neutral.bright);
+    m_gamma = adjustmentBox(this, "batchGamma", neutral.gamma);
+    m_contrast = adjustmentBox(this, "batchContrast", neutral.contrast);
     m_lookUp = new QPushButton(QStringLiteral("Look up"), this);
     m_lookUp->setObjectName(QStringLiteral("batchLookUp"));
     m_table = new QTableWidget(0, Columns, this);
@@ -78,6 +95,11 @@ BatchWindow::BatchWindow(ProgramState &state, const runtime::ProcessShell *link,
     top->addWidget(m_folder, 1);
     top->addWidget(choose);
     top->addWidget(m_replace);
+    for (const auto &[text, box] : {std::pair{"Bright", m_bright}, std::pair{"Gamma", m_gamma},
+                                    std::pair{"Contrast", m_contrast}}) {
+        top->addWidget(new QLabel(QLatin1String(text), this));
+        top->addWidget(box);
+    }
     top->addWidget(m_lookUp);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_progress, 1);
@@ -121,6 +143,8 @@ void BatchWindow::setRunning(bool running)
 {
     m_lookUp->setEnabled(!running);
     m_replace->setEnabled(!running);
+    for (QSpinBox *box : {m_bright, m_gamma, m_contrast})
+        box->setEnabled(!running);
     m_folder->setEnabled(!running);
     m_cancel->setEnabled(running);
     m_file->setEnabled(false);
@@ -198,6 +222,7 @@ void BatchWindow::fileThem()
     m_progress->setValue(0);
     m_clock.start();
     batch::BatchRun *run = m_run.get();
+    run->setAdjustment({m_bright->value(), m_gamma->value(), m_contrast->value()});
     run->onStarted = [this](int index) {
         QMetaObject::invokeMethod(
             this, [this, index] { photoStarted(index); }, Qt::QueuedConnection);

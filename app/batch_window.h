@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 namespace framla {
@@ -66,6 +67,9 @@ private:
     const runtime::ProcessShell *m_link;
     QLineEdit *m_folder = nullptr;
     QCheckBox *m_replace = nullptr;
+    QSpinBox *m_bright = nullptr;
+    QSpinBox *m_gamma = nullptr;
+    QSpinBox *m_contrast = nullptr;
     QPushButton *m_lookUp = nullptr;
     QPushButton *m_file = nullptr;
     QPushButton *m_cancel = nullptr;

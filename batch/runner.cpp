@@ -3,7 +3,7 @@
 #include "batch/channel.h"
 #include "batch/survey.h"
 #include "core/app_files.h"
-#include "imaging/prepare.h"
+#include "imaging/batch_prepare.h"
 #include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/guarded.h"
@@ -201,6 +201,9 @@ QList<RowResult> BatchRun::run(const QList<PlanRow> &rows)
     int preparing = preparers();
     const std::size_t bound = std::size_t(m_options.channels + preparers());
     const QString readyDir = workDirectory(QStringLiteral("ready"));
+    // Each photo is made ready for the put's box in one run, decoded no
+    // larger than that box needs.
+    const int edge = server::uploadEdge(m_options.size);
 
     const auto done = [&](int index, const RowResult &result) {
         std::lock_guard lock(m_report);
@@ -232,17 +235,13 @@ QList<RowResult> BatchRun::run(const QList<PlanRow> &rows)
             const QSize size = QImageReader(source).size();
             imaging::PreviewSource preview{source, size, size,
                                            centredCrop(size, m_options.cropRatio)};
+            const QString file = QDir(readyDir).filePath(QStringLiteral("photo-%1.jpg").arg(index));
             if (!size.isValid())
                 prepared.failure = QStringLiteral("the photo could not be read");
-            else if (!imaging::Prepare(state, preview, imaging::Adjustment{}))
+            else if (!imaging::prepareForPut(state, preview, m_options.adjustment, edge, file))
                 prepared.failure = QStringLiteral("the photo could not be prepared");
-            else {
-                prepared.file = QDir(readyDir).filePath(QStringLiteral("photo-%1.jpg").arg(index));
-                if (!QFile::rename(appFile(state, kPreviewFile), prepared.file)) {
-                    prepared.file.clear();
-                    prepared.failure = QStringLiteral("the prepared photo could not be kept");
-                }
-            }
+            else
+                prepared.file = file;
             std::lock_guard lock(mutex);
             ready.push_back(prepared);
             changed.notify_all();

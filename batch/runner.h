@@ -8,6 +8,7 @@
 #include "batch/plan.h"
 #include "core/codes.h"
 #include "core/program_state.h"
+#include "imaging/prepare.h"
 
 #include <QList>
 #include <QString>
@@ -25,14 +26,16 @@ class ProcessShell;
 namespace framla::batch {
 
 /// How the batch files its photos: the options' mode, size and crop
-/// proportion unless the caller sets others.
+/// proportion, and brightness, gamma and contrast at their neutral values,
+/// unless the caller sets others.
 struct BatchOptions {
     core::Mode mode = core::Mode::Inventory;
     QString size = QStringLiteral("M");
-    double cropRatio = 0; ///< height / width of a centred crop; 0 keeps the whole photo
-    bool replace = false; ///< pictures on file are replaced
-    int channels = 4;     ///< puts and look-ups side by side
-    int preparers = 0;    ///< preparations side by side; 0 for one per core
+    double cropRatio = 0;           ///< height / width of a centred crop; 0 keeps the whole photo
+    bool replace = false;           ///< pictures on file are replaced
+    int channels = 4;               ///< puts and look-ups side by side
+    int preparers = 0;              ///< preparations side by side; 0 for one per core
+    imaging::Adjustment adjustment; ///< brightness, gamma and contrast of every photo
 
     /// The options the program state's local options hold.
     static BatchOptions of(const ProgramState &state);
@@ -83,6 +86,9 @@ public:
     /// Stops after the photos in flight (any thread): the rest is not
     /// touched. During the plan, the look-ups not yet begun are not made.
     void cancel() { m_cancelled = true; }
+    /// The brightness, gamma and contrast the photos are filed with; set
+    /// before run().
+    void setAdjustment(const imaging::Adjustment &adjustment) { m_options.adjustment = adjustment; }
     bool cancelled() const { return m_cancelled; }
 
     /// Called (from the workers, one at a time) when a photo's put starts

@@ -1,17 +1,20 @@
 // A folder of photos filed in one go (batch::BatchRun) on the test SSH server
 // of scripts/test-server, side by side with two baselines: on loopback, the
-// bare ImageMagick work for the same photos on both cores (crop, neutral
-// adjustment, resize); through tools/delayproxy at a 50 ms round trip, the
-// same photos put one after the other the way the window puts one (look-up,
-// preparation, file check, PutFile1). Run as root (the server makes a
-// throwaway account). FRAMLA_BENCH_PHOTOS (default 100) and
-// FRAMLA_BENCH_SIZE (default 4000x3000, 12 MP) set the folder.
+// bare ImageMagick work the batch does for the same photos on both cores
+// (its one convert run, decoded reduced, cropped, adjusted and fitted, then
+// the put's resize), with the operator's three full-size runs (crop,
+// adjustment, resize) beside them for reference; through tools/delayproxy at
+// a 50 ms round trip, the same photos put one after the other the way the
+// window puts one (look-up, preparation, file check, PutFile1). Run as root
+// (the server makes a throwaway account). FRAMLA_BENCH_PHOTOS (default 100)
+// and FRAMLA_BENCH_SIZE (default 4000x3000, 12 MP) set the folder.
 #include "batch/runner.h"
 #include "bench_common.h"
 #include "bench_remote.h"
 #include "core/app_files.h"
 #include "core/program_state.h"
 #include "core/target.h"
+#include "imaging/batch_prepare.h"
 #include "imaging/prepare.h"
 #include "runtime/clock.h"
 #include "runtime/shell.h"
@@ -60,8 +63,22 @@ QString startProxy(QProcess &proxy, const QMap<QString, QString> &facts, int rtt
     return !added.isEmpty() && cache.write(added) == added.size() ? proxied : QString();
 }
 
-/// The bare image work of the batch for one photo: crop, neutral adjustment, resize.
-void bareImageWork(const QString &photo, const QString &out, QSize size)
+/// The bare image work of the batch for one photo: its one convert run, then
+/// the put's resize.
+void bareImageWork(const QString &photo, const QString &out, QSize size, int edge)
+{
+    const imaging::PutDecode decode =
+        imaging::putDecode(size, imaging::cropArgument(size, size, batch::centredCrop(size, 1.0)),
+                           edge, imaging::isJpegFile(photo));
+    bench::runTool(QStringLiteral("convert"),
+                   imaging::putPreparationCommand(photo, decode, {}, edge, out).args, ".");
+    bench::runTool(QStringLiteral("mogrify"),
+                   {QStringLiteral("-resize"), QStringLiteral("%1x%1").arg(edge), out}, ".");
+}
+
+/// The operator's three runs for one photo, each on the whole picture: crop,
+/// neutral adjustment, resize.
+void operatorsImageWork(const QString &photo, const QString &out, QSize size, int edge)
 {
     const QString crop = QStringLiteral("%1x%2+%3+0")
                              .arg(size.height())
@@ -73,7 +90,7 @@ void bareImageWork(const QString &photo, const QString &out, QSize size)
                     QStringLiteral("1.00"), QStringLiteral("-level"), QStringLiteral("0%"), out},
                    ".");
     bench::runTool(QStringLiteral("mogrify"),
-                   {QStringLiteral("-resize"), QStringLiteral("320x320"), out}, ".");
+                   {QStringLiteral("-resize"), QStringLiteral("%1x%1").arg(edge), out}, ".");
 }
 
 } // namespace
@@ -139,27 +156,34 @@ int main(int argc, char **argv)
         }));
     };
 
+    // Each photo's image work, bare, on both cores.
+    const auto onBothCores = [&](auto *imageWork) {
+        return [&, imageWork] {
+            std::atomic<int> next{0};
+            const auto stream = [&](int k) {
+                for (int i = next++; i < photos; i = next++)
+                    imageWork(QDir(folder).filePath(files.at(i)),
+                              work.filePath(QStringLiteral("bare-%1.jpg").arg(k)), size,
+                              server::uploadEdge(options.size));
+            };
+            std::thread other(stream, 1);
+            stream(0);
+            other.join();
+        };
+    };
     const auto loopback = bench::sideBySide(
-        {runBatch,
-         [&] {
-             std::atomic<int> next{0};
-             const auto stream = [&](int k) {
-                 for (int i = next++; i < photos; i = next++)
-                     bareImageWork(QDir(folder).filePath(files.at(i)),
-                                   work.filePath(QStringLiteral("bare-%1.jpg").arg(k)), size);
-             };
-             std::thread other(stream, 1);
-             stream(0);
-             other.join();
-         }},
-        rounds);
+        {runBatch, onBothCores(bareImageWork), onBothCores(operatorsImageWork)}, rounds);
     const double batchLoop = bench::median(loopback[0]);
     const double bare = bench::median(loopback[1]);
-    std::printf("%d photos of %dx%d, 4:3 cropped square, size M, %d round(s) side by side\n",
-                photos, size.width(), size.height(), rounds);
+    const double three = bench::median(loopback[2]);
+    std::printf("%d photos of %dx%d, 4:3 cropped square, size %s, %d round(s) side by side\n",
+                photos, size.width(), size.height(), qPrintable(options.size), rounds);
     std::printf("  loopback: batch (%d put)         : %8.1f ms (median)\n", filed, batchLoop);
     std::printf("  bare ImageMagick on two cores    : %8.1f ms (median)\n", bare);
+    std::printf("  operator's three runs, two cores : %8.1f ms (median)\n", three);
     std::printf("  ratio batch / bare image work    : %8.3f\n", bare > 0 ? batchLoop / bare : 0.0);
+    std::printf("  ratio batch / operator's three runs : %8.3f\n",
+                three > 0 ? batchLoop / three : 0.0);
 
     QProcess proxy;
     const QString proxied = startProxy(proxy, facts, 50);

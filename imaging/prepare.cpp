@@ -24,8 +24,8 @@ qint64 truncated(double value)
     return qint64(std::trunc(value));
 }
 
-/// A file name as the image tools must see it: one that starts with "-"
-/// would be taken for an option.
+} // namespace
+
 QString toolFileName(const QString &name)
 {
     return name.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + name : name;
@@ -53,8 +53,6 @@ runtime::RunOutcome runImageTool(ProgramState &state, const ToolCommand &command
             << command.executableName() << "failed:" << outcome.message;
     return outcome;
 }
-
-} // namespace
 
 QString CropArgument::text() const
 {

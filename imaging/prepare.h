@@ -7,7 +7,20 @@
 #include <QString>
 #include <QStringList>
 
+namespace framla::runtime {
+struct RunOutcome;
+}
+
 namespace framla::imaging {
+
+/// A file name as the image tools must see it: one that starts with "-"
+/// would be taken for an option, so it is given as "./-...".
+QString toolFileName(const QString &name);
+/// An image tool's command: run hidden and waited for.
+runtime::ToolCommand imageToolCommand(const QString &tool, const QStringList &args);
+/// Runs an image tool through the program's runner within the image tools'
+/// time limit; a failure is logged with the tool's message.
+runtime::RunOutcome runImageTool(ProgramState &state, const runtime::ToolCommand &command);
 
 /// The crop in image pixels, each number truncated toward zero.
 struct CropArgument {
