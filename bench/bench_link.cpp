@@ -1,12 +1,14 @@
 // A look-up and a put as the operator sees them (the program's own routines
 // through the runner), with the shared connection and with a new connection
 // for every run, against the bare tool runs each on a new connection (and
-// the same bare runs with -share, to count where the time goes); on loopback
-// and through tools/delayproxy with a 50 ms round trip (and TCP's handshake
-// on each new connection), all side by side in one run. Also the first
-// look-up, made while the shared connection is still opening, both ways the
-// runner can go meanwhile. Run as root (the test SSH server of
-// scripts/test-server makes a throwaway account).
+// the same bare runs with -share, to count where the time goes, and the
+// program's runs through the shared connection one after the other, to show
+// what running some side by side gains); on loopback and through
+// tools/delayproxy with a 50 ms round trip (and TCP's handshake on each new
+// connection), all side by side in one run. Also the first look-up, made
+// while the shared connection is still opening, both ways the runner can go
+// meanwhile. Run as root (the test SSH server of scripts/test-server makes a
+// throwaway account).
 #include "bench_common.h"
 #include "bench_remote.h"
 #include "core/program_state.h"
@@ -167,6 +169,22 @@ QString verdict(double value, double goal)
         .arg(goal)
         .arg(value <= goal ? QStringLiteral("met") : QStringLiteral("missed"));
 }
+
+/// The program's runner with nothing run beside: its runs go one after the
+/// other, to show what running them side by side gains.
+class InTurn final : public runtime::Shell {
+public:
+    explicit InTurn(runtime::Shell &inner)
+        : m_inner(inner)
+    {}
+    runtime::RunOutcome run(const runtime::ToolCommand &command, int timeoutMs) override
+    {
+        return m_inner.run(command, timeoutMs);
+    }
+
+private:
+    runtime::Shell &m_inner;
+};
 
 } // namespace
 
@@ -348,6 +366,7 @@ int main(int argc, char **argv)
         // Then with the shared connection open.
         runtime::ProcessShell own(work.path(), &dialogs);
         runtime::ProcessShell shared(work.path(), &dialogs);
+        InTurn inTurn(shared);
         state.services.shell = &shared;
         server::followRunningSettings(state);
         QElapsedTimer opening;
@@ -378,6 +397,12 @@ int main(int argc, char **argv)
             {QStringLiteral("put, bare runs, shared"), put(share), {}, {}, {}},
             {QStringLiteral("put, program, new connections"), {}, [&] { putWith(own); }, {}, {}},
             {QStringLiteral("put, program, shared"), {}, [&] { putWith(shared); }, {}, {}},
+            {QStringLiteral("look-up, program, shared, in turn"),
+             {},
+             [&] { lookUpWith(inTurn, QStringLiteral("AB10001")); },
+             {},
+             {}},
+            {QStringLiteral("put, program, shared, in turn"), {}, [&] { putWith(inTurn); }, {}, {}},
         };
         runRounds(warm, rounds, work.path());
 
@@ -396,6 +421,10 @@ int main(int argc, char **argv)
                     qPrintable(verdict(lookupRatio, setting.lookupGoal)));
         std::printf("  put, program shared / bare new             : %6.3f  %s\n", putRatio,
                     qPrintable(verdict(putRatio, setting.putGoal)));
+        std::printf("  look-up, program shared in turn / bare new : %6.3f\n",
+                    ratio(warm[8], warm[0]));
+        std::printf("  put, program shared in turn / bare new     : %6.3f\n",
+                    ratio(warm[9], warm[4]));
         std::printf("  look-up, program new connections / bare new: %6.3f\n",
                     ratio(warm[2], warm[0]));
         std::printf("  put, program new connections / bare new    : %6.3f\n",

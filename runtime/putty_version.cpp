@@ -61,6 +61,14 @@ RunOutcome PuttyCheckedShell::run(const ToolCommand &command, int timeoutMs)
     return refused;
 }
 
+std::unique_ptr<SideRun> PuttyCheckedShell::startBeside(const ToolCommand &command, int timeoutMs)
+{
+    // A refused run is left for the caller to make, which says why.
+    if (!m_problem.isEmpty() && command.isPutty())
+        return nullptr;
+    return m_inner.startBeside(command, timeoutMs);
+}
+
 void PuttyCheckedShell::shareConnectionOf(const LinkKey &key)
 {
     if (m_problem.isEmpty())

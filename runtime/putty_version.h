@@ -30,6 +30,7 @@ public:
 
     RunOutcome run(const ToolCommand &command, int timeoutMs) override;
     void shareConnectionOf(const LinkKey &key) override;
+    std::unique_ptr<SideRun> startBeside(const ToolCommand &command, int timeoutMs) override;
     /// The sentence, or "" when PuTTY may be used.
     QString problem() const { return m_problem; }
 

@@ -156,6 +156,18 @@ SharedLink::Use SharedLink::enter(const ToolCommand &command)
     return {};
 }
 
+SharedLink::Use SharedLink::enterIfUp(const ToolCommand &command)
+{
+    if (!command.isPutty() || !command.mayShare)
+        return {};
+    const LinkKey key = linkKeyOf(command);
+    std::lock_guard lock(m_mutex);
+    if (!key.isValid() || !(key == m_key) || !m_current || m_current->state != UpstreamLog::Up)
+        return {};
+    ++m_current->users;
+    return m_current;
+}
+
 bool SharedLink::leave(const Use &use, const RunOutcome &outcome)
 {
     if (!use)

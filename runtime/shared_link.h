@@ -65,6 +65,9 @@ public:
     /// Whether command goes through the link. The first run of the running
     /// settings starts it; a run that does not share never waits long.
     Use enter(const ToolCommand &command);
+    /// Like enter, but only through a link that is logged in now (so the
+    /// server's host key is known): it never starts one and never waits.
+    Use enterIfUp(const ToolCommand &command);
     /// The run through use ended with outcome; true when it failed in a way
     /// the link may have caused, so it should run again on its own. A link
     /// that failed is ended and a new one tried only after a pause.

@@ -16,6 +16,8 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 
 namespace framla::runtime {
 
@@ -433,19 +435,104 @@ RunOutcome ProcessShell::run(const ToolCommand &command, int timeoutMs)
             outcome = runOnce(command, left(), true, {});
         }
     }
-    if (!outcome.succeeded() && outcome.message.isEmpty()) {
-        outcome.message =
-            command.isPutty() ? describePuttyFailure(outcome.standardError) : QString();
-        if (outcome.message.isEmpty()) {
-            const QString said = firstLine(outcome.standardError);
-            outcome.message =
-                QStringLiteral("%1 ended with exit code %2%3")
-                    .arg(command.executableName())
-                    .arg(outcome.exitCode)
-                    .arg(said.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + said);
-        }
-    }
+    describeFailure(command, outcome);
     return outcome;
 }
 
+void ProcessShell::describeFailure(const ToolCommand &command, RunOutcome &outcome)
+{
+    if (outcome.succeeded() || !outcome.message.isEmpty())
+        return;
+    outcome.message = command.isPutty() ? describePuttyFailure(outcome.standardError) : QString();
+    if (outcome.message.isEmpty()) {
+        const QString said = firstLine(outcome.standardError);
+        outcome.message =
+            QStringLiteral("%1 ended with exit code %2%3")
+                .arg(command.executableName())
+                .arg(outcome.exitCode)
+                .arg(said.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + said);
+    }
+}
+
+namespace {
+
+/// Tells a waiting thread that a run beside has ended: its signal, sent from
+/// the run's thread, ends the wait of the thread this object lives on.
+class EndSignal final : public QObject {
+    Q_OBJECT
+Q_SIGNALS:
+    void ended();
+};
+
+/// A run beside on a thread of its own, waited for when it is finished or
+/// goes (it must not outlive the runner it uses).
+class ThreadRun final : public SideRun {
+public:
+    /// work ends within timeoutMs and some seconds more (its own time limit).
+    ThreadRun(std::function<RunOutcome()> work, int timeoutMs)
+        : m_timeoutMs(timeoutMs)
+        , m_thread(QThread::create([this, work = std::move(work)] {
+            m_outcome = work();
+            m_ended = true;
+            Q_EMIT m_signal.ended();
+        }))
+    {
+        m_thread->start();
+    }
+    ~ThreadRun() override { wait(); }
+    RunOutcome finish() override
+    {
+        wait();
+        return m_outcome;
+    }
+
+private:
+    void wait()
+    {
+        if (onUiThread() && !m_ended) {
+            // The flag is set before the signal is sent: either it is seen
+            // here, or the signal comes after the connection is made. A wait
+            // that ends before that means that the program is ending: then
+            // the run is simply waited for below.
+            BlockingWait waiting;
+            waiting.endOn(&m_signal, &EndSignal::ended);
+            if (!m_ended)
+                waiting.wait(m_timeoutMs + 10000);
+        }
+        m_thread->wait();
+    }
+
+    const int m_timeoutMs;
+    RunOutcome m_outcome;
+    std::atomic<bool> m_ended{false};
+    EndSignal m_signal;
+    std::unique_ptr<QThread> m_thread;
+};
+
+} // namespace
+
+std::unique_ptr<SideRun> ProcessShell::startBeside(const ToolCommand &command, int timeoutMs)
+{
+    SharedLink::Use link = m_link->enterIfUp(command);
+    if (!link)
+        return nullptr;
+    return std::make_unique<ThreadRun>(
+        [this, command, timeoutMs, link] {
+            QElapsedTimer running;
+            running.start();
+            RunOutcome outcome = runOnce(command, timeoutMs, true, {}, true);
+            if (m_link->leave(link, outcome)) {
+                qCWarning(lcFramla).noquote()
+                    << "running again on its own connection:" << command.text();
+                outcome = runOnce(command, int(std::max<qint64>(1, timeoutMs - running.elapsed())),
+                                  true, {});
+            }
+            describeFailure(command, outcome);
+            return outcome;
+        },
+        timeoutMs);
+}
+
 } // namespace framla::runtime
+
+#include "shell.moc"

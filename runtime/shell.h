@@ -52,6 +52,16 @@ struct RunOutcome {
     bool succeeded() const { return status == Status::Finished && exitCode == 0; }
 };
 
+/// A run started beside the runs that follow it on the same thread (see
+/// Shell::startBeside).
+class SideRun {
+public:
+    virtual ~SideRun() = default;
+    /// Waits until the run has ended and says how; on the UI thread the
+    /// window keeps painting meanwhile. Once only.
+    virtual RunOutcome finish() = 0;
+};
+
 /// Time limits in milliseconds.
 inline constexpr int kCopyTimeoutMs = 60000;
 inline constexpr int kLookupTimeoutMs = 30000;
@@ -66,6 +76,18 @@ public:
     /// The running settings log in with key: their PuTTY runs may share one
     /// connection from now on, and one kept for other settings is ended.
     virtual void shareConnectionOf(const LinkKey &key) { (void)key; }
+    /// Starts command within timeoutMs beside the runs that follow on this
+    /// thread, when it can run without asking the operator anything; else
+    /// nothing (null), and the caller runs it itself when it needs it. A run
+    /// beside never asks about a host key: a failure that speaks of one is
+    /// the caller's to run again. This default starts nothing, so that the
+    /// runs go one after the other in the order the caller makes them.
+    virtual std::unique_ptr<SideRun> startBeside(const ToolCommand &command, int timeoutMs)
+    {
+        (void)command;
+        (void)timeoutMs;
+        return nullptr;
+    }
 };
 
 /// What PuTTY said when it stopped at a host key it could not check.
@@ -119,6 +141,10 @@ public:
 
     RunOutcome run(const ToolCommand &command, int timeoutMs) override;
     void shareConnectionOf(const LinkKey &key) override;
+    /// A PuTTY run of the running settings starts beside, on a thread of its
+    /// own, only while their shared connection is logged in: the server's
+    /// host key is known then. Any other run starts nothing.
+    std::unique_ptr<SideRun> startBeside(const ToolCommand &command, int timeoutMs) override;
     /// The shared connection, for tests and measurements.
     SharedLink &sharedLink() { return *m_link; }
 
@@ -145,6 +171,8 @@ private:
     bool storeHostKey(const ToolCommand &command, const HostKeyQuestion &question, int timeoutMs,
                       RunOutcome &outcome);
     bool askToTrust(const ToolCommand &command, const HostKeyQuestion &question);
+    /// A failed run's message for the operator, when it has none yet.
+    static void describeFailure(const ToolCommand &command, RunOutcome &outcome);
 
     QString m_appDir;
     Dialogs *m_dialogs;

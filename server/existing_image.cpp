@@ -12,6 +12,10 @@
 #include "target.h"
 #include "target_display.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
 namespace framla::server {
 
 QString remoteImagePath(const QString &cPath, const QString &imagePath, bool lIsDOS)
@@ -23,34 +27,97 @@ QString remoteImagePath(const QString &cPath, const QString &imagePath, bool lIs
     return path.replace(QStringLiteral("//"), QStringLiteral("/"));
 }
 
-bool ShowOldImg(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
-                const Target &target)
-{
-    const QString preview = appFile(state, kPreviewFile);
-    runtime::eraseFile(preview);
-    state.previewExists = false;
-    display.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
+namespace {
 
+/// The remote picture to show for the target: the one MAKEFILE names, or a
+/// supplier's picture that the reply names instead; "" when there is none
+/// to fetch.
+QString pictureRemote(const ServerLogin &login, const Target &target, const QString &reply)
+{
     // An account's own picture is named like the account when no name is given.
     Target shown = target;
     if (shown.cName.isEmpty() && target.isAccount() && core::isAccount(core::VAL(target.cCode)))
         shown.cName = target.cCode;
     QString imagePath = MAKEFILE(shown, login.lIsDOS);
 
-    const QString reply = QString::fromUtf8(readReplyFile(state));
     const QString supplierImage = supplierImagePath(reply);
     if (!supplierImage.isEmpty())
         imagePath = supplierImage;
     // A code or name that is not plain never reaches the server.
-    if (!isSafeRelativePath(imagePath, login.lIsDOS))
-        imagePath.clear();
+    if (imagePath.isEmpty() || !isSafeRelativePath(imagePath, login.lIsDOS))
+        return {};
+    return remoteImagePath(login.cPath, imagePath, login.lIsDOS);
+}
 
-    if (!imagePath.isEmpty()) {
-        const runtime::ToolCommand fetch =
-            fetchCommand(login, remoteImagePath(login.cPath, imagePath, login.lIsDOS),
-                         QLatin1String(kPreviewFile), login.lIsDOS);
+/// The server's own word that there is no such file: the copy tool passes on
+/// the remote copy's one line about it, and nothing else went wrong.
+bool serverHasNone(const runtime::RunOutcome &outcome)
+{
+    const QByteArray said = outcome.standardError.trimmed();
+    return outcome.status == runtime::RunOutcome::Status::Finished && outcome.exitCode != 0 &&
+           said.startsWith("scp: ") && said.endsWith(": No such file or directory") &&
+           !said.contains('\n');
+}
+
+} // namespace
+
+PictureAhead::PictureAhead(ProgramState &state, const ServerLogin &login, const Target &target)
+    : m_state(state)
+    , m_remote(pictureRemote(login, target, {}))
+{
+    if (m_remote.isEmpty())
+        return;
+    QTemporaryFile file(appFile(state, QStringLiteral("verify-XXXXXX.jpg")));
+    if (!file.open())
+        return;
+    const QString name = QFileInfo(file.fileName()).fileName();
+    file.close();
+    file.remove();
+    m_run = startRemoteBeside(state, login, fetchCommand(login, m_remote, name, login.lIsDOS),
+                              runtime::kCopyTimeoutMs);
+    if (m_run)
+        m_file = name;
+}
+
+PictureAhead::~PictureAhead()
+{
+    m_run.reset(); // waits for the fetch
+    if (!m_file.isEmpty())
+        QFile::remove(appFile(m_state, m_file));
+}
+
+bool PictureAhead::takeInto(const QString &remote, const QString &localName)
+{
+    if (!m_run || remote != m_remote)
+        return false;
+    if (!m_outcome)
+        m_outcome = m_run->finish();
+    const QString local = appFile(m_state, localName);
+    if (m_outcome->succeeded()) {
+        runtime::eraseFile(local);
+        return QFile::rename(appFile(m_state, m_file), local);
+    }
+    if (!serverHasNone(*m_outcome))
+        return false;
+    runtime::eraseFile(local);
+    return true;
+}
+
+bool ShowOldImg(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                const Target &target, PictureAhead *ahead)
+{
+    const QString preview = appFile(state, kPreviewFile);
+    runtime::eraseFile(preview);
+    state.previewExists = false;
+    display.hangTarget(QStringLiteral("wait.gif"), QStringLiteral("TW"));
+
+    const QString remote = pictureRemote(login, target, QString::fromUtf8(readReplyFile(state)));
+    if (!remote.isEmpty()) {
         display.setBusy(true);
-        runRemote(state, login, fetch, runtime::kCopyTimeoutMs);
+        if (ahead == nullptr || !ahead->takeInto(remote, QLatin1String(kPreviewFile)))
+            runRemote(state, login,
+                      fetchCommand(login, remote, QLatin1String(kPreviewFile), login.lIsDOS),
+                      runtime::kCopyTimeoutMs);
         display.setBusy(false);
     }
     state.previewExists = runtime::fileExists(preview);

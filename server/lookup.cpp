@@ -156,11 +156,17 @@ ReplyAnswer SHWTXTMSG1(ProgramState &state, TargetDisplay &display, const Server
 LookupResult PREPTEXT1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
                        const Target &target)
 {
+    // The picture the code names does not wait for the server program: it
+    // is fetched beside the request and the reply fetch, the longest stretch
+    // it can run beside (framaid never changes a picture). It is shown only
+    // when a reply that answers this request names no other picture; after
+    // a reply that did not come, the picture is fetched once more as before.
+    PictureAhead ahead(state, login, target);
     const runtime::ToolCommand request = requestCommand(login, target.cCode, target.cTime);
     const RunOutcome requested = runBusy(state, display, login, request, runtime::kLookupTimeoutMs);
 
     const ReplyAnswer answer = SHWTXTMSG1(state, display, login, target, requestRun(requested));
-    ShowOldImg(state, display, login, target);
+    ShowOldImg(state, display, login, target, answer.answered ? &ahead : nullptr);
 
     LookupResult found;
     found.ok2Put = answer.ok2Put;

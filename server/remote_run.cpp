@@ -34,6 +34,13 @@ runtime::RunOutcome notStarted(const QString &message)
     return outcome;
 }
 
+/// A run's time limit: timeoutMs, and no more than what is left of the operation's.
+int limitWithin(const RemoteOperation &operation, int timeoutMs)
+{
+    const qint64 left = operation.deadline.remainingTime();
+    return left < 0 ? timeoutMs : int(std::min<qint64>(timeoutMs, std::max<qint64>(left, 1)));
+}
+
 } // namespace
 
 runtime::RunOutcome runRemote(ProgramState &state, const ServerLogin &login,
@@ -50,9 +57,7 @@ runtime::RunOutcome runRemote(ProgramState &state, const ServerLogin &login,
         outcome.status = runtime::RunOutcome::Status::TimedOut;
         return outcome;
     }
-    const qint64 left = operation.deadline.remainingTime();
-    const int limit =
-        left < 0 ? timeoutMs : int(std::min<qint64>(timeoutMs, std::max<qint64>(left, 1)));
+    const int limit = limitWithin(operation, timeoutMs);
     runtime::RunOutcome outcome = state.services.shell->run(command, limit);
     if (outcome.status == runtime::RunOutcome::Status::Refused)
         operation.stopped = true;
@@ -61,6 +66,17 @@ runtime::RunOutcome runRemote(ProgramState &state, const ServerLogin &login,
     if (outcome.status == runtime::RunOutcome::Status::TimedOut && limit < timeoutMs)
         outcome.message = QString::fromLatin1(kOperationTimeText);
     return outcome;
+}
+
+std::unique_ptr<runtime::SideRun> startRemoteBeside(ProgramState &state, const ServerLogin &login,
+                                                    const runtime::ToolCommand &command,
+                                                    int timeoutMs)
+{
+    const RemoteOperation &operation = state.operation;
+    if (!core::loginProblem(login).isEmpty() || operation.stopped ||
+        operation.deadline.hasExpired())
+        return nullptr;
+    return state.services.shell->startBeside(command, limitWithin(operation, timeoutMs));
 }
 
 void followRunningSettings(ProgramState &state)

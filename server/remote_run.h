@@ -37,6 +37,15 @@ inline constexpr auto kOperationTimeText =
 runtime::RunOutcome runRemote(ProgramState &state, const ServerLogin &login,
                               const runtime::ToolCommand &command, int timeoutMs);
 
+/// Starts one tool of the current operation beside the runs that follow on
+/// this thread (see runtime::Shell::startBeside), with the limits runRemote
+/// would give it. Null when it did not start: runRemote would run nothing
+/// now, or the shell cannot run it beside; the caller then runs it itself
+/// when it needs it.
+std::unique_ptr<runtime::SideRun> startRemoteBeside(ProgramState &state, const ServerLogin &login,
+                                                    const runtime::ToolCommand &command,
+                                                    int timeoutMs);
+
 /// Tells the shell that the running settings are the state's: their runs may
 /// share one connection from now on, and one kept for other settings ends.
 void followRunningSettings(ProgramState &state);

@@ -488,7 +488,24 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
     runtime::eraseFile(appFile(state, kPreviewFile));
     const QString reply = QString::fromUtf8(readReplyFile(state));
     const QString supplierImage = supplierImagePath(reply);
-    ShowOldImg(state, display, login, target);
+    // The picture now in place is fetched back beside the server's new
+    // answer, which does not depend on it, when the shell can run it beside;
+    // else first, as before. Either way it is fetched after the rename and
+    // compared below, so a picture someone else put there meanwhile is
+    // caught. Not when the view shows a supplier's picture: the target is
+    // then fetched on its own.
+    std::optional<PictureAhead> fetchedBack;
+    if (supplierImage.isEmpty())
+        fetchedBack.emplace(state, login, target);
+    const bool beside = fetchedBack && fetchedBack->started();
+    if (!beside)
+        ShowOldImg(state, display, login, target);
+    // The server is asked again, so that the description and the notes the
+    // write check reads say what the server holds now.
+    const RunOutcome asked = runRemote(
+        state, login, requestCommand(login, target.cCode, target.cTime), runtime::kLookupTimeoutMs);
+    if (beside)
+        ShowOldImg(state, display, login, target, &*fetchedBack);
 
     if (failure.isEmpty()) {
         // What the view shows is the target itself unless the reply pointed
@@ -505,10 +522,6 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
                                      "sent.");
     }
 
-    // The server is asked again, so that the description and the notes the
-    // write check reads say what the server holds now.
-    const RunOutcome asked = runRemote(
-        state, login, requestCommand(login, target.cCode, target.cTime), runtime::kLookupTimeoutMs);
     // The upload's own state keeps what the reply allows now; the queue hands
     // it to the program's state.
     state.lOk2Put = SHWTXTMSG1(state, display, login, target, requestRun(asked)).ok2Put;

@@ -50,7 +50,7 @@ protected:
     }
 
     /// The replies the server gives to successive fetches of the reply file
-    /// (the last one repeats); image fetches create "scratch.jpg".
+    /// (the last one repeats); image fetches create their local file.
     void serve(const QList<QByteArray> &replies)
     {
         m_shell.onRun = [this, replies](const runtime::ToolCommand &command) {
@@ -67,18 +67,18 @@ protected:
             }
             if (command.executableName() == QStringLiteral("plink"))
                 return m_requestOutcome;
-            if (target == QStringLiteral("scratch.jpg"))
+            if (target.endsWith(QStringLiteral(".jpg")))
                 runtime::writeWholeFile(dir.filePath(target), command.args.value(3).toUtf8());
             return finishedRun();
         };
     }
 
-    /// The remote pictures fetched as the preview.
+    /// The remote pictures fetched.
     QStringList fetchedImages() const
     {
         QStringList out;
         for (const runtime::ToolCommand &command : m_shell.commands) {
-            if (command.args.value(4) == QStringLiteral("scratch.jpg"))
+            if (command.args.value(4).endsWith(QStringLiteral(".jpg")))
                 out.append(command.args.value(3));
         }
         return out;

@@ -7,6 +7,7 @@
 #include "server/remote_run.h"
 #include "server/reply.h"
 
+#include <QDir>
 #include <QThread>
 
 using namespace framla;
@@ -36,6 +37,8 @@ private Q_SLOTS:
     void requestFailureShown();
     void cutOffReply_data();
     void cutOffReply();
+    void pictureAhead_data();
+    void pictureAhead();
 };
 
 void TestLookup::putPermission_data()
@@ -412,6 +415,50 @@ void TestLookup::cutOffReply()
     const server::LookupResult found = lookUp(QStringLiteral("AB12345"));
     QCOMPARE(m_display.replies.last(), shown);
     QCOMPARE(test::putAnswer(found), shown.startsWith(test::kFetchFailed) ? "no" : "yes");
+}
+
+void TestLookup::pictureAhead_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("sideSaid"); ///< the fetch beside failed saying this
+    QTest::addColumn<QStringList>("fetched"); ///< every picture fetch, in order
+    QTest::addColumn<QString>("shown");       ///< what the view shows ("" for none)
+    const QString own = "clerk@shop:/srv/zmr/images/AB/AB12345.jpg";
+    const QString ssr = "clerk@shop:/srv/zmr/images/ssr/1234/RING5.jpg";
+    const QByteArray ring("10:30:00\r\nRing\r\n");
+    QTest::newRow("reply agrees") << ring << QByteArray() << QStringList{own} << own;
+    QTest::newRow("supplier's picture") << ring + "images/ssr/1234/RING5.jpg exists on server\r\n"
+                                        << QByteArray() << QStringList{own, ssr} << ssr;
+    QTest::newRow("earlier token")
+        << QByteArray("09:00:00\r\nRing\r\n") << QByteArray() << QStringList{own, own} << own;
+    QTest::newRow("none there") << ring << QByteArray("scp: x.jpg: No such file or directory\n")
+                                << QStringList{own} << "";
+    QTest::newRow("connection lost")
+        << ring << QByteArray("FATAL ERROR: Network error: x\n") << QStringList{own, own} << own;
+}
+
+void TestLookup::pictureAhead()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QByteArray, sideSaid);
+    QFETCH(QStringList, fetched);
+    QFETCH(QString, shown);
+    serve({reply});
+    const auto serveAll = m_shell.onRun;
+    m_shell.onRun = [&](const ToolCommand &command) {
+        if (sideSaid.isEmpty() || !command.args.value(4).startsWith(QStringLiteral("verify-")))
+            return serveAll(command);
+        RunOutcome failed = test::finishedRun(1);
+        failed.standardError = sideSaid;
+        return failed;
+    };
+    m_shell.beside = true;
+    lookUp(QStringLiteral("AB12345"));
+    QCOMPARE(fetchedImages(), fetched);
+    // Shown after the reply, as without the fetch beside.
+    QCOMPARE(m_display.pictures, (QStringList{"wait.gif TW", "scratch.jpg T"}));
+    QCOMPARE(runtime::readWholeFile(m_world.file("scratch.jpg")).value_or(""), shown.toUtf8());
+    QCOMPARE(QDir(m_world.dir->path()).entryList({"verify-*"}), QStringList{});
 }
 
 QTEST_GUILESS_MAIN(TestLookup)

@@ -2,6 +2,7 @@
 // directory, the password file and the host-key question. The tools here are
 // small scripts standing in for the real ones.
 #include "runtime/files.h"
+#include "runtime/shared_link.h"
 #include "runtime/shell.h"
 #include "support/scripted_dialogs.h"
 
@@ -41,6 +42,8 @@ private Q_SLOTS:
     void puttyFailures_data();
     void puttyFailures();
     void killedProgramLeavesNothing();
+    void runBeside_data();
+    void runBeside();
 
 private:
     void tool(const QString &name, const QByteArray &body);
@@ -452,6 +455,46 @@ void TestShell::killedProgramLeavesNothing()
     QTRY_VERIFY_WITH_TIMEOUT(!running(tool), 10000);
     QCOMPARE(filesHolding(QDir::tempPath(), password) + filesHolding(m_dir->path(), password),
              QStringList{file("seen.txt")});
+}
+
+void TestShell::runBeside_data()
+{
+    QTest::addColumn<QString>("shared"); ///< the login whose runs share a connection
+    QTest::newRow("through the shared connection") << "clerk@shop";
+    QTest::newRow("not while none is up for it") << "other@shop";
+}
+
+void TestShell::runBeside()
+{
+    QFETCH(QString, shared);
+    // The upstream shares and is logged in at once; the request and the
+    // fetch each end well only when the other one starts meanwhile.
+    const QByteArray waitFor = "i=0; while [ ! -e X ] && [ $i -lt 500 ]; do sleep 0.01; "
+                               "i=$((i+1)); done; [ -e X ]";
+    tool(QStringLiteral("plink"), "case \" $* \" in *' -N '*) printf 'Sharing this connection at "
+                                  "/x\\nAccess granted\\n' >&2; exec sleep 60 ;;\n"
+                                  "*' framaid '*) touch main; " +
+                                      QByteArray(waitFor).replace('X', "side") + " ;; esac");
+    tool(QStringLiteral("pscp"), "touch side; " + QByteArray(waitFor).replace('X', "main"));
+    ProcessShell shell(m_dir->path(), &m_dialogs);
+    const auto putty = [](const QString &tool, const QString &where, const QString &what) {
+        ToolCommand command;
+        command.tool = tool;
+        command.args = {QStringLiteral("-P"), QStringLiteral("22"), where, what};
+        return command;
+    };
+    const ToolCommand request = putty(".\\plink.exe", "clerk@shop", "framaid");
+    const ToolCommand fetch = putty(".\\pscp.exe", "clerk@shop:/x.jpg", "x.jpg");
+    shell.shareConnectionOf({shared, QStringLiteral("22"), QString()});
+    shell.run(putty(".\\plink.exe", "clerk@shop", "true"), 5000);
+    const bool up = shell.sharedLink().waitUntilUp(5000);
+    std::unique_ptr<runtime::SideRun> side = shell.startBeside(fetch, 10000);
+    QCOMPARE(side != nullptr, up);
+    QCOMPARE(up, shared == QStringLiteral("clerk@shop"));
+    if (side) {
+        QVERIFY(shell.run(request, 10000).succeeded());
+        QVERIFY(side->finish().succeeded());
+    }
 }
 
 int main(int argc, char **argv)

@@ -33,6 +33,8 @@ private Q_SLOTS:
     void size();
     void linesAndOrder();
     void windowsServer();
+    void fetchedBack_data();
+    void fetchedBack();
     void outcomes_data();
     void outcomes();
     void refused_data();
@@ -164,6 +166,46 @@ void TestUpload::windowsServer()
                             "COPY.jpg clerk@shop:c:\\zmr/images\\AB\\AB12345.jpg.part"));
     QVERIFY(
         texts.value(2).endsWith(QStringLiteral(" chmod 644 c:\\zmr/images\\AB\\AB12345.jpg.part")));
+}
+
+void TestUpload::fetchedBack_data()
+{
+    QTest::addColumn<bool>("beside");   ///< the shell runs the fetch back beside the request
+    QTest::addColumn<bool>("replaced"); ///< someone else puts a picture there after the rename
+    QTest::addColumn<QString>("back");  ///< where the placed picture is fetched to
+    QTest::addColumn<QString>("lead");  ///< the reply display before the description
+    QTest::newRow("one after the other") << false << false << "scratch.jpg"
+                                         << "";
+    QTest::newRow("beside the request") << true << false << "CHECK.jpg"
+                                        << "";
+    QTest::newRow("replaced meanwhile")
+        << true << true << "CHECK.jpg"
+        << QString::fromLatin1(server::kNotRecordedText) +
+               "\r\nThe image fetched back from the server differs from the one sent.\r\n\r\n";
+}
+
+void TestUpload::fetchedBack()
+{
+    QFETCH(bool, beside);
+    QFETCH(bool, replaced);
+    QFETCH(QString, back);
+    QFETCH(QString, lead);
+    m_shell.beside = beside;
+    const auto serve = m_shell.onRun;
+    m_shell.onRun = [&](const runtime::ToolCommand &command) {
+        if (replaced && command.args.value(3).endsWith(kTarget))
+            m_server->files.insert(kTarget, "someone else's");
+        return serve(command);
+    };
+    QVERIFY(put(QStringLiteral("AB12345")));
+    const QString pscp = "/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw clerk@shop:";
+    QCOMPARE(commandTexts().mid(4),
+             (QStringList{pscp + kTarget + " " + back,
+                          "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop framaid "
+                          "/srv/zmr/jtemp/clerk AB12345 10:30:00",
+                          pscp + "/srv/zmr/jtemp/clerk/framla.tmp ."}));
+    QCOMPARE(m_display.replies.last(), lead + "Gold ring\r\n");
+    QCOMPARE(m_display.pictures, (QStringList{"wait.gif TW", "wait.gif TW", "scratch.jpg T"}));
 }
 
 void TestUpload::outcomes_data()
