@@ -96,8 +96,11 @@ RowResult putPhoto(Channel &channel, const PlanRow &row, const Prepared &item,
     }
     const Target target = channel.targetFor(row.named, options.mode, options.size);
     bool placed = false;
+    // Nobody reads the channel's description: the look-up after the put is left out.
+    server::PutExtras extras;
+    extras.askAfter = false;
     runtime::runRecoverable(state, [&] {
-        placed = server::PutFile1(state, channel.display(), channel.login(), target, local);
+        placed = server::PutFile1(state, channel.display(), channel.login(), target, local, extras);
     });
     const qint64 sent = QFileInfo(file).size();
     QFile::remove(file);

@@ -495,15 +495,17 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
     // caught. Not when the view shows a supplier's picture: the target is
     // then fetched on its own.
     std::optional<PictureAhead> fetchedBack;
-    if (supplierImage.isEmpty())
+    if (supplierImage.isEmpty() && extras.askAfter)
         fetchedBack.emplace(state, login, target);
     const bool beside = fetchedBack && fetchedBack->started();
     if (!beside)
         ShowOldImg(state, display, login, target);
     // The server is asked again, so that the description and the notes the
     // write check reads say what the server holds now.
-    const RunOutcome asked = runRemote(
-        state, login, requestCommand(login, target.cCode, target.cTime), runtime::kLookupTimeoutMs);
+    std::optional<RunOutcome> asked;
+    if (extras.askAfter)
+        asked = runRemote(state, login, requestCommand(login, target.cCode, target.cTime),
+                          runtime::kLookupTimeoutMs);
     if (beside)
         ShowOldImg(state, display, login, target, &*fetchedBack);
 
@@ -524,8 +526,9 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
 
     // The upload's own state keeps what the reply allows now; the queue hands
     // it to the program's state.
-    state.lOk2Put = SHWTXTMSG1(state, display, login, target, requestRun(asked)).ok2Put;
-    const QString description = replyText(readReplyFile(state));
+    if (asked)
+        state.lOk2Put = SHWTXTMSG1(state, display, login, target, requestRun(*asked)).ok2Put;
+    const QString description = asked ? replyText(readReplyFile(state)) : QString();
     const bool ok = failure.isEmpty();
     const bool hadPicture =
         extras.hadPicture.value_or(previous.has_value() && !previous->isEmpty());

@@ -74,6 +74,11 @@ struct PutExtras {
     /// Called on the UI thread when the put has ended: whether the server
     /// holds the picture, and whether it went to the outbox.
     std::function<void(bool ok, bool queued)> finished;
+    /// Whether the server is asked about the target again after the put, so
+    /// that the description shown says what it holds now. A batch, whose
+    /// display nobody reads, leaves it out; the fetch back still checks the
+    /// picture.
+    bool askAfter = true;
 };
 
 /// The sentence added below kNotRecordedText when the picture went to the outbox.
