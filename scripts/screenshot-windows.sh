@@ -104,15 +104,15 @@ xdotool key Escape
 settle
 
 # The batch window: the folder's path in its folder field (the window's
-# top left), then Tab to "Look up" (past "Folder..." and "Replace pictures
-# on file") and Space.
+# top left), then Tab to "Look up" (past "Folder...", "Replace pictures
+# on file", Bright, Gamma and Contrast) and Space.
 click 455 372
 xdotool key ctrl+b
 batch=$(find_window 'File a folder of photos') || die "Ctrl+B opened no batch window"
 settle "$batch" 1 "12,11 404,33"
 xdotool mousemove --window "$batch" 100 20 click 1
 xdotool type --delay 20 "$photos"
-xdotool key Tab Tab Tab
+xdotool key Tab Tab Tab Tab Tab Tab
 sleep 0.3
 xdotool key space
 # The look-ups run in the background; the table is filled once they are
