@@ -151,48 +151,34 @@ void TestBatch::centredCrops()
 
 void TestBatch::preparations_data()
 {
-    QTest::addColumn<QString>("source");
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QRect>("crop"); // left, top, width, height in the picture's pixels
     QTest::addColumn<int>("edge");
     QTest::addColumn<QList<int>>("adjustment");
-    QTest::addColumn<QString>("line");
-    const QString photo = QStringLiteral("/photos/ring.jpg");
+    QTest::addColumn<QString>("line"); // after "/C convert "
     const QList<int> neutral{4, 0, 0};
-    const QString rest = QStringLiteral(
-        " +repage -modulate 100 -gamma 1.00 -level 0.00% -resize %1x%1 /ready/photo-1.jpg");
-    QTest::newRow("square of 12 MP at M")
-        << photo << QSize(4000, 3000) << QRect(500, 0, 3000, 3000) << 320 << neutral
-        << "/C convert -define jpeg:size=500x375 /photos/ring.jpg -crop 375x375+63+0" +
-               rest.arg(320);
+    const QString rest = " +repage -modulate 100 -gamma 1.00 -level 0.00% -resize %1x%1 out.jpg";
+    // clang-format off
+    QTest::newRow("square of 12 MP at M") << QSize(4000, 3000) << QRect(500, 0, 3000, 3000) << 320 << neutral << "-define jpeg:size=500x375 ring.jpg -crop 375x375+63+0" + rest.arg(320);
     // 4/8 and 3996/8 both round up: the crop is moved back inside the 500 columns.
-    QTest::newRow("rounded past the edge")
-        << photo << QSize(4000, 3000) << QRect(4, 3, 3996, 2997) << 320 << neutral
-        << "/C convert -define jpeg:size=500x375 /photos/ring.jpg -crop 500x375+0+0" +
-               rest.arg(320);
-    QTest::newRow("no smaller than the box")
-        << photo << QSize(800, 600) << QRect(0, 0, 800, 600) << 640 << neutral
-        << "/C convert /photos/ring.jpg -crop 800x600+0+0" + rest.arg(640);
-    QTest::newRow("adjusted, name like an option")
-        << "-ring.jpg" << QSize(1600, 1200) << QRect(0, 0, 1600, 1200) << 160 << QList<int>{6, 2, 3}
-        << "/C convert -define jpeg:size=200x150 ./-ring.jpg -crop 200x150+0+0 +repage -modulate "
-           "140 -gamma 1.20 -level 11.76% -resize 160x160 /ready/photo-1.jpg";
+    QTest::newRow("rounded past the edge") << QSize(4000, 3000) << QRect(4, 3, 3996, 2997) << 320 << neutral << "-define jpeg:size=500x375 ring.jpg -crop 500x375+0+0" + rest.arg(320);
+    QTest::newRow("no smaller than the box") << QSize(800, 600) << QRect(0, 0, 800, 600) << 640 << neutral << "ring.jpg -crop 800x600+0+0" + rest.arg(640);
+    QTest::newRow("adjusted") << QSize(1600, 1200) << QRect(0, 0, 1600, 1200) << 160 << QList<int>{6, 2, 3} << "-define jpeg:size=200x150 ring.jpg -crop 200x150+0+0 +repage -modulate 140 -gamma 1.20 -level 11.76% -resize 160x160 out.jpg";
+    // clang-format on
 }
 
 void TestBatch::preparations()
 {
-    QFETCH(QString, source);
     QFETCH(QSize, picture);
     QFETCH(QRect, crop);
     QFETCH(int, edge);
     QFETCH(QList<int>, adjustment);
+    QFETCH(QString, line);
     const imaging::PutDecode decode =
         imaging::putDecode(picture, {crop.width(), crop.height(), crop.x(), crop.y()}, edge, true);
-    QTEST(imaging::putPreparationCommand(source, decode,
-                                         {adjustment.at(0), adjustment.at(1), adjustment.at(2)},
-                                         edge, QStringLiteral("/ready/photo-1.jpg"))
-              .text(),
-          "line");
+    const imaging::Adjustment adjusted{adjustment.at(0), adjustment.at(1), adjustment.at(2)};
+    QCOMPARE(imaging::putPreparationCommand("ring.jpg", decode, adjusted, edge, "out.jpg").text(),
+             "/C convert " + line);
 }
 
 void TestBatch::folderArguments_data()

@@ -426,15 +426,15 @@ void TestLookup::pictureAhead_data()
     const QString own = "clerk@shop:/srv/zmr/images/AB/AB12345.jpg";
     const QString ssr = "clerk@shop:/srv/zmr/images/ssr/1234/RING5.jpg";
     const QByteArray ring("10:30:00\r\nRing\r\n");
+    const QByteArray noFile("scp: x.jpg: No such file or directory\n");
+    const QByteArray lost("FATAL ERROR: Network error: x\n");
+    // clang-format off
     QTest::newRow("reply agrees") << ring << QByteArray() << QStringList{own} << own;
-    QTest::newRow("supplier's picture") << ring + "images/ssr/1234/RING5.jpg exists on server\r\n"
-                                        << QByteArray() << QStringList{own, ssr} << ssr;
-    QTest::newRow("earlier token")
-        << QByteArray("09:00:00\r\nRing\r\n") << QByteArray() << QStringList{own, own} << own;
-    QTest::newRow("none there") << ring << QByteArray("scp: x.jpg: No such file or directory\n")
-                                << QStringList{own} << "";
-    QTest::newRow("connection lost")
-        << ring << QByteArray("FATAL ERROR: Network error: x\n") << QStringList{own, own} << own;
+    QTest::newRow("supplier's picture") << ring + "images/ssr/1234/RING5.jpg exists on server\r\n" << QByteArray() << QStringList{own, ssr} << ssr;
+    QTest::newRow("earlier token") << QByteArray("09:00:00\r\nRing\r\n") << QByteArray() << QStringList{own, own} << own;
+    QTest::newRow("none there") << ring << noFile << QStringList{own} << "";
+    QTest::newRow("connection lost") << ring << lost << QStringList{own, own} << own;
+    // clang-format on
 }
 
 void TestLookup::pictureAhead()

@@ -174,14 +174,14 @@ void TestUpload::fetchedBack_data()
     QTest::addColumn<bool>("replaced"); ///< someone else puts a picture there after the rename
     QTest::addColumn<QString>("back");  ///< where the placed picture is fetched to
     QTest::addColumn<QString>("lead");  ///< the reply display before the description
-    QTest::newRow("one after the other") << false << false << "scratch.jpg"
-                                         << "";
-    QTest::newRow("beside the request") << true << false << "CHECK.jpg"
-                                        << "";
-    QTest::newRow("replaced meanwhile")
-        << true << true << "CHECK.jpg"
-        << QString::fromLatin1(server::kNotRecordedText) +
-               "\r\nThe image fetched back from the server differs from the one sent.\r\n\r\n";
+    const QString differs =
+        QString::fromLatin1(server::kNotRecordedText) +
+        "\r\nThe image fetched back from the server differs from the one sent.\r\n\r\n";
+    // clang-format off
+    QTest::newRow("one after the other") << false << false << "scratch.jpg" << "";
+    QTest::newRow("beside the request") << true << false << "CHECK.jpg" << "";
+    QTest::newRow("replaced meanwhile") << true << true << "CHECK.jpg" << differs;
+    // clang-format on
 }
 
 void TestUpload::fetchedBack()
