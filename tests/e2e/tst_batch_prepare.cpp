@@ -15,22 +15,20 @@ using namespace framla;
 class TestBatchPrepare : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void preparations_data();
+    void preparations_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<int>("edge");
+        QTest::newRow("12 MP square at M") << QSize(4000, 3000) << "jpg" << 1.0 << 320;
+        QTest::newRow("odd sides, whole, at M") << QSize(4001, 2999) << "jpg" << 0.0 << 320;
+        QTest::newRow("odd sides, square, at L") << QSize(3999, 3001) << "jpg" << 1.0 << 640;
+        QTest::newRow("4:3 of a portrait at S") << QSize(777, 1001) << "jpg" << 0.75 << 160;
+        QTest::newRow("not a JPEG") << QSize(1000, 700) << "png" << 0.0 << 160;
+    }
     void preparations();
 };
-
-void TestBatchPrepare::preparations_data()
-{
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<double>("ratio");
-    QTest::addColumn<int>("edge");
-    QTest::newRow("12 MP square at M") << QSize(4000, 3000) << "jpg" << 1.0 << 320;
-    QTest::newRow("odd sides, whole, at M") << QSize(4001, 2999) << "jpg" << 0.0 << 320;
-    QTest::newRow("odd sides, square, at L") << QSize(3999, 3001) << "jpg" << 1.0 << 640;
-    QTest::newRow("4:3 of a portrait at S") << QSize(777, 1001) << "jpg" << 0.75 << 160;
-    QTest::newRow("not a JPEG") << QSize(1000, 700) << "png" << 0.0 << 160;
-}
 
 void TestBatchPrepare::preparations()
 {
