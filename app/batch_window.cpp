@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -42,7 +43,11 @@ QString yesNo(bool checked, bool yes)
 /// decoded at a fraction of its size).
 QImage thumbnailOf(const QString &path)
 {
-    QImageReader reader(path);
+    // Opened without waiting: a FIFO swapped in for a photo never blocks the look-up.
+    QFile file;
+    if (!batch::openPhoto(path, file))
+        return {};
+    QImageReader reader(&file);
     const QSize size = reader.size();
     if (size.isValid())
         reader.setScaledSize(size.scaled(kThumbnail, kThumbnail, Qt::KeepAspectRatio));

@@ -205,12 +205,11 @@ void HistoryWindow::restoreSelected()
     const QList<history::JournalEntry> all = journal->entries({}, 1 << 30);
     const auto found = std::find_if(all.cbegin(), all.cend(),
                                     [id](const history::JournalEntry &e) { return e.id == id; });
-    QString why;
+    // Only a copy that reads as a picture is put back (previousPicture checks).
+    QString why = QStringLiteral("this record keeps no copy of an earlier picture");
     const std::optional<QByteArray> picture = journal->previousPicture(id, &why);
     if (found == all.cend() || !picture || picture->isEmpty()) {
-        dialogs.msgBox(QStringLiteral("Nothing to restore: this record keeps no copy of an earlier "
-                                      "picture. ") +
-                       why);
+        dialogs.msgBox(QStringLiteral("Nothing to restore: %1.").arg(why));
         return;
     }
     const history::JournalEntry entry = *found;

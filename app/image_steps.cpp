@@ -7,6 +7,7 @@
 #include "imaging/image_view.h"
 #include "imaging/placement.h"
 #include "imaging/prepare.h"
+#include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/working_files.h"
 #include "server/target_display.h"
@@ -63,8 +64,16 @@ void ImageSteps::refreshPreview(const QString &caption)
     const imaging::Adjustment adjustment{controls().oXbpBright->value(),
                                          controls().oXbpGamma->value(),
                                          controls().oXbpContrast->value()};
-    imaging::Prepare(m_state, imaging::PreviewSource::of(m_state), adjustment);
+    QString why;
+    const bool prepared =
+        imaging::Prepare(m_state, imaging::PreviewSource::of(m_state), adjustment, &why);
     m_display.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("TW"));
+    // A photo that cannot be put is said so once, not at every refresh of it.
+    static QString told;
+    const QString refusal = m_state.cFilename + QLatin1Char('\n') + why;
+    if (!prepared && !why.isEmpty() && refusal != told)
+        m_state.services.dialogs->msgBox(why.left(1).toUpper() + why.mid(1) + QLatin1Char('.'));
+    told = prepared || why.isEmpty() ? QString() : refusal;
 }
 
 void ImageSteps::takeCode()

@@ -6,6 +6,7 @@
 #include "app/image_tab.h"
 #include "app/main_window.h"
 #include "app/outbox_sender.h"
+#include "app/services.h"
 #include "app/settings_tab.h"
 #include "app/startup.h"
 #include "app/termination.h"
@@ -15,9 +16,7 @@
 #include "runtime/appsys.h"
 #include "runtime/clock.h"
 #include "runtime/logging.h"
-#include "runtime/putty_version.h"
 #include "runtime/qt_dialogs.h"
-#include "runtime/shell.h"
 #include "runtime/threads.h"
 #include "server/remote_run.h"
 #include "server/upload.h"
@@ -54,21 +53,7 @@ Program::~Program()
 void Program::start(const QStringList &arguments)
 {
     startBeforeWindow(m_state, arguments);
-    // The journal and the outbox live in the working directory; filing goes
-    // on without them when they cannot be kept.
-    QString journalMessage;
-    m_journal = std::make_unique<history::JournalKeeper>(m_state.cAppPath, &journalMessage);
-    m_state.services.journal = m_journal.get();
-    if (history::Journal *journal = m_journal->forThisThread())
-        journal->prune(history::kDefaultCopyLimit);
-    m_outbox = std::make_unique<history::Outbox>(m_state.cAppPath);
-    m_state.services.outbox = m_outbox.get();
-    m_shell = std::make_unique<runtime::ProcessShell>(m_state.cAppPath, m_dialogs.get());
-    // A PuTTY too old for the program runs nothing on the server.
-    m_puttyChecked = std::make_unique<runtime::PuttyCheckedShell>(*m_shell);
-    m_state.services.shell = m_puttyChecked.get();
-    m_uploads = std::make_unique<server::UploadQueue>();
-    m_state.services.uploads = m_uploads.get();
+    m_services = std::make_unique<ProgramServices>(m_state, m_dialogs.get());
     // Ending at once (the quit button, a run-time error) gives up the pictures
     // still queued, and says so, as closing the window does.
     m_state.services.exitProgram = [this, end = m_state.services.exitProgram](int exitCode) {
@@ -96,10 +81,10 @@ void Program::start(const QStringList &arguments)
     m_chain = std::make_unique<EventChain>(m_state, *m_window);
     m_chain->install();
     openWindow(m_state, *m_window, *m_display);
-    if (!m_puttyChecked->problem().isEmpty())
-        m_display->showReply(m_puttyChecked->problem());
-    else if (!journalMessage.isEmpty())
-        m_display->showReply(journalMessage);
+    if (!m_services->puttyProblem().isEmpty())
+        m_display->showReply(m_services->puttyProblem());
+    else if (!m_services->journalMessage().isEmpty())
+        m_display->showReply(m_services->journalMessage());
     // Both tabs' handlers live as children of the window.
     m_chain->setSettingsActions(new SettingsTab(m_state, *m_window));
     m_chain->setImageTabActions(new ImageTab(m_state, *m_window, *m_display));
@@ -128,7 +113,7 @@ HistoryWindow *Program::openHistory()
 {
     if (m_history == nullptr) {
         m_history = new HistoryWindow(m_state, m_outboxSender, m_window.get());
-        if (history::Journal *journal = m_journal->forThisThread())
+        if (history::Journal *journal = m_services->journal()->forThisThread())
             journal->prune(history::kDefaultCopyLimit);
     }
     m_history->refresh();
@@ -141,7 +126,7 @@ HistoryWindow *Program::openHistory()
 BatchWindow *Program::openBatch()
 {
     if (m_batch == nullptr)
-        m_batch = new BatchWindow(m_state, m_shell.get(), m_window.get());
+        m_batch = new BatchWindow(m_state, m_services->runner(), m_window.get());
     m_batch->show();
     m_batch->raise();
     m_batch->activateWindow();

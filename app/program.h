@@ -7,21 +7,12 @@
 #include <memory>
 
 namespace framla::runtime {
-class ProcessShell;
-class PuttyCheckedShell;
 class QtDialogs;
 class SystemClock;
 } // namespace framla::runtime
 namespace framla::ui {
 class PresSpace;
 }
-namespace framla::server {
-class UploadQueue;
-}
-namespace framla::history {
-class JournalKeeper;
-class Outbox;
-} // namespace framla::history
 
 namespace framla::app {
 
@@ -30,6 +21,7 @@ class EventChain;
 class HistoryWindow;
 class MainWindow;
 class OutboxSender;
+class ProgramServices;
 class WindowDisplay;
 
 /// The whole life of the program: its state, its services and its window.
@@ -64,13 +56,9 @@ private:
     ProgramState m_state;
     std::unique_ptr<runtime::QtDialogs> m_dialogs;
     std::unique_ptr<runtime::SystemClock> m_clock;
-    std::unique_ptr<runtime::ProcessShell> m_shell;
-    std::unique_ptr<runtime::PuttyCheckedShell> m_puttyChecked; // what the services use
-    // The journal and the outbox of the working directory, which uploads use.
-    std::unique_ptr<history::JournalKeeper> m_journal;
-    std::unique_ptr<history::Outbox> m_outbox;
-    // Declared after the services the uploads use: it waits for them first.
-    std::unique_ptr<server::UploadQueue> m_uploads;
+    // The runner, the journal, the outbox and the upload worker of the
+    // working directory, as framla --folder makes them too.
+    std::unique_ptr<ProgramServices> m_services;
     std::unique_ptr<ui::PresSpace> m_presSpace;
     std::unique_ptr<MainWindow> m_window;
     // Both refer to the window, so they go before it.

@@ -122,13 +122,9 @@ void PutActions::putIt()
     // a picture found there later was put by someone else meanwhile.
     server::PutExtras extras;
     const QString lookedUp = QString::fromUtf8(server::readReplyFile(state));
-    if (server::supplierImagePath(lookedUp).isEmpty()) {
-        const QByteArray shown =
-            runtime::readWholeFile(appFile(state, kPreviewFile)).value_or(QByteArray());
-        if (!shown.isEmpty())
-            extras.previous = shown;
-    }
-    extras.hadPicture = extras.previous.has_value() || server::writeMarks(lookedUp).exists;
+    const QByteArray onFile =
+        runtime::readWholeFile(appFile(state, kPreviewFile)).value_or(QByteArray());
+    const bool supplierShown = !server::supplierImagePath(lookedUp).isEmpty();
     m_steps.enablePut(false);
     display.showCaption(QStringLiteral("Pending image:"));
     display.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));
@@ -149,6 +145,16 @@ void PutActions::putIt()
         keepExisting();
         return;
     }
+    // The operator was asked to replace only where the server reported a
+    // picture (the reply Ok2Write read): where it reported none, a picture
+    // put there since is left alone by the put.
+    const bool asked = state.previewExists &&
+                       server::writeMarks(QString::fromUtf8(server::readReplyFile(state))).exists;
+    if (!asked)
+        extras.previous = QByteArray();
+    else if (!supplierShown && !onFile.isEmpty())
+        extras.previous = onFile;
+    extras.hadPicture = !onFile.isEmpty() || asked;
 
     if (account)
         state.cName = c.oXbpTargName->text();

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "batch/litter.h"
 #include "config/local_options.h"
 #include "config/settings_file.h"
 #include "core/app_files.h"
@@ -23,6 +24,9 @@ StartArguments startBeforeWindow(ProgramState &state, const QStringList &argumen
     state.cAppPath = QDir::currentPath();
     // A preview left by an earlier run must never reach the copy button.
     state.previewExists = !runtime::eraseFile(appFile(state, kPreviewFile));
+    // So must the prepared photos of a batch that was killed.
+    batch::removeStaleWorkDirs(QDir::tempPath(), QLatin1String(batch::kWorkDirPrefix),
+                               batch::kStaleWorkDirSecs);
 
     config::LoadConfig(state);
 

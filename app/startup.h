@@ -14,7 +14,8 @@ struct ProgramState;
 
 namespace framla::app {
 
-/// Start-up before the window: arguments, stale preview removed, the
+/// Start-up before the window (and before framla --folder): arguments, stale
+/// preview and work directories of a batch killed earlier removed, the
 /// program's directory, local options loaded and completed, the start mode.
 /// Returns the cleaned arguments.
 StartArguments startBeforeWindow(ProgramState &state, const QStringList &arguments);

@@ -1,5 +1,7 @@
 #include "channel.h"
 
+#include "history/reachability.h"
+
 #include "runtime/dialogs.h"
 #include "runtime/logging.h"
 #include "runtime/shell.h"
@@ -75,6 +77,19 @@ void Channel::removeReplyDirectory()
         qCWarning(runtime::lcFramla).noquote()
             << "the batch reply directory" << server::replyDirectory(m_state.login)
             << "could not be removed:" << removed.message;
+}
+
+bool Channel::removeStaleBatchDirectories()
+{
+    if (m_state.login.lIsDOS)
+        return true;
+    const runtime::RunOutcome removed = server::runRemote(
+        m_state, m_state.login, server::staleBatchDirectoriesCommand(m_state.login),
+        runtime::kLookupTimeoutMs);
+    if (!removed.succeeded())
+        qCWarning(runtime::lcFramla).noquote()
+            << "stale batch directories could not be removed:" << removed.message;
+    return !history::serverUnreachable(removed);
 }
 
 } // namespace framla::batch

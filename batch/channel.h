@@ -62,6 +62,10 @@ public:
     /// Removes the channel's reply directory from the server (only one of
     /// its own, with a tag): it is no use to anyone after the batch.
     void removeReplyDirectory();
+    /// Removes this login's batch reply directories that a batch killed or
+    /// cut off from the server left behind. False when the server could
+    /// not be reached.
+    bool removeStaleBatchDirectories();
 
 private:
     ProgramState m_state;

@@ -3,9 +3,15 @@
 #include "server/image_path.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
 #include <QRegularExpression>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace framla::batch {
 
@@ -26,11 +32,48 @@ QString actionWord(Action action)
 
 bool isPhotoFile(const QString &fileName)
 {
-    static const QStringList kinds{
-        QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"), QStringLiteral("bmp"),
-        QStringLiteral("gif"), QStringLiteral("tif"),  QStringLiteral("tiff")};
+    static const QStringList kinds{QStringLiteral("jpg"), QStringLiteral("jpeg"),
+                                   QStringLiteral("png"), QStringLiteral("bmp"),
+                                   QStringLiteral("gif")};
     return !fileName.startsWith(QLatin1Char('.')) &&
            kinds.contains(QFileInfo(fileName).suffix().toLower());
+}
+
+bool isRegularFile(const QString &path)
+{
+    // isFile() follows a link and is true only for a regular file.
+    return QFileInfo(path).isFile();
+}
+
+bool openPhoto(const QString &path, QFile &file)
+{
+    // Not blocking: opening a FIFO waits for a writer, a device may wait too.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    // A regular file reads as ever; the flag only kept the open from waiting.
+    if (const int flags = ::fcntl(fd, F_GETFL); flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+QSize photoSize(const QString &path)
+{
+    QFile file;
+    if (!openPhoto(path, file))
+        return {};
+    QImageReader reader(&file);
+    return reader.size();
 }
 
 NamedCode codeOfFile(const QString &fileName, core::Mode mode)
@@ -107,9 +150,11 @@ QList<PlanRow> planFiles(const QStringList &fileNames, core::Mode mode)
 QStringList photoFilesIn(const QString &folder)
 {
     QStringList photos;
-    const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+    const QDir dir(folder);
+    // A link to a FIFO passes QDir's own file filter: each entry is asked again.
+    const QStringList files = dir.entryList(QDir::Files, QDir::Name);
     for (const QString &file : files) {
-        if (isPhotoFile(file))
+        if (isPhotoFile(file) && isRegularFile(dir.filePath(file)))
             photos.append(file);
     }
     return photos;

@@ -7,8 +7,11 @@
 #include "core/codes.h"
 
 #include <QList>
+#include <QSize>
 #include <QString>
 #include <QStringList>
+
+class QFile;
 
 namespace framla::batch {
 
@@ -37,9 +40,23 @@ struct NamedCode {
 /// ("1234-RING5"). Repairs: a service order ("or000123" or "123").
 NamedCode codeOfFile(const QString &fileName, core::Mode mode);
 
-/// True for the file names taken as photographs: jpg, jpeg, png, bmp, gif,
-/// tif and tiff, in any letter case, not hidden.
+/// True for the file names taken as photographs: jpg, jpeg, png, bmp and
+/// gif, in any letter case, not hidden: the kinds the batch can read and
+/// prepare (no TIFF reader is installed, so a TIFF would only fail).
 bool isPhotoFile(const QString &fileName);
+
+/// True when path is a regular file, or a link to one (a FIFO, a device or
+/// a link to one is not).
+bool isRegularFile(const QString &path);
+
+/// Opens path for reading when it is a regular file (a link to one is
+/// followed), never waiting on a FIFO or a device that may have taken its
+/// place since the folder was listed; false otherwise.
+bool openPhoto(const QString &path, QFile &file);
+
+/// The pixel size a photo's header gives, read through openPhoto; invalid
+/// when it is no regular file or cannot be read.
+QSize photoSize(const QString &path);
 
 /// One photo of the batch.
 struct PlanRow {
@@ -52,7 +69,13 @@ struct PlanRow {
     QString reason; ///< why it is refused or skipped
     /// The picture on file as the look-up fetched it (a local file), or "".
     QString pictureOnFile;
+    /// The server could not be reached for the look-up: the photo failed,
+    /// for a reason given once (kUnreachableReason).
+    bool unreachable = false;
 };
+
+/// The reason of every row whose look-up could not reach the server.
+inline constexpr auto kUnreachableReason = "the server cannot be reached";
 
 /// The rows of a folder's photo files (names sorted), each with its code or
 /// why it has none. Two files that give one picture are both refused, never
@@ -63,7 +86,9 @@ QList<PlanRow> planFiles(const QStringList &fileNames, core::Mode mode);
 /// turn out to be another photo's item only once the server resolved it).
 void refuseDuplicates(QList<PlanRow> &rows);
 
-/// The photo file names of a folder, sorted.
+/// The photo file names of a folder, sorted: only regular files (or links
+/// to one), never a FIFO, a device or a link to one, which a read would
+/// wait on for good.
 QStringList photoFilesIn(const QString &folder);
 
 } // namespace framla::batch

@@ -38,12 +38,18 @@ CropCoords centredCrop(QSize picture, double ratio)
 
 QString csvLine(const QStringList &fields)
 {
+    // A spreadsheet takes a cell that begins with one of these for a formula
+    // (also when it is quoted), and a photo's name may begin with any of them.
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
     QStringList quoted;
     for (QString field : fields) {
-        if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) ||
-            field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r')))
-            field = QLatin1Char('"') + field.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-                    QLatin1Char('"');
+        const bool formula = !field.isEmpty() && formulaStarts.contains(field.front());
+        if (formula || field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) ||
+            field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r'))) {
+            // A leading apostrophe makes the cell text, as typing it would.
+            field = QLatin1Char('"') + QLatin1String(formula ? "'" : "") +
+                    field.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+        }
         quoted.append(field);
     }
     return quoted.join(QLatin1Char(','));
@@ -76,7 +82,7 @@ RowResult resultOf(const PlanRow &row, const QString &dbPath)
         result.outcome = QStringLiteral("skipped");
         break;
     case Action::Refuse:
-        result.outcome = QStringLiteral("refused");
+        result.outcome = row.unreachable ? QStringLiteral("failed") : QStringLiteral("refused");
         break;
     case Action::Put:
     case Action::Replace:

@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include "batch/channel.h"
+#include "batch/litter.h"
 #include "batch/survey.h"
 #include "core/app_files.h"
 #include "imaging/batch_prepare.h"
@@ -15,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QRandomGenerator>
 #include <QThread>
 
@@ -38,21 +38,12 @@ void onThreads(int count, const std::function<void(int)> &work)
         thread.join();
 }
 
-/// Why a put failed, from what it left in the display: the line after the
-/// "not recorded" heading.
-QString putFailure(const QString &shown)
-{
-    const QStringList lines = shown.split(QStringLiteral("\r\n"));
-    if (lines.size() > 1 && lines.first() == QLatin1String(server::kNotRecordedText))
-        return lines.at(1);
-    return shown;
-}
-
 /// A photo on its way from preparation to a channel.
 struct Prepared {
     int index = -1;
-    QString file;    ///< the prepared picture, by absolute path; "" when it failed
-    QString failure; ///< why preparation failed
+    QString file;         ///< the prepared picture, by absolute path; "" when it failed
+    QString failure;      ///< why preparation failed
+    bool refused = false; ///< the photo itself cannot be filed (damaged, too large)
 };
 
 /// Puts one prepared photo through the channel the way the window's put
@@ -95,23 +86,45 @@ RowResult putPhoto(Channel &channel, const PlanRow &row, const Prepared &item,
         return result;
     }
     const Target target = channel.targetFor(row.named, options.mode, options.size);
-    bool placed = false;
+    server::PutOutcome put;
+    put.reason = QStringLiteral("the put stopped on an error");
     // Nobody reads the channel's description: the look-up after the put is left out.
     server::PutExtras extras;
     extras.askAfter = false;
+    // Nobody is there to ask: a replace whose copy cannot be kept is not made.
+    extras.askWhenUnkept = false;
+    // The placing step itself refuses a picture that appeared since the plan,
+    // or with replacing chosen replaces whatever is there by then, kept first.
+    if (options.replace)
+        extras.replaceAny = true;
+    else
+        extras.previous = QByteArray();
     runtime::runRecoverable(state, [&] {
-        placed = server::PutFile1(state, channel.display(), channel.login(), target, local, extras);
+        put = server::putWithOutcome(state, channel.display(), channel.login(), target, local,
+                                     extras);
     });
-    const qint64 sent = QFileInfo(file).size();
     QFile::remove(file);
-    if (!placed) {
-        result.reason = putFailure(channel.display().lastReply());
-        return result;
+    result.reason = put.reason;
+    switch (put.kind) {
+    case server::PutOutcome::Kind::Placed:
+        result.outcome = QStringLiteral("put");
+        break;
+    case server::PutOutcome::Kind::Replaced:
+        result.outcome = QStringLiteral("replaced");
+        break;
+    case server::PutOutcome::Kind::Refused:
+        result.outcome = put.meanwhile ? QStringLiteral("skipped") : QStringLiteral("refused");
+        break;
+    case server::PutOutcome::Kind::Unreachable:
+        result.outcome = QStringLiteral("failed");
+        result.reason = QString::fromLatin1(kUnreachableReason);
+        break;
+    case server::PutOutcome::Kind::Failed:
+        result.outcome = QStringLiteral("failed");
+        break;
     }
-    result.outcome =
-        row.action == Action::Replace ? QStringLiteral("replaced") : QStringLiteral("put");
-    result.size = sent;
-    result.reason.clear();
+    if (put.ok())
+        result.size = put.size;
     return result;
 }
 
@@ -122,8 +135,7 @@ BatchRun::BatchRun(const ProgramState &program, QString folder, BatchOptions opt
     : m_program(program)
     , m_folder(std::move(folder))
     , m_options(std::move(options))
-    , m_tag(QStringLiteral("b%1").arg(QRandomGenerator::global()->generate(), 8, 16,
-                                      QLatin1Char('0')))
+    , m_work(workDirTemplate())
 {
     m_options.channels = qMax(1, m_options.channels);
     if (link == nullptr) {
@@ -136,11 +148,13 @@ BatchRun::BatchRun(const ProgramState &program, QString folder, BatchOptions opt
 
 BatchRun::~BatchRun() = default;
 
-ServerLogin BatchRun::channelLogin(int channel) const
+ServerLogin BatchRun::channelLogin() const
 {
+    // A name nobody can guess, so that no other account makes it first.
     ServerLogin login = m_program.login;
     if (!login.lIsDOS)
-        login.replyTag = m_tag + QLatin1Char('-') + QString::number(channel);
+        login.replyTag = QStringLiteral("b%1").arg(QRandomGenerator::system()->generate64(), 16, 16,
+                                                   QLatin1Char('0'));
     return login;
 }
 
@@ -159,9 +173,13 @@ QList<PlanRow> BatchRun::plan()
 {
     QList<PlanRow> rows = planFiles(photoFilesIn(m_folder), m_options.mode);
     std::atomic<int> next{0};
+    std::atomic<bool> unreachable{false};
     onThreads(m_options.channels, [&](int k) {
-        Channel channel(m_program, channelLogin(k), workDirectory(QStringLiteral("look-%1").arg(k)),
+        Channel channel(m_program, channelLogin(), workDirectory(QStringLiteral("look-%1").arg(k)),
                         *m_link);
+        // What a batch that was killed left on the server goes first.
+        if (k == 0 && !channel.removeStaleBatchDirectories())
+            unreachable = true;
         bool asked = false;
         for (int i = next++; i < rows.size(); i = next++) {
             PlanRow &row = rows[i];
@@ -171,8 +189,18 @@ QList<PlanRow> BatchRun::plan()
                 row.reason = QStringLiteral("the look-up was cancelled");
                 continue;
             }
+            // Once the server cannot be reached, the look-ups left would only wait.
+            if (unreachable) {
+                row.checked = false;
+                row.unreachable = true;
+                row.action = Action::Refuse;
+                row.reason = QString::fromLatin1(kUnreachableReason);
+                continue;
+            }
             asked = true;
             surveyRow(channel, row, i, m_options.mode, m_options.replace);
+            if (row.unreachable)
+                unreachable = true;
             const QString kept = QDir(channel.directory()).filePath(existingPictureName(i));
             if (QFileInfo::exists(kept))
                 row.pictureOnFile = kept;
@@ -235,15 +263,29 @@ QList<RowResult> BatchRun::run(const QList<PlanRow> &rows)
             Prepared prepared;
             prepared.index = index;
             const QString source = QDir(m_folder).filePath(rows.at(index).file);
-            const QSize size = QImageReader(source).size();
+            // The header is judged before any tool runs: a photo over the
+            // pixel budget, or one that does not decode whole, is never sent.
+            // A FIFO or device swapped in after the listing is never opened.
+            const QString refused = isRegularFile(source)
+                                        ? imaging::photoRefusal(source)
+                                        : QStringLiteral("the photo is not a plain file");
+            // The size as the photo is shown, turned by its orientation tag.
+            const QSize size = refused.isEmpty() ? imaging::photoSize(source) : QSize();
             imaging::PreviewSource preview{source, size, size,
                                            centredCrop(size, m_options.cropRatio)};
             const QString file = QDir(readyDir).filePath(QStringLiteral("photo-%1.jpg").arg(index));
-            if (!size.isValid())
+            QString why;
+            prepared.refused = !refused.isEmpty();
+            if (prepared.refused)
+                prepared.failure = refused;
+            else if (!size.isValid())
                 prepared.failure = QStringLiteral("the photo could not be read");
-            else if (!imaging::prepareForPut(state, preview, m_options.adjustment, edge, file))
-                prepared.failure = QStringLiteral("the photo could not be prepared");
-            else
+            else if (!imaging::prepareForPut(state, preview, m_options.adjustment, edge, file,
+                                             &why)) {
+                prepared.failure =
+                    why.isEmpty() ? QStringLiteral("the photo could not be prepared") : why;
+                prepared.refused = !why.isEmpty();
+            } else
                 prepared.file = file;
             std::lock_guard lock(mutex);
             ready.push_back(prepared);
@@ -255,7 +297,7 @@ QList<RowResult> BatchRun::run(const QList<PlanRow> &rows)
     };
 
     const auto put = [&](int k) {
-        Channel channel(m_program, channelLogin(k), workDirectory(QStringLiteral("put-%1").arg(k)),
+        Channel channel(m_program, channelLogin(), workDirectory(QStringLiteral("put-%1").arg(k)),
                         *m_link);
         bool made = false;
         for (;;) {
@@ -272,7 +314,8 @@ QList<RowResult> BatchRun::run(const QList<PlanRow> &rows)
             const PlanRow &row = rows.at(item.index);
             RowResult result = results.at(item.index);
             if (item.file.isEmpty()) {
-                result.outcome = QStringLiteral("failed");
+                result.outcome =
+                    item.refused ? QStringLiteral("refused") : QStringLiteral("failed");
                 result.reason = item.failure;
                 done(item.index, result);
                 continue;

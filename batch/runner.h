@@ -55,7 +55,9 @@ struct RowResult {
 CropCoords centredCrop(QSize picture, double ratio);
 
 /// One line of the report: the fields, each quoted when it holds a comma,
-/// a quote or a line break.
+/// a quote or a line break, or begins with "=", "+", "-", "@", a tab or a
+/// carriage return (then also with a leading "'", so that a spreadsheet
+/// takes it as text).
 QString csvLine(const QStringList &fields);
 
 /// The report: a heading line, then per photo its file, code, outcome,
@@ -102,14 +104,13 @@ public:
                                const QList<RowResult> &results);
 
 private:
-    ServerLogin channelLogin(int channel) const;
+    ServerLogin channelLogin() const;
     QString workDirectory(const QString &name) const;
     int preparers() const;
 
     const ProgramState m_program; ///< a copy: the window may change its own meanwhile
     QString m_folder;
     BatchOptions m_options;
-    QString m_tag; ///< the reply directory tag of this batch's channels
     QTemporaryDir m_work;
     std::unique_ptr<runtime::ProcessShell> m_ownLink;
     const runtime::ProcessShell *m_link;

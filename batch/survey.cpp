@@ -34,35 +34,51 @@ QString existingPictureName(int index)
     return QStringLiteral("existing-%1.jpg").arg(index);
 }
 
+namespace {
+
+/// The reply's line that holds words, trimmed; "" when none does.
+QString lineWith(const QString &text, const QString &words)
+{
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        if (line.contains(words))
+            return line.trimmed();
+    }
+    return {};
+}
+
+} // namespace
+
 void decide(PlanRow &row, const RecordReply &reply, core::Mode mode, bool replace)
 {
     row.checked = reply.answered;
     row.recordExists = false;
     row.hasPicture = false;
+    row.unreachable = false;
     row.action = Action::Refuse;
     if (!reply.answered) {
-        row.reason = QStringLiteral("no reply from the server: ") + reply.failure;
+        row.unreachable = reply.unreachable;
+        row.reason = reply.unreachable
+                         ? QString::fromLatin1(kUnreachableReason)
+                         : QStringLiteral("no reply from the server: ") + reply.failure;
         return;
     }
-    row.recordExists =
-        server::okToPut(reply.text) && !reply.text.contains(QStringLiteral("is not an existing"));
+    // The server says why it files nothing under the code: say it in its words.
+    const QString notFiled = lineWith(reply.text, QStringLiteral("no pre-existing group"));
+    const QString notAccount = lineWith(reply.text, QStringLiteral("is not an existing"));
+    row.recordExists = notFiled.isEmpty() && notAccount.isEmpty();
     if (!row.recordExists) {
-        row.reason = QStringLiteral("no such record on the server");
+        row.reason = !notAccount.isEmpty() ? notAccount : notFiled;
         return;
     }
     const server::WriteMarks marks = server::writeMarks(reply.notes);
     const QString supplierPicture = server::supplierImagePath(reply.notes);
-    // The supplier's picture an item shows is not the item's own.
-    row.hasPicture = marks.exists && supplierPicture.isEmpty();
+    // An item's note on its supplier's picture is no picture of the item's
+    // own; an account's picture under images/ssr/ is the target itself.
+    row.hasPicture = marks.exists && (supplierPicture.isEmpty() || mode == core::Mode::CustSup);
     if (marks.owned) {
         row.reason = marks.owner == kWebAccount
                          ? QStringLiteral("the picture was published by the web upload utility")
                          : QStringLiteral("the picture is owned by %1").arg(marks.owner);
-        return;
-    }
-    if (mode == core::Mode::Inventory && !supplierPicture.isEmpty()) {
-        row.reason =
-            QStringLiteral("the item shows its supplier's picture %1").arg(supplierPicture);
         return;
     }
     if (row.hasPicture && !replace) {
@@ -72,6 +88,10 @@ void decide(PlanRow &row, const RecordReply &reply, core::Mode mode, bool replac
     }
     row.action = row.hasPicture ? Action::Replace : Action::Put;
     row.reason.clear();
+    if (mode == core::Mode::Inventory && !supplierPicture.isEmpty())
+        row.reason = QStringLiteral("the item's own picture will stand in front of its "
+                                    "supplier's picture %1")
+                         .arg(supplierPicture);
 }
 
 void surveyRow(Channel &channel, PlanRow &row, int index, core::Mode mode, bool replace)
@@ -96,6 +116,7 @@ void surveyRow(Channel &channel, PlanRow &row, int index, core::Mode mode, bool 
     reply.text = answer.value_or(QString());
     reply.notes = reply.text;
     reply.failure = channel.display().lastReply();
+    reply.unreachable = found.unreachable;
     if (reply.answered && state.previewExists)
         QFile::rename(appFile(state, kPreviewFile), appFile(state, existingPictureName(index)));
     // An account's picture is judged by the server's report on the file itself.

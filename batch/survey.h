@@ -16,16 +16,20 @@ class Channel;
 /// it, the reply's notes on the target file, and whether a reply came.
 struct RecordReply {
     bool answered = false;
-    QString text;    ///< the reply text (description and notes)
-    QString notes;   ///< the notes on the target file (for an account: the file check's)
-    QString failure; ///< why no reply came, when none did
+    QString text;             ///< the reply text (description and notes)
+    QString notes;            ///< the notes on the target file (for an account: the file check's)
+    QString failure;          ///< why no reply came, when none did
+    bool unreachable = false; ///< no reply came because the server could not be reached
 };
 
 /// What the reply means for the row: whether the record exists and has a
-/// picture, and the action. The documented refusals hold: a record that does
-/// not exist, a picture owned by another account (the web upload utility's
-/// above all), an item that shows its supplier's picture. A picture on file
-/// is replaced only with replace; otherwise the photo is skipped.
+/// picture, and the action. Refused: a record the server would file nothing
+/// under (with the server's own reason), a picture owned by another account
+/// (the web upload utility's above all). A picture on file is replaced only
+/// with replace; otherwise the photo is skipped. An item that shows its
+/// supplier's shared picture gets a picture of its own, which then stands
+/// in front of the supplier's; in Cust/Sup mode the supplier's picture is
+/// the target itself.
 void decide(PlanRow &row, const RecordReply &reply, core::Mode mode, bool replace);
 
 /// Ask the server about the row's record through the channel (the look-up

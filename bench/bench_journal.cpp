@@ -13,8 +13,10 @@
 #include "history/durable_file.h"
 #include "history/journal.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImage>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -72,9 +74,15 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "the journal cannot be opened here: %s\n", qPrintable(message));
         return 1;
     }
-    QByteArray previous(300 * 1024, Qt::Uninitialized);
+    // A noisy photo of about 300 KB: the journal keeps only what decodes as a picture.
+    QImage photo(640, 480, QImage::Format_RGB32);
     QRandomGenerator noise(7);
-    noise.fillRange(reinterpret_cast<quint32 *>(previous.data()), previous.size() / 4);
+    for (int y = 0; y < photo.height(); ++y)
+        noise.fillRange(reinterpret_cast<quint32 *>(photo.scanLine(y)), photo.width());
+    QByteArray previous;
+    QBuffer buffer(&previous);
+    if (!buffer.open(QIODevice::WriteOnly) || !photo.save(&buffer, "JPEG", 90))
+        return 1;
     const QString source = dir.filePath(QStringLiteral("source.jpg"));
     if (!writeDurably(source, previous))
         return 1;

@@ -33,6 +33,9 @@ inline constexpr auto kJournalFile = "journal.db";
 inline constexpr auto kCopiesDir = "journal-copies";
 /// What the copies of previous pictures may take before the oldest are pruned.
 inline constexpr qint64 kDefaultCopyLimit = 500LL * 1024 * 1024;
+/// The most pixels a kept copy may have: the budget the image views read
+/// pictures with (imaging::kMaxPicturePixels), which this layer does not link.
+inline constexpr qint64 kMaxCopyPixels = 100'000'000;
 
 /// What was done.
 enum class JournalAction { Put, Replace, Delete, DataFile, Restore };
@@ -90,6 +93,27 @@ struct PruneResult {
     qint64 kept = 0;  ///< the bytes of the copies left
 };
 
+/// What became of the picture that was on the server before, given to
+/// record() or reuse().
+enum class CopyFate {
+    None,       ///< none was given
+    Kept,       ///< its copy is kept
+    NotPicture, ///< it is not a picture within kMaxCopyPixels: no copy is kept
+    NotKept,    ///< its copy could not be written (a full disk, a locked journal ...)
+};
+
+/// What SQLite's quick check answered, as a verdict on the file.
+enum class CheckVerdict {
+    Sound,   ///< "ok"
+    Damaged, ///< a fault in the file itself
+    Unsure,  ///< a page could not be read (busy, I/O, a log being written): no verdict
+};
+CheckVerdict checkVerdict(const QString &answer);
+
+/// Why bytes are not kept as the copy of a picture: not a BMP, JPEG, GIF or
+/// PNG that decodes, or more than kMaxCopyPixels; "" for a picture.
+QString pictureRefusal(const QByteArray &bytes);
+
 /// The names the database keeps for actions, kinds and outcomes
 /// ("data file", "order", "queued" ...), also what the History window shows.
 QString actionName(JournalAction action);
@@ -106,13 +130,18 @@ public:
     Journal(const Journal &) = delete;
     Journal &operator=(const Journal &) = delete;
 
-    /// Opens (or starts) the journal in dir. A file that is not a journal
-    /// database or fails SQLite's quick check is set aside under a name
-    /// with the time (journal.db.damaged-20240501T101530Z) and a new one is
-    /// started: then true, with *message saying so. False with the reason
-    /// when no journal can be kept at all. Copies that no record names (left
-    /// by a record or a prune that was cut off) are removed once they are
-    /// ten minutes old.
+    /// Opens (or starts) the journal in dir. The first connection of the
+    /// process to the file (while no other of its connections holds it)
+    /// checks it first, on a connection of its own: a file that is not a
+    /// journal database or whose pages SQLite's quick check finds damaged is
+    /// set aside under a name with the time
+    /// (journal.db.damaged-20240501T101530Z) and a new one is started: then
+    /// true, with *message saying so. Any other error (busy, locked, a page
+    /// being written, a full disk) leaves the file as it is; the open is
+    /// tried again a few times, then false with the reason, as when no
+    /// journal can be kept at all. Copies that no record names (left by a
+    /// record or a prune that was cut off) are removed once they are ten
+    /// minutes old.
     bool open(const QString &dir, QString *message = nullptr);
     bool isOpen() const { return m_open; }
     void close();
@@ -120,9 +149,20 @@ public:
     /// Records entry (its id is ignored) and, when previous is not empty,
     /// keeps it as the copy of the picture that was on the server before.
     /// Returns the new record's id, or 0 with the reason. A copy that cannot
-    /// be kept leaves the record without one, and *why says so.
+    /// be kept, or bytes that are not a picture, leave the record without
+    /// one, and *why says so; *copy says what became of previous.
     qint64 record(const JournalEntry &entry, const QByteArray &previous = {},
-                  QString *why = nullptr);
+                  QString *why = nullptr, CopyFate *copy = nullptr);
+
+    /// A retry of the put recorded as id: the record takes entry's action,
+    /// server path, size and SHA-256, is pending again, and keeps previous
+    /// as its copy unless it keeps that picture already. Without such a
+    /// record, a new one is made as by record(). Returns the record's id.
+    qint64 reuse(qint64 id, const JournalEntry &entry, const QByteArray &previous = {},
+                 QString *why = nullptr, CopyFate *copy = nullptr);
+
+    /// The record id, as entries() gives it.
+    std::optional<JournalEntry> entry(qint64 id, QString *why = nullptr);
 
     /// Sets how the record ended.
     bool setOutcome(qint64 id, JournalOutcome outcome, const QString &reason = {},
@@ -134,24 +174,31 @@ public:
                                 QString *why = nullptr);
 
     /// The copy of the picture that was on the server before record id,
-    /// checked against its SHA-256; nothing (and why) when none is kept or
-    /// it is damaged.
+    /// checked against its SHA-256 and read as a picture; nothing (and why)
+    /// when none is kept, it is damaged or it is not a picture.
     std::optional<QByteArray> previousPicture(qint64 id, QString *why = nullptr);
 
     /// Removes copies, oldest first, until they take at most limitBytes;
-    /// the newest copy of each record (kind and code) is never removed.
+    /// the newest copy of each record (kind and code) is never removed. Only
+    /// the journal's own names (<id>.jpg in kCopiesDir) are ever removed.
     PruneResult prune(qint64 limitBytes, QString *why = nullptr);
 
 private:
-    bool connect(const QString &path, QString *why);
+    enum class Opened { Ok, Damaged, Failed };
+    Opened check(const QString &path, QString *why);
+    Opened connect(const QString &path, QString *why);
+    Opened openOnce(const QString &path, bool first, QString *why);
     void disconnect();
     bool createSchema(QString *why);
+    bool keepCopy(qint64 id, const QByteArray &previous, QString *why, CopyFate *copy,
+                  QString *written);
     void removeStrayCopies();
     bool usable(QString *why) const;
     QString copyPath(const QString &name) const;
 
     QString m_connection; ///< this object's own connection name
     QString m_dir;
+    QString m_file; ///< the database file, as the process counts its connections to it
     bool m_open = false;
     QThread *m_thread = nullptr;
 };

@@ -30,8 +30,10 @@ JournalKeeper::JournalKeeper(const QString &dir, QString *message)
     , m_ownThread(QThread::currentThread())
 {
     QString said;
-    if (!m_own->open(dir, &said))
+    if (!m_own->open(dir, &said)) {
         qCWarning(runtime::lcFramla).noquote() << "no journal is kept:" << said;
+        m_ownRetry = QDeadlineTimer(kReopenPauseMs);
+    }
     if (message != nullptr)
         *message = said;
 }
@@ -40,9 +42,16 @@ JournalKeeper::~JournalKeeper() = default;
 
 Journal *JournalKeeper::forThisThread()
 {
-    // The keeper's own connection serves only the thread that opened it.
-    if (QThread::currentThread() == m_ownThread)
+    // The keeper's own connection serves only the thread that opened it; one
+    // that could not be opened (locked, a full disk) is tried again later.
+    if (QThread::currentThread() == m_ownThread) {
+        if (!m_own->isOpen() && m_ownRetry.hasExpired()) {
+            QString why;
+            if (!m_own->open(m_dir, &why))
+                m_ownRetry = QDeadlineTimer(kReopenPauseMs);
+        }
         return m_own->isOpen() ? m_own.get() : nullptr;
+    }
     ThreadJournal &mine = tJournals[m_dir];
     if (mine.journal && mine.journal->isOpen())
         return mine.journal.get();

@@ -9,6 +9,7 @@
 #include "journal.h"
 #include "outbox.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <memory>
@@ -36,6 +37,7 @@ private:
     QString m_dir;
     std::unique_ptr<Journal> m_own; ///< the connection of the thread that made the keeper
     QThread *m_ownThread = nullptr;
+    QDeadlineTimer m_ownRetry{0}; ///< after a failed open, when to try again
 };
 
 } // namespace framla::history

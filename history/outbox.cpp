@@ -271,6 +271,22 @@ std::optional<std::pair<OutboxEntry, QByteArray>> Outbox::load(const QString &id
     return std::make_pair(*entry, bytes);
 }
 
+std::optional<OutboxEntry> Outbox::entry(const QString &id, QString *why) const
+{
+    QMutexLocker lock(&m_mutex);
+    return read(id, why);
+}
+
+bool Outbox::setJournalId(const QString &id, qint64 journalId, QString *why)
+{
+    QMutexLocker lock(&m_mutex);
+    std::optional<OutboxEntry> entry = read(id, why);
+    if (!entry)
+        return false;
+    entry->journalId = journalId;
+    return write(*entry, why);
+}
+
 bool Outbox::remove(const QString &id, QString *why)
 {
     QMutexLocker lock(&m_mutex);

@@ -81,6 +81,12 @@ public:
     std::optional<std::pair<OutboxEntry, QByteArray>> load(const QString &id,
                                                            QString *why = nullptr) const;
 
+    /// What one waiting put is for, without reading its picture.
+    std::optional<OutboxEntry> entry(const QString &id, QString *why = nullptr) const;
+
+    /// Notes the journal record a waiting put's attempts are journalled in.
+    bool setJournalId(const QString &id, qint64 journalId, QString *why = nullptr);
+
     /// Drops a waiting put (sent, or dropped by the operator); true when it
     /// is gone, also when it was not there.
     bool remove(const QString &id, QString *why = nullptr);

@@ -43,17 +43,33 @@ PutDecode putDecode(QSize picture, const CropArgument &crop, int edge, bool jpeg
 /// Whether a file begins as every JPEG does (FF D8 FF), whatever its name.
 bool isJpegFile(const QString &path);
 
-/// convert [-define jpeg:size=WxH] "source" -crop WxH+L+T +repage
-///   -modulate B -gamma G -level C -resize EDGExEDGE "out"
+/// The size of a photo as the view shows it and the preparation crops it
+/// (turned by its orientation tag); invalid when it cannot be read. The
+/// centred crop of a batch is made on this size.
+QSize photoSize(const QString &path);
+
+/// Why a photo must not be prepared, found before any tool runs: "" when it
+/// may be; else "the photo cannot be read as a picture", "<kind> pictures
+/// are not read", "the photo is too large: W x H pixels, more than the 100
+/// megapixels a picture may have", or one of kCutShortReason and
+/// kCorruptReason.
+QString photoRefusal(const QString &path);
+
+/// convert [limits] [-define jpeg:size=WxH] "source" -auto-orient -colorspace sRGB
+///   -background white -alpha remove -alpha off -crop WxH+L+T +repage
+///   -modulate B -gamma G -level C -resize EDGExEDGE -strip "out"
+/// The hint is of the file as it lies; the crop of the picture turned upright.
 runtime::ToolCommand putPreparationCommand(const QString &source, const PutDecode &decode,
                                            const Adjustment &adjustment, int edge,
                                            const QString &outFile);
 
 /// Makes outFile, ready for a put at the given edge, from the source with its
-/// crop and the adjustment (each value clamped to 0..9), in one run of the
-/// tool. A run that fails leaves no outFile (nor an old one), is logged, and
-/// gives false.
+/// crop (on its photoSize) and the adjustment (each value clamped to 0..9),
+/// in one run of the tool. A photo photoRefusal refuses is not run at all,
+/// and one the run finds damaged gives no picture either; why then says why
+/// (empty for a run that failed otherwise). A run that fails leaves no
+/// outFile (nor an old one), is logged, and gives false.
 bool prepareForPut(ProgramState &state, const PreviewSource &source, const Adjustment &adjustment,
-                   int edge, const QString &outFile);
+                   int edge, const QString &outFile, QString *why = nullptr);
 
 } // namespace framla::imaging

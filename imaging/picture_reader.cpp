@@ -190,12 +190,23 @@ QString builtinResource(const QString &name)
     return QStringLiteral(":/framla/") + name;
 }
 
+namespace {
+
+/// True when the picture's orientation tag turns it a quarter turn: shown,
+/// its width and height change places.
+bool turnedSideways(QImageReader &reader)
+{
+    return reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+}
+
+} // namespace
+
 QSize readPixelSize(const QString &path)
 {
     ensureResources();
     QImageReader reader(path);
-    reader.setAutoTransform(false);
-    return reader.size();
+    const QSize size = reader.size();
+    return turnedSideways(reader) ? size.transposed() : size;
 }
 
 std::optional<DecodedBitmap> decodeBitmap(const QString &path,
@@ -203,11 +214,13 @@ std::optional<DecodedBitmap> decodeBitmap(const QString &path,
 {
     ensureResources();
     QImageReader reader(path);
-    reader.setAutoTransform(false);
+    // Shown upright, as the image tools turn it (-auto-orient) before they crop it.
+    reader.setAutoTransform(true);
     // The header first: what the file is and how large it says it is.
     const QByteArray format = reader.format();
+    const bool sideways = turnedSideways(reader);
     DecodedBitmap result;
-    result.rawSize = reader.size();
+    result.rawSize = sideways ? reader.size().transposed() : reader.size();
     QString refusal;
     if (!format.isEmpty() && !isBitmapFormat(format))
         refusal = QStringLiteral("%1 pictures are not read").arg(QString::fromLatin1(format));
@@ -222,7 +235,8 @@ std::optional<DecodedBitmap> decodeBitmap(const QString &path,
         const QSize needed = neededFor ? neededFor(result.rawSize) : result.rawSize;
         if (needed.isValid() &&
             (needed.width() < result.rawSize.width() || needed.height() < result.rawSize.height()))
-            reader.setScaledSize(needed);
+            // The file is scaled as it lies, and turned after.
+            reader.setScaledSize(sideways ? needed.transposed() : needed);
     }
     // A format that cannot decode at a reduced size holds the whole picture
     // before it is scaled down; JPEG allocates only the reduced one. The

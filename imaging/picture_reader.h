@@ -59,21 +59,24 @@ inline constexpr qint64 kMaxMetafileBytes = 2 * 1024 * 1024;
 /// kMaxPicturePixels.
 QString oversizeReason(qint64 width, qint64 height);
 
-/// The pixel size stored in a picture's header, without decoding it; an
-/// invalid size when the file cannot be read as a picture.
+/// The pixel size stored in a picture's header, without decoding it, as the
+/// picture is shown (width and height exchanged when its orientation tag
+/// turns it a quarter turn); an invalid size when the file cannot be read as
+/// a picture.
 QSize readPixelSize(const QString &path);
 
 /// A bitmap as decoded for the screen, with its true pixel size.
 struct DecodedBitmap {
     QImage image;  ///< possibly a smaller copy than the file holds
-    QSize rawSize; ///< the file's own pixel size
+    QSize rawSize; ///< the file's own pixel size, turned as it is shown
 };
 
 /// Decodes a bitmap (a file or a resource path). neededFor gets the true
 /// size and answers the size the screen needs; a picture larger than that is
 /// decoded smaller (JPEG directly at the reduced size), so a camera file of
-/// tens of megapixels never has to fit in memory whole. Orientation tags are
-/// ignored, as the image tools that crop the file ignore them. Only BMP,
+/// tens of megapixels never has to fit in memory whole. A picture is shown
+/// turned as its orientation tag says, as the image tools turn it before
+/// they crop it, and its size is the turned one. Only BMP,
 /// JPEG, GIF and PNG are read, whatever the name, and none whose header
 /// claims more than kMaxPicturePixels; a picture refused or not decoded is
 /// logged ("picture not readable: <path> - <why>").

@@ -16,8 +16,28 @@ namespace framla::imaging {
 /// A file name as the image tools must see it: one that starts with "-"
 /// would be taken for an option, so it is given as "./-...".
 QString toolFileName(const QString &name);
-/// An image tool's command: run hidden and waited for.
+/// The resource limits every image-tool run starts with: room for a photo of
+/// kMaxPicturePixels, and a picture larger than that fails at once instead
+/// of filling the memory and the disk. A system policy of ImageMagick may
+/// lower them further.
+QStringList imageToolLimits();
+/// An image tool's command: run hidden and waited for, within imageToolLimits.
 runtime::ToolCommand imageToolCommand(const QString &tool, const QStringList &args);
+
+/// Why a photo is refused, as the operator is told.
+inline constexpr auto kCutShortReason = "the photo is damaged: its image data is cut short";
+inline constexpr auto kCorruptReason = "the photo is damaged: its image data is corrupt";
+
+/// Why a source must not be prepared, found from the file before any tool
+/// runs: more pixels than a picture may have by its header, or a JPEG whose
+/// data does not run whole to its end marker (noise after that marker is no
+/// part of the picture and does no harm). "" otherwise, also for a file that
+/// cannot be read: the tool's own run finds that out.
+QString sourceRefusal(const QString &path);
+/// Why the picture an image tool read is not whole, from the warnings it
+/// wrote (the tool exits 0 and fills what is missing with grey): "" when it
+/// wrote none of the JPEG decoder's warnings about missing or corrupt data.
+QString damageReason(const QByteArray &standardError);
 /// Runs an image tool through the program's runner within the image tools'
 /// time limit; a failure is logged with the tool's message.
 runtime::RunOutcome runImageTool(ProgramState &state, const runtime::ToolCommand &command);
@@ -59,14 +79,21 @@ QString gammaArgument(int gamma);
 /// level: 90 is "35.29%".
 QString contrastArgument(int contrast);
 
-/// convert "source" -crop WxH+L+T scratch.jpg
+/// What every run that reads a photo does to it first: turned upright by its
+/// orientation tag, in sRGB (a CMYK JPEG would come out as a negative), and
+/// laid on white (transparency would turn black in a JPEG).
+QStringList uprightSrgbArguments();
+
+/// convert "source" -auto-orient -colorspace sRGB -background white -alpha remove
+///   -alpha off -crop WxH+L+T -strip scratch.jpg (without the camera's metadata)
 runtime::ToolCommand cropCommand(const QString &cFilename, const CropArgument &crop);
 /// mogrify -modulate B -gamma G -level C scratch.jpg
 runtime::ToolCommand adjustmentCommand(const Adjustment &adjustment);
 /// The file the quarter turn is written to before it replaces the source:
 /// beside the source, so that the replacement is one rename.
 QString rotationFile(const QString &cFilename);
-/// convert "file" -rotate 90 "turned file"
+/// convert "file" -auto-orient -rotate 90 "turned file": the turn is of the
+/// picture as the view shows it.
 runtime::ToolCommand rotateCommand(const QString &cFilename);
 
 /// What a preview is made from: the source picture and the crop marked on it.
@@ -84,8 +111,11 @@ struct PreviewSource {
 /// adjustment with the three values of the window's controls, each run and
 /// waited for. The previous preview is removed first; when either step
 /// fails, the preview is removed again, the failure is logged and the result
-/// is false, so no old or half-made preview is taken for this source's.
-bool Prepare(ProgramState &state, const PreviewSource &source, const Adjustment &adjustment);
+/// is false, so no old or half-made preview is taken for this source's. A
+/// source refused by sourceRefusal, or one the crop found damaged, makes no
+/// preview either; why then says so (else it is left empty).
+bool Prepare(ProgramState &state, const PreviewSource &source, const Adjustment &adjustment,
+             QString *why = nullptr);
 
 /// Turns the source file a quarter turn clockwise. The turned picture is
 /// written beside it and replaces it only when the tool succeeded; false,

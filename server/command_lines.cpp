@@ -211,38 +211,119 @@ namespace {
 
 /// The script's exit status for a file in place whose mode could not be set.
 constexpr int kPlacedWithoutMode = 3;
+/// The script's exit statuses for a target it would not replace.
+constexpr int kTargetTaken = 4;
+constexpr int kTargetChanged = 5;
+constexpr int kOutsideDatabase = 6;
 
 // Run by sh on the server with the reply directory, the mode, the staged
-// name and the target. One line without "!" or "'", so that any login shell
-// hands it to sh unchanged. The target is made absolute before the cd; after
-// the cd (with -P, to the directory itself) "." is a directory that no other
-// account can swap or write in, so the chmod and the first rename act on
-// the file that was staged and on nothing else.
+// name, the target, what the target must hold at the rename and the
+// database directory. One line without "!" or "'", so that any login shell
+// hands it to sh unchanged. The target's directory is resolved to the
+// directory itself (cd -P) and must lie in the database: a link planted as
+// a group's folder never leads a put elsewhere. After the cd into the reply
+// directory "." is a directory that no other account can swap or write in,
+// so the chmod acts on the file that was staged and on nothing else.
+// "none": the file is linked in under the target's name, which fails when
+// any name is there by then, so a picture that appeared since the plan is
+// never replaced. A SHA-256: the target must be a plain file with that
+// content right before the rename. "any": the target is replaced. mv -T
+// replaces a link at the target instead of writing through it.
 constexpr auto kPlaceScript =
-    "m=0; case $4 in /*) t=$4 ;; *) t=$PWD/$4 ;; esac; d=${t%/*}; d=${d:-/}; "
+    "m=0; case $4 in /*) t=$4 ;; *) t=$PWD/$4 ;; esac; d=${t%/*}; d=${d:-/}; n=${t##*/}; "
+    "case $6 in /*) b=$6 ;; *) b=$PWD/$6 ;; esac; "
+    "b=$(cd -P -- \"$b\" && pwd -P) && d=$(cd -P -- \"$d\" && pwd -P) && "
+    "case $d/ in \"$b\"/*) ;; *) false ;; esac "
+    "|| { echo \"$4 does not lie in the database $6\" >&2; exit 6; }; t=$d/$n; "
     "cd -P -- \"$1\" && [ -O . ] && l=$(ls -ld .) && l=${l%% *} && "
     "case $l in ?????w* | ????????w* | ??????????+*) false ;; d*) ;; *) false ;; esac "
     "|| { echo \"$1 is not a directory of this account alone\" >&2; exit 1; }; "
     "find . -type f -name \"upload-*\" -mmin +60 -exec rm -f {} + 2>/dev/null; "
     // m=3: kPlacedWithoutMode.
-    "chmod \"$2\" \"$3\" || m=3; "
+    "chmod \"$2\" \"$3\" || m=3; f=$3; "
     "s=$(stat -L -c %d . 2>/dev/null); "
-    "if [ -n \"$s\" ] && [ \"$s\" = \"$(stat -L -c %d -- \"$d\" 2>/dev/null)\" ]; "
-    "then mv -f -T -- \"$3\" \"$t\" || exit 1; "
-    // The crossing name is chosen here, so no other account sees it coming.
-    "else p=$(mktemp -u -- \"$d/.framla-XXXXXXXXXX.part\") || exit 1; mv -f -T -- \"$3\" \"$p\" && "
-    "mv -f -T -- \"$p\" \"$t\" "
-    "|| { rm -f -- \"$p\"; exit 1; }; fi; exit $m";
+    "if [ -n \"$s\" ] && [ \"$s\" = \"$(stat -L -c %d -- \"$d\" 2>/dev/null)\" ]; then :; "
+    // Onto another file system the file first crosses to a name beside the
+    // target, chosen here, so no other account sees it coming.
+    "else f=$(mktemp -u -- \"$d/.framla-XXXXXXXXXX.part\") && mv -f -T -- \"$3\" \"$f\" "
+    "|| { rm -f -- \"$f\"; exit 1; }; "
+    "fi; "
+    "case $5 in none) if ln -T -- \"$f\" \"$t\" 2>/dev/null; then rm -f -- \"$f\"; "
+    "elif [ -e \"$t\" ] || [ -L \"$t\" ]; then rm -f -- \"$f\"; "
+    "echo \"a picture was put at $4 meanwhile\" >&2; exit 4; "
+    "else rm -f -- \"$f\"; echo \"$4 could not be made\" >&2; exit 1; fi ;; "
+    "any) mv -f -T -- \"$f\" \"$t\" || { rm -f -- \"$f\"; exit 1; } ;; "
+    "*) h=; if [ -L \"$t\" ]; then :; elif [ -f \"$t\" ]; then h=$(sha256sum < \"$t\") || h=; fi; "
+    "if [ \"${h%% *}\" = \"$5\" ]; then mv -f -T -- \"$f\" \"$t\" || { rm -f -- \"$f\"; exit 1; }; "
+    "else rm -f -- \"$f\"; echo \"the picture at $4 changed meanwhile\" >&2; exit 5; fi ;; "
+    "esac; exit $m";
+
+// Run by sh on the server with a file's path: writes the file to standard
+// output when it is a plain file (not a link, a directory or a device);
+// ends with 4 when nothing is there and with 5 when something else is.
+constexpr auto kFetchPlainScript =
+    "case $1 in /*) f=$1 ;; *) f=$PWD/$1 ;; esac; [ -d \"${f%/*}\" ] || exit 4; "
+    "cd -P -- \"${f%/*}\" || exit 1; n=${f##*/}; "
+    "if [ -L \"$n\" ]; then exit 5; elif [ -f \"$n\" ]; then exec cat -- \"$n\"; "
+    "elif [ -e \"$n\" ]; then exit 5; fi; exit 4";
 
 } // namespace
 
+QString expectNone()
+{
+    return QStringLiteral("none");
+}
+
+QString expectAny()
+{
+    return QStringLiteral("any");
+}
+
 ToolCommand placeCommand(const ServerLogin &login, const QString &stagedName, const QString &mode,
-                         const QString &target)
+                         const QString &target, const QString &expect)
 {
     return remoteCommand(login,
                          {QStringLiteral("sh"), QStringLiteral("-c"),
                           QString::fromLatin1(kPlaceScript), QStringLiteral("framla-place"),
-                          replyDirectory(login), mode, stagedName, target},
+                          replyDirectory(login), mode, stagedName, target, expect, login.cPath},
+                         false);
+}
+
+PlaceRefusal placeRefusal(const runtime::RunOutcome &outcome)
+{
+    if (outcome.status != runtime::RunOutcome::Status::Finished)
+        return PlaceRefusal::None;
+    switch (outcome.exitCode) {
+    case kTargetTaken:
+        return PlaceRefusal::Taken;
+    case kTargetChanged:
+        return PlaceRefusal::Changed;
+    case kOutsideDatabase:
+        return PlaceRefusal::OutsideDatabase;
+    default:
+        return PlaceRefusal::None;
+    }
+}
+
+ToolCommand staleBatchDirectoriesCommand(const ServerLogin &login)
+{
+    // Two hours: a batch's directory changes with every picture it stages.
+    static constexpr auto script =
+        "cd -P -- \"$1\" && find . -maxdepth 1 -type d -name \"$2.b*\" -user \"$(id -u)\" "
+        "-mmin +120 -exec rm -rf -- {} +";
+    return remoteCommand(login,
+                         {QStringLiteral("sh"), QStringLiteral("-c"), QString::fromLatin1(script),
+                          QStringLiteral("framla-litter"), login.cPath + QStringLiteral("/jtemp"),
+                          replyDirectoryName(login.cUser)},
+                         false);
+}
+
+ToolCommand fetchPlainCommand(const ServerLogin &login, const QString &remote)
+{
+    return remoteCommand(login,
+                         {QStringLiteral("sh"), QStringLiteral("-c"),
+                          QString::fromLatin1(kFetchPlainScript), QStringLiteral("framla-fetch"),
+                          remote},
                          false);
 }
 

@@ -79,22 +79,49 @@ ToolCommand resizeCommand(int edge, const QString &localFile);
 /// directory, which only the user can write.
 QString stagingName(const QString &tail);
 
+/// What placeCommand's target must hold right before the rename: no file
+/// at all (a picture that appeared since the plan is never replaced), any,
+/// or a plain file whose SHA-256 is the given hexadecimal digest (the
+/// picture the operator agreed to replace, and nothing else).
+QString expectNone();
+QString expectAny();
+
 /// The one run that puts a file staged in the user's reply directory in its
 /// place on a Unix server (never a Windows one): sh, run there, checks that
-/// the reply directory is the user's own and that no other account can write
-/// in it, sets the file's mode there, and renames it onto target with mv -T,
-/// which replaces a link at target instead of writing through it. No mode is
-/// set and nothing is written through a name in the shop's shared
-/// directories, where another account may have planted a link. When target
-/// lies on another file system the file is first copied beside it under a
-/// new hidden name ending in ".part" and renamed from there, so that target
-/// is still replaced whole. Staged files older than an hour, left by sends
-/// that were cut off, are removed on the way (younger ones may belong to a
-/// send from another desk with the same login). The run succeeds when the
-/// file is in place with its mode; see modeNotSet for a file in place
-/// without it.
+/// the target's directory, resolved to the directory itself, lies in the
+/// login's database directory, that the reply directory is the user's own
+/// and that no other account can write in it, sets the file's mode there,
+/// and puts it onto target as expect allows: under expectNone() it is
+/// linked in under the target's name, which fails when anything is there by
+/// then; otherwise renamed with mv -T, which replaces a link at target
+/// instead of writing through it. No mode is set and nothing is written
+/// through a name in the shop's shared directories, where another account
+/// may have planted a link. When target lies on another file system the
+/// file is first moved beside it under a new hidden name ending in ".part".
+/// Staged files older than an hour, left by sends that were cut off, are
+/// removed on the way (younger ones may belong to a send from another desk
+/// with the same login). The run succeeds when the file is in place with
+/// its mode; see modeNotSet for a file in place without it and placeRefusal
+/// for a target the run would not touch.
 ToolCommand placeCommand(const ServerLogin &login, const QString &stagedName, const QString &mode,
-                         const QString &target);
+                         const QString &target, const QString &expect = expectAny());
+
+/// Why a placeCommand run left the target as it was, when the script itself
+/// refused: a file appeared there (expectNone()), the picture there is not
+/// the one expected, or the target lies outside the database.
+enum class PlaceRefusal { None, Taken, Changed, OutsideDatabase };
+PlaceRefusal placeRefusal(const runtime::RunOutcome &outcome);
+
+/// Writes a file on a Unix server to standard output when it is a plain
+/// file: plink ... sh -c SCRIPT framla-fetch remote. Ends with 4 when
+/// nothing is there and 5 when something other than a plain file is (a
+/// link, which a group mate may have pointed at another account's file).
+ToolCommand fetchPlainCommand(const ServerLogin &login, const QString &remote);
+
+/// Removes the batch reply directories of this login ("<name>.b…" in
+/// jtemp/) that belong to this account and have not changed for two hours:
+/// what a batch that was killed or lost the server left behind.
+ToolCommand staleBatchDirectoriesCommand(const ServerLogin &login);
 
 /// For a placeCommand run that put the file in place but could not set its
 /// mode: what the mode command said (its first line of error output, else

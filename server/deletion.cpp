@@ -57,11 +57,28 @@ void DelImage(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
     // The journal keeps the picture as it was just before: a deletion can be undone.
     qint64 journalId = 0;
     if (state.services.journal != nullptr) {
-        const Fetched before = fetchPicture(state, login, remote, login.lIsDOS);
-        journalId = journalBegin(state,
-                                 journalEntry(state, login, history::JournalAction::Delete,
-                                              recordKindOf(target), target.cCode, remote),
-                                 before.data);
+        // Only a plain file is kept: a link there may lead to any file the
+        // operator can read, which a restore would then make public.
+        const OnServer before = fetchPlainFile(state, login, remote);
+        const JournalBegun begun =
+            journalBeginPut(state,
+                            journalEntry(state, login, history::JournalAction::Delete,
+                                         recordKindOf(target), target.cCode, remote),
+                            before.plain ? before.data : QByteArray());
+        journalId = begun.id;
+        // A picture whose copy cannot be kept is deleted only with the operator's yes.
+        if (begun.copyMissing &&
+            state.services.dialogs->confirmBox(
+                QStringLiteral("The picture on file at %1 cannot be kept (%2), so it could not "
+                               "be restored later.\r\nDelete it anyway?")
+                    .arg(remote,
+                         begun.notPicture ? QStringLiteral("it is not a picture") : begun.why),
+                QStringLiteral("Confirm delete:"), runtime::Buttons::YesNo, runtime::Icon::Warning,
+                runtime::DefaultButton::Second) != runtime::kYes) {
+            journalEnd(state, journalId, history::JournalOutcome::Failed,
+                       QStringLiteral("not deleted: the picture could not be kept"));
+            return;
+        }
     }
     const runtime::ToolCommand remove =
         remoteCommand(login, {QStringLiteral("rm"), QStringLiteral("-f"), remote}, login.lIsDOS);

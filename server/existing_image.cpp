@@ -4,6 +4,7 @@
 #include "core/codes.h"
 #include "core/value.h"
 #include "image_path.h"
+#include "put_journal.h"
 #include "remote_run.h"
 #include "reply.h"
 #include "runtime/files.h"
@@ -123,6 +124,29 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &display, const ServerLogin &
     state.previewExists = runtime::fileExists(preview);
     display.hangTarget(QLatin1String(kPreviewFile), QStringLiteral("T"));
     return true;
+}
+
+OnServer fetchPlainFile(ProgramState &state, const ServerLogin &login, const QString &remote)
+{
+    OnServer found;
+    if (login.lIsDOS) {
+        const Fetched fetched = fetchPicture(state, login, remote, true);
+        found.reached = fetched.reached;
+        found.data = fetched.data;
+        found.message = fetched.message;
+        return found;
+    }
+    const runtime::RunOutcome run =
+        runRemote(state, login, fetchPlainCommand(login, remote), runtime::kCopyTimeoutMs);
+    const bool finished = run.status == runtime::RunOutcome::Status::Finished;
+    found.reached = finished && (run.exitCode == 0 || run.exitCode == 4 || run.exitCode == 5);
+    found.message = run.message;
+    if (!found.reached && found.message.isEmpty())
+        found.message = QString::fromLocal8Bit(run.standardError).trimmed();
+    found.plain = !(finished && run.exitCode == 5);
+    if (finished && run.exitCode == 0)
+        found.data = run.standardOutput;
+    return found;
 }
 
 } // namespace framla::server

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include "runtime/shell.h"
@@ -56,6 +57,20 @@ private:
 /// that picture.
 bool ShowOldImg(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
                 const Target &target, PictureAhead *ahead = nullptr);
+
+/// What lies at a target on the server, fetched only when it is a plain file.
+struct OnServer {
+    bool reached = false; ///< the server answered
+    bool plain = true;    ///< nothing is there, or a plain file; false for a link or the like
+    QByteArray data;      ///< the file; empty when there is none
+    QString message;      ///< why the server was not reached
+};
+
+/// Fetches remote (a full path on a Unix server) when it is a plain file:
+/// a link there, which a group mate may have pointed at any file the
+/// operator can read, is never followed. A Windows server's file is fetched
+/// as it is.
+OnServer fetchPlainFile(ProgramState &state, const ServerLogin &login, const QString &remote);
 
 /// The remote name of a picture: the database path and the image path joined.
 QString remoteImagePath(const QString &cPath, const QString &imagePath, bool lIsDOS);

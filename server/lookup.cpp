@@ -4,6 +4,7 @@
 #include "core/normalize.h"
 #include "core/program_state.h"
 #include "existing_image.h"
+#include "history/reachability.h"
 #include "remote_run.h"
 #include "reply.h"
 #include "runtime/clock.h"
@@ -170,6 +171,7 @@ LookupResult PREPTEXT1(ProgramState &state, TargetDisplay &display, const Server
 
     LookupResult found;
     found.ok2Put = answer.ok2Put;
+    found.unreachable = !answer.answered && history::serverUnreachable(requested);
     // What the server names goes onto the next command line and into the
     // name field: it passes the same check as a typed code, and enters in
     // canonical form as a typed code does.
@@ -211,6 +213,7 @@ LookupResult PrepText(ProgramState &state, TargetDisplay &display, const ServerL
     for (int pass = 0; pass < 2; ++pass) {
         const LookupResult found = PREPTEXT1(state, display, login, target);
         result.ok2Put = found.ok2Put;
+        result.unreachable = found.unreachable;
         if (found.resolvedCode.isEmpty())
             break;
         result.resolvedCode = found.resolvedCode;

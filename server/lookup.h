@@ -29,6 +29,8 @@ struct LookupResult {
     /// to, in canonical form; it names the picture too. "" when nothing was
     /// resolved.
     QString resolvedCode;
+    /// The request could not reach the server (or the line dropped).
+    bool unreachable = false;
 };
 
 /// Look a code up on the server: the request, the reply with its token, the

@@ -2,6 +2,9 @@
 
 #include "core/app_files.h"
 #include "core/program_state.h"
+#include "existing_image.h"
+#include "history/durable_file.h"
+#include "history/journal_keeper.h"
 #include "history/outbox.h"
 #include "put_journal.h"
 #include "runtime/clock.h"
@@ -56,6 +59,22 @@ RetryResult waiting(history::Outbox &outbox, const QString &id, const QString &c
     return {RetryOutcome::Waiting, code, reason};
 }
 
+/// Whether onServer is what an attempt at entry sent: the journal's record
+/// of the put holds the SHA-256 of the bytes sent (the outbox's picture is
+/// kept as prepared, before the resize every attempt makes).
+bool placedBefore(ProgramState &state, const history::OutboxEntry &entry,
+                  const QByteArray &onServer)
+{
+    if (entry.journalId <= 0 || state.services.journal == nullptr)
+        return false;
+    history::Journal *journal = state.services.journal->forThisThread();
+    if (journal == nullptr)
+        return false;
+    const std::optional<history::JournalEntry> record = journal->entry(entry.journalId);
+    return record && !record->sha256.isEmpty() && record->code == entry.code &&
+           record->sha256 == history::sha256Hex(onServer);
+}
+
 } // namespace
 
 bool putPicture(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
@@ -106,22 +125,42 @@ RetryResult sendWaitingPut(ProgramState &state, TargetDisplay &display, const Se
                        QStringLiteral("it was put with the settings of another server (%1@%2)")
                            .arg(entry.server.user, entry.server.address));
 
-    // Looked up again: a picture someone put meanwhile is never replaced unasked.
-    const Fetched now = fetchPicture(state, login, entry.serverPath);
+    // The path is made again from the target and the running login: the
+    // stored one is only a file's word, and never fetched or written.
+    const QString token = state.services.clock != nullptr ? state.services.clock->timeOfDay()
+                                                          : QStringLiteral("Timeless");
+    const Target target = targetOfEntry(entry, token);
+    const QString remote = remotePathOf(target, login);
+    if (remote.isEmpty())
+        return waiting(
+            outbox, id, entry.code,
+            QStringLiteral("the code %1 names no picture on the server").arg(entry.code));
+
+    // Looked up again: a picture someone put meanwhile is never replaced
+    // unasked. Only a plain file is fetched; a link there counts as something
+    // there, and the put itself deals with it.
+    const OnServer now = fetchPlainFile(state, login, remote);
     if (!now.reached)
         return waiting(outbox, id, entry.code, now.message);
-    if (!entry.hadPicture && !now.data.isEmpty() && !replaceAllowed)
+    if (now.plain && !now.data.isEmpty() && placedBefore(state, entry, now.data)) {
+        // An earlier attempt placed it and was cut off before it could say so.
+        qCInfo(runtime::lcFramla).noquote()
+            << "the waiting photo for" << entry.code << "was on the server already";
+        outbox.remove(id);
+        journalEnd(state, entry.journalId, history::JournalOutcome::Ok,
+                   QStringLiteral("an earlier attempt had put it on the server"));
+        return {RetryOutcome::Sent, entry.code, {}};
+    }
+    if (!entry.hadPicture && (!now.plain || !now.data.isEmpty()) && !replaceAllowed)
         return {RetryOutcome::AskOperator, entry.code,
                 QStringLiteral("the server now holds a picture for it")};
 
     PutExtras extras;
-    extras.previous = now.data;
+    if (now.plain)
+        extras.previous = now.data;
     extras.outboxId = id;
     extras.hadPicture = entry.hadPicture || replaceAllowed;
-    const QString token = state.services.clock != nullptr ? state.services.clock->timeOfDay()
-                                                          : QStringLiteral("Timeless");
-    const bool sent =
-        putPicture(state, display, login, targetOfEntry(entry, token), loaded->second, extras);
+    const bool sent = putPicture(state, display, login, target, loaded->second, extras);
     if (sent) {
         qCInfo(runtime::lcFramla).noquote() << "the waiting photo for" << entry.code << "was sent";
         journalEnd(state, entry.journalId, history::JournalOutcome::Ok,

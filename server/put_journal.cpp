@@ -7,6 +7,7 @@
 #include "core/value.h"
 #include "history/durable_file.h"
 #include "history/journal_keeper.h"
+#include "history/outbox.h"
 #include "history/reachability.h"
 #include "image_path.h"
 #include "remote_run.h"
@@ -53,19 +54,39 @@ history::JournalEntry journalEntry(const ProgramState &state, const ServerLogin 
     return entry;
 }
 
+JournalBegun journalBeginPut(ProgramState &state, const history::JournalEntry &entry,
+                             const QByteArray &previous, const QString &outboxId)
+{
+    JournalBegun begun;
+    if (state.services.journal == nullptr)
+        return begun;
+    history::Journal *journal = state.services.journal->forThisThread();
+    if (journal == nullptr) {
+        begun.copyMissing = !previous.isEmpty();
+        begun.why = QStringLiteral("the journal cannot be opened");
+        qCWarning(runtime::lcFramla).noquote() << "journal:" << entry.serverPath << begun.why;
+        return begun;
+    }
+    history::Outbox *outbox = state.services.outbox;
+    const std::optional<history::OutboxEntry> waiting =
+        outbox != nullptr && !outboxId.isEmpty() ? outbox->entry(outboxId) : std::nullopt;
+    history::CopyFate fate = history::CopyFate::None;
+    begun.id = waiting ? journal->reuse(waiting->journalId, entry, previous, &begun.why, &fate)
+                       : journal->record(entry, previous, &begun.why, &fate);
+    if (waiting && begun.id != 0 && begun.id != waiting->journalId)
+        outbox->setJournalId(outboxId, begun.id);
+    begun.copyKept = fate == history::CopyFate::Kept;
+    begun.notPicture = fate == history::CopyFate::NotPicture;
+    begun.copyMissing = fate == history::CopyFate::NotPicture || fate == history::CopyFate::NotKept;
+    if (!begun.why.isEmpty())
+        qCWarning(runtime::lcFramla).noquote() << "journal:" << entry.serverPath << begun.why;
+    return begun;
+}
+
 qint64 journalBegin(ProgramState &state, const history::JournalEntry &entry,
                     const QByteArray &previous)
 {
-    if (state.services.journal == nullptr)
-        return 0;
-    history::Journal *journal = state.services.journal->forThisThread();
-    if (journal == nullptr)
-        return 0;
-    QString why;
-    const qint64 id = journal->record(entry, previous, &why);
-    if (!why.isEmpty())
-        qCWarning(runtime::lcFramla).noquote() << "journal:" << entry.serverPath << why;
-    return id;
+    return journalBeginPut(state, entry, previous).id;
 }
 
 void journalEnd(ProgramState &state, qint64 id, history::JournalOutcome outcome,
@@ -131,6 +152,13 @@ Target targetOfEntry(const history::OutboxEntry &entry, const QString &token)
     target.cTime = token;
     target.cSize = entry.size;
     return target;
+}
+
+QString remotePathOf(const Target &target, const ServerLogin &login)
+{
+    const QString path = MAKEFILE(target, login.lIsDOS);
+    // Uploads always name the remote file with "/", whatever the server.
+    return path.isEmpty() ? QString() : login.cPath + QLatin1Char('/') + path;
 }
 
 } // namespace framla::server

@@ -37,8 +37,29 @@ history::JournalEntry journalEntry(const ProgramState &state, const ServerLogin 
                                    history::JournalAction action, history::RecordKind kind,
                                    const QString &code, const QString &serverPath);
 
-/// Makes the record (pending) with the copy of the previous picture; its
-/// id, or 0 when nothing is journalled.
+/// What journalBeginPut() made of a put's record and of the copy of the
+/// picture it replaces.
+struct JournalBegun {
+    qint64 id = 0;         ///< the record, 0 when none was made
+    bool copyKept = false; ///< the copy of the previous picture is kept
+    /// There was a previous picture and the journal keeps no copy of it
+    /// (why says why): the put would leave no way back. False when the state
+    /// keeps no journal at all.
+    bool copyMissing = false;
+    bool notPicture = false; ///< the previous "picture" is not one (copyMissing is set)
+    QString why;             ///< why the record or the copy is missing
+};
+
+/// Makes the record (pending) with the copy of the previous picture. With
+/// the id of a put waiting in the outbox, the record that put was journalled
+/// in is made pending again and used (a new one when it is gone, noted in
+/// the outbox entry), so that a photo keeps one record however often it is
+/// tried.
+JournalBegun journalBeginPut(ProgramState &state, const history::JournalEntry &entry,
+                             const QByteArray &previous = {}, const QString &outboxId = {});
+
+/// journalBeginPut() without an outbox entry: the record's id, or 0 when
+/// nothing is journalled.
 qint64 journalBegin(ProgramState &state, const history::JournalEntry &entry,
                     const QByteArray &previous = {});
 /// Says how the record ended.
@@ -63,5 +84,9 @@ std::optional<Target> targetOfRecord(const history::JournalEntry &entry, const S
 
 /// The target an outbox entry was put for.
 Target targetOfEntry(const history::OutboxEntry &entry, const QString &token);
+
+/// The full path on the server of target's picture with login (what a put
+/// writes), "" when its code fits no rule; never a stored path.
+QString remotePathOf(const Target &target, const ServerLogin &login);
 
 } // namespace framla::server

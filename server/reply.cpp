@@ -54,18 +54,31 @@ bool announcesClosing(const QByteArray &standardOutput)
                        [](const QByteArray &line) { return line.trimmed() == kWrittenLine; });
 }
 
-bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request,
-                  bool closed)
+namespace {
+
+constexpr char kRequestMark[] = "\n<!-- request ";
+
+} // namespace
+
+bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request)
 {
-    if (!replyMatches(reply, token) || (closed && !replyClosed(reply)))
+    if (!replyMatches(reply, token))
         return false;
-    static const QByteArray mark("\n<!-- request ");
-    const qsizetype at = reply.indexOf(mark);
+    const qsizetype at = reply.indexOf(kRequestMark);
     if (at < 0)
         return true;
-    const qsizetype start = at + mark.size();
+    const qsizetype start = at + qsizetype(sizeof kRequestMark) - 1;
     const qsizetype end = reply.indexOf(" -->", start);
     return end >= 0 && reply.mid(start, end - start) == request.toUtf8();
+}
+
+bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request,
+                  bool announced)
+{
+    // A framaid that names the request also closes its reply, whether or not
+    // its word on standard output came through.
+    const bool closingDue = announced || reply.contains(kRequestMark);
+    return replyAnswers(reply, token, request) && (!closingDue || replyClosed(reply));
 }
 
 QString replyString(const QByteArray &bytes)

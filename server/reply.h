@@ -42,11 +42,17 @@ bool replyMatches(const QByteArray &reply, const QString &token);
 /// True when the reply begins with the whole token and, when it names the
 /// request it answers (a "<!-- request NAME -->" line), that name is the
 /// request: the code looked up, or the file name checked. A reply that names
-/// no request (from an older framaid) is judged by its token alone. With
-/// closed (framaid said its reply ends with the closing line) the reply must
-/// also be whole (see replyClosed).
+/// no request (from an older framaid) is judged by its token alone. Whole or
+/// cut off: this tells a reply to this request from any other.
+bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request);
+
+/// A reply that may be taken: it answers the request (above) and is whole
+/// (see replyClosed) when framaid said its reply ends with the closing line
+/// (announced), or when the reply names its request: framaid writes the
+/// request line only in replies that end with the closing line. Only a reply
+/// that names no request, from an older framaid, is taken without it.
 bool replyAnswers(const QByteArray &reply, const QString &token, const QString &request,
-                  bool closed = false);
+                  bool announced);
 
 /// True when the reply's last line, ended by a line break, is the closing
 /// line, and the closing line is nowhere else: no shorter part of it is whole.

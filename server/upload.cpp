@@ -288,6 +288,8 @@ struct Placed {
     /// The failure came from a server that could not be reached or a
     /// connection that dropped: the same put may succeed later.
     bool unreachable = false;
+    /// The server's placing step left the target alone on purpose.
+    PlaceRefusal refusal = PlaceRefusal::None;
 };
 
 /// Copies localFile to a name of its own, fetches it back and compares it
@@ -303,7 +305,7 @@ struct Placed {
 /// and no links an ordinary account may make: there the copy lies beside the
 /// target, under the target's name and ".part".
 Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QString &localFile,
-                     const QByteArray &sent, const QString &remote)
+                     const QByteArray &sent, const QString &remote, const QString &expect)
 {
     Placed placed;
     const bool beside = login.lIsDOS;
@@ -347,11 +349,25 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
             beside ? remoteCommand(login,
                                    {QStringLiteral("mv"), QStringLiteral("-f"), temporary, remote},
                                    false)
-                   : placeCommand(login, stagedName, QStringLiteral("644"), remote);
+                   : placeCommand(login, stagedName, QStringLiteral("644"), remote, expect);
         const RunOutcome moved = runRemote(state, login, place, runtime::kLookupTimeoutMs);
         const QString modeProblem = beside ? QString() : modeNotSet(moved);
+        placed.refusal = beside ? PlaceRefusal::None : placeRefusal(moved);
         if (!modeProblem.isEmpty())
             placed.warning = unreadable + modeProblem;
+        else if (placed.refusal == PlaceRefusal::Taken)
+            placed.failure =
+                QStringLiteral("A picture was put at %1 meanwhile, so it was left as it is.")
+                    .arg(remote);
+        else if (placed.refusal == PlaceRefusal::Changed)
+            placed.failure =
+                QStringLiteral("The picture on file at %1 changed meanwhile, so it was not "
+                               "replaced.")
+                    .arg(remote);
+        else if (placed.refusal == PlaceRefusal::OutsideDatabase)
+            placed.failure = QStringLiteral("The picture's folder on the server is not in the "
+                                            "database directory (a link leads elsewhere), so "
+                                            "nothing was put there.");
         else if (!moved.succeeded()) {
             placed.failure = QStringLiteral("The image was copied, but it could not be put in "
                                             "place: ") +
@@ -370,33 +386,78 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
 
 namespace {
 
-/// The record of a put about to be made, with the copy of the picture it
-/// replaces: the one the caller knew, else fetched now (only while a
-/// journal is kept). Returns the record's id (0 for none); *previous gets
-/// the picture the server held, when known.
-qint64 journalPut(ProgramState &state, const ServerLogin &login, const Target &target,
-                  const QString &remote, const QByteArray &sent, const PutExtras &extras,
-                  std::optional<QByteArray> *previous)
+/// What a put knows of the picture at its target before it places its own,
+/// and what the placing step must find there.
+struct Prior {
+    qint64 journalId = 0;
+    /// The picture there (empty: none); unknown when it was not asked for.
+    std::optional<QByteArray> previous;
+    bool replaces = false; ///< something is there that the put will replace
+    QString expect;        ///< what the placing step requires at the target
+    QString refusal;       ///< why the put must not go ahead; "" when it may
+};
+
+/// Settles what the put may replace and records the put (pending) in the
+/// journal with the copy of what it replaces: the picture the caller knew,
+/// else the plain file fetched now (only while a journal is kept). A
+/// replace whose copy cannot be kept goes ahead only with the operator's yes.
+Prior priorOf(ProgramState &state, const ServerLogin &login, const Target &target,
+              const QString &remote, const QByteArray &sent, const PutExtras &extras, bool again)
 {
-    *previous = extras.previous;
-    if (state.services.journal == nullptr)
-        return 0;
-    if (!previous->has_value()) {
-        const Fetched before = fetchPicture(state, login, remote);
+    Prior prior;
+    const bool keeping = state.services.journal != nullptr;
+    bool plain = true;
+    if (extras.previous && !again && !extras.replaceAny) {
+        prior.previous = extras.previous;
+    } else if (keeping) {
+        const OnServer before = fetchPlainFile(state, login, remote);
         if (before.reached)
-            *previous = before.data;
+            prior.previous = before.data;
+        plain = before.plain;
     }
-    const bool replaces = previous->has_value() && !(*previous)->isEmpty();
+    prior.replaces = !plain || (prior.previous && !prior.previous->isEmpty());
+    if (!prior.previous || !plain)
+        prior.expect = expectAny();
+    else if (prior.previous->isEmpty())
+        prior.expect = expectNone();
+    else
+        prior.expect = history::sha256Hex(*prior.previous);
+
     history::JournalEntry entry =
         journalEntry(state, login,
                      extras.restoredFrom != 0 ? history::JournalAction::Restore
-                     : replaces               ? history::JournalAction::Replace
+                     : prior.replaces         ? history::JournalAction::Replace
                                               : history::JournalAction::Put,
                      recordKindOf(target), target.cCode, remote);
     entry.size = sent.isEmpty() ? -1 : sent.size();
     entry.sha256 = sent.isEmpty() ? QString() : history::sha256Hex(sent);
     entry.restoredFrom = extras.restoredFrom;
-    return journalBegin(state, entry, previous->value_or(QByteArray()));
+    // A retry from the outbox goes on in the record its first attempt made.
+    const JournalBegun begun =
+        journalBeginPut(state, entry, plain ? prior.previous.value_or(QByteArray()) : QByteArray(),
+                        extras.outboxId);
+    prior.journalId = begun.id;
+    if (!keeping || !prior.replaces || (plain && begun.id != 0 && !begun.copyMissing))
+        return prior;
+
+    const QString why = !plain                ? QStringLiteral("what is there is not a plain file")
+                        : begun.notPicture    ? QStringLiteral("what is there is not a picture")
+                        : begun.why.isEmpty() ? QStringLiteral("the journal could not keep it")
+                                              : begun.why;
+    if (extras.askWhenUnkept && state.services.dialogs != nullptr &&
+        state.services.dialogs->confirmBox(
+            QStringLiteral("The picture on file at %1 cannot be kept (%2), so it could not be "
+                           "restored later.\r\nReplace it anyway?")
+                .arg(remote, why),
+            QStringLiteral("Confirm replace:"), runtime::Buttons::YesNo, runtime::Icon::Warning,
+            runtime::DefaultButton::Second) == runtime::kYes)
+        return prior;
+    prior.refusal = QStringLiteral("the picture on file could not be kept (%1), so it was not "
+                                   "replaced")
+                        .arg(why);
+    journalEnd(state, prior.journalId, history::JournalOutcome::Failed, prior.refusal);
+    prior.journalId = 0;
+    return prior;
 }
 
 /// A put that could not reach the server: a retry notes one more attempt,
@@ -439,13 +500,21 @@ bool keepInOutbox(ProgramState &state, const ServerLogin &login, const Target &t
 bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
               const Target &target, const QString &localFile, const PutExtras &extras)
 {
+    return putWithOutcome(state, display, login, target, localFile, extras).ok();
+}
+
+PutOutcome putWithOutcome(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                          const Target &target, const QString &localFile, const PutExtras &extras)
+{
+    PutOutcome outcome;
     // Waiting for a look-up to leave the working files counts against the put's own time.
     OperationScope operation(state, state.limits.putMs);
     const runtime::WorkingFilesLock lock(state, state.operation.deadline);
     if (!lock.held()) {
         display.showReply(QString::fromLatin1(kNotRecordedText) + QStringLiteral("\r\n") +
                           QString::fromLatin1(kOperationTimeText));
-        return false;
+        outcome.reason = QString::fromLatin1(kOperationTimeText);
+        return outcome;
     }
     const int edge = uploadEdge(target.cSize);
     const QString targetPath = MAKEFILE(target, login.lIsDOS);
@@ -473,14 +542,29 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
     else if (sent.isEmpty())
         placed.failure = QStringLiteral("The resized image could not be read.");
 
-    std::optional<QByteArray> previous;
-    qint64 journalId = 0;
+    outcome.serverPath = remote;
+    Prior prior;
     if (placed.failure.isEmpty()) {
         display.setBusy(true);
-        journalId = journalPut(state, login, target, remote, sent, extras, &previous);
-        placed = placeOnServer(state, login, localFile, sent, remote);
+        // With replacing chosen, a picture that changed between the fetch of
+        // the copy and the rename is fetched and kept again, twice at most.
+        for (int attempt = 0;; ++attempt) {
+            prior = priorOf(state, login, target, remote, sent, extras, attempt > 0);
+            if (!prior.refusal.isEmpty()) {
+                placed.failure = prior.refusal;
+                break;
+            }
+            placed = placeOnServer(state, login, localFile, sent, remote, prior.expect);
+            const bool meanwhile =
+                placed.refusal == PlaceRefusal::Taken || placed.refusal == PlaceRefusal::Changed;
+            if (!meanwhile || !extras.replaceAny || attempt == 2)
+                break;
+            journalEnd(state, prior.journalId, history::JournalOutcome::Failed, placed.failure);
+        }
         display.setBusy(false);
     }
+    const qint64 journalId = prior.journalId;
+    const std::optional<QByteArray> &previous = prior.previous;
     QString &failure = placed.failure;
 
     display.showReply(QStringLiteral("Verifying that image is on server..."));
@@ -553,7 +637,26 @@ bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
                           failure + QStringLiteral("\r\n\r\n") + description);
     else if (!placed.warning.isEmpty())
         display.showReply(placed.warning + QStringLiteral("\r\n\r\n") + description);
-    return failure.isEmpty();
+
+    outcome.queued = queued;
+    outcome.reason = failure;
+    outcome.meanwhile = prior.refusal.isEmpty() && (placed.refusal == PlaceRefusal::Taken ||
+                                                    placed.refusal == PlaceRefusal::Changed);
+    if (ok) {
+        outcome.kind = prior.replaces ? PutOutcome::Kind::Replaced : PutOutcome::Kind::Placed;
+        outcome.size = sent.size();
+        outcome.sha256 = history::sha256Hex(sent);
+    } else if (placed.refusal != PlaceRefusal::None || !prior.refusal.isEmpty()) {
+        outcome.kind = PutOutcome::Kind::Refused;
+        if (placed.refusal == PlaceRefusal::Taken)
+            outcome.reason = QString::fromLatin1(kPutMeanwhileText);
+        else if (outcome.meanwhile)
+            outcome.reason = QString::fromLatin1(kChangedMeanwhileText);
+    } else {
+        outcome.kind =
+            placed.unreachable ? PutOutcome::Kind::Unreachable : PutOutcome::Kind::Failed;
+    }
+    return outcome;
 }
 
 } // namespace framla::server

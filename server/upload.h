@@ -74,11 +74,45 @@ struct PutExtras {
     /// Called on the UI thread when the put has ended: whether the server
     /// holds the picture, and whether it went to the outbox.
     std::function<void(bool ok, bool queued)> finished;
+    /// Whatever picture lies at the target by the rename is replaced (a
+    /// batch with replacing chosen): it is fetched and kept first, and when
+    /// it changes between that fetch and the rename, fetched and kept again.
+    /// Otherwise only the picture the put knows of (previous, or the one it
+    /// fetches itself) is replaced, and where there was none, a picture put
+    /// meanwhile is left alone and the put refused.
+    bool replaceAny = false;
+    /// Whether the operator is asked before a picture whose copy cannot be
+    /// kept is replaced; without (a batch, the command line) the put is
+    /// refused then.
+    bool askWhenUnkept = true;
     /// Whether the server is asked about the target again after the put, so
     /// that the description shown says what it holds now. A batch, whose
     /// display nobody reads, leaves it out; the fetch back still checks the
     /// picture.
     bool askAfter = true;
+};
+
+/// How a put ended, for the caller to show or count.
+struct PutOutcome {
+    enum class Kind {
+        Placed,      ///< the picture is on the server where there was none
+        Replaced,    ///< it replaced the picture there, whose copy was kept
+        Refused,     ///< the put was not made on purpose (see reason)
+        Unreachable, ///< the server could not be reached or the line dropped
+        Failed,      ///< anything else went wrong (see reason)
+    };
+    Kind kind = Kind::Failed;
+    QString reason;     ///< why it was not placed; "" when it was
+    QString serverPath; ///< the target on the server
+    qint64 size = -1;   ///< bytes placed; -1 when none
+    QString sha256;     ///< of what was placed; "" when nothing was
+    /// Refused because a picture was put at the target since the put's
+    /// caller looked (or the one it agreed to replace changed).
+    bool meanwhile = false;
+    /// The picture waits in the outbox.
+    bool queued = false;
+
+    bool ok() const { return kind == Kind::Placed || kind == Kind::Replaced; }
 };
 
 /// The sentence added below kNotRecordedText when the picture went to the outbox.
@@ -115,6 +149,17 @@ bool PutFile(ProgramState &state, TargetDisplay &display, const ServerLogin &log
 bool PutFile1(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
               const Target &target, const QString &localFile = QLatin1String(kPreviewFile),
               const PutExtras &extras = {});
+
+/// PutFile1 with what became of the put.
+PutOutcome putWithOutcome(ProgramState &state, TargetDisplay &display, const ServerLogin &login,
+                          const Target &target,
+                          const QString &localFile = QLatin1String(kPreviewFile),
+                          const PutExtras &extras = {});
+
+/// What the operator reads when the put found a picture that was put at the
+/// target since the look-up, or the picture agreed to be replaced changed.
+inline constexpr auto kPutMeanwhileText = "a picture was put meanwhile";
+inline constexpr auto kChangedMeanwhileText = "the picture on file changed meanwhile";
 
 /// How long the end of the program waits for the upload under way.
 inline constexpr int kExitWaitMs = 10000;

@@ -27,6 +27,11 @@ std::string loginName()
     return pw && pw->pw_name ? std::string(pw->pw_name) : std::to_string(::geteuid());
 }
 
+bool othersMaySwap(unsigned mode)
+{
+    return (mode & (S_IWGRP | S_IWOTH)) != 0 && (mode & S_ISVTX) == 0;
+}
+
 OwnDirectory openOwnDirectory(const std::string &parent, const std::string &name, bool create)
 {
     OwnDirectory d;
@@ -37,6 +42,24 @@ OwnDirectory openOwnDirectory(const std::string &parent, const std::string &name
         return d;
     }
     struct stat st {};
+    // The desktop program fetches the reply by its path after framaid has
+    // ended: where others may write without the sticky bit, one of them could
+    // rename this directory aside and put one of its own, with a reply of its
+    // own, in its place.
+    if (::fstat(parentFd, &st) != 0) {
+        d.problem = "cannot reach " + parent + ": " + std::strerror(errno);
+        ::close(parentFd);
+        return d;
+    }
+    if (othersMaySwap(st.st_mode)) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(st.st_mode & 07777));
+        d.state = OwnDirectory::UnsafeParent;
+        d.problem = parent + " may be written by other accounts and has no sticky bit (mode " +
+                    mode + "), so one of them could swap " + shown + " for its own";
+        ::close(parentFd);
+        return d;
+    }
     if (::fstatat(parentFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         const int why = errno;
         if (why != ENOENT || !create ||

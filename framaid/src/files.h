@@ -38,13 +38,21 @@ struct OwnDirectory {
         Ok,       // fd is open on it
         Unusable, // missing and not made, not a directory, or not reachable
         Unsafe,   // a symbolic link, another account's, or writable by others
+        // parent may be written by others and has no sticky bit: another
+        // account could rename the directory aside and put its own there
+        UnsafeParent,
     } state = Unusable;
     int fd = -1;         // open on the directory when Ok; the caller closes it
     std::string problem; // what is wrong, in words, when not Ok
 };
 
+// Whether a directory of this mode lets other accounts rename what another
+// account keeps in it: group or others may write, and no sticky bit.
+bool othersMaySwap(unsigned mode);
+
 // Opens parent/name only when it is a real directory (not a symbolic link)
-// owned by the calling account and not writable by group or others. When
+// owned by the calling account and not writable by group or others, in a
+// parent (as reached physically) where no other account may swap it. When
 // there is nothing of that name and create is true, it is made with mode 0700.
 OwnDirectory openOwnDirectory(const std::string &parent, const std::string &name, bool create);
 

@@ -10,8 +10,9 @@
 // and once it is there kWrittenLine goes to standard output.
 // Exit codes: 0 reply written; 2 request refused (a reply says why) or wrong
 // number of arguments; 3 OUTDIR unusable (no reply); 4 reply not written;
-// 5 OUTDIR not safe: a symbolic link, another account's directory, or one
-// that others may write (no reply). Without a reply, what went wrong is one
+// 5 OUTDIR not safe: a symbolic link, another account's directory, one
+// that others may write, or one in a jtemp that others may write without
+// the sticky bit (no reply). Without a reply, what went wrong is one
 // line on standard error that begins with "framaid: ".
 // --setup and --check: 0 all is well; 1 a step failed, or something is
 // missing or wrong.
@@ -95,7 +96,7 @@ int prepareOutdir(std::string outdir, std::string &dbDir, std::string &cleanOutd
     const OwnDirectory own = openOwnDirectory(parentOf(outdir), baseOf(outdir), true);
     if (own.state != OwnDirectory::Ok) {
         problem = own.problem;
-        return own.state == OwnDirectory::Unsafe ? kUnsafeOutdir : kBadOutdir;
+        return own.state == OwnDirectory::Unusable ? kBadOutdir : kUnsafeOutdir;
     }
     cleanOutdir = outdir;
     outdirFd = own.fd;

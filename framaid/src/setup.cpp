@@ -569,9 +569,15 @@ int checkDatabase(const std::string &dbDir, std::FILE *out)
     for (const Needed &d : kDirectories) {
         if (std::string(d.path) == "jtemp" && ::stat(jtemp.c_str(), &st) == 0 &&
             S_ISDIR(st.st_mode) && (st.st_mode & 07777) != kJtempMode) {
-            report.wrong("jtemp/ has mode " + octal(st.st_mode) +
-                         "; it must be 1777, so that every account can make its "
-                         "reply directory there and none can remove another's");
+            if (othersMaySwap(st.st_mode))
+                report.wrong("jtemp/ has mode " + octal(st.st_mode) +
+                             ": other accounts may write there without the sticky bit, so one "
+                             "could swap another's reply directory for its own; framaid "
+                             "writes no reply there until it is 1777");
+            else
+                report.wrong("jtemp/ has mode " + octal(st.st_mode) +
+                             "; it must be 1777, so that every account can make its "
+                             "reply directory there and none can remove another's");
             report.fix("chmod 1777 " + quoted(jtemp) +
                        " (as its owner or root; framaid --setup sets it too)");
         } else {
@@ -601,13 +607,14 @@ int checkDatabase(const std::string &dbDir, std::FILE *out)
         report.ok(kProbeFile);
     }
 
-    // This account's reply directory, judged as a look-up judges it.
+    // This account's reply directory, judged as a look-up judges it; a jtemp/
+    // others may swap it in was named above.
     if (isSafeName(me) && ::lstat((db + "/jtemp/" + me).c_str(), &st) == 0) {
         const OwnDirectory own = openOwnDirectory(db + "/jtemp", me, false);
         if (own.state == OwnDirectory::Ok) {
             ::close(own.fd);
             report.ok("jtemp/" + me + "/ (the replies to " + me + ")");
-        } else {
+        } else if (own.state != OwnDirectory::UnsafeParent) {
             report.wrong(own.problem + ", so framaid writes no reply there");
         }
     }

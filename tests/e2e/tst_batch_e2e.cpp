@@ -3,6 +3,8 @@
 // and the report after, a cancel half-way, and two batches at once.
 #include "app/batch_window.h"
 #include "batch/runner.h"
+#include "config/local_options.h"
+#include "history/journal_keeper.h"
 #include "runtime/files.h"
 #include "support/delay_proxy.h"
 #include "support/server_case.h"
@@ -15,11 +17,14 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
 
 #include <thread>
+
+#include <unistd.h>
 
 using namespace framla;
 using batch::BatchRun;
@@ -36,8 +41,14 @@ private Q_SLOTS:
     void folders();
     void cancelLosesNothing();
     void twoBatchesAtOnce();
+    void changedSincePlan_data();
+    void changedSincePlan();
     void droppedNetwork();
     void commandLine();
+    void twoDesksAtOnce_data();
+    void twoDesksAtOnce();
+    void commandLineJournal_data();
+    void commandLineJournal();
     void window();
 
 private:
@@ -61,8 +72,9 @@ QString TestBatchE2e::makeFolder(const QString &name, const QStringList &files)
     const QString dir = m_appDir->filePath(name);
     QDir().mkpath(dir);
     for (const QString &file : files) {
-        const QString colour = QStringLiteral("gradient:#%1-navy")
-                                   .arg(0x202020 + 0x050403 * ++m_photos, 6, 16, QLatin1Char('0'));
+        const QString colour =
+            QStringLiteral("gradient:#%1-navy")
+                .arg((0x202020 + 0x050403 * ++m_photos) % 0xe0e0e0, 6, 16, QLatin1Char('0'));
         if (!test::runTool(QStringLiteral("convert"),
                            {QStringLiteral("-size"), QStringLiteral("800x600"), colour,
                             QDir(dir).filePath(file)}))
@@ -102,8 +114,8 @@ void TestBatchE2e::folders_data()
         << QStringList{"AB10001.jpg AB10001 1 1 skip it has a picture; replacing was not chosen",
                        "AB10002.jpg AB10002 1 1 refuse the picture was published by the web upload "
                        "utility",
-                       "AB10003.jpg AB10003 1 0 refuse the item shows its supplier's picture "
-                       "images/ssr/1234/RING5.jpg",
+                       "AB10003.jpg AB10003 1 0 put the item's own picture will stand in front of "
+                       "its supplier's picture images/ssr/1234/RING5.jpg",
                        "AB10004.jpg AB10004 1 0 put ",
                        "CD20002 (2).jpg CD20002 0 0 refuse gives the same picture as CD20002.jpg",
                        "CD20002.jpg CD20002 0 0 refuse gives the same picture as CD20002 (2).jpg",
@@ -111,8 +123,7 @@ void TestBatchE2e::folders_data()
                        "x.png  0 0 refuse \"x\" names no picture on the server"}
         << QStringList{"AB10001.jpg skipped - it has a picture; replacing was not chosen",
                        "AB10002.jpg refused - the picture was published by the web upload utility",
-                       "AB10003.jpg refused - the item shows its supplier's picture "
-                       "images/ssr/1234/RING5.jpg",
+                       "AB10003.jpg put on server ",
                        "AB10004.jpg put on server ",
                        "CD20002 (2).jpg refused - gives the same picture as CD20002.jpg",
                        "CD20002.jpg refused - gives the same picture as CD20002 (2).jpg",
@@ -121,15 +132,17 @@ void TestBatchE2e::folders_data()
     QTest::newRow("accounts")
         << Mode::CustSup << QStringList{"1001-RW3.jpg", "1111-A.jpg"}
         << QStringList{"1001-RW3.jpg 1001 1 0 put ",
-                       "1111-A.jpg 1111 0 0 refuse no such record on the server"}
+                       "1111-A.jpg 1111 0 0 refuse 1111 is not an existing supplier account."}
         << QStringList{"1001-RW3.jpg put on server ",
-                       "1111-A.jpg refused - no such record on the server"};
+                       "1111-A.jpg refused - 1111 is not an existing supplier account."};
     QTest::newRow("repairs")
         << Mode::Repairs << QStringList{"107.jpg", "or000999.jpg"}
         << QStringList{"107.jpg or000107 1 0 put ",
-                       "or000999.jpg or000999 0 0 refuse no such record on the server"}
+                       "or000999.jpg or000999 0 0 refuse No picture can be filed for a service "
+                       "order that cannot be found: no pre-existing group."}
         << QStringList{"107.jpg put on server ",
-                       "or000999.jpg refused - no such record on the server"};
+                       "or000999.jpg refused - No picture can be filed for a service order that "
+                       "cannot be found: no pre-existing group."};
 }
 
 void TestBatchE2e::folders()
@@ -212,6 +225,87 @@ void TestBatchE2e::twoBatchesAtOnce()
                                     "23456-E3.jpg put on server "}));
 }
 
+void TestBatchE2e::changedSincePlan_data()
+{
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("target");   // under the database; another desk's picture goes there
+    QTest::addColumn<bool>("otherDesk");   // it puts one between the plan and the put
+    QTest::addColumn<QString>("expected"); // "action outcome reason, server holds, copy kept"
+    QTest::newRow("put meanwhile") << Mode::Inventory << false << "AB10004.jpg"
+                                   << "images/AB/AB10004.jpg" << true
+                                   << "put skipped a picture was put meanwhile, theirs, no copy";
+    QTest::newRow("put meanwhile, replacing")
+        << Mode::Inventory << true << "AB10004.jpg"
+        << "images/AB/AB10004.jpg" << true << "put replaced , ours, theirs kept";
+    QTest::newRow("changed meanwhile, replacing")
+        << Mode::Inventory << true << "AB10001.jpg"
+        << "images/AB/AB10001.jpg" << true << "replace replaced , ours, theirs kept";
+    QTest::newRow("account, put meanwhile")
+        << Mode::CustSup << false << "1001-RW3.jpg"
+        << "images/ssr/1001/RW3.jpg" << true
+        << "put skipped a picture was put meanwhile, theirs, no copy";
+    QTest::newRow("supplier's shared picture")
+        << Mode::CustSup << false << "1234-RING5.jpg"
+        << "images/ssr/1234/RING5.jpg" << false
+        << "skip skipped it has a picture; replacing was not chosen, before, no copy";
+}
+
+void TestBatchE2e::changedSincePlan()
+{
+    QFETCH(Mode, mode);
+    QFETCH(bool, replace);
+    QFETCH(QString, file);
+    QFETCH(QString, target);
+    QFETCH(bool, otherDesk);
+    QFETCH(QString, expected);
+    const QString folder = makeFolder(QTest::currentDataTag(), {file});
+    const QString onServer = m_server.dbPath() + QLatin1Char('/') + target;
+    const QByteArray initial = runtime::readWholeFile(onServer).value_or(QByteArray());
+    // A photo that is to be put finds no picture at the plan (an earlier case may have put one).
+    if (QTest::currentDataTag() != QLatin1String("changed meanwhile, replacing") &&
+        QTest::currentDataTag() != QLatin1String("supplier's shared picture"))
+        QFile::remove(onServer);
+    const QByteArray before = runtime::readWholeFile(onServer).value_or(QByteArray());
+    history::JournalKeeper journal(m_appDir->filePath(QStringLiteral("journal")));
+    m_state.services.journal = &journal;
+    BatchRun run(m_state, folder, options(mode, replace));
+    const QList<batch::PlanRow> rows = run.plan();
+    QCOMPARE(rows.size(), 1);
+    // Another desk puts its picture after the plan, before the put.
+    const QByteArray theirs =
+        runtime::readWholeFile(QStringLiteral(FRAMLA_SOURCE_DIR "/resources/noimage.gif"))
+            .value_or(QByteArray("theirs"));
+    // The other desk works under the same account: its picture is the account's.
+    const QFileInfo directory(QFileInfo(onServer).path());
+    if (otherDesk)
+        QVERIFY(runtime::writeWholeFile(onServer, theirs) &&
+                ::chown(QFile::encodeName(onServer).constData(), directory.ownerId(),
+                        directory.groupId()) == 0);
+    const QList<batch::RowResult> results = run.run(rows);
+    const QByteArray now = runtime::readWholeFile(onServer).value_or(QByteArray());
+    QString copy = QStringLiteral("no copy");
+    for (const history::JournalEntry &e : journal.forThisThread()->entries()) {
+        if (journal.forThisThread()->previousPicture(e.id).value_or(QByteArray()) == theirs)
+            copy = QStringLiteral("theirs kept");
+    }
+    m_state.services.journal = nullptr;
+    const QString holds = now == theirs   ? QStringLiteral("theirs")
+                          : now == before ? QStringLiteral("before")
+                          : QImageReader(onServer).size() == QSize(320, 320)
+                              ? QStringLiteral("ours")
+                              : QStringLiteral("other");
+    // The next row finds the server as the sample shop has it.
+    QFile::remove(onServer);
+    if (!initial.isEmpty())
+        QVERIFY(runtime::writeWholeFile(onServer, initial));
+    QCOMPARE(QStringLiteral("%1 %2 %3, %4, %5")
+                 .arg(batch::actionWord(rows.first().action), results.first().outcome,
+                      results.first().reason, holds, copy),
+             expected);
+}
+
 void TestBatchE2e::droppedNetwork()
 {
     test::DelayProxy proxy;
@@ -257,6 +351,69 @@ void TestBatchE2e::droppedNetwork()
     QVERIFY(put >= 1 && put < rows.size());
 }
 
+void TestBatchE2e::twoDesksAtOnce_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("targets"); // under the database, none there before
+    QTest::newRow("inventory") << "inventory" << QStringList{"AB10009.jpg", "AB10007.jpg"}
+                               << QStringList{"images/AB/AB10009.jpg", "images/AB/AB10007.jpg"};
+    QTest::newRow("accounts") << "custsup" << QStringList{"7777-DESK1.jpg", "7777-DESK2.jpg"}
+                              << QStringList{"images/ssr/7777/DESK1.jpg",
+                                             "images/ssr/7777/DESK2.jpg"};
+}
+
+void TestBatchE2e::twoDesksAtOnce()
+{
+    QFETCH(QString, mode);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, targets);
+    // None there before; the next case finds the sample shop as it was.
+    QList<QByteArray> initial;
+    for (const QString &target : targets) {
+        const QString path = m_server.dbPath() + QLatin1Char('/') + target;
+        initial << runtime::readWholeFile(path).value_or(QByteArray());
+        QFile::remove(path);
+    }
+    const auto restore = qScopeGuard([&] {
+        for (qsizetype i = 0; i < targets.size(); ++i) {
+            const QString path = m_server.dbPath() + QLatin1Char('/') + targets.at(i);
+            QFile::remove(path);
+            if (!initial.at(i).isEmpty())
+                runtime::writeWholeFile(path, initial.at(i));
+        }
+    });
+    // Two desks, one account, the same codes, started together.
+    std::unique_ptr<QProcess> desks[2];
+    for (int k = 0; k < 2; ++k) {
+        const QString desk = m_appDir->filePath(QStringLiteral("desk%1").arg(k));
+        QVERIFY(QDir().mkpath(desk) && m_server.saveSettingsIn(desk));
+        const QString folder = makeFolder(QStringLiteral("%1-%2").arg(mode).arg(k), files);
+        desks[k] = std::make_unique<QProcess>();
+        desks[k]->setWorkingDirectory(desk);
+        // The mode is the options' (no options file: inventory).
+        LocalCfg options = defaultLocalCfg();
+        options[slot(Option::Inventory)] = mode == QStringLiteral("inventory");
+        QVERIFY(runtime::writeWholeFile(QDir(desk).filePath(QStringLiteral("scratch.xpf")),
+                                        config::encodeLocalCfg(options)));
+        desks[k]->start(QStringLiteral(FRAMLA_BINARY_DIR "/app/framla"),
+                        {QStringLiteral("--folder"), folder});
+    }
+    QStringList lines;
+    for (auto &desk : desks) {
+        QVERIFY(desk->waitForFinished(300000));
+        lines << QString::fromUtf8(desk->readAllStandardOutput()).split(u'\n');
+    }
+    // Each photo's picture is put by one desk; the other leaves it alone.
+    for (const QString &file : files) {
+        const QStringList said =
+            lines.filter(QRegularExpression("^" + QRegularExpression::escape(file) + ": "));
+        QCOMPARE(said.size(), 2);
+        QCOMPARE(said.filter(QRegularExpression(": put ")).size(), 1);
+        QCOMPARE(said.filter(QRegularExpression(": skipped ")).size(), 1);
+    }
+}
+
 void TestBatchE2e::commandLine()
 {
     const QString folder =
@@ -276,7 +433,8 @@ void TestBatchE2e::commandLine()
                  "EF30005.jpg: put DB/images/EF/EF30005.jpg\n"
                  "CD20005.jpg: skipped DB/images/CD/CD20005.jpg (it has a picture; replacing was "
                  "not chosen)\n"
-                 "GH40001.jpg: refused DB/images/GH/GH40001.jpg (no such record on the server)\n"
+                 "GH40001.jpg: refused DB/images/GH/GH40001.jpg (No picture can be filed for "
+                 "GH40001: no pre-existing group images/GH/ on the server.)\n"
                  "report: %1/framla-batch.csv\n"
                  "3 photos: 1 put, 1 refused, 1 skipped\n")
                  .arg(m_appDir->path()));
@@ -284,6 +442,50 @@ void TestBatchE2e::commandLine()
     QCOMPARE(framla.exitCode(), 1);
     QCOMPARE(QImageReader(m_server.dbPath() + QStringLiteral("/images/EF/EF30005.jpg")).size(),
              QSize(320, 240));
+}
+
+void TestBatchE2e::commandLineJournal_data()
+{
+    QTest::addColumn<QString>("photo");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("journalled"); // "action outcome path copy"
+    // Records no other test here files to.
+    QTest::newRow("replace") << "CD20003.jpg" << QStringList{"--replace"}
+                             << "replace ok DB/images/CD/CD20003.jpg the picture before";
+    QTest::newRow("put") << "EF30004.jpg" << QStringList{}
+                         << "put ok DB/images/EF/EF30004.jpg none";
+}
+
+void TestBatchE2e::commandLineJournal()
+{
+    QFETCH(QString, photo);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, journalled);
+    const QString folder = makeFolder(QStringLiteral("photos"), {photo});
+    QVERIFY(m_server.saveSettingsIn(m_appDir->path()));
+    const QString onServer = m_server.dbPath() + "/images/" + photo.left(2) + '/' + photo;
+    const QByteArray before = runtime::readWholeFile(onServer).value_or(QByteArray());
+    QProcess framla;
+    framla.setWorkingDirectory(m_appDir->path());
+    framla.start(QStringLiteral(FRAMLA_BINARY_DIR "/app/framla"),
+                 QStringList{QStringLiteral("--folder"), folder} + arguments);
+    QVERIFY(framla.waitForFinished(300000));
+    QVERIFY2(framla.exitCode() == 0, framla.readAllStandardError().constData());
+    // The journal of the working directory holds the put, and a replace the
+    // very picture it replaced, ready to be restored.
+    history::Journal journal;
+    QVERIFY(journal.open(m_appDir->path()));
+    QStringList lines;
+    for (const history::JournalEntry &e : journal.entries()) {
+        const std::optional<QByteArray> copy = journal.previousPicture(e.id);
+        lines << QStringLiteral("%1 %2 %3 %4")
+                     .arg(history::actionName(e.action), history::outcomeName(e.outcome),
+                          QString(e.serverPath).replace(m_server.dbPath(), "DB"),
+                          !copy             ? "none"
+                          : *copy == before ? "the picture before"
+                                            : "another picture");
+    }
+    QCOMPARE(lines, QStringList{journalled});
 }
 
 void TestBatchE2e::window()

@@ -1,11 +1,17 @@
 // The outbox against the real test server: a put made while sshd is down
 // is kept, survives the program's end, and is sent by itself once sshd is
 // back, checked byte for byte; a picture someone else put meanwhile stops
-// the retry until the operator answers.
+// the retry until the operator answers; the retry recognises the program's
+// own earlier placing and writes only where the target says, never where
+// the stored path says.
 #include "app/outbox_sender.h"
 #include "e2e/history_fixture.h"
+#include "history/durable_file.h"
 #include "runtime/files.h"
+#include "server/outbox_send.h"
+#include "server/put_journal.h"
 #include "server/target.h"
+#include "server/target_display.h"
 #include "server/upload.h"
 
 #include <QDeadlineTimer>
@@ -23,6 +29,8 @@ private Q_SLOTS:
     void cleanupTestCase() { m_server.stop(); }
     void sentWhenServerIsBack_data();
     void sentWhenServerIsBack();
+    void retryChecksWhatIsThere_data();
+    void retryChecksWhatIsThere();
 
 private:
     /// sshd and every connection it holds end: the port refuses from now on.
@@ -101,7 +109,9 @@ void TestOutboxE2e::sentWhenServerIsBack()
     QCOMPARE(outbox->list().first().code, code);
 
     QVERIFY2(m_server.restart(), qPrintable(m_server.error()));
-    const QByteArray theirs = "a picture put by someone else";
+    // Someone else's picture: a photo of theirs.
+    QVERIFY(test::noisePhoto("64x48", dir.filePath("theirs.jpg")));
+    const QByteArray theirs = runtime::readWholeFile(dir.filePath("theirs.jpg")).value();
     if (someoneElsePuts)
         QVERIFY(runtime::writeWholeFile(onServer, theirs));
     server::UploadQueue uploads;
@@ -121,13 +131,92 @@ void TestOutboxE2e::sentWhenServerIsBack()
     const QByteArray expected = oursOnServer ? runtime::readWholeFile(resized).value() : theirs;
     QCOMPARE(runtime::readWholeFile(onServer).value_or("(missing)"), expected);
     QCOMPARE(outbox->list().size(), oursOnServer ? 0 : 1);
-    // The journal: the first attempt, then the one that was sent.
+    // The journal: one record, which the retry that was sent closed.
     QStringList outcomes;
     for (const history::JournalEntry &e : w.journal.forThisThread()->entries())
         outcomes << history::outcomeName(e.outcome);
-    const QStringList expectedOutcomes =
-        oursOnServer ? QStringList{"ok", "ok"} : QStringList{"queued"};
+    const QStringList expectedOutcomes = oursOnServer ? QStringList{"ok"} : QStringList{"queued"};
     QCOMPARE(outcomes, expectedOutcomes);
+}
+
+void TestOutboxE2e::retryChecksWhatIsThere_data()
+{
+    // A photo for AB10004 waits (no picture there when it was put, its put
+    // journalled as queued); what the server holds when it is tried again.
+    QTest::addColumn<QString>("storedPath"); ///< relative to the database path
+    QTest::addColumn<QString>("there");      ///< at AB10004: ours, theirs or none
+    QTest::addColumn<QString>("after");      ///< outcome, journal record, outbox, AB10004, AB10001
+    QTest::newRow("placed by an attempt cut off before it could say so")
+        << "images/AB/AB10004.jpg"
+        << "ours"
+        << "sent; ok; 0 waiting; ours; AB10001 as before";
+    QTest::newRow("someone else's picture") << "images/AB/AB10004.jpg"
+                                            << "theirs"
+                                            << "ask; queued; 1 waiting; theirs; AB10001 as before";
+    QTest::newRow("a stored path naming another picture")
+        << "images/AB/AB10001.jpg"
+        << "none"
+        << "sent; ok; 0 waiting; ours; AB10001 as before";
+}
+
+void TestOutboxE2e::retryChecksWhatIsThere()
+{
+    QFETCH(QString, storedPath);
+    QFETCH(QString, there);
+    QFETCH(QString, after);
+    test::ServerWorld w(m_server);
+    history::Outbox outbox(w.path);
+    w.state.services.outbox = &outbox;
+    const QString target = m_server.dbPath() + "/images/AB/AB10004.jpg";
+    const QString other = m_server.dbPath() + "/images/AB/AB10001.jpg";
+    const QByteArray otherBefore = runtime::readWholeFile(other).value_or("(missing)");
+
+    // The photo as prepared, and as every attempt resizes it before it is sent.
+    const QString photo = w.dir.filePath("photo.jpg");
+    QVERIFY(test::noisePhoto("640x480", photo));
+    QTemporaryDir elsewhere;
+    const QString resized = elsewhere.filePath("resized.jpg");
+    QVERIFY(QFile::copy(photo, resized) &&
+            test::runTool("mogrify", {"-resize", "320x320", resized}));
+    const QByteArray ours = runtime::readWholeFile(resized).value();
+    const QByteArray theirs = "a picture put by someone else";
+
+    history::JournalEntry record =
+        server::journalEntry(w.state, w.state.login, history::JournalAction::Put,
+                             history::RecordKind::Inventory, "AB10004", target);
+    record.size = ours.size();
+    record.sha256 = history::sha256Hex(ours);
+    record.outcome = history::JournalOutcome::Queued;
+    history::Journal &journal = *w.journal.forThisThread();
+    const qint64 journalId = journal.record(record);
+    history::OutboxEntry entry;
+    entry.code = entry.name = "AB10004";
+    entry.serverPath = m_server.dbPath() + '/' + storedPath;
+    entry.settingsFile = server::settingsStem(w.state);
+    entry.server = server::identityOf(w.state.login);
+    entry.journalId = journalId;
+    const QString id = outbox.add(entry, runtime::readWholeFile(photo).value());
+    QVERIFY(!id.isEmpty());
+    QFile::remove(target);
+    if (there != "none")
+        QVERIFY(runtime::writeWholeFile(target, there == "ours" ? ours : theirs));
+
+    server::QuietDisplay quiet;
+    const server::RetryResult result =
+        server::sendWaitingPut(w.state, quiet, w.state.login, outbox, id, false);
+    const QByteArray now = runtime::readWholeFile(target).value_or("(missing)");
+    const QStringList said = {
+        result.outcome == server::RetryOutcome::Sent          ? "sent"
+        : result.outcome == server::RetryOutcome::AskOperator ? "ask"
+                                                              : "waiting: " + result.reason,
+        history::outcomeName(journal.entry(journalId).value().outcome),
+        QStringLiteral("%1 waiting").arg(outbox.list().size()),
+        now == ours     ? "ours"
+        : now == theirs ? "theirs"
+                        : "other",
+        runtime::readWholeFile(other).value_or("(missing)") == otherBefore ? "AB10001 as before"
+                                                                           : "AB10001 changed"};
+    QCOMPARE(said.join("; "), after);
 }
 
 QTEST_MAIN(TestOutboxE2e)

@@ -11,6 +11,7 @@
 #include "app/window_display.h"
 #include "app/window_start.h"
 #include "imaging/image_view.h"
+#include "imaging/prepare.h"
 #include "runtime/application.h"
 #include "runtime/files.h"
 #include "support/fake_server.h"
@@ -421,7 +422,8 @@ void TestEventChain::spinEnd()
     QStringList adjustments;
     for (const runtime::ToolCommand &command : std::as_const(m_world.shell.commands)) {
         if (command.executableName() == QStringLiteral("mogrify"))
-            adjustments << command.args.join(QLatin1Char(' '));
+            adjustments
+                << command.args.mid(imaging::imageToolLimits().size()).join(QLatin1Char(' '));
     }
     QCOMPARE(adjustments, adjustment.isEmpty() ? QStringList{} : QStringList{adjustment});
     QCOMPARE(m_world.state.previewExists, !adjustment.isEmpty());

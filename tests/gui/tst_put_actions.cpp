@@ -12,6 +12,7 @@
 #include "config/local_options.h"
 #include "imaging/crop_geometry.h"
 #include "imaging/image_view.h"
+#include "imaging/prepare.h"
 #include "runtime/application.h"
 #include "runtime/files.h"
 #include "server/lookup.h"
@@ -20,6 +21,7 @@
 #include "support/scripted_world.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QImage>
 #include <QLabel>
@@ -80,6 +82,7 @@ private Q_SLOTS:
     void deleteTarget();
     void commandsOfAPut_data();
     void commandsOfAPut();
+    void pictureAppearedSinceTheLookUp();
     void sizeRadios_data();
     void sizeRadios();
     void deleteSource_data();
@@ -355,9 +358,12 @@ void TestPutActions::commandsOfAPut_data()
     const QString send = QStringLiteral("/C start /min /wait .\\pscp.exe -scp -P 22 -pw pw ");
     const QString run =
         QStringLiteral("/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop ");
-    const QString prepare = QStringLiteral("/C convert \"%1\" -crop 2000x1839+0+0 scratch.jpg");
+    const QString limits = imaging::imageToolLimits().join(' ');
+    const QString prepare = "/C convert " + limits +
+                            " \"%1\" -auto-orient -colorspace sRGB -background white -alpha remove "
+                            "-alpha off -crop 2000x1839+0+0 -strip scratch.jpg";
     const QString adjust =
-        QStringLiteral("/C mogrify -modulate 100 -gamma 1.00 -level 0.00% scratch.jpg");
+        "/C mogrify " + limits + " -modulate 100 -gamma 1.00 -level 0.00% scratch.jpg";
     const QString reply = send + QStringLiteral("clerk@shop:/srv/zmr/jtemp/clerk/framla.tmp .");
     QTest::newRow("an item") << true << kCode << kCode << ""
                              << QStringList{
@@ -368,7 +374,8 @@ void TestPutActions::commandsOfAPut_data()
                                     send + "COPY.jpg clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg",
                                     send + "clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg CHECK.jpg",
                                     run + "sh -c SCRIPT framla-place /srv/zmr/jtemp/clerk 644 "
-                                          "STAGED.jpg /srv/zmr/images/AB/AB12345.jpg",
+                                          "STAGED.jpg /srv/zmr/images/AB/AB12345.jpg none "
+                                          "/srv/zmr",
                                     send + "clerk@shop:/srv/zmr/images/AB/AB12345.jpg scratch.jpg",
                                     run + "framaid /srv/zmr/jtemp/clerk AB12345 10:30:00",
                                     reply};
@@ -379,22 +386,26 @@ void TestPutActions::commandsOfAPut_data()
         << false << "1234"
         << "RING7"
         << "/srv/zmr/images/ssr/1234/RING7.jpg"
-        << QStringList{send + "clerk@shop:/srv/zmr/images/ssr/1234/RING7.jpg scratch.jpg",
-                       run + "framaid /srv/zmr/jtemp/clerk RING7.jpg 10:30:00 images/ssr/1234",
-                       reply,
-                       run + "framaid /srv/zmr/jtemp/clerk 1234 10:30:00",
-                       reply,
-                       send + "clerk@shop:/srv/zmr/images/ssr/1234/RING7.jpg scratch.jpg",
-                       prepare,
-                       adjust,
-                       "/C mogrify -resize 320x320 COPY.jpg",
-                       send + "COPY.jpg clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg",
-                       send + "clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg CHECK.jpg",
-                       run + "sh -c SCRIPT framla-place /srv/zmr/jtemp/clerk 644 STAGED.jpg "
-                             "/srv/zmr/images/ssr/1234/RING7.jpg",
-                       send + "clerk@shop:/srv/zmr/images/ssr/1234/RING7.jpg scratch.jpg",
-                       run + "framaid /srv/zmr/jtemp/clerk 1234 10:30:00",
-                       reply};
+        << QStringList{
+               send + "clerk@shop:/srv/zmr/images/ssr/1234/RING7.jpg scratch.jpg",
+               run + "framaid /srv/zmr/jtemp/clerk RING7.jpg 10:30:00 images/ssr/1234",
+               reply,
+               run + "framaid /srv/zmr/jtemp/clerk 1234 10:30:00",
+               reply,
+               send + "clerk@shop:/srv/zmr/images/ssr/1234/RING7.jpg scratch.jpg",
+               prepare,
+               adjust,
+               "/C mogrify -resize 320x320 COPY.jpg",
+               send + "COPY.jpg clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg",
+               send + "clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg CHECK.jpg",
+               run +
+                   "sh -c SCRIPT framla-place /srv/zmr/jtemp/clerk 644 STAGED.jpg "
+                   "/srv/zmr/images/ssr/1234/RING7.jpg " +
+                   QCryptographicHash::hash(jpeg({320, 320}), QCryptographicHash::Sha256).toHex() +
+                   " /srv/zmr",
+               send + "clerk@shop:/srv/zmr/images/ssr/1234/RING7.jpg scratch.jpg",
+               run + "framaid /srv/zmr/jtemp/clerk 1234 10:30:00",
+               reply};
 }
 
 void TestPutActions::commandsOfAPut()
@@ -404,9 +415,14 @@ void TestPutActions::commandsOfAPut()
     QFETCH(QString, name);
     QFETCH(QString, recorded);
     QFETCH(QStringList, lines);
-    if (!recorded.isEmpty())
+    // A picture on file is one the server reports, and the operator agrees to replace it.
+    if (!recorded.isEmpty()) {
         m_server->files.insert(recorded, jpeg({320, 320}));
+        m_server->replyBody += "<!-- " + recorded.mid(9) + " exists (698 bytes) -->\r\n";
+    }
     open(inventory, code, name);
+    if (!recorded.isEmpty())
+        m_world.dialogs.answers.enqueue(runtime::kOk);
     click(m_window->imageTab().oXbpPut);
     // The picture put may be deleted at once, while the upload still runs.
     QVERIFY(m_window->imageTab().oXbpDelTarg->isEnabled());
@@ -416,9 +432,25 @@ void TestPutActions::commandsOfAPut()
     for (QString &line : lines)
         line.replace(QStringLiteral("%1"), m_world.state.cFilename);
     QCOMPARE(ran, lines);
-    QVERIFY(m_world.dialogs.boxes.isEmpty());
+    QCOMPARE(m_world.dialogs.boxes.size(), recorded.isEmpty() ? 0 : 1);
     // The closing fetch found the reply to its own code.
-    QCOMPARE(m_window->imageTab().oXbpShowTxt->toPlainText(), QStringLiteral("Gold ring\n"));
+    QCOMPARE(m_window->imageTab().oXbpShowTxt->toPlainText(),
+             QString(m_server->replyBody).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+}
+
+void TestPutActions::pictureAppearedSinceTheLookUp()
+{
+    // The look-up found no picture; another desk puts one before "Put it".
+    open(true, kCode, kCode);
+    const QString remote = QStringLiteral("/srv/zmr/images/AB/AB12345.jpg");
+    const QByteArray theirs = jpeg({100, 100});
+    m_server->files.insert(remote, theirs);
+    click(m_window->imageTab().oXbpPut);
+    settle();
+    QCOMPARE(m_server->files.value(remote), theirs);
+    QCOMPARE(m_window->imageTab().oXbpShowTxt->toPlainText().section(QLatin1Char('\n'), 0, 1),
+             QString::fromLatin1(server::kNotRecordedText) + "\nA picture was put at " + remote +
+                 " meanwhile, so it was left as it is.");
 }
 
 void TestPutActions::sizeRadios_data()

@@ -3,6 +3,7 @@
 // marks set with "Set crop marks" and the presses on the pictures and the
 // labels, "Rotate" with its question, "<>" and "<".
 #include "imaging/crop_geometry.h"
+#include "imaging/prepare.h"
 #include "runtime/application.h"
 #include "tst_crop_support.h"
 #include "tst_image_tab_support.h"
@@ -234,7 +235,9 @@ void TestSourceActions::setCropMarks()
     QCOMPARE(m_rig.state().aCropCoords, (CropCoords{QPoint{20, 200}, QPoint{120, 100}}));
     QCOMPARE(m_rig.record.captions, QStringList{" Pending image:"});
     QCOMPARE(m_rig.world.shell.commands.value(0).args.join(' '),
-             m_rig.world.file("ring.jpg") + " -crop 100x100+20+52 scratch.jpg");
+             imaging::imageToolLimits().join(' ') + ' ' + m_rig.world.file("ring.jpg") +
+                 " -auto-orient -colorspace sRGB -background white -alpha remove -alpha off -crop "
+                 "100x100+20+52 -strip scratch.jpg");
     QVERIFY(c.oXbpBrowse->isEnabled());
     QVERIFY(c.oXbpBrowData->isEnabled());
     QCOMPARE(canvas->cursor().shape(), Qt::ArrowCursor);
@@ -347,8 +350,10 @@ void TestSourceActions::rotate()
     }
     const runtime::ToolCommand first = m_rig.world.shell.commands.value(0);
     // Turned into a file beside the source, which replaces it once made.
-    const QStringList rotation{"convert", path, "-rotate", "90",
-                               QFileInfo(path).dir().filePath(".framla-turn-" + file)};
+    const QStringList rotation =
+        QStringList{"convert"} + imaging::imageToolLimits() +
+        QStringList{path, "-auto-orient", "-rotate", "90",
+                    QFileInfo(path).dir().filePath(".framla-turn-" + file)};
     QCOMPARE(QStringList(first.executableName()) + first.args,
              rotated ? rotation : QStringList{""});
     const QStringList programs{"convert", "convert", "mogrify"};

@@ -4,6 +4,7 @@
 
 #include "runtime/files.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QThread>
 
@@ -69,15 +70,33 @@ RunOutcome FakeServer::handle(const runtime::ToolCommand &command)
             // sh -c SCRIPT framla-place DIR MODE NAME TARGET: the file staged
             // as DIR/NAME gets MODE and moves onto TARGET; a refused chmod
             // leaves it in place without its mode (exit 3).
+            // EXPECT (word 8): "none" refuses a target that is there (4), a
+            // digest one whose content is another (5).
             const QString staged = words.value(4) + QLatin1Char('/') + words.value(6);
             if (!files.contains(staged) || refusedCommands.contains(QStringLiteral("mv")))
                 return finished(1, "mv: Operation not permitted");
+            const QString expect = words.value(8);
+            const QString target = words.value(7);
+            if (expect == QStringLiteral("none") && files.contains(target))
+                return files.remove(staged), finished(4, "a picture was put meanwhile");
+            if (expect.size() == 64 &&
+                QCryptographicHash::hash(files.value(target), QCryptographicHash::Sha256).toHex() !=
+                    expect.toLatin1())
+                return files.remove(staged), finished(5, "the picture changed meanwhile");
             files.insert(words.value(7), files.take(staged));
             if (refusedCommands.contains(QStringLiteral("chmod"))) {
                 modes.remove(words.value(7));
                 return finished(3, "chmod: Operation not permitted");
             }
             modes.insert(words.value(7), words.value(5));
+        } else if (words.value(0) == QStringLiteral("sh") &&
+                   words.value(3) == QStringLiteral("framla-fetch")) {
+            // sh -c SCRIPT framla-fetch PATH: the file on standard output, 4 when none.
+            if (!files.contains(words.value(4)))
+                return finished(4);
+            RunOutcome outcome = finished(0);
+            outcome.standardOutput = files.value(words.value(4));
+            return outcome;
         } else if (words.value(0) == QStringLiteral("mv")) {
             if (!files.contains(words.value(2)))
                 return finished(1, "mv: cannot stat: No such file or directory");

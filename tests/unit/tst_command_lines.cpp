@@ -1,8 +1,15 @@
 // Command lines: the remote shapes in both server flavours and the resize, rendered as
 // the log shows them, and the check of typed values.
 #include "core/program_state.h"
+#include "runtime/files.h"
 #include "server/command_lines.h"
 
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace framla;
@@ -21,6 +28,10 @@ private Q_SLOTS:
     void remoteWords();
     void loginProblems_data();
     void loginProblems();
+    void placeScript_data();
+    void placeScript();
+    void fetchPlain_data();
+    void fetchPlain();
 };
 
 namespace {
@@ -317,6 +328,120 @@ void TestCommandLines::loginProblems()
     QFETCH(QString, problem);
     QCOMPARE(core::loginProblem(core::loginOf(address, port, path, user, QStringLiteral("pw"))),
              problem);
+}
+
+namespace {
+
+/// Runs a remote command's words (after "user@host") with the local sh, as
+/// the server's login shell would; returns "<exit> <standard output>".
+QString runAsServer(const ToolCommand &command)
+{
+    QStringList words = command.args.mid(4);
+    for (QString &word : words) {
+        if (word.size() > 1 && word.startsWith(u'\'') && word.endsWith(u'\''))
+            word = word.mid(1, word.size() - 2);
+    }
+    QProcess sh;
+    sh.start(words.takeFirst(), words);
+    sh.waitForFinished();
+    return QString::number(sh.exitCode()) + ' ' + QString::fromLatin1(sh.readAllStandardOutput());
+}
+
+/// A shop's database with the operator's reply directory and a private
+/// folder outside it. At images/AB/AB1.jpg: "absent", "old", a "link" to the
+/// private file, or "folder link" (images/AB leads to the private folder).
+struct Shop {
+    QTemporaryDir top;
+    QString db = top.filePath("db"), outside = top.filePath("private");
+    QString target = db + "/images/AB/AB1.jpg", staged = db + "/jtemp/clerk/upload-1.jpg";
+    ServerLogin login = core::loginOf("shop", "22", db, "clerk", "pw");
+
+    explicit Shop(const QString &before)
+    {
+        QDir().mkpath(db + "/jtemp/clerk");
+        QFile::setPermissions(db + "/jtemp/clerk",
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QDir().mkpath(outside);
+        QDir().mkpath(db + "/images");
+        runtime::writeWholeFile(outside + "/secret.txt", "secret");
+        if (before == "folder link")
+            QFile::link(outside, db + "/images/AB");
+        QDir().mkpath(db + "/images/AB");
+        if (before == "old")
+            runtime::writeWholeFile(target, "old");
+        if (before == "link")
+            QFile::link(outside + "/secret.txt", target);
+    }
+    /// What lies at the target: "link", its content, or "absent".
+    QString at() const
+    {
+        return QFileInfo(target).isSymLink() ? "link"
+                                             : runtime::readWholeFile(target).value_or("absent");
+    }
+};
+
+QString sha256(const QByteArray &data)
+{
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex();
+}
+
+} // namespace
+
+void TestCommandLines::placeScript_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("expect");
+    QTest::addColumn<QString>("expected"); // exit, target, files left staged, files in private
+    // clang-format off
+    QTest::newRow("none there") << "absent" << "none" << "0 new 0 1";
+    QTest::newRow("put meanwhile") << "old" << "none" << "4 old 0 1";
+    QTest::newRow("the one agreed to") << "old" << sha256("old") << "0 new 0 1";
+    QTest::newRow("changed meanwhile") << "old" << sha256("other") << "5 old 0 1";
+    QTest::newRow("gone meanwhile") << "absent" << sha256("old") << "5 absent 0 1";
+    QTest::newRow("any") << "old" << "any" << "0 new 0 1";
+    QTest::newRow("a link, its target's content") << "link" << sha256("secret") << "5 link 0 1";
+    QTest::newRow("a link, none expected") << "link" << "none" << "4 link 0 1";
+    QTest::newRow("a link, any") << "link" << "any" << "0 new 0 1";
+    QTest::newRow("group folder leads out") << "folder link" << "none" << "6 1 1";
+    // clang-format on
+}
+
+void TestCommandLines::placeScript()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, expect);
+    QFETCH(QString, expected);
+    Shop shop(before);
+    runtime::writeWholeFile(shop.staged, "new");
+    QFile::setPermissions(shop.staged, QFile::ReadOwner | QFile::WriteOwner);
+    const QString exit =
+        runAsServer(server::placeCommand(shop.login, "upload-1.jpg", "644", shop.target, expect));
+    // Nothing is written into the private folder; what was placed is readable for everyone.
+    QCOMPARE(exit + (before == "folder link" ? QString() : shop.at() + ' ') +
+                 QString::number(QDir(shop.db + "/jtemp/clerk").count() - 2) + ' ' +
+                 QString::number(QDir(shop.outside).count() - 2),
+             expected);
+    QVERIFY(exit != "0 " || QFile::permissions(shop.target) & QFile::ReadOther);
+}
+
+void TestCommandLines::fetchPlain_data()
+{
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("expected"); // exit and what came out
+    QTest::newRow("a picture") << "old"
+                               << "0 old";
+    QTest::newRow("none") << "absent"
+                          << "4 ";
+    QTest::newRow("a link to another file") << "link"
+                                            << "5 ";
+}
+
+void TestCommandLines::fetchPlain()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, expected);
+    Shop shop(before);
+    QCOMPARE(runAsServer(server::fetchPlainCommand(shop.login, shop.target)), expected);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLines)

@@ -89,7 +89,7 @@ void TestDataTransfer::sendLines_data()
                        "Data/IX0001.DBF\" clerk@shop:/srv/zmr/jtemp/clerk/STAGED-ix0001.dbf",
                        "/C start /min /wait .\\plink.exe -ssh -P 22 -pw pw clerk@shop sh -c SCRIPT "
                        "framla-place /srv/zmr/jtemp/clerk 666 STAGED-ix0001.dbf "
-                       "/srv/zmr/shuttle/ix0001.dbf"};
+                       "/srv/zmr/shuttle/ix0001.dbf any /srv/zmr"};
     // The copy and the move are tripled for a Windows server; the mode line never is.
     QTest::newRow("windows server")
         << "c:\\zmr"

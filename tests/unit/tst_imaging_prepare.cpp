@@ -14,7 +14,19 @@ using namespace framla;
 using runtime::RunOutcome;
 using runtime::ToolCommand;
 
-namespace {} // namespace
+namespace {
+
+/// What every image-tool run starts with, and what every run that reads a
+/// photo does to it first, as lists and as the command line writes them.
+const QStringList kLimits{"-limit", "memory", "1GiB",  "-limit", "map",    "2GiB",
+                          "-limit", "disk",   "2GiB",  "-limit", "area",   "128MP",
+                          "-limit", "width",  "65535", "-limit", "height", "65535"};
+const QString kLimitsText = kLimits.join(' ') + ' ';
+const QStringList kUpright{"-auto-orient", "-colorspace", "sRGB",   "-background", "white",
+                           "-alpha",       "remove",      "-alpha", "off"};
+const QString kUprightText = ' ' + kUpright.join(' ');
+
+} // namespace
 
 class TestImagingPrepare : public QObject {
     Q_OBJECT
@@ -74,27 +86,36 @@ void TestImagingPrepare::cropLine_data()
 
     const QString photo = QStringLiteral("/home/shop/photos/ring.jpg");
     QTest::newRow("landscape") << photo << QSize(1600, 1200)
-                               << QStringList{photo, "-crop", "583x583+291+303", "scratch.jpg"}
-                               << "/C convert /home/shop/photos/ring.jpg -crop 583x583+291+303 "
-                                  "scratch.jpg";
+                               << kLimits + QStringList{photo} + kUpright +
+                                      QStringList{"-crop", "583x583+291+303", "-strip",
+                                                  "scratch.jpg"}
+                               << "/C convert " + kLimitsText + "/home/shop/photos/ring.jpg" +
+                                      kUprightText + " -crop 583x583+291+303 -strip scratch.jpg";
     QTest::newRow("portrait") << photo << QSize(1200, 1600)
-                              << QStringList{photo, "-crop", "634x634+317+330", "scratch.jpg"}
-                              << "/C convert /home/shop/photos/ring.jpg -crop 634x634+317+330 "
-                                 "scratch.jpg";
+                              << kLimits + QStringList{photo} + kUpright +
+                                     QStringList{"-crop", "634x634+317+330", "-strip",
+                                                 "scratch.jpg"}
+                              << "/C convert " + kLimitsText + "/home/shop/photos/ring.jpg" +
+                                     kUprightText + " -crop 634x634+317+330 -strip scratch.jpg";
     // A blank in the name stays inside one argument.
     QTest::newRow("blank in the name")
         << "/home/shop/my photos/ring 2.jpg" << QSize(1600, 1200)
-        << QStringList{"/home/shop/my photos/ring 2.jpg", "-crop", "583x583+291+303", "scratch.jpg"}
-        << "/C convert \"/home/shop/my photos/ring 2.jpg\" -crop 583x583+291+303 scratch.jpg";
+        << kLimits + QStringList{"/home/shop/my photos/ring 2.jpg"} + kUpright +
+               QStringList{"-crop", "583x583+291+303", "-strip", "scratch.jpg"}
+        << "/C convert " + kLimitsText + "\"/home/shop/my photos/ring 2.jpg\"" + kUprightText +
+               " -crop 583x583+291+303 -strip scratch.jpg";
     QTest::newRow("no picture") << photo << QSize(0, 0)
-                                << QStringList{photo, "-crop", "0x0+0+0", "scratch.jpg"}
-                                << "/C convert /home/shop/photos/ring.jpg -crop 0x0+0+0 "
-                                   "scratch.jpg";
+                                << kLimits + QStringList{photo} + kUpright +
+                                       QStringList{"-crop", "0x0+0+0", "-strip", "scratch.jpg"}
+                                << "/C convert " + kLimitsText + "/home/shop/photos/ring.jpg" +
+                                       kUprightText + " -crop 0x0+0+0 -strip scratch.jpg";
     // A name that starts with "-" is not taken for an option.
     QTest::newRow("name like an option")
         << "-rotate.jpg" << QSize(1600, 1200)
-        << QStringList{"./-rotate.jpg", "-crop", "583x583+291+303", "scratch.jpg"}
-        << "/C convert ./-rotate.jpg -crop 583x583+291+303 scratch.jpg";
+        << kLimits + QStringList{"./-rotate.jpg"} + kUpright +
+               QStringList{"-crop", "583x583+291+303", "-strip", "scratch.jpg"}
+        << "/C convert " + kLimitsText + "./-rotate.jpg" + kUprightText +
+               " -crop 583x583+291+303 -strip scratch.jpg";
 }
 
 void TestImagingPrepare::cropLine()
@@ -121,22 +142,24 @@ void TestImagingPrepare::adjustmentLine_data()
     QTest::addColumn<int>("contrast");
     QTest::addColumn<QStringList>("args");
 
-    QTest::newRow("0/0/0") << 0 << 0 << 0 << QStringList{"-modulate", "20",    "-gamma",     "1.00",
-                                                         "-level",    "0.00%", "scratch.jpg"};
+    QTest::newRow("0/0/0") << 0 << 0 << 0
+                           << kLimits + QStringList{"-modulate", "20",    "-gamma",     "1.00",
+                                                    "-level",    "0.00%", "scratch.jpg"};
     QTest::newRow("4/0/0 leaves the picture")
-        << 4 << 0 << 0
-        << QStringList{"-modulate", "100", "-gamma", "1.00", "-level", "0.00%", "scratch.jpg"};
+        << 4 << 0 << 0 << kLimits + QStringList{"-modulate", "100",   "-gamma",     "1.00",
+                                                "-level",    "0.00%", "scratch.jpg"};
     QTest::newRow("9/9/9") << 9 << 9 << 9
-                           << QStringList{"-modulate", "200",    "-gamma",     "1.90",
-                                          "-level",    "35.29%", "scratch.jpg"};
+                           << kLimits + QStringList{"-modulate", "200",    "-gamma",     "1.90",
+                                                    "-level",    "35.29%", "scratch.jpg"};
     // Contrast is a percentage of the range, the same on 8- and 16-bit builds.
     QTest::newRow("2/5/3") << 2 << 5 << 3
-                           << QStringList{"-modulate", "60",     "-gamma",     "1.50",
-                                          "-level",    "11.76%", "scratch.jpg"};
+                           << kLimits + QStringList{"-modulate", "60",     "-gamma",     "1.50",
+                                                    "-level",    "11.76%", "scratch.jpg"};
     // Values the window's loop has not clamped yet count as 0 and 9.
     QTest::newRow("out of range") << -3 << 14 << 12
-                                  << QStringList{"-modulate", "20",     "-gamma",     "1.90",
-                                                 "-level",    "35.29%", "scratch.jpg"};
+                                  << kLimits + QStringList{"-modulate",  "20",     "-gamma",
+                                                           "1.90",       "-level", "35.29%",
+                                                           "scratch.jpg"};
 }
 
 void TestImagingPrepare::adjustmentLine()
@@ -237,12 +260,15 @@ void TestImagingPrepare::rotateLine_data()
     QTest::addColumn<QString>("line");
     QTest::newRow("plain")
         << "/home/shop/ring.jpg"
-        << "/C convert /home/shop/ring.jpg -rotate 90 /home/shop/.framla-turn-ring.jpg";
+        << "/C convert " + kLimitsText +
+               "/home/shop/ring.jpg -auto-orient -rotate 90 /home/shop/.framla-turn-ring.jpg";
     QTest::newRow("blank") << "/home/shop/my ring.bmp"
-                           << "/C convert \"/home/shop/my ring.bmp\" -rotate 90 "
-                              "\"/home/shop/.framla-turn-my ring.bmp\"";
-    QTest::newRow("like an option") << "-x.jpg"
-                                    << "/C convert ./-x.jpg -rotate 90 ./.framla-turn--x.jpg";
+                           << "/C convert " + kLimitsText +
+                                  "\"/home/shop/my ring.bmp\" -auto-orient -rotate 90 "
+                                  "\"/home/shop/.framla-turn-my ring.bmp\"";
+    QTest::newRow("like an option")
+        << "-x.jpg"
+        << "/C convert " + kLimitsText + "./-x.jpg -auto-orient -rotate 90 ./.framla-turn--x.jpg";
 }
 
 void TestImagingPrepare::rotateLine()

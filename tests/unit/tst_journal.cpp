@@ -1,14 +1,25 @@
 // The journal on a real SQLite file: what is recorded comes back whole and
 // newest first, filtered by code and day; copies of previous pictures come
 // back checked and are pruned oldest first but never the last of a record;
-// a damaged file is set aside; a writer killed with SIGKILL loses nothing
-// it had committed.
+// a damaged file is set aside, a busy or unreadable one never is; only
+// pictures are kept as copies, and only under the journal's own names; a
+// writer killed with SIGKILL loses nothing it had committed.
+#include "core/program_state.h"
 #include "history/durable_file.h"
 #include "history/journal.h"
+#include "history/journal_keeper.h"
+#include "history/outbox.h"
+#include "runtime/files.h"
+#include "server/put_journal.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,10 +47,37 @@ JournalEntry entry(const QString &code, RecordKind kind = RecordKind::Inventory,
     return e;
 }
 
+/// A BMP of width x height pixels of 24 bits, size bytes long (the pixels
+/// are fill).
+QByteArray bmp(qint32 width, qint32 height, qsizetype size, char fill)
+{
+    QByteArray bytes(54, '\0');
+    const auto put = [&](int at, qint32 value) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = char((value >> (8 * i)) & 0xff);
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put(2, qint32(size));
+    put(10, 54);
+    put(14, 40);
+    put(18, width);
+    put(22, height);
+    bytes[26] = 1;
+    bytes[28] = 24;
+    return bytes + QByteArray(size - 54, fill);
+}
+
+/// A picture of one pixel, size bytes long.
+QByteArray pictureOf(qsizetype size, char fill)
+{
+    return bmp(1, 1, size, fill);
+}
+
 /// The copy the killed writer keeps with record id (of code "K<id>").
 QByteArray copyOf(qint64 id)
 {
-    return QByteArray(20000, char('a' + id % 26));
+    return pictureOf(20000, char('a' + id % 26));
 }
 
 /// Writes records into a new journal, printing each id once it is
@@ -58,6 +96,57 @@ int writeUntilKilled(const QString &dir)
     }
 }
 
+/// A small picture in the given format ("JPG", "PNG").
+QByteArray picture(const char *format)
+{
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return buffer.data();
+}
+
+/// A PNG whose header claims width x height pixels.
+QByteArray pngClaiming(quint32 width, quint32 height)
+{
+    QByteArray bytes = picture("PNG");
+    for (int i = 0; i < 4; ++i) {
+        bytes[16 + i] = char(width >> (24 - 8 * i));
+        bytes[20 + i] = char(height >> (24 - 8 * i));
+    }
+    quint32 crc = 0xffffffff; // CRC-32 of the header chunk's type and data
+    for (int at = 12; at < 29; ++at) {
+        crc ^= quint8(bytes[at]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320 & (0 - (crc & 1)));
+    }
+    crc = ~crc;
+    for (int i = 0; i < 4; ++i)
+        bytes[29 + i] = char(crc >> (24 - 8 * i));
+    return bytes;
+}
+
+/// Runs statements on a connection of the test's own to dir's journal.
+struct RawJournal {
+    explicit RawJournal(const QString &dir)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "raw");
+        db.setDatabaseName(QDir(dir).filePath("journal.db"));
+        db.open();
+    }
+    ~RawJournal() { QSqlDatabase::removeDatabase("raw"); }
+    bool run(const QString &statement, const QVariantList &values = {})
+    {
+        QSqlQuery query(QSqlDatabase::database("raw"));
+        query.prepare(statement);
+        for (const QVariant &value : values)
+            query.addBindValue(value);
+        return query.exec();
+    }
+    void close() { QSqlDatabase::database("raw").close(); }
+};
+
 } // namespace
 
 class TestJournal : public QObject {
@@ -71,6 +160,18 @@ private Q_SLOTS:
     void prune();
     void damagedFileIsSetAside_data();
     void damagedFileIsSetAside();
+    void checkVerdict_data();
+    void checkVerdict();
+    void errorsAreNotDamage_data();
+    void errorsAreNotDamage();
+    void copyIsAPicture_data();
+    void copyIsAPicture();
+    void copyNamesAreTheJournals_data();
+    void copyNamesAreTheJournals();
+    void putLearnsWhetherTheCopyIsKept_data();
+    void putLearnsWhetherTheCopyIsKept();
+    void retryKeepsOneRecord_data();
+    void retryKeepsOneRecord();
     void killedWriterLosesNothingCommitted();
 
 private:
@@ -96,19 +197,20 @@ void TestJournal::recordsAndCopiesComeBackWhole()
     second.action = JournalAction::Delete;
     second.size = -1;
     second.sha256.clear();
-    first.id = journal.record(first, QByteArray(300, 'p'));
+    const QByteArray before = picture("JPG");
+    first.id = journal.record(first, before);
     second.id = journal.record(second);
     QVERIFY(first.id > 0 && second.id > first.id);
     QVERIFY(journal.setOutcome(first.id, JournalOutcome::Failed, QStringLiteral("refused")));
     QVERIFY(!journal.setOutcome(999, JournalOutcome::Ok));
     first.outcome = JournalOutcome::Failed;
     first.reason = QStringLiteral("refused");
-    first.previousSize = 300;
-    first.previousSha256 = sha256Hex(QByteArray(300, 'p'));
+    first.previousSize = before.size();
+    first.previousSha256 = sha256Hex(before);
     first.previousKept = true;
     QCOMPARE(journal.entries(), QList<JournalEntry>({second, first}));
 
-    QCOMPARE(journal.previousPicture(first.id), std::optional(QByteArray(300, 'p')));
+    QCOMPARE(journal.previousPicture(first.id), std::optional(before));
     QString why;
     QCOMPARE(journal.previousPicture(second.id, &why), std::nullopt);
     QCOMPARE(
@@ -179,7 +281,7 @@ void TestJournal::prune()
                                      {"B", RecordKind::Inventory},
                                      {"A", RecordKind::Supplier},
                                      {"A", RecordKind::Inventory}})
-        QVERIFY(journal.record(entry(QLatin1String(code), kind), QByteArray(100, 'x')) > 0);
+        QVERIFY(journal.record(entry(QLatin1String(code), kind), pictureOf(100, 'x')) > 0);
     const PruneResult result = journal.prune(limit);
     QList<qint64> left;
     for (const JournalEntry &e : journal.entries())
@@ -210,7 +312,8 @@ void TestJournal::damagedFileIsSetAside()
         Journal first;
         QVERIFY(first.open(m_dir->path()));
         for (int i = 0; i < 200; ++i)
-            QVERIFY(first.record(entry(QStringLiteral("P%1").arg(i)), QByteArray(i % 2, 'c')) > 0);
+            QVERIFY(first.record(entry(QStringLiteral("P%1").arg(i)),
+                                 i % 2 != 0 ? pictureOf(60, 'c') : QByteArray()) > 0);
     }
     QFile file(m_dir->filePath(QStringLiteral("journal.db")));
     QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(at) && file.write(bytes) == bytes.size());
@@ -233,6 +336,249 @@ void TestJournal::damagedFileIsSetAside()
     QCOMPARE(QDir(m_dir->filePath(copies)).entryList(QDir::Files).size(), 100);
     QVERIFY(journal.record(entry(QStringLiteral("NEW"))) > 0);
     QCOMPARE(journal.entries().size(), 1);
+}
+
+void TestJournal::checkVerdict_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<CheckVerdict>("verdict");
+    const QString header = "*** in database main ***\n";
+    QTest::newRow("short read beside a log write")
+        << header + "Page 3: unable to get the page. error code=522" << CheckVerdict::Unsure;
+    QTest::newRow("I/O error, then pages it could not reach")
+        << header + "Page 3: unable to get the page. error code=10\nPage 4 is never used"
+        << CheckVerdict::Unsure;
+    QTest::newRow("page damaged") << header + "Page 3: unable to get the page. error code=11"
+                                  << CheckVerdict::Damaged;
+}
+
+void TestJournal::checkVerdict()
+{
+    QFETCH(QString, answer);
+    QFETCH(CheckVerdict, verdict);
+    QCOMPARE(framla::history::checkVerdict(answer), verdict);
+}
+
+void TestJournal::errorsAreNotDamage_data()
+{
+    // What stands in the way of opening a journal of three records; the
+    // file is never set aside, and once the obstacle is gone every record is there.
+    QTest::addColumn<QString>("obstacle");
+    QTest::newRow("locked by another connection") << "lock";
+    QTest::newRow("its log cannot be opened") << "wal";
+}
+
+void TestJournal::errorsAreNotDamage()
+{
+    QFETCH(QString, obstacle);
+    {
+        Journal first;
+        QVERIFY(first.open(m_dir->path()));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(first.record(entry(QStringLiteral("E%1").arg(i)), pictureOf(60, 'e')) > 0);
+    }
+    std::optional<RawJournal> holder;
+    const QString wal = m_dir->filePath("journal.db-wal");
+    if (obstacle == "lock") {
+        holder.emplace(m_dir->path());
+        QVERIFY(holder->run("PRAGMA locking_mode=EXCLUSIVE") &&
+                holder->run("UPDATE entries SET reason = 'held' WHERE id = 1"));
+    } else {
+        QFile::remove(wal);
+        QVERIFY(QDir(m_dir->path()).mkdir("journal.db-wal"));
+    }
+    Journal journal;
+    QString message;
+    QVERIFY(!journal.open(m_dir->path(), &message));
+    QVERIFY2(message.startsWith("The journal cannot be opened just now ("), qPrintable(message));
+    QCOMPARE(QDir(m_dir->path()).entryList({"*damaged*"}, QDir::AllEntries), QStringList());
+    if (holder) {
+        holder->close();
+        holder.reset();
+    } else {
+        QVERIFY(QDir(wal).removeRecursively());
+    }
+    QVERIFY(journal.open(m_dir->path(), &message));
+    QCOMPARE(message, QString());
+    QCOMPARE(journal.entries().size(), 3);
+}
+
+void TestJournal::copyIsAPicture_data()
+{
+    // What the put found on the server before: kept as the copy only when it
+    // is a picture; and a copy planted in its place is never given back to restore.
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("refusal"); ///< "" for a picture
+    QTest::newRow("JPEG") << picture("JPG") << "";
+    QTest::newRow("a text file through a link")
+        << QByteArray("password=hunter2\n") << "it is not a BMP, JPEG, GIF or PNG picture";
+    QTest::newRow("a JPEG's first bytes, nothing more")
+        << QByteArray("\xFF\xD8\xFF\xE0 not really") << "its size cannot be read";
+    QTest::newRow("a header claiming 400 megapixels")
+        << pngClaiming(20000, 20000)
+        << "20000 x 20000 pixels, more than the 100 megapixels a picture may have";
+}
+
+void TestJournal::copyIsAPicture()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, refusal);
+    Journal journal;
+    QVERIFY(journal.open(m_dir->path()));
+    QString why;
+    CopyFate fate = CopyFate::None;
+    QVERIFY(journal.record(entry("AB10001"), bytes, &why, &fate) > 0);
+    QCOMPARE(fate == CopyFate::Kept ? QStringLiteral("kept") : why,
+             refusal.isEmpty() ? QStringLiteral("kept")
+                               : QStringLiteral("what was on the server before is not a picture "
+                                                "(%1), so no copy of it is kept")
+                                     .arg(refusal));
+    QCOMPARE(journal.entries().first().previousKept, refusal.isEmpty());
+
+    // The same bytes planted as a picture's copy, with their SHA-256.
+    const qint64 other = journal.record(entry("AB10002"), picture("JPG"));
+    const QString copy = m_dir->filePath(QStringLiteral("journal-copies/%1.jpg").arg(other));
+    QVERIFY(framla::runtime::writeWholeFile(copy, bytes));
+    {
+        RawJournal raw(m_dir->path());
+        QVERIFY(
+            raw.run("UPDATE entries SET copy_sha256 = ? WHERE id = ?", {sha256Hex(bytes), other}));
+    }
+    const std::optional<QByteArray> back = journal.previousPicture(other, &why);
+    QCOMPARE(back ? QStringLiteral("restored") : why,
+             refusal.isEmpty()
+                 ? QStringLiteral("restored")
+                 : QStringLiteral("the copy %1 is not a picture (%2)").arg(copy, refusal));
+}
+
+void TestJournal::copyNamesAreTheJournals_data()
+{
+    // A record of three copies of one code whose oldest names a file planted
+    // in journal.db: pruning to nothing and reading its copy never reach it.
+    QTest::addColumn<QString>("planted");
+    QTest::addColumn<QString>("victim"); ///< relative to the test's directory
+    QTest::newRow("out of the folder") << "../../victim.txt"
+                                       << "victim.txt";
+    QTest::newRow("another record's copy") << "3.jpg"
+                                           << "work/journal-copies/3.jpg";
+    QTest::newRow("a name in the folder") << "notes.jpg"
+                                          << "work/journal-copies/notes.jpg";
+}
+
+void TestJournal::copyNamesAreTheJournals()
+{
+    QFETCH(QString, planted);
+    QFETCH(QString, victim);
+    const QString work = m_dir->filePath("work");
+    Journal journal;
+    QVERIFY(journal.open(work));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(journal.record(entry("A"), pictureOf(100, char('a' + i))) == i + 1);
+    const QString target = m_dir->filePath(victim);
+    if (!QFile::exists(target))
+        QVERIFY(framla::runtime::writeWholeFile(target, pictureOf(100, 'v')));
+    const QByteArray victimBytes = *framla::runtime::readWholeFile(target);
+    {
+        RawJournal raw(work);
+        QVERIFY(raw.run("UPDATE entries SET copy_file = ?, copy_sha256 = ? WHERE id = 1",
+                        {planted, sha256Hex(victimBytes)}));
+    }
+    QString why;
+    QCOMPARE(journal.previousPicture(1, &why), std::nullopt);
+    QCOMPARE(why, "the journal keeps no copy of the picture before record 1");
+    journal.prune(0);
+    QCOMPARE(framla::runtime::readWholeFile(target), std::optional(victimBytes));
+}
+
+void TestJournal::putLearnsWhetherTheCopyIsKept_data()
+{
+    // What journalBeginPut() tells a replace about the copy of the picture before it.
+    QTest::addColumn<QByteArray>("previous");
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<QString>("told"); ///< record, kept, missing, not a picture; why
+    const QByteArray jpeg = picture("JPG");
+    QTest::newRow("a picture") << jpeg << ""
+                               << "record kept; ";
+    QTest::newRow("not a picture")
+        << QByteArray("secret") << ""
+        << "record missing not-a-picture; what was on the server before is not a picture";
+    QTest::newRow("copies cannot be written (a full disk)")
+        << jpeg << "copies"
+        << "record missing; the picture that was on the server before is not kept";
+    QTest::newRow("journal locked by another process")
+        << jpeg << "lock"
+        << "missing; database is locked Unable to fetch row";
+}
+
+void TestJournal::putLearnsWhetherTheCopyIsKept()
+{
+    QFETCH(QByteArray, previous);
+    QFETCH(QString, obstacle);
+    QFETCH(QString, told);
+    framla::history::JournalKeeper keeper(m_dir->path());
+    framla::ProgramState state;
+    state.services.journal = &keeper;
+    QVERIFY(keeper.forThisThread() != nullptr);
+    std::optional<RawJournal> holder;
+    if (obstacle == "lock") {
+        holder.emplace(m_dir->path());
+        // A write under way, never ended: every other writer waits for it.
+        QVERIFY(holder->run("BEGIN IMMEDIATE"));
+    } else if (obstacle == "copies") {
+        QVERIFY(QDir(m_dir->filePath("journal-copies")).removeRecursively() &&
+                framla::runtime::writeWholeFile(m_dir->filePath("journal-copies"),
+                                                "a file in its place"));
+    }
+    const framla::server::JournalBegun begun =
+        framla::server::journalBeginPut(state, entry("AB10001"), previous);
+    QString said = QString(begun.id > 0 ? "record" : "") + (begun.copyKept ? " kept" : "") +
+                   (begun.copyMissing ? " missing" : "") +
+                   (begun.notPicture ? " not-a-picture" : "");
+    said = said.trimmed() + "; " + begun.why.section(QRegularExpression("( \\(|: )"), 0, 0);
+    QCOMPARE(said, told);
+}
+
+void TestJournal::retryKeepsOneRecord_data()
+{
+    // A put waiting in the outbox, its first attempt journalled as queued;
+    // the retry's journalBeginPut() with the picture now on the server.
+    QTest::addColumn<bool>("recordGone"); ///< the journal was started anew meanwhile
+    QTest::addColumn<QString>("after");   ///< records, the retry's, what the outbox notes
+    QTest::newRow("its record") << false << "1 record; replace pending, copy kept; noted 1";
+    QTest::newRow("its record gone") << true << "1 record; replace pending, copy kept; noted 1";
+}
+
+void TestJournal::retryKeepsOneRecord()
+{
+    QFETCH(bool, recordGone);
+    QFETCH(QString, after);
+    framla::history::JournalKeeper keeper(m_dir->path());
+    Outbox outbox(m_dir->path());
+    framla::ProgramState state;
+    state.services.journal = &keeper;
+    state.services.outbox = &outbox;
+    Journal &journal = *keeper.forThisThread();
+    JournalEntry first = entry("AB10004");
+    first.action = JournalAction::Put;
+    first.outcome = JournalOutcome::Queued;
+    OutboxEntry waiting;
+    waiting.code = waiting.name = "AB10004";
+    waiting.journalId = recordGone ? 99 : journal.record(first);
+    const QString id = outbox.add(waiting, picture("JPG"));
+    QVERIFY(!id.isEmpty());
+
+    const framla::server::JournalBegun begun =
+        framla::server::journalBeginPut(state, entry("AB10004"), picture("PNG"), id);
+    const QList<JournalEntry> records = journal.entries();
+    QVERIFY(!records.isEmpty());
+    const QString said =
+        QStringLiteral("%1 record%2; %3 %4, copy %5; noted %6")
+            .arg(records.size())
+            .arg(records.size() == 1 ? "" : "s")
+            .arg(actionName(records.first().action), outcomeName(records.first().outcome),
+                 records.first().previousKept && begun.copyKept ? "kept" : "missing")
+            .arg(outbox.entry(id)->journalId == begun.id ? records.first().id : -1);
+    QCOMPARE(said, after);
 }
 
 void TestJournal::killedWriterLosesNothingCommitted()

@@ -397,7 +397,13 @@ void TestLookup::cutOffReply_data()
     QTest::newRow("cut off") << true << 0 << head
                              << failed +
                                     "The server's reply was cut off: its closing line is missing.";
-    QTest::newRow("older framaid, no closing line") << false << 0 << head << text;
+    QTest::newRow("older framaid, no request line, no closing line")
+        << false << 0 << QByteArray("10:30:00 framaid\r\nGold ring\r\n")
+        << QString("Gold ring\r\n");
+    // A reply that names its request ends with the closing line, announced or not.
+    QTest::newRow("request line, not announced, cut off")
+        << false << 0 << head
+        << failed + "The server's reply was cut off: its closing line is missing.";
     // What a copy that failed left behind is never read, whole or not.
     QTest::newRow("copy failed") << false << 1 << head << failed + "Connection lost.";
 }

@@ -18,6 +18,8 @@ private Q_SLOTS:
     void matchOnRetry();
     void requestNote_data();
     void requestNote();
+    void closingLine_data();
+    void closingLine();
     void fetchFailure_data();
     void fetchFailure();
     void showExisting_data();
@@ -89,12 +91,14 @@ void TestLookupReply::requestNote_data()
     QTest::addColumn<int>("fetches");
     const QByteArray head("10:30:00 framaid\r\nGold ring\r\n");
     const QByteArray target("<!-- images/AB/AB12345.jpg exists -->\r\n");
-    const QByteArray asked = head + "<!-- request AB12345 -->\r\n" + target;
-    const QByteArray other = head + "<!-- request AB12346 -->\r\n" + target;
+    const QByteArray end("<!-- end -->\r\n"); // every reply that names its request ends so
+    const QByteArray asked = head + "<!-- request AB12345 -->\r\n" + target + end;
+    const QByteArray other = head + "<!-- request AB12346 -->\r\n" + target + end;
     QTest::newRow("names the code asked for") << "AB12345" << QList<QByteArray>{asked} << true << 1;
     QTest::newRow("names another code") << "AB12345" << QList<QByteArray>{other} << false << 4;
     QTest::newRow("names a longer code")
-        << "AB12345" << QList<QByteArray>{head + "<!-- request AB123456 -->\r\n"} << false << 4;
+        << "AB12345" << QList<QByteArray>{head + "<!-- request AB123456 -->\r\n" + end} << false
+        << 4;
     QTest::newRow("names no request: an older framaid")
         << "AB12345" << QList<QByteArray>{head + target} << true << 1;
     QTest::newRow("cut off inside the note")
@@ -102,10 +106,12 @@ void TestLookupReply::requestNote_data()
     QTest::newRow("another code's reply, then this one's")
         << "AB12345" << QList<QByteArray>{other, asked} << true << 2;
     QTest::newRow("file checked") << "ix0001.dbf"
-                                  << QList<QByteArray>{head + "<!-- request ix0001.dbf -->\r\n"}
+                                  << QList<QByteArray>{head + "<!-- request ix0001.dbf -->\r\n" +
+                                                       end}
                                   << true << 1;
     QTest::newRow("another file") << "ix0001.dbf"
-                                  << QList<QByteArray>{head + "<!-- request ix0002.dbf -->\r\n"}
+                                  << QList<QByteArray>{head + "<!-- request ix0002.dbf -->\r\n" +
+                                                       end}
                                   << false << 4;
 }
 
@@ -119,6 +125,28 @@ void TestLookupReply::requestNote()
     QCOMPARE(fetchReply(test::asked(code)).answered, accepted);
     QCOMPARE(m_fetches, fetches);
     QCOMPARE(m_display.replies.last().startsWith(QStringLiteral("Gold ring")), accepted);
+}
+
+void TestLookupReply::closingLine_data()
+{
+    QTest::addColumn<QByteArray>("reply"); // framaid said nothing of its closing line
+    QTest::addColumn<QString>("shown");
+    const QByteArray asked("10:30:00 framaid\r\nGold ring\r\n<!-- request AB12345 -->\r\n");
+    const QString cut = test::kFetchFailed + "\r\n\r\n" + server::kReplyCutText;
+    // clang-format off
+    QTest::newRow("names its request, closed") << asked + "<!-- end -->\r\n" << "Gold ring\r\n<!-- request AB12345 -->\r\n<!-- end -->\r\n";
+    QTest::newRow("names its request, cut after a note") << asked << cut;
+    QTest::newRow("names its request, cut inside a note") << asked + "<!-- images/AB/AB12345.jpg: no pic" << cut;
+    // clang-format on
+}
+
+void TestLookupReply::closingLine()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, shown);
+    serve({reply});
+    QCOMPARE(fetchReply(test::asked("AB12345")).answered, !shown.startsWith(test::kFetchFailed));
+    QCOMPARE(m_display.replies.last(), shown);
 }
 
 void TestLookupReply::fetchFailure_data()

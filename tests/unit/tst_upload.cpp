@@ -135,7 +135,7 @@ void TestUpload::linesAndOrder()
                           pscp + "COPY.jpg clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg",
                           pscp + "clerk@shop:/srv/zmr/jtemp/clerk/STAGED.jpg CHECK.jpg",
                           plink + "sh -c SCRIPT framla-place /srv/zmr/jtemp/clerk 644 STAGED.jpg "
-                                  "/srv/zmr/images/AB/AB12345.jpg",
+                                  "/srv/zmr/images/AB/AB12345.jpg any /srv/zmr",
                           pscp + "clerk@shop:/srv/zmr/images/AB/AB12345.jpg scratch.jpg",
                           plink + "framaid /srv/zmr/jtemp/clerk AB12345 10:30:00",
                           pscp + "clerk@shop:/srv/zmr/jtemp/clerk/framla.tmp ."}));
