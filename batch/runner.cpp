@@ -113,7 +113,9 @@ RowResult putPhoto(Channel &channel, const PlanRow &row, const Prepared &item,
         result.outcome = QStringLiteral("replaced");
         break;
     case server::PutOutcome::Kind::Refused:
-        result.outcome = put.meanwhile ? QStringLiteral("skipped") : QStringLiteral("refused");
+        // Left alone on purpose: another desk's picture, or one whose copy cannot be kept.
+        result.outcome = put.meanwhile || put.copyNotKept ? QStringLiteral("skipped")
+                                                          : QStringLiteral("refused");
         break;
     case server::PutOutcome::Kind::Unreachable:
         result.outcome = QStringLiteral("failed");

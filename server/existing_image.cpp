@@ -3,6 +3,7 @@
 #include "core/app_files.h"
 #include "core/codes.h"
 #include "core/value.h"
+#include "history/reachability.h"
 #include "image_path.h"
 #include "put_journal.h"
 #include "remote_run.h"
@@ -132,6 +133,7 @@ OnServer fetchPlainFile(ProgramState &state, const ServerLogin &login, const QSt
     if (login.lIsDOS) {
         const Fetched fetched = fetchPicture(state, login, remote, true);
         found.reached = fetched.reached;
+        found.unreachable = !fetched.reached;
         found.data = fetched.data;
         found.message = fetched.message;
         return found;
@@ -141,6 +143,7 @@ OnServer fetchPlainFile(ProgramState &state, const ServerLogin &login, const QSt
     const bool finished = run.status == runtime::RunOutcome::Status::Finished;
     found.reached = finished && (run.exitCode == 0 || run.exitCode == 4 || run.exitCode == 5);
     found.message = run.message;
+    found.unreachable = history::serverUnreachable(run);
     if (!found.reached && found.message.isEmpty())
         found.message = QString::fromLocal8Bit(run.standardError).trimmed();
     found.plain = !(finished && run.exitCode == 5);

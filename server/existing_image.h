@@ -60,10 +60,11 @@ bool ShowOldImg(ProgramState &state, TargetDisplay &display, const ServerLogin &
 
 /// What lies at a target on the server, fetched only when it is a plain file.
 struct OnServer {
-    bool reached = false; ///< the server answered
-    bool plain = true;    ///< nothing is there, or a plain file; false for a link or the like
-    QByteArray data;      ///< the file; empty when there is none
-    QString message;      ///< why the server was not reached
+    bool reached = false;     ///< the server answered
+    bool plain = true;        ///< nothing is there, or a plain file; false for a link or the like
+    QByteArray data;          ///< the file; empty when there is none
+    QString message;          ///< why the server was not reached
+    bool unreachable = false; ///< not reached because the server or the line was down
 };
 
 /// Fetches remote (a full path on a Unix server) when it is a plain file:

@@ -395,6 +395,10 @@ struct Prior {
     bool replaces = false; ///< something is there that the put will replace
     QString expect;        ///< what the placing step requires at the target
     QString refusal;       ///< why the put must not go ahead; "" when it may
+    /// Why what is at the target could not be fetched (the put does not go
+    /// ahead either: it would replace a picture without keeping it).
+    QString unfetched;
+    bool unreachable = false; ///< ... because the server or the line was down
 };
 
 /// Settles what the put may replace and records the put (pending) in the
@@ -411,8 +415,14 @@ Prior priorOf(ProgramState &state, const ServerLogin &login, const Target &targe
         prior.previous = extras.previous;
     } else if (keeping) {
         const OnServer before = fetchPlainFile(state, login, remote);
-        if (before.reached)
+        // The put is still journalled, and may wait in the outbox.
+        if (!before.reached) {
+            prior.unfetched = QStringLiteral("What the server holds at %1 could not be fetched: %2")
+                                  .arg(remote, before.message);
+            prior.unreachable = before.unreachable;
+        } else {
             prior.previous = before.data;
+        }
         plain = before.plain;
     }
     prior.replaces = !plain || (prior.previous && !prior.previous->isEmpty());
@@ -550,6 +560,11 @@ PutOutcome putWithOutcome(ProgramState &state, TargetDisplay &display, const Ser
         // the copy and the rename is fetched and kept again, twice at most.
         for (int attempt = 0;; ++attempt) {
             prior = priorOf(state, login, target, remote, sent, extras, attempt > 0);
+            if (!prior.unfetched.isEmpty()) {
+                placed.failure = prior.unfetched;
+                placed.unreachable = prior.unreachable;
+                break;
+            }
             if (!prior.refusal.isEmpty()) {
                 placed.failure = prior.refusal;
                 break;
@@ -640,6 +655,7 @@ PutOutcome putWithOutcome(ProgramState &state, TargetDisplay &display, const Ser
 
     outcome.queued = queued;
     outcome.reason = failure;
+    outcome.copyNotKept = !prior.refusal.isEmpty();
     outcome.meanwhile = prior.refusal.isEmpty() && (placed.refusal == PlaceRefusal::Taken ||
                                                     placed.refusal == PlaceRefusal::Changed);
     if (ok) {

@@ -109,6 +109,8 @@ struct PutOutcome {
     /// Refused because a picture was put at the target since the put's
     /// caller looked (or the one it agreed to replace changed).
     bool meanwhile = false;
+    /// Refused because the picture it would replace could not be kept.
+    bool copyNotKept = false;
     /// The picture waits in the outbox.
     bool queued = false;
 

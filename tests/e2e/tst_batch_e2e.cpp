@@ -225,31 +225,45 @@ void TestBatchE2e::twoBatchesAtOnce()
                                     "23456-E3.jpg put on server "}));
 }
 
+namespace {
+
+/// The sample shop's pictures at paths, put back as they were when it goes.
+struct SampleKept {
+    explicit SampleKept(QStringList kept)
+        : paths(std::move(kept))
+    {
+        for (const QString &path : paths)
+            before << runtime::readWholeFile(path).value_or(QByteArray());
+    }
+    ~SampleKept()
+    {
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            QFile::remove(paths.at(i));
+            if (!before.at(i).isEmpty())
+                runtime::writeWholeFile(paths.at(i), before.at(i));
+        }
+    }
+    QStringList paths;
+    QList<QByteArray> before;
+};
+
+} // namespace
+
 void TestBatchE2e::changedSincePlan_data()
 {
     QTest::addColumn<Mode>("mode");
     QTest::addColumn<bool>("replace");
     QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("target");   // under the database; another desk's picture goes there
-    QTest::addColumn<bool>("otherDesk");   // it puts one between the plan and the put
+    QTest::addColumn<bool>("had");         // the sample's picture is there at the plan
+    QTest::addColumn<bool>("otherDesk");   // another desk puts one between the plan and the put
     QTest::addColumn<QString>("expected"); // "action outcome reason, server holds, copy kept"
-    QTest::newRow("put meanwhile") << Mode::Inventory << false << "AB10004.jpg"
-                                   << "images/AB/AB10004.jpg" << true
-                                   << "put skipped a picture was put meanwhile, theirs, no copy";
-    QTest::newRow("put meanwhile, replacing")
-        << Mode::Inventory << true << "AB10004.jpg"
-        << "images/AB/AB10004.jpg" << true << "put replaced , ours, theirs kept";
-    QTest::newRow("changed meanwhile, replacing")
-        << Mode::Inventory << true << "AB10001.jpg"
-        << "images/AB/AB10001.jpg" << true << "replace replaced , ours, theirs kept";
-    QTest::newRow("account, put meanwhile")
-        << Mode::CustSup << false << "1001-RW3.jpg"
-        << "images/ssr/1001/RW3.jpg" << true
-        << "put skipped a picture was put meanwhile, theirs, no copy";
-    QTest::newRow("supplier's shared picture")
-        << Mode::CustSup << false << "1234-RING5.jpg"
-        << "images/ssr/1234/RING5.jpg" << false
-        << "skip skipped it has a picture; replacing was not chosen, before, no copy";
+    // clang-format off
+    QTest::newRow("put meanwhile") << Mode::Inventory << false << "AB10004.jpg" << false << true << "put skipped a picture was put meanwhile, theirs, no copy";
+    QTest::newRow("put meanwhile, replacing") << Mode::Inventory << true << "AB10004.jpg" << false << true << "put replaced , ours, theirs kept";
+    QTest::newRow("changed meanwhile, replacing") << Mode::Inventory << true << "AB10001.jpg" << true << true << "replace replaced , ours, theirs kept";
+    QTest::newRow("account, put meanwhile") << Mode::CustSup << false << "1001-RW3.jpg" << false << true << "put skipped a picture was put meanwhile, theirs, no copy";
+    QTest::newRow("supplier's shared picture") << Mode::CustSup << false << "1234-RING5.jpg" << true << false << "skip skipped it has a picture; replacing was not chosen, before, no copy";
+    // clang-format on
 }
 
 void TestBatchE2e::changedSincePlan()
@@ -257,52 +271,41 @@ void TestBatchE2e::changedSincePlan()
     QFETCH(Mode, mode);
     QFETCH(bool, replace);
     QFETCH(QString, file);
-    QFETCH(QString, target);
+    QFETCH(bool, had);
     QFETCH(bool, otherDesk);
     QFETCH(QString, expected);
-    const QString folder = makeFolder(QTest::currentDataTag(), {file});
-    const QString onServer = m_server.dbPath() + QLatin1Char('/') + target;
-    const QByteArray initial = runtime::readWholeFile(onServer).value_or(QByteArray());
-    // A photo that is to be put finds no picture at the plan (an earlier case may have put one).
-    if (QTest::currentDataTag() != QLatin1String("changed meanwhile, replacing") &&
-        QTest::currentDataTag() != QLatin1String("supplier's shared picture"))
+    const QString onServer = m_server.dbPath() + '/' + batch::codeOfFile(file, mode).path;
+    const SampleKept sample({onServer});
+    if (!had)
         QFile::remove(onServer);
     const QByteArray before = runtime::readWholeFile(onServer).value_or(QByteArray());
     history::JournalKeeper journal(m_appDir->filePath(QStringLiteral("journal")));
     m_state.services.journal = &journal;
-    BatchRun run(m_state, folder, options(mode, replace));
+    BatchRun run(m_state, makeFolder(QTest::currentDataTag(), {file}), options(mode, replace));
     const QList<batch::PlanRow> rows = run.plan();
-    QCOMPARE(rows.size(), 1);
-    // Another desk puts its picture after the plan, before the put.
-    const QByteArray theirs =
-        runtime::readWholeFile(QStringLiteral(FRAMLA_SOURCE_DIR "/resources/noimage.gif"))
-            .value_or(QByteArray("theirs"));
     // The other desk works under the same account: its picture is the account's.
-    const QFileInfo directory(QFileInfo(onServer).path());
+    const QByteArray theirs =
+        runtime::readWholeFile(QStringLiteral(FRAMLA_SOURCE_DIR "/resources/noimage.gif")).value();
+    const QFileInfo group(QFileInfo(onServer).path());
     if (otherDesk)
         QVERIFY(runtime::writeWholeFile(onServer, theirs) &&
-                ::chown(QFile::encodeName(onServer).constData(), directory.ownerId(),
-                        directory.groupId()) == 0);
-    const QList<batch::RowResult> results = run.run(rows);
+                ::chown(QFile::encodeName(onServer).constData(), group.ownerId(),
+                        group.groupId()) == 0);
+    const batch::RowResult result = run.run(rows).value(0);
     const QByteArray now = runtime::readWholeFile(onServer).value_or(QByteArray());
     QString copy = QStringLiteral("no copy");
     for (const history::JournalEntry &e : journal.forThisThread()->entries()) {
-        if (journal.forThisThread()->previousPicture(e.id).value_or(QByteArray()) == theirs)
+        if (journal.forThisThread()->previousPicture(e.id) == theirs)
             copy = QStringLiteral("theirs kept");
     }
     m_state.services.journal = nullptr;
-    const QString holds = now == theirs   ? QStringLiteral("theirs")
-                          : now == before ? QStringLiteral("before")
-                          : QImageReader(onServer).size() == QSize(320, 320)
-                              ? QStringLiteral("ours")
-                              : QStringLiteral("other");
-    // The next row finds the server as the sample shop has it.
-    QFile::remove(onServer);
-    if (!initial.isEmpty())
-        QVERIFY(runtime::writeWholeFile(onServer, initial));
+    const QString holds = now == theirs                                      ? "theirs"
+                          : now == before                                    ? "before"
+                          : QImageReader(onServer).size() == QSize(320, 320) ? "ours"
+                                                                             : "other";
     QCOMPARE(QStringLiteral("%1 %2 %3, %4, %5")
-                 .arg(batch::actionWord(rows.first().action), results.first().outcome,
-                      results.first().reason, holds, copy),
+                 .arg(batch::actionWord(rows.value(0).action), result.outcome, result.reason, holds,
+                      copy),
              expected);
 }
 
@@ -353,65 +356,51 @@ void TestBatchE2e::droppedNetwork()
 
 void TestBatchE2e::twoDesksAtOnce_data()
 {
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QStringList>("targets"); // under the database, none there before
-    QTest::newRow("inventory") << "inventory" << QStringList{"AB10009.jpg", "AB10007.jpg"}
-                               << QStringList{"images/AB/AB10009.jpg", "images/AB/AB10007.jpg"};
-    QTest::newRow("accounts") << "custsup" << QStringList{"7777-DESK1.jpg", "7777-DESK2.jpg"}
-                              << QStringList{"images/ssr/7777/DESK1.jpg",
-                                             "images/ssr/7777/DESK2.jpg"};
+    QTest::addColumn<bool>("inventory");
+    QTest::addColumn<QStringList>("files"); // of records without a picture
+    QTest::newRow("inventory") << true << QStringList{"AB10009.jpg", "AB10007.jpg"};
+    QTest::newRow("accounts") << false << QStringList{"7777-DESK1.jpg", "7777-DESK2.jpg"};
 }
 
 void TestBatchE2e::twoDesksAtOnce()
 {
-    QFETCH(QString, mode);
+    QFETCH(bool, inventory);
     QFETCH(QStringList, files);
-    QFETCH(QStringList, targets);
-    // None there before; the next case finds the sample shop as it was.
-    QList<QByteArray> initial;
-    for (const QString &target : targets) {
-        const QString path = m_server.dbPath() + QLatin1Char('/') + target;
-        initial << runtime::readWholeFile(path).value_or(QByteArray());
-        QFile::remove(path);
-    }
-    const auto restore = qScopeGuard([&] {
-        for (qsizetype i = 0; i < targets.size(); ++i) {
-            const QString path = m_server.dbPath() + QLatin1Char('/') + targets.at(i);
-            QFile::remove(path);
-            if (!initial.at(i).isEmpty())
-                runtime::writeWholeFile(path, initial.at(i));
-        }
-    });
+    QStringList targets;
+    for (const QString &file : files)
+        targets << m_server.dbPath() + '/' +
+                       batch::codeOfFile(file, inventory ? Mode::Inventory : Mode::CustSup).path;
+    const SampleKept sample(targets);
+    for (const QString &target : targets)
+        QFile::remove(target);
     // Two desks, one account, the same codes, started together.
     std::unique_ptr<QProcess> desks[2];
     for (int k = 0; k < 2; ++k) {
         const QString desk = m_appDir->filePath(QStringLiteral("desk%1").arg(k));
-        QVERIFY(QDir().mkpath(desk) && m_server.saveSettingsIn(desk));
-        const QString folder = makeFolder(QStringLiteral("%1-%2").arg(mode).arg(k), files);
+        LocalCfg options = defaultLocalCfg();
+        options[slot(Option::Inventory)] = inventory;
+        QVERIFY(QDir().mkpath(desk) && m_server.saveSettingsIn(desk) &&
+                runtime::writeWholeFile(desk + "/scratch.xpf", config::encodeLocalCfg(options)));
         desks[k] = std::make_unique<QProcess>();
         desks[k]->setWorkingDirectory(desk);
-        // The mode is the options' (no options file: inventory).
-        LocalCfg options = defaultLocalCfg();
-        options[slot(Option::Inventory)] = mode == QStringLiteral("inventory");
-        QVERIFY(runtime::writeWholeFile(QDir(desk).filePath(QStringLiteral("scratch.xpf")),
-                                        config::encodeLocalCfg(options)));
-        desks[k]->start(QStringLiteral(FRAMLA_BINARY_DIR "/app/framla"),
-                        {QStringLiteral("--folder"), folder});
+        desks[k]->start(
+            QStringLiteral(FRAMLA_BINARY_DIR "/app/framla"),
+            {"--folder",
+             makeFolder(QStringLiteral("%1-%2").arg(QTest::currentDataTag()).arg(k), files)});
     }
-    QStringList lines;
+    QString said;
     for (auto &desk : desks) {
         QVERIFY(desk->waitForFinished(300000));
-        lines << QString::fromUtf8(desk->readAllStandardOutput()).split(u'\n');
+        said += QString::fromUtf8(desk->readAllStandardOutput());
     }
     // Each photo's picture is put by one desk; the other leaves it alone.
-    for (const QString &file : files) {
-        const QStringList said =
-            lines.filter(QRegularExpression("^" + QRegularExpression::escape(file) + ": "));
-        QCOMPARE(said.size(), 2);
-        QCOMPARE(said.filter(QRegularExpression(": put ")).size(), 1);
-        QCOMPARE(said.filter(QRegularExpression(": skipped ")).size(), 1);
-    }
+    for (const QString &file : files)
+        QCOMPARE(QStringLiteral("%1 put, %2 skipped")
+                     .arg(said.count(QRegularExpression(
+                         "(^|\n)" + QRegularExpression::escape(file) + ": put ")))
+                     .arg(said.count(QRegularExpression(
+                         "(^|\n)" + QRegularExpression::escape(file) + ": skipped "))),
+                 QStringLiteral("1 put, 1 skipped"));
 }
 
 void TestBatchE2e::commandLine()

@@ -1,9 +1,8 @@
 // The outbox against the real test server: a put made while sshd is down
 // is kept, survives the program's end, and is sent by itself once sshd is
 // back, checked byte for byte; a picture someone else put meanwhile stops
-// the retry until the operator answers; the retry recognises the program's
-// own earlier placing and writes only where the target says, never where
-// the stored path says.
+// the retry until the operator answers; the retry knows its own earlier
+// placing, and writes only where the target says, never the stored path.
 #include "app/outbox_sender.h"
 #include "e2e/history_fixture.h"
 #include "history/durable_file.h"
@@ -11,7 +10,6 @@
 #include "server/outbox_send.h"
 #include "server/put_journal.h"
 #include "server/target.h"
-#include "server/target_display.h"
 #include "server/upload.h"
 
 #include <QDeadlineTimer>
@@ -109,7 +107,6 @@ void TestOutboxE2e::sentWhenServerIsBack()
     QCOMPARE(outbox->list().first().code, code);
 
     QVERIFY2(m_server.restart(), qPrintable(m_server.error()));
-    // Someone else's picture: a photo of theirs.
     QVERIFY(test::noisePhoto("64x48", dir.filePath("theirs.jpg")));
     const QByteArray theirs = runtime::readWholeFile(dir.filePath("theirs.jpg")).value();
     if (someoneElsePuts)
@@ -141,81 +138,56 @@ void TestOutboxE2e::sentWhenServerIsBack()
 
 void TestOutboxE2e::retryChecksWhatIsThere_data()
 {
-    // A photo for AB10004 waits (no picture there when it was put, its put
-    // journalled as queued); what the server holds when it is tried again.
-    QTest::addColumn<QString>("storedPath"); ///< relative to the database path
-    QTest::addColumn<QString>("there");      ///< at AB10004: ours, theirs or none
-    QTest::addColumn<QString>("after");      ///< outcome, journal record, outbox, AB10004, AB10001
-    QTest::newRow("placed by an attempt cut off before it could say so")
-        << "images/AB/AB10004.jpg"
-        << "ours"
-        << "sent; ok; 0 waiting; ours; AB10001 as before";
-    QTest::newRow("someone else's picture") << "images/AB/AB10004.jpg"
-                                            << "theirs"
-                                            << "ask; queued; 1 waiting; theirs; AB10001 as before";
-    QTest::newRow("a stored path naming another picture")
-        << "images/AB/AB10001.jpg"
-        << "none"
-        << "sent; ok; 0 waiting; ours; AB10001 as before";
+    // A photo for AB10004 waits, put when no picture was there and journalled
+    // as queued; when it is tried again, the server holds ours or nothing.
+    QTest::addColumn<QString>("stored"); ///< the picture the stored path names
+    QTest::addColumn<bool>("ours");      ///< at AB10004
+    QTest::addColumn<QString>("after");  ///< outcome; journal record; outbox; AB10004; AB10001
+    // clang-format off
+    QTest::newRow("placed by an attempt cut off before it could say so") << "AB10004" << true << "sent; ok; 0 waiting; ours; as before";
+    QTest::newRow("a stored path naming another picture") << "AB10001" << false << "sent; ok; 0 waiting; ours; as before";
+    // clang-format on
 }
 
 void TestOutboxE2e::retryChecksWhatIsThere()
 {
-    QFETCH(QString, storedPath);
-    QFETCH(QString, there);
+    QFETCH(QString, stored);
+    QFETCH(bool, ours);
     QFETCH(QString, after);
     test::ServerWorld w(m_server);
     history::Outbox outbox(w.path);
     w.state.services.outbox = &outbox;
-    const QString target = m_server.dbPath() + "/images/AB/AB10004.jpg";
-    const QString other = m_server.dbPath() + "/images/AB/AB10001.jpg";
-    const QByteArray otherBefore = runtime::readWholeFile(other).value_or("(missing)");
-
+    const QString images = m_server.dbPath() + "/images/AB/";
+    const QByteArray otherBefore = runtime::readWholeFile(images + "AB10001.jpg").value();
     // The photo as prepared, and as every attempt resizes it before it is sent.
     const QString photo = w.dir.filePath("photo.jpg");
-    QVERIFY(test::noisePhoto("640x480", photo));
-    QTemporaryDir elsewhere;
-    const QString resized = elsewhere.filePath("resized.jpg");
-    QVERIFY(QFile::copy(photo, resized) &&
+    const QString resized = w.dir.filePath("resized.jpg");
+    QVERIFY(test::noisePhoto("640x480", photo) && QFile::copy(photo, resized) &&
             test::runTool("mogrify", {"-resize", "320x320", resized}));
-    const QByteArray ours = runtime::readWholeFile(resized).value();
-    const QByteArray theirs = "a picture put by someone else";
-
-    history::JournalEntry record =
-        server::journalEntry(w.state, w.state.login, history::JournalAction::Put,
-                             history::RecordKind::Inventory, "AB10004", target);
-    record.size = ours.size();
-    record.sha256 = history::sha256Hex(ours);
+    const QByteArray sent = runtime::readWholeFile(resized).value();
+    history::JournalEntry record;
+    record.code = "AB10004";
+    record.sha256 = history::sha256Hex(sent);
     record.outcome = history::JournalOutcome::Queued;
-    history::Journal &journal = *w.journal.forThisThread();
-    const qint64 journalId = journal.record(record);
     history::OutboxEntry entry;
     entry.code = entry.name = "AB10004";
-    entry.serverPath = m_server.dbPath() + '/' + storedPath;
-    entry.settingsFile = server::settingsStem(w.state);
+    entry.serverPath = images + stored + ".jpg";
     entry.server = server::identityOf(w.state.login);
-    entry.journalId = journalId;
+    entry.journalId = w.journal.forThisThread()->record(record);
     const QString id = outbox.add(entry, runtime::readWholeFile(photo).value());
     QVERIFY(!id.isEmpty());
-    QFile::remove(target);
-    if (there != "none")
-        QVERIFY(runtime::writeWholeFile(target, there == "ours" ? ours : theirs));
-
-    server::QuietDisplay quiet;
+    QFile::remove(images + "AB10004.jpg");
+    if (ours)
+        QVERIFY(runtime::writeWholeFile(images + "AB10004.jpg", sent));
     const server::RetryResult result =
-        server::sendWaitingPut(w.state, quiet, w.state.login, outbox, id, false);
-    const QByteArray now = runtime::readWholeFile(target).value_or("(missing)");
+        server::sendWaitingPut(w.state, w.display, w.state.login, outbox, id, false);
+    const QMap<QByteArray, QString> named = {{sent, "ours"}, {otherBefore, "as before"}};
     const QStringList said = {
-        result.outcome == server::RetryOutcome::Sent          ? "sent"
-        : result.outcome == server::RetryOutcome::AskOperator ? "ask"
-                                                              : "waiting: " + result.reason,
-        history::outcomeName(journal.entry(journalId).value().outcome),
+        QStringList{"sent", "waiting: " + result.reason, "ask"}.value(int(result.outcome), "gone"),
+        history::outcomeName(w.journal.forThisThread()->entry(entry.journalId)->outcome),
         QStringLiteral("%1 waiting").arg(outbox.list().size()),
-        now == ours     ? "ours"
-        : now == theirs ? "theirs"
-                        : "other",
-        runtime::readWholeFile(other).value_or("(missing)") == otherBefore ? "AB10001 as before"
-                                                                           : "AB10001 changed"};
+        named.value(runtime::readWholeFile(images + "AB10004.jpg").value_or(""), "other"),
+        named.value(runtime::readWholeFile(images + "AB10001.jpg").value_or(""), "other")};
     QCOMPARE(said.join("; "), after);
 }
 

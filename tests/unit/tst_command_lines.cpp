@@ -32,6 +32,7 @@ private Q_SLOTS:
     void placeScript();
     void fetchPlain_data();
     void fetchPlain();
+    void staleBatchDirectories();
 };
 
 namespace {
@@ -428,12 +429,11 @@ void TestCommandLines::fetchPlain_data()
 {
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("expected"); // exit and what came out
-    QTest::newRow("a picture") << "old"
-                               << "0 old";
-    QTest::newRow("none") << "absent"
-                          << "4 ";
-    QTest::newRow("a link to another file") << "link"
-                                            << "5 ";
+    // clang-format off
+    QTest::newRow("a picture") << "old" << "0 old";
+    QTest::newRow("none") << "absent" << "4 ";
+    QTest::newRow("a link to another file") << "link" << "5 ";
+    // clang-format on
 }
 
 void TestCommandLines::fetchPlain()
@@ -442,6 +442,20 @@ void TestCommandLines::fetchPlain()
     QFETCH(QString, expected);
     Shop shop(before);
     QCOMPARE(runAsServer(server::fetchPlainCommand(shop.login, shop.target)), expected);
+}
+
+void TestCommandLines::staleBatchDirectories()
+{
+    // What a killed batch left goes after two hours; nothing of another login or in use.
+    Shop shop(QStringLiteral("absent"));
+    const QString jtemp = shop.db + "/jtemp/";
+    for (const QString &name : {"clerk.b01", "clerk.b02", "clerkx.b01", "clerk"})
+        QDir().mkpath(jtemp + name);
+    for (const QString &old : {"clerk.b01", "clerkx.b01", "clerk"})
+        QVERIFY(QProcess::execute("touch", {"-d", "3 hours ago", jtemp + old}) == 0);
+    QCOMPARE(runAsServer(server::staleBatchDirectoriesCommand(shop.login)), "0 ");
+    QCOMPARE(QDir(jtemp).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+             (QStringList{"clerk", "clerk.b02", "clerkx.b01"}));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLines)

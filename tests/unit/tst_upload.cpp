@@ -1,6 +1,7 @@
 // Putting a picture on the server and deleting the recorded one, against a
 // server kept in memory behind a scripted shell.
 #include "core/program_state.h"
+#include "history/journal_keeper.h"
 #include "runtime/error.h"
 #include "runtime/files.h"
 #include "runtime/working_files.h"
@@ -11,7 +12,9 @@
 #include "support/fake_server.h"
 #include "support/scripted_world.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QImage>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +42,8 @@ private Q_SLOTS:
     void outcomes();
     void refused_data();
     void refused();
+    void copyNotKept_data();
+    void copyNotKept();
     void uploadsTakeTurns();
     void uploadKeepsItsPictureAndPath();
     void currentDirectoryChangedMeanwhile();
@@ -263,6 +268,49 @@ void TestUpload::outcomes()
     QCOMPARE(m_server->files.keys().filter(QStringLiteral("/upload-")), QStringList{});
     // The view still shows what the server holds.
     QCOMPARE(m_display.pictures.last(), QStringLiteral("scratch.jpg T"));
+}
+
+void TestUpload::copyNotKept_data()
+{
+    QTest::addColumn<bool>("picture"); // what the server holds decodes as a picture
+    QTest::addColumn<bool>("ask");     // the window (asks) or the batch (does not)
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("expected"); // kind, what the server holds, questions
+    QTest::newRow("a picture, kept") << true << false << 0 << "1 ours 0";
+    QTest::newRow("batch: not a picture") << false << false << 0 << "2 theirs 0";
+    QTest::newRow("window: no") << false << true << int(runtime::kNo) << "2 theirs 1";
+    QTest::newRow("window: yes") << false << true << int(runtime::kYes) << "1 ours 1";
+}
+
+void TestUpload::copyNotKept()
+{
+    QFETCH(bool, picture);
+    QFETCH(bool, ask);
+    QFETCH(int, answer);
+    QFETCH(QString, expected);
+    history::JournalKeeper journal(m_world.dir->path());
+    m_state.services.journal = &journal;
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QBuffer jpeg;
+    QVERIFY(jpeg.open(QIODevice::WriteOnly) && image.save(&jpeg, "JPEG"));
+    const QByteArray theirs = picture ? jpeg.data() : QByteArray("notes, not a picture");
+    m_server->files.insert(kTarget, theirs);
+    if (answer != 0)
+        m_dialogs.answers.enqueue(answer);
+    server::PutExtras extras;
+    extras.replaceAny = true;
+    extras.askWhenUnkept = ask;
+    const server::PutOutcome outcome = server::putWithOutcome(
+        m_state, m_display, m_world.login(),
+        m_world.target(QStringLiteral("AB12345"), true, QStringLiteral("AB12345"), kToken, "M"),
+        QStringLiteral("scratch.jpg"), extras);
+    m_state.services.journal = nullptr;
+    QCOMPARE(QStringLiteral("%1 %2 %3")
+                 .arg(int(outcome.kind))
+                 .arg(m_server->files.value(kTarget) == theirs ? "theirs" : "ours")
+                 .arg(m_dialogs.boxes.size()),
+             expected);
 }
 
 void TestUpload::refused_data()
