@@ -1,5 +1,6 @@
 #include "plan.h"
 
+#include "server/command_lines.h"
 #include "server/image_path.h"
 
 #include <QDir>
@@ -108,7 +109,10 @@ NamedCode codeOfFile(const QString &fileName, core::Mode mode)
     }
     named.path = server::MAKEFILE(named.code, named.name, mode == core::Mode::Inventory,
                                   mode == core::Mode::Repairs, false);
-    if (named.path.isEmpty())
+    // A long inventory code (a barcode) names its picture once the server has resolved it.
+    const bool longCode = mode == core::Mode::Inventory && named.code.size() > 7 &&
+                          server::isSafeName(named.code, false);
+    if (named.path.isEmpty() && !longCode)
         return none(QStringLiteral("\"%1\" names no picture on the server").arg(stem));
     return named;
 }

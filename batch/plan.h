@@ -37,7 +37,9 @@ struct NamedCode {
 /// The code a photo's file name gives in a mode. The file name's extension
 /// and a copy number (" (2)") are dropped. Inventory: the name is the code
 /// ("ab12" as typed "AB12"). Cust/Sup: an account, "-", then the picture name
-/// ("1234-RING5"). Repairs: a service order ("or000123" or "123").
+/// ("1234-RING5"). Repairs: a service order ("or000123" or "123"). A long
+/// inventory code (a scanned tag) has no path until the server resolves it
+/// to the item's seven-character code.
 NamedCode codeOfFile(const QString &fileName, core::Mode mode);
 
 /// True for the file names taken as photographs: jpg, jpeg, png, bmp and

@@ -132,6 +132,11 @@ void surveyRow(Channel &channel, PlanRow &row, int index, core::Mode mode, bool 
         reply.failure = channel.display().lastReply();
     }
     decide(row, reply, mode, replace);
+    // A long code the server did not resolve names no picture to put.
+    if (row.named.path.isEmpty() && row.action != Action::Refuse) {
+        row.action = Action::Refuse;
+        row.reason = QStringLiteral("the server names no item for %1").arg(row.named.code);
+    }
 }
 
 } // namespace framla::batch

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 
@@ -43,6 +45,8 @@ private Q_SLOTS:
     void twoBatchesAtOnce();
     void changedSincePlan_data();
     void changedSincePlan();
+    void photoOnTheServer_data();
+    void photoOnTheServer();
     void droppedNetwork();
     void commandLine();
     void twoDesksAtOnce_data();
@@ -109,22 +113,27 @@ void TestBatchE2e::folders_data()
     QTest::addColumn<QStringList>("after");
     QTest::newRow("inventory")
         << Mode::Inventory
-        << QStringList{"AB10004.jpg", "ab12.jpg",    "CD20002.jpg", "CD20002 (2).jpg",
-                       "AB10002.jpg", "AB10003.jpg", "AB10001.jpg", "x.png"}
-        << QStringList{"AB10001.jpg AB10001 1 1 skip it has a picture; replacing was not chosen",
+        << QStringList{"AB10004.jpg",       "ab12.jpg",    "CD20002.jpg", "CD20002 (2).jpg",
+                       "AB10002.jpg",       "AB10003.jpg", "AB10001.jpg", "x.png",
+                       "2000000200011.jpg", "CD20001.jpg"}
+        << QStringList{"2000000200011.jpg CD20001 1 1 refuse gives the same picture as CD20001.jpg",
+                       "AB10001.jpg AB10001 1 1 skip it has a picture; replacing was not chosen",
                        "AB10002.jpg AB10002 1 1 refuse the picture was published by the web upload "
                        "utility",
                        "AB10003.jpg AB10003 1 0 put the item's own picture will stand in front of "
                        "its supplier's picture images/ssr/1234/RING5.jpg",
                        "AB10004.jpg AB10004 1 0 put ",
+                       "CD20001.jpg CD20001 1 1 refuse gives the same picture as 2000000200011.jpg",
                        "CD20002 (2).jpg CD20002 0 0 refuse gives the same picture as CD20002.jpg",
                        "CD20002.jpg CD20002 0 0 refuse gives the same picture as CD20002 (2).jpg",
                        "ab12.jpg AB---12 1 1 skip it has a picture; replacing was not chosen",
                        "x.png  0 0 refuse \"x\" names no picture on the server"}
-        << QStringList{"AB10001.jpg skipped - it has a picture; replacing was not chosen",
+        << QStringList{"2000000200011.jpg refused - gives the same picture as CD20001.jpg",
+                       "AB10001.jpg skipped - it has a picture; replacing was not chosen",
                        "AB10002.jpg refused - the picture was published by the web upload utility",
                        "AB10003.jpg put on server ",
                        "AB10004.jpg put on server ",
+                       "CD20001.jpg refused - gives the same picture as 2000000200011.jpg",
                        "CD20002 (2).jpg refused - gives the same picture as CD20002.jpg",
                        "CD20002.jpg refused - gives the same picture as CD20002 (2).jpg",
                        "ab12.jpg skipped - it has a picture; replacing was not chosen",
@@ -163,20 +172,35 @@ void TestBatchE2e::folders()
                        .arg(int(row.hasPicture))
                        .arg(batch::actionWord(row.action), row.reason);
     QCOMPARE(planned, plan);
+    // The look-ups leave no reply directory of theirs on the server.
+    QCOMPARE(QDir(m_server.dbPath() + "/jtemp").entryList({m_server.user() + ".b*"}),
+             QStringList());
     const QList<batch::RowResult> results = run.run(rows);
     QCOMPARE(onServer(rows, results), after);
 
-    // The report says the same, line by line; a rerun that replaces finds the very same bytes.
+    // The report says the same, line by line; a rerun that replaces finds the very same bytes,
+    // but puts a photo whose picture on the server has other pixels in as many bytes (with no
+    // journal kept, the put cannot tell it replaced one).
     const QString report = BatchRun::writeReport(m_appDir->path(), rows, results);
     QCOMPARE(QString::fromUtf8(runtime::readWholeFile(report).value_or("no report")),
              batch::reportText(rows, results));
+    qsizetype changed = 0;
+    while (results.at(changed).outcome != QStringLiteral("put"))
+        ++changed;
+    QByteArray bytes = runtime::readWholeFile(results.at(changed).serverPath).value_or("");
+    ++bytes[bytes.indexOf("\xff\xdb") + 5]; // the first step of the quantisation table
+    QFile picture(results.at(changed).serverPath);
+    QVERIFY(picture.open(QIODevice::WriteOnly) && picture.write(bytes) == bytes.size());
+    picture.close();
     BatchRun again(m_state, folder, options(mode, true));
     const QList<batch::PlanRow> second = again.plan();
     const QList<batch::RowResult> rerun = again.run(second);
     for (qsizetype i = 0; i < second.size(); ++i) {
         if (results.at(i).outcome == QStringLiteral("put"))
             QCOMPARE(rerun.at(i).outcome + ": " + rerun.at(i).reason,
-                     QStringLiteral("skipped: the server holds this picture already"));
+                     i == changed
+                         ? QStringLiteral("put: ")
+                         : QStringLiteral("skipped: the server holds this picture already"));
     }
 }
 
@@ -306,6 +330,48 @@ void TestBatchE2e::changedSincePlan()
     QCOMPARE(QStringLiteral("%1 %2 %3, %4, %5")
                  .arg(batch::actionWord(rows.value(0).action), result.outcome, result.reason, holds,
                       copy),
+             expected);
+}
+
+void TestBatchE2e::photoOnTheServer_data()
+{
+    QTest::addColumn<QStringList>("made"); // convert's arguments; the photo cut in half with "cut"
+    QTest::addColumn<QString>("expected"); // outcome, and the picture on the server
+    // clang-format off
+    QTest::newRow("cut in half") << QStringList{"-size", "400x300", "xc:red", "cut"} << "refused none";
+    QTest::newRow("CMYK") << QStringList{"-size", "400x300", "xc:red", "-colorspace", "CMYK"} << "put 320x320 red";
+    QTest::newRow("transparent") << QStringList{"-size", "400x300", "xc:none", "png32"} << "put 320x320 white";
+    // clang-format on
+}
+
+void TestBatchE2e::photoOnTheServer()
+{
+    QFETCH(QStringList, made);
+    QFETCH(QString, expected);
+    const QString onServer = m_server.dbPath() + QStringLiteral("/images/AB/AB10004.jpg");
+    const SampleKept sample({onServer});
+    QFile::remove(onServer);
+    const QString folder = m_appDir->filePath(QTest::currentDataTag());
+    const QString photo = folder + (made.last() == "png32" ? "/AB10004.png" : "/AB10004.jpg");
+    const bool cut = made.last() == "cut";
+    if (cut || made.last() == "png32")
+        made.removeLast();
+    QVERIFY(QDir().mkpath(folder) &&
+            test::runTool("convert", made << (photo.endsWith("png") ? "png32:" + photo : photo)));
+    if (cut)
+        QVERIFY(runtime::writeWholeFile(photo, runtime::readWholeFile(photo)->chopped(100)));
+    BatchRun run(m_state, folder, options(Mode::Inventory, false));
+    const QList<batch::RowResult> results = run.run(run.plan());
+    const QImage image(onServer);
+    const QRgb centre = image.isNull() ? 0 : image.pixel(image.width() / 2, image.height() / 2);
+    QCOMPARE(results.value(0).outcome + ' ' +
+                 (image.isNull() ? QStringLiteral("none")
+                                 : QStringLiteral("%1x%2 %3")
+                                       .arg(image.width())
+                                       .arg(image.height())
+                                       .arg(qRed(centre) > 200 && qGreen(centre) > 200 ? "white"
+                                            : qRed(centre) > 200                       ? "red"
+                                                                                       : "other")),
              expected);
 }
 
@@ -477,6 +543,29 @@ void TestBatchE2e::commandLineJournal()
     QCOMPARE(lines, QStringList{journalled});
 }
 
+namespace {
+
+/// Cancels the window's look-up once it has ended, before its table is shown.
+class CancelBeforeShown final : public QObject {
+public:
+    explicit CancelBeforeShown(app::BatchWindow &window)
+        : m_window(window)
+    {
+        window.installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            m_window.cancel();
+        return false;
+    }
+
+private:
+    app::BatchWindow &m_window;
+};
+
+} // namespace
+
 void TestBatchE2e::window()
 {
     const QString folder = makeFolder(QStringLiteral("window"), {"CD20006.jpg", "AB10010.jpg"});
@@ -490,20 +579,39 @@ void TestBatchE2e::window()
         return texts;
     };
     QSignalSpy planned(&window, &app::BatchWindow::planned);
-    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("batchLookUp")),
-                      Qt::LeftButton);
+    auto *lookUp = window.findChild<QPushButton *>(QStringLiteral("batchLookUp"));
+    auto *file = window.findChild<QPushButton *>(QStringLiteral("batchFile"));
+    {
+        // A look-up cancelled is no plan to file by, whatever it found.
+        const CancelBeforeShown cancelled(window);
+        QTest::mouseClick(lookUp, Qt::LeftButton);
+        QVERIFY(planned.wait(120000));
+        QCOMPARE(column(5) << QString::number(file->isEnabled()),
+                 (QStringList{"AB10010.jpg skip", "CD20006.jpg put", "0"}));
+    }
+    QTest::mouseClick(lookUp, Qt::LeftButton);
     QVERIFY(planned.wait(120000));
     QCOMPARE(column(5), (QStringList{"AB10010.jpg skip", "CD20006.jpg put"}));
     // Nothing is put before the operator confirms.
     QVERIFY(!QFile::exists(m_server.dbPath() + QStringLiteral("/images/CD/CD20006.jpg")));
+    // Filed at the brightness set, however long after the look-up.
+    window.findChild<QSpinBox *>(QStringLiteral("batchBright"))->setValue(0);
     QSignalSpy finished(&window, &app::BatchWindow::finished);
-    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("batchFile")), Qt::LeftButton);
+    QTest::mouseClick(file, Qt::LeftButton);
     QVERIFY(finished.wait(120000));
     QCOMPARE(column(6), (QStringList{"AB10010.jpg skipped", "CD20006.jpg put"}));
     QVERIFY(window.findChild<QLabel *>(QStringLiteral("batchStatus"))
                 ->text()
                 .startsWith(QStringLiteral("Done. The report is ")));
     QVERIFY(QFile::exists(m_server.dbPath() + QStringLiteral("/images/CD/CD20006.jpg")));
+    const auto lightness = [](const QString &path) {
+        return QImage(path)
+            .scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .pixelColor(0, 0)
+            .lightness();
+    };
+    QVERIFY(lightness(m_server.dbPath() + QStringLiteral("/images/CD/CD20006.jpg")) <
+            lightness(QDir(folder).filePath(QStringLiteral("CD20006.jpg"))) / 2);
 }
 
 QTEST_MAIN(TestBatchE2e)

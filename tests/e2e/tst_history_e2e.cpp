@@ -36,15 +36,21 @@ void TestHistoryE2e::restore_data()
 {
     QTest::addColumn<QString>("code");
     QTest::addColumn<bool>("deleted");        ///< deleted, else replaced by a put
+    QTest::addColumn<bool>("moved");          ///< the settings now name another server
     QTest::addColumn<QStringList>("actions"); ///< the journal afterwards, newest first
-    QTest::newRow("replaced") << "AB10001" << false << QStringList{"restore ok", "replace ok"};
-    QTest::newRow("deleted") << "AB10006" << true << QStringList{"restore ok", "delete ok"};
+    QTest::newRow("replaced") << "AB10001" << false << false
+                              << QStringList{"restore ok", "replace ok"};
+    QTest::newRow("deleted") << "AB10006" << true << false
+                             << QStringList{"restore ok", "delete ok"};
+    QTest::newRow("kept from another server")
+        << "AB10007" << false << true << QStringList{"replace ok"};
 }
 
 void TestHistoryE2e::restore()
 {
     QFETCH(QString, code);
     QFETCH(bool, deleted);
+    QFETCH(bool, moved);
     QFETCH(QStringList, actions);
     test::ServerWorld w(m_server);
     w.dialogs.answers << runtime::kOk << runtime::kOk << runtime::kOk;
@@ -66,6 +72,8 @@ void TestHistoryE2e::restore()
         QVERIFY(runtime::readWholeFile(onServer).value_or("") != before);
     }
 
+    if (moved)
+        state.login.cAddress = QStringLiteral("shop2.invalid");
     app::HistoryWindow window(state, nullptr);
     auto *entries = window.findChild<QTableWidget *>("historyJournal");
     entries->selectRow(0);
@@ -73,7 +81,7 @@ void TestHistoryE2e::restore()
     QVERIFY(uploads.waitForIdle(180000));
     QCoreApplication::processEvents();
 
-    QCOMPARE(runtime::readWholeFile(onServer).value_or("(missing)"), before);
+    QCOMPARE(runtime::readWholeFile(onServer).value_or("(missing)") == before, !moved);
     QCOMPARE(test::journalled(w.journal), actions);
 }
 

@@ -146,23 +146,36 @@ private slots:
     {
         QTest::addColumn<Wait>("wait");
         QTest::addColumn<Input>("input");
-        QTest::addColumn<bool>("kept"); // a key: it runs the handler again, after the first
-        QTest::newRow("tool run, click") << Wait::ScriptedTool << Input::Click << false;
+        QTest::addColumn<bool>("kept");  // a key: it runs the handler again, after the first
+        QTest::addColumn<bool>("modal"); // the window is modal, open before the wait began
+        QTest::newRow("tool run, click") << Wait::ScriptedTool << Input::Click << false << false;
         QTest::newRow("tool run, window click")
-            << Wait::ScriptedTool << Input::WindowClick << false;
+            << Wait::ScriptedTool << Input::WindowClick << false << false;
         QTest::newRow("tool run, posted click")
-            << Wait::ScriptedTool << Input::PostedClick << false;
-        QTest::newRow("tool run, key") << Wait::ScriptedTool << Input::Key << true;
-        QTest::newRow("tool run, shortcut") << Wait::ScriptedTool << Input::Shortcut << true;
-        QTest::newRow("real tool, window click") << Wait::RealTool << Input::WindowClick << false;
-        QTest::newRow("pause, window click") << Wait::Pause << Input::WindowClick << false;
-        QTest::newRow("working files, key") << Wait::WorkingFiles << Input::Key << true;
+            << Wait::ScriptedTool << Input::PostedClick << false << false;
+        QTest::newRow("tool run, key") << Wait::ScriptedTool << Input::Key << true << false;
+        QTest::newRow("tool run, shortcut")
+            << Wait::ScriptedTool << Input::Shortcut << true << false;
+        QTest::newRow("real tool, window click")
+            << Wait::RealTool << Input::WindowClick << false << false;
+        QTest::newRow("pause, window click") << Wait::Pause << Input::WindowClick << false << false;
+        QTest::newRow("working files, key") << Wait::WorkingFiles << Input::Key << true << false;
+        // The batch and History windows are modal: open before the wait, not answering it.
+        QTest::newRow("modal window, window click")
+            << Wait::ScriptedTool << Input::WindowClick << false << true;
     }
     void inputDuringWait()
     {
         QFETCH(Wait, wait);
         QFETCH(Input, input);
         QFETCH(bool, kept);
+        QFETCH(bool, modal);
+        if (modal) {
+            m_window->hide();
+            m_window->setWindowModality(Qt::ApplicationModal);
+            m_window->show();
+            QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        }
         QStringList seen; // in the order it happened
         const auto handler = [&] {
             seen << QStringLiteral("run");

@@ -348,6 +348,7 @@ void TestImageView::hugePicturesRefused_data()
     QTest::newRow("GIF") << "bomb.gif" << QSize(15000, 15000);
     QTest::newRow("EMF bounds") << "bomb.emf" << QSize(200000, 200000);
     QTest::newRow("JPEG just under the limit: shown") << "baseline.jpg" << QSize(10000, 9999);
+    QTest::newRow("JPEG of the limit exactly: shown") << "baseline.jpg" << QSize(10000, 10000);
 }
 
 void TestImageView::hugePicturesRefused()

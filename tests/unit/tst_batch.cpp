@@ -57,9 +57,11 @@ void TestBatch::names_data()
     QTest::addColumn<QStringList>("rows");
     const QString twice = QStringLiteral("gives the same picture as ");
     QTest::newRow("inventory")
-        << QStringList{"AB12345.jpg", "ab12.JPG", "AB12345 (2).jpg", "BC12.jpeg", "x.png"}
+        << QStringList{"AB12345.jpg", "ab12.JPG", "AB12345 (2).jpg",
+                       "BC12.jpeg",   "x.png",    "2000000200011.jpg"}
         << Mode::Inventory
         << QStringList{
+               "2000000200011.jpg | 2000000200011 |  | ", // a barcode: the server resolves it
                "AB12345 (2).jpg | AB12345 | images/AB/AB12345.jpg | " + twice + "AB12345.jpg",
                "AB12345.jpg | AB12345 | images/AB/AB12345.jpg | " + twice + "AB12345 (2).jpg",
                "BC12.jpeg | BC---12 | images/BC/BC---12.jpg | ",
@@ -67,9 +69,10 @@ void TestBatch::names_data()
                "x.png |  |  | \"x\" names no picture on the server"};
     QTest::newRow("accounts")
         << QStringList{"1234-RING5.jpg", "12345-Pearl drop.jpg", "RING5.jpg", "999-A.jpg",
-                       "1234-.jpg"}
+                       "1234-.jpg",      "1234-RING-5.jpg"}
         << Mode::CustSup
         << QStringList{"1234-.jpg |  |  | not an account, \"-\" and a picture name",
+                       "1234-RING-5.jpg | 1234 | images/ssr/1234/RING-5.jpg | ",
                        "1234-RING5.jpg | 1234 | images/ssr/1234/RING5.jpg | ",
                        "12345-Pearl drop.jpg | 12345 | images/cust/12345/Pearldrop.jpg | ",
                        "999-A.jpg |  |  | \"999\" is not a supplier's or customer's account",

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace framla;
 using runtime::ToolCommand;
 using runtime::WindowHint;
@@ -271,6 +273,11 @@ void TestCommandLines::loginProblems_data()
                                        << "22"
                                        << "clerk"
                                        << "/srv" << address.arg("-oProxyCommand=x");
+    QTest::newRow("port 0") << "shop"
+                            << "0"
+                            << "clerk"
+                            << "/srv"
+                            << "The port \"0\" is not a number from 1 to 65535.";
     QTest::newRow("port out of range") << "shop"
                                        << "70000"
                                        << "clerk"
@@ -350,7 +357,8 @@ QString runAsServer(const ToolCommand &command)
 
 /// A shop's database with the operator's reply directory and a private
 /// folder outside it. At images/AB/AB1.jpg: "absent", "old", a "link" to the
-/// private file, or "folder link" (images/AB leads to the private folder).
+/// private file, or "folder link" (images/AB leads to the private folder);
+/// or the reply directory is "not ours" or "group-writable".
 struct Shop {
     QTemporaryDir top;
     QString db = top.filePath("db"), outside = top.filePath("private");
@@ -360,8 +368,12 @@ struct Shop {
     explicit Shop(const QString &before)
     {
         QDir().mkpath(db + "/jtemp/clerk");
-        QFile::setPermissions(db + "/jtemp/clerk",
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(
+            db + "/jtemp/clerk",
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                (before == "group-writable" ? QFile::WriteGroup : QFile::Permissions()));
+        if (before == "not ours")
+            QVERIFY(::chown(QFile::encodeName(db + "/jtemp/clerk").constData(), 65534, 65534) == 0);
         QDir().mkpath(outside);
         QDir().mkpath(db + "/images");
         runtime::writeWholeFile(outside + "/secret.txt", "secret");
@@ -404,6 +416,9 @@ void TestCommandLines::placeScript_data()
     QTest::newRow("a link, none expected") << "link" << "none" << "4 link 0 1";
     QTest::newRow("a link, any") << "link" << "any" << "0 new 0 1";
     QTest::newRow("group folder leads out") << "folder link" << "none" << "6 1 1";
+    QTest::newRow("reply directory not ours") << "not ours" << "any" << "1 absent 1 1";
+    QTest::newRow("reply directory others may write") << "group-writable" << "any" << "1 absent 1 1";
+    QTest::newRow("mode refused: placed, says so") << "chmod refused" << "any" << "3 link 0 1";
     // clang-format on
 }
 
@@ -415,6 +430,9 @@ void TestCommandLines::placeScript()
     Shop shop(before);
     runtime::writeWholeFile(shop.staged, "new");
     QFile::setPermissions(shop.staged, QFile::ReadOwner | QFile::WriteOwner);
+    // A staged name whose mode cannot be set: a link to nothing.
+    if (before == "chmod refused")
+        QVERIFY(QFile::remove(shop.staged) && QFile::link(shop.top.filePath("gone"), shop.staged));
     const QString exit =
         runAsServer(server::placeCommand(shop.login, "upload-1.jpg", "644", shop.target, expect));
     // Nothing is written into the private folder; what was placed is readable for everyone.

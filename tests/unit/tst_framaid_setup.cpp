@@ -9,6 +9,15 @@ class FramaidSetupTest : public FramaidFixture {
 
 private slots:
     void initTestCase() { prepareCase(); }
+    // The fixture's states, and the sample with shuttle/ in another group that may write there.
+    QString databaseIn(const QString &state)
+    {
+        if (state != QLatin1String("shuttle of another group"))
+            return FramaidFixture::databaseIn(state);
+        const QString db = FramaidFixture::databaseIn(QStringLiteral("sample"));
+        const QByteArray shuttle = QFile::encodeName(db + "/shuttle");
+        return ::chown(shuttle, uid_t(-1), kWwwData) == 0 && ::chmod(shuttle, 0775) == 0 ? db : "";
+    }
 
     void refusedArgument_data()
     {
@@ -442,6 +451,10 @@ private slots:
                    "\nWRONG    images/AB/ cannot be written by user=nobody (it belongs to "
                    "user=root, mode 755), so pictures of the item group AB cannot be put there\n",
                    "\nok       jtemp/ (the accounts' reply directories)\n"};
+        QTest::newRow("directory of another group")
+            << "shuttle of another group" << uint(kNobody) << 1
+            << QStringList{"\n         fix: as root: chgrp root %db/shuttle && usermod -aG root "
+                           "nobody (nobody logs in again afterwards)\n"};
         QTest::newRow("reply directory of another account")
             << "reply directory of another" << 0u << 1
             << QStringList{"/jtemp/root belongs to user=nobody, not to user=root, so framaid "

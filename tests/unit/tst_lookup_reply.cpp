@@ -103,6 +103,8 @@ void TestLookupReply::requestNote_data()
         << "AB12345" << QList<QByteArray>{head + "<!-- request AB12345"} << false << 4;
     QTest::newRow("another code's reply, then this one's")
         << "AB12345" << QList<QByteArray>{other, asked} << true << 2;
+    QTest::newRow("closing text at the end of a line of the item's") << "AB12345" << QList<QByteArray>{head + "<!-- request AB12345 -->\r\nPlain <!-- end -->\r\n"} << false << 4;
+    QTest::newRow("closing line with more after it") << "AB12345" << QList<QByteArray>{asked + "<!-- Owned by fxt -->\r\n"} << false << 4;
     QTest::newRow("file checked") << "ix0001.dbf" << QList<QByteArray>{head + "<!-- request ix0001.dbf -->\r\n" + end} << true << 1;
     QTest::newRow("another file") << "ix0001.dbf" << QList<QByteArray>{head + "<!-- request ix0002.dbf -->\r\n" + end} << false << 4;
     // clang-format on

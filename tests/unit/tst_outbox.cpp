@@ -1,15 +1,23 @@
 // The outbox on real files: waiting puts come back whole, oldest first, in
 // a new Outbox as in the old; attempts move the next one back; stray files
-// are skipped or cleared; and which failed runs count as an unreachable
-// server, with PuTTY 0.78's own words.
+// are skipped or cleared; a step cut half way leaves the put whole or gone;
+// and which failed runs count as an unreachable server, with PuTTY 0.78's
+// own words.
 #include "history/durable_file.h"
 #include "history/outbox.h"
 #include "history/reachability.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace framla::history;
 using framla::runtime::RunOutcome;
@@ -46,6 +54,8 @@ private Q_SLOTS:
     void waitingPutsComeBackOldestFirst();
     void strayFiles_data();
     void strayFiles();
+    void cutOff_data();
+    void cutOff();
     void unreachable_data();
     void unreachable();
 };
@@ -142,6 +152,45 @@ void TestOutbox::strayFiles()
     QString why;
     QCOMPARE(outbox.load(good, &why), std::nullopt);
     QCOMPARE(why, picture.fileName() + QStringLiteral(" is damaged"));
+}
+
+void TestOutbox::cutOff_data()
+{
+    // A step that fails half way, as a kill or a full disk leaves it: at the
+    // next start the put waits whole, or is gone with both its files.
+    QTest::addColumn<int>("resource"); ///< what runs out during the step
+    QTest::addColumn<int>("left");     ///< puts waiting afterwards
+    QTest::newRow("removal cut after its first file") << int(RLIMIT_NOFILE) << 0;
+    QTest::newRow("attempt not noted, the disk full") << int(RLIMIT_FSIZE) << 1;
+}
+
+void TestOutbox::cutOff()
+{
+    QFETCH(int, resource);
+    QFETCH(int, left);
+    QTemporaryDir dir;
+    const QString id = Outbox(dir.path()).add(waiting(QStringLiteral("20004"), kMonday), "jpeg");
+    {
+        Outbox outbox(dir.path());
+        // No descriptor is left to sync the directory; no file grows past the metadata's size.
+        const int spare = ::open("/dev/null", O_RDONLY);
+        ::close(spare);
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit, scarce;
+        QVERIFY(::getrlimit(resource, &limit) == 0);
+        scarce = limit;
+        scarce.rlim_cur =
+            resource == RLIMIT_NOFILE ? spare : QFileInfo(outbox.directory(), id + ".json").size();
+        QVERIFY(::setrlimit(resource, &scarce) == 0);
+        const bool done = resource == RLIMIT_NOFILE
+                              ? outbox.remove(id)
+                              : outbox.recordAttempt(id, kMonday, QString(200, QLatin1Char('x')));
+        QVERIFY(::setrlimit(resource, &limit) == 0);
+        QVERIFY(!done);
+    }
+    Outbox outbox(dir.path());
+    QCOMPARE(outbox.list().size(), left);
+    QCOMPARE(QDir(outbox.directory()).entryList(QDir::Files).size(), 2 * left);
 }
 
 void TestOutbox::unreachable_data()

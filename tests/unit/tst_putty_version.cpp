@@ -1,5 +1,7 @@
-// The PuTTY release plink -V reports, and the sentence for one too old.
+// The PuTTY release plink -V reports, the sentence for one too old, and the
+// runs refused with it.
 #include "runtime/putty_version.h"
+#include "support/scripted_shell.h"
 
 #include <QTest>
 
@@ -28,6 +30,40 @@ private Q_SLOTS:
         QFETCH(QByteArray, output);
         QFETCH(QString, sentence);
         QCOMPARE(framla::runtime::puttyTooOld(output), sentence);
+    }
+
+    void runsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("output"); // of plink -V
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<bool>("runs"); // as a run and as a run beside
+        QTest::newRow("0.78, plink") << QByteArray("plink: Release 0.78\n") << "plink" << true;
+        QTest::newRow("0.76, plink") << QByteArray("plink: Release 0.76\n") << "plink" << false;
+        QTest::newRow("0.76, pscp") << QByteArray("plink: Release 0.76\n") << "pscp" << false;
+        QTest::newRow("0.76, convert") << QByteArray("plink: Release 0.76\n") << "convert" << true;
+    }
+    void runsRefused()
+    {
+        QFETCH(QByteArray, output);
+        QFETCH(QString, tool);
+        QFETCH(bool, runs);
+        framla::test::ScriptedShell inner;
+        inner.beside = true;
+        inner.onRun = [&](const framla::runtime::ToolCommand &) {
+            framla::runtime::RunOutcome said = framla::test::finishedRun();
+            said.standardOutput = output;
+            return said;
+        };
+        framla::runtime::PuttyCheckedShell checked(inner);
+        framla::runtime::ToolCommand command;
+        command.tool = tool;
+        command.args = QStringList{"x"};
+        command.viaStart = false;
+        const framla::runtime::RunOutcome ran = checked.run(command, 1000);
+        QCOMPARE(ran.message, runs ? QString() : checked.problem());
+        QCOMPARE(checked.startBeside(command, 1000) != nullptr, runs);
+        const QStringList reached{"/C plink -V", "/C " + tool + " x", "/C " + tool + " x"};
+        QCOMPARE(inner.texts(), reached.first(runs ? 3 : 1));
     }
 };
 

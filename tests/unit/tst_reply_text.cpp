@@ -22,6 +22,9 @@ void TestReplyText::shown_data()
     QTest::newRow("400 characters, 401")
         << QString(400, 'a') + "\r\n" + QString(401, 'b')
         << QString(400, 'a') + '\n' + QString(400, 'b') + "…\n" + note;
+    QTest::newRow("a character of two code units across the cut") // U+1F48D, a ring
+        << QString(399, 'a') + QString::fromUcs4(U"\U0001F48D") + 'b'
+        << QString(399, 'a') + "…\n" + note;
     QTest::newRow("200 lines") << QString("1\r\n").repeated(200) << QString("1\n").repeated(200);
     QTest::newRow("201 lines") << QString("1\r\n").repeated(201)
                                << QString("1\n").repeated(200) + note;

@@ -2,6 +2,7 @@
 // server kept in memory behind a scripted shell.
 #include "core/program_state.h"
 #include "history/journal_keeper.h"
+#include "history/outbox.h"
 #include "runtime/error.h"
 #include "runtime/files.h"
 #include "runtime/working_files.h"
@@ -222,6 +223,9 @@ void TestUpload::outcomes_data()
     QTest::newRow("copy refused") << "copy refused"
                                   << notRecorded + "The copy to the server failed: Access denied"
                                   << QByteArray("old picture");
+    QTest::newRow("copy refused to a retry from the outbox")
+        << "copy refused, retry" << notRecorded + "The copy to the server failed: Access denied"
+        << QByteArray("old picture");
     QTest::newRow("copy interrupted")
         << "copy interrupted" << notRecorded + "The copy to the server failed: Connection lost"
         << QByteArray("old picture");
@@ -249,7 +253,7 @@ void TestUpload::outcomes()
     QFETCH(QString, lead);
     QFETCH(QByteArray, recorded);
     m_server->files.insert(kTarget, "old picture");
-    m_server->failCopies = fault == "copy refused";
+    m_server->failCopies = fault.startsWith("copy refused");
     m_server->interruptCopies = fault == "copy interrupted";
     m_server->corruptCopies = fault == "corrupt";
     // The temporary file is cleared even when the put's time is up.
@@ -258,7 +262,16 @@ void TestUpload::outcomes()
     m_server->refusedCommands = QStringList{fault}.filter(QRegularExpression("^(mv|chmod)$"));
     // The server's answer now, not the one from before the put.
     m_server->replyBody = QStringLiteral("Gold ring\r\nimages/AB/AB12345.jpg on file\r\n");
-    QVERIFY(put(QStringLiteral("AB12345")));
+    // A retry that failed still waits in the outbox.
+    history::Outbox outbox(m_world.dir->path());
+    server::PutExtras extras;
+    if (fault.endsWith("retry")) {
+        m_state.services.outbox = &outbox;
+        extras.outboxId = outbox.add({}, "picture");
+    }
+    QVERIFY(server::PutFile(m_state, m_display, m_world.login(),
+                            m_world.target("AB12345", true, "AB12345", kToken, "M"), extras));
+    QCOMPARE(outbox.list().size(), extras.outboxId.isEmpty() ? 0 : 1);
     QCOMPARE(m_display.replies.last(),
              lead + "\r\n\r\nGold ring\r\nimages/AB/AB12345.jpg on file\r\n");
     // The picture is replaced whole or not at all, and nothing else is left,
