@@ -1,11 +1,11 @@
 #include "batch_window.h"
 
 #include "core/program_state.h"
+#include "runtime/dialogs.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImageReader>
@@ -138,8 +138,8 @@ void BatchWindow::join()
 
 void BatchWindow::choose()
 {
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Folder of photos"), m_folder->text());
+    const QString folder = m_state.services.dialogs->existingDirectory(
+        QStringLiteral("Folder of photos"), m_folder->text());
     if (!folder.isEmpty())
         m_folder->setText(folder);
 }

@@ -46,6 +46,7 @@ public:
     {
         return {};
     }
+    QString existingDirectory(const QString &, const QString &) override { return {}; }
 
 private:
     std::FILE *m_err;

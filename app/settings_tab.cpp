@@ -15,6 +15,7 @@
 #include "runtime/dialogs.h"
 #include "runtime/logging.h"
 #include "server/remote_run.h"
+#include "server/settings_probe.h"
 #include "ui/busy.h"
 
 #include <QCheckBox>
@@ -132,7 +133,7 @@ bool SettingsTab::testFields()
                       c.oXbpUser->text(), c.oXbpPass->text());
 
     const TrialPassword masked(m_state, trial.cPass);
-    if (!config::TestConfig(m_state, trial))
+    if (!server::TestConfig(m_state, trial))
         return false;
 
     m_state.login = trial;

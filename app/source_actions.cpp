@@ -102,6 +102,19 @@ bool SourceActions::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
+void SourceActions::showNewSource()
+{
+    ProgramState &s = m_steps.state();
+    m_steps.resetAdjustments();
+    m_steps.showSource();
+    m_steps.enablePut(!s.cFilename.isEmpty() && s.lOk2Put);
+    m_steps.updateCropButton();
+    m_steps.markFileField();
+    m_steps.defaultName();
+    m_steps.refreshPreview(QStringLiteral(" Pending image:"));
+    imaging::HangPicture(s, s.cFilename, m_steps.controls().oStat, QStringLiteral("S"));
+}
+
 void SourceActions::capture()
 {
     ProgramState &s = m_steps.state();
@@ -111,14 +124,7 @@ void SourceActions::capture()
                          s.aCropCoords, ASCRN_SIZE);
     // The capture tool writes its picture in the program's directory.
     s.cFilename = appFile(s, imaging::GrabImage(s, s.cGrabCommand));
-    m_steps.resetAdjustments();
-    m_steps.showSource();
-    m_steps.enablePut(!s.cFilename.isEmpty() && s.lOk2Put);
-    m_steps.updateCropButton();
-    m_steps.markFileField();
-    m_steps.defaultName();
-    m_steps.refreshPreview(QStringLiteral(" Pending image:"));
-    imaging::HangPicture(s, s.cFilename, c.oStat, QStringLiteral("S"));
+    showNewSource();
     m_steps.takeCode();
     c.oXbpGrab->setEnabled(true);
     m_steps.putByCodeAndName();
@@ -136,14 +142,7 @@ void SourceActions::find()
         s.services.dialogs->msgBox(QStringLiteral("Not valid selection"));
     } else {
         s.cFilename = chosen;
-        m_steps.resetAdjustments();
-        m_steps.showSource();
-        m_steps.enablePut(!s.cFilename.isEmpty() && s.lOk2Put);
-        m_steps.updateCropButton();
-        m_steps.markFileField();
-        m_steps.defaultName();
-        m_steps.refreshPreview(QStringLiteral(" Pending image:"));
-        imaging::HangPicture(s, s.cFilename, c.oStat, QStringLiteral("S"));
+        showNewSource();
     }
     m_steps.takeCode();
     c.oXbpBrowse->setEnabled(true);

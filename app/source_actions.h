@@ -49,6 +49,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    /// The steps after a new source photo ("Capture", "Find"): adjustments
+    /// reset, the source shown, "Put it" and "Set crop marks" enabled by it,
+    /// the file field marked, the default name, the preview, the source again.
+    void showNewSource();
     /// After a stretch or a drag: pointers back, preview, code, buttons.
     void afterMovingCrop();
     /// "Put it" after a press on the pictures or a rotation.

@@ -1,6 +1,6 @@
 #include "channel.h"
 
-#include "history/reachability.h"
+#include "server/reachability.h"
 
 #include "runtime/dialogs.h"
 #include "runtime/logging.h"
@@ -89,7 +89,7 @@ bool Channel::removeStaleBatchDirectories()
     if (!removed.succeeded())
         qCWarning(runtime::lcFramla).noquote()
             << "stale batch directories could not be removed:" << removed.message;
-    return !history::serverUnreachable(removed);
+    return !server::serverUnreachable(removed);
 }
 
 } // namespace framla::batch

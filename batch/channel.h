@@ -20,22 +20,6 @@ class ProcessShell;
 
 namespace framla::batch {
 
-/// A display nobody looks at: it keeps the last text the server routines
-/// showed, which says why a request or a put failed.
-class QuietDisplay final : public server::TargetDisplay {
-public:
-    void showReply(const QString &text) override { m_lastReply = text; }
-    void setShowExistingVisible(bool) override {}
-    void showTargetName(const QString &) override {}
-    void hangTarget(const QString &, const QString &) override {}
-    void showCaption(const QString &) override {}
-    void setBusy(bool) override {}
-    QString lastReply() const { return m_lastReply; }
-
-private:
-    QString m_lastReply;
-};
-
 class Channel {
 public:
     /// A channel working in directory (which must exist) with the program's
@@ -49,7 +33,7 @@ public:
 
     ProgramState &state() { return m_state; }
     const ServerLogin &login() const { return m_state.login; }
-    QuietDisplay &display() { return m_display; }
+    server::QuietDisplay &display() { return m_display; }
     QString directory() const { return m_state.cAppPath; }
 
     /// The target of a photo's code in mode, with a request token of its own.
@@ -70,7 +54,7 @@ public:
 private:
     ProgramState m_state;
     std::unique_ptr<runtime::ProcessShell> m_shell;
-    QuietDisplay m_display;
+    server::QuietDisplay m_display;
     int m_requests = 0;
 };
 

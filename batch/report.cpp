@@ -1,6 +1,8 @@
 // The pure parts of a batch run: the options it starts from, the centred
 // crop, and the report.
-#include "runner.h"
+#include "report.h"
+
+#include "batch/runner.h"
 
 #include "runtime/files.h"
 

@@ -6,6 +6,7 @@
 // side by side, and a report of what became of each.
 
 #include "batch/plan.h"
+#include "batch/report.h"
 #include "core/codes.h"
 #include "core/program_state.h"
 #include "imaging/prepare.h"
@@ -41,32 +42,10 @@ struct BatchOptions {
     static BatchOptions of(const ProgramState &state);
 };
 
-/// What became of one photo.
-struct RowResult {
-    QString outcome;    ///< put, replaced, skipped, refused, failed, not put
-    QString serverPath; ///< where its picture is (or would be) on the server
-    qint64 size = -1;   ///< bytes of the picture put; -1 when none was put
-    QString reason;     ///< why it was not put
-};
-
 /// The crop marks of a centred crop of proportion ratio (height / width) on
 /// a picture of the given size, in the picture's own pixels with y upward;
 /// the whole picture for ratio 0.
 CropCoords centredCrop(QSize picture, double ratio);
-
-/// One line of the report: the fields, each quoted when it holds a comma,
-/// a quote or a line break, or begins with "=", "+", "-", "@", a tab or a
-/// carriage return (then also with a leading "'", so that a spreadsheet
-/// takes it as text).
-QString csvLine(const QStringList &fields);
-
-/// The report: a heading line, then per photo its file, code, outcome,
-/// server path, size and reason.
-QString reportText(const QList<PlanRow> &rows, const QList<RowResult> &results);
-
-/// The result of a row that was not put on purpose (skipped or refused), or
-/// that a cancel or failure left behind.
-RowResult resultOf(const PlanRow &row, const QString &dbPath);
 
 class BatchRun {
 public:

@@ -114,7 +114,7 @@ int main(int argc, char **argv)
 
     bench::NoDialogs dialogs;
     runtime::SystemClock clock;
-    bench::QuietDisplay display;
+    server::QuietDisplay display;
     ProgramState state;
     state.cAppPath = work.path();
     state.login.cAddress = facts.value(QStringLiteral("FRAMLA_TEST_HOST"));

@@ -12,6 +12,7 @@
 
 #include "history/durable_file.h"
 #include "history/journal.h"
+#include "runtime/files.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -57,7 +58,7 @@ JournalEntry replaceOf(int round)
     entry.code = QStringLiteral("AB%1").arg(10000 + round);
     entry.serverPath = QStringLiteral("/srv/shop/images/AB/%1.jpg").arg(entry.code);
     entry.size = 150000;
-    entry.sha256 = sha256Hex(entry.code.toLatin1());
+    entry.sha256 = runtime::sha256Hex(entry.code.toLatin1());
     return entry;
 }
 

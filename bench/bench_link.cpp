@@ -235,7 +235,7 @@ int main(int argc, char **argv)
 
     bench::NoDialogs dialogs;
     runtime::SystemClock clock;
-    bench::QuietDisplay display;
+    server::QuietDisplay display;
     // setting -> bare contender -> median of each step, for the round trips.
     std::map<QString, std::map<QString, std::vector<double>>> stepMedians;
     std::vector<std::pair<QString, std::vector<QString>>> stepNames;

@@ -53,7 +53,7 @@ int main(int argc, char **argv)
     bench::NoDialogs dialogs;
     runtime::SystemClock clock;
     runtime::ProcessShell shell(work.path(), &dialogs);
-    bench::QuietDisplay display;
+    server::QuietDisplay display;
     ProgramState state;
     state.cAppPath = work.path();
     state.login.cAddress = facts.value(QStringLiteral("FRAMLA_TEST_HOST"));

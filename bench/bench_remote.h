@@ -15,18 +15,6 @@
 
 namespace framla::bench {
 
-/// Shows nothing; keeps the last reply text for a check.
-class QuietDisplay final : public server::TargetDisplay {
-public:
-    void showReply(const QString &text) override { last = text; }
-    void setShowExistingVisible(bool) override {}
-    void showTargetName(const QString &) override {}
-    void hangTarget(const QString &, const QString &) override {}
-    void showCaption(const QString &) override {}
-    void setBusy(bool) override {}
-    QString last;
-};
-
 class NoDialogs final : public runtime::Dialogs {
 public:
     void msgBox(const QString &, const QString &) override {}
@@ -40,6 +28,7 @@ public:
     {
         return {};
     }
+    QString existingDirectory(const QString &, const QString &) override { return {}; }
 };
 
 /// Starts the test SSH server of scripts/test-server in serverDir (run as

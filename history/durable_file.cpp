@@ -1,6 +1,7 @@
 #include "durable_file.h"
 
-#include <QCryptographicHash>
+#include "history_util.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -15,12 +16,8 @@ namespace framla::history {
 
 namespace {
 
-bool fail(QString *error, const QString &why)
-{
-    if (error != nullptr)
-        *error = why;
-    return false;
-}
+// The callers say what the file was for, and log it.
+constexpr Failure fail(nullptr);
 
 QString systemError()
 {
@@ -71,11 +68,6 @@ bool removeDurably(const QString &path, QString *error)
     if (std::remove(QFile::encodeName(path).constData()) != 0)
         return fail(error, QStringLiteral("cannot remove %1: %2").arg(path, systemError()));
     return syncDirectory(QFileInfo(path).absolutePath(), error);
-}
-
-QString sha256Hex(const QByteArray &data)
-{
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }
 
 } // namespace framla::history

@@ -27,7 +27,4 @@ bool removeDurably(const QString &path, QString *error = nullptr);
 /// are on disk.
 bool syncDirectory(const QString &dir, QString *error = nullptr);
 
-/// The SHA-256 of data in lower-case hexadecimal.
-QString sha256Hex(const QByteArray &data);
-
 } // namespace framla::history

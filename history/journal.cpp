@@ -1,6 +1,8 @@
 #include "journal.h"
 
 #include "durable_file.h"
+#include "history_util.h"
+#include "runtime/files.h"
 #include "runtime/logging.h"
 
 #include <QBuffer>
@@ -56,26 +58,13 @@ Enum enumOf(const QString &name, const char *const (&names)[N], Enum fallback)
     return fallback;
 }
 
-/// Times as the database keeps them: UTC, fixed width, so that text order
-/// is time order.
-QString timeText(const QDateTime &when)
-{
-    return when.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz'Z'"));
-}
-
 QDateTime timeOf(const QString &text)
 {
     QDateTime when = QDateTime::fromString(text, Qt::ISODateWithMs);
     return when.toUTC();
 }
 
-bool fail(QString *why, const QString &reason)
-{
-    qCWarning(runtime::lcFramla).noquote() << "journal:" << reason;
-    if (why != nullptr)
-        *why = reason;
-    return false;
-}
+constexpr Failure fail("journal");
 
 /// Runs a statement; false with SQLite's words when it fails.
 bool exec(QSqlQuery &query, QString *why)
@@ -479,7 +468,7 @@ bool Journal::keepCopy(qint64 id, const QByteArray &previous, QString *why, Copy
         "UPDATE entries SET copy_file = ?, copy_size = ?, copy_sha256 = ? WHERE id = ?"));
     update.addBindValue(name);
     update.addBindValue(qint64(previous.size()));
-    update.addBindValue(sha256Hex(previous));
+    update.addBindValue(runtime::sha256Hex(previous));
     update.addBindValue(id);
     QString copyWhy;
     if (!writeDurably(copyPath(name), previous, &copyWhy) || !exec(update, &copyWhy)) {
@@ -570,7 +559,7 @@ qint64 Journal::reuse(qint64 id, const JournalEntry &entry, const QByteArray &pr
         kept.prepare(QStringLiteral("SELECT copy_file, copy_sha256 FROM entries WHERE id = ?"));
         kept.addBindValue(id);
         if (exec(kept, why) && kept.next() && kept.value(0).toString() == ownCopyName(id) &&
-            kept.value(1).toString() == sha256Hex(previous) &&
+            kept.value(1).toString() == runtime::sha256Hex(previous) &&
             QFile::exists(copyPath(ownCopyName(id))))
             fate = CopyFate::Kept;
         kept.finish();
@@ -703,7 +692,7 @@ std::optional<QByteArray> Journal::previousPicture(qint64 id, QString *why)
         return std::nullopt;
     }
     const QByteArray bytes = file.readAll();
-    if (sha256Hex(bytes) != query.value(1).toString()) {
+    if (runtime::sha256Hex(bytes) != query.value(1).toString()) {
         fail(why, QStringLiteral("the copy %1 is damaged").arg(file.fileName()));
         return std::nullopt;
     }

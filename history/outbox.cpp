@@ -1,6 +1,8 @@
 #include "outbox.h"
 
 #include "durable_file.h"
+#include "history_util.h"
+#include "runtime/files.h"
 #include "runtime/logging.h"
 
 #include <QDir>
@@ -34,18 +36,7 @@ bool isId(const QString &id)
     return form.match(id).hasMatch();
 }
 
-QString timeText(const QDateTime &when)
-{
-    return when.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz'Z'"));
-}
-
-bool fail(QString *why, const QString &reason)
-{
-    qCWarning(runtime::lcFramla).noquote() << "outbox:" << reason;
-    if (why != nullptr)
-        *why = reason;
-    return false;
-}
+constexpr Failure fail("outbox");
 
 QJsonObject toJson(const OutboxEntry &entry)
 {
@@ -190,7 +181,7 @@ QString Outbox::add(const OutboxEntry &given, const QByteArray &picture, QString
     entry.firstTried = entry.firstTried.toUTC();
     if (!entry.lastTried.isValid())
         entry.lastTried = entry.firstTried;
-    entry.sha256 = sha256Hex(picture);
+    entry.sha256 = runtime::sha256Hex(picture);
     do {
         entry.id = entry.firstTried.toString(QStringLiteral("yyyyMMddTHHmmsszzz'Z'-")) +
                    QStringLiteral("%1").arg(QRandomGenerator::global()->generate(), 8, 16,
@@ -264,7 +255,7 @@ std::optional<std::pair<OutboxEntry, QByteArray>> Outbox::load(const QString &id
         return std::nullopt;
     }
     QByteArray bytes = picture.readAll();
-    if (sha256Hex(bytes) != entry->sha256) {
+    if (runtime::sha256Hex(bytes) != entry->sha256) {
         fail(why, QStringLiteral("%1 is damaged").arg(picture.fileName()));
         return std::nullopt;
     }

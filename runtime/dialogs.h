@@ -23,7 +23,7 @@ enum class Icon { None, Information, Question, Warning, Critical };
 /// Which button is the default: the first or the second.
 enum class DefaultButton { First, Second };
 
-/// Message boxes, confirm boxes and file dialogs. The program uses QtDialogs;
+/// Message boxes, confirm boxes, file and folder dialogs. The program uses QtDialogs;
 /// tests use a scripted implementation that records every box and answers
 /// from a queue.
 class Dialogs {
@@ -45,6 +45,10 @@ public:
     /// filter ("Images", "*.jpg *.bmp").
     virtual QString openFileName(const QString &title, const QString &filterName,
                                  const QString &pattern, const QString &startDir) = 0;
+
+    /// A dialog for choosing an existing folder, opening on start; returns
+    /// the chosen folder, or an empty text when the operator cancels.
+    virtual QString existingDirectory(const QString &title, const QString &start) = 0;
 };
 
 } // namespace framla::runtime

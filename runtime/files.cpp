@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -81,6 +82,11 @@ bool copyFile(const QString &from, const QString &to)
     if (QFileInfo::exists(to) && !QFile::remove(to))
         return false;
     return QFile::copy(from, to);
+}
+
+QString sha256Hex(const QByteArray &data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }
 
 } // namespace framla::runtime

@@ -10,6 +10,9 @@ namespace framla::runtime {
 /// The whole content of a file, or nothing when it cannot be read.
 std::optional<QByteArray> readWholeFile(const QString &path);
 
+/// The SHA-256 of data in lower-case hexadecimal.
+QString sha256Hex(const QByteArray &data);
+
 /// Replace a file's content atomically (temporary file, then rename): a crash
 /// mid-write leaves the old file or the new one, never a truncated one.
 /// On failure returns false and, when error is given, a readable reason.

@@ -203,4 +203,11 @@ QString QtDialogs::openFileName(const QString &title, const QString &filterName,
     });
 }
 
+QString QtDialogs::existingDirectory(const QString &title, const QString &start)
+{
+    return onUiThreadWait([&]() -> QString {
+        return QFileDialog::getExistingDirectory(m_owner.data(), title, start);
+    });
+}
+
 } // namespace framla::runtime

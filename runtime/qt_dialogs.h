@@ -31,6 +31,7 @@ public:
                    DefaultButton defaultButton) override;
     QString openFileName(const QString &title, const QString &filterName, const QString &pattern,
                          const QString &startDir) override;
+    QString existingDirectory(const QString &title, const QString &start) override;
 
 private:
     QPointer<QWidget> m_owner;

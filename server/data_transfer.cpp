@@ -2,7 +2,6 @@
 #include "upload.h"
 
 #include "core/app_files.h"
-#include "history/durable_file.h"
 #include "lookup.h"
 #include "put_journal.h"
 #include "remote_run.h"
@@ -211,7 +210,7 @@ bool transferDataFile(ProgramState &state, TargetDisplay &display, const QString
                          history::RecordKind::DataFile, serverName, shuttleDir + serverName);
         entry.size = size;
         entry.sha256 =
-            history::sha256Hex(runtime::readWholeFile(chosenPath).value_or(QByteArray()));
+            runtime::sha256Hex(runtime::readWholeFile(chosenPath).value_or(QByteArray()));
         journalId = journalBegin(state, entry);
     }
     const DataSend send =

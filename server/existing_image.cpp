@@ -3,7 +3,6 @@
 #include "core/app_files.h"
 #include "core/codes.h"
 #include "core/value.h"
-#include "history/reachability.h"
 #include "image_path.h"
 #include "put_journal.h"
 #include "remote_run.h"
@@ -11,6 +10,7 @@
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "server/command_lines.h"
+#include "server/reachability.h"
 #include "target.h"
 #include "target_display.h"
 
@@ -143,7 +143,7 @@ OnServer fetchPlainFile(ProgramState &state, const ServerLogin &login, const QSt
     const bool finished = run.status == runtime::RunOutcome::Status::Finished;
     found.reached = finished && (run.exitCode == 0 || run.exitCode == 4 || run.exitCode == 5);
     found.message = run.message;
-    found.unreachable = history::serverUnreachable(run);
+    found.unreachable = server::serverUnreachable(run);
     if (!found.reached && found.message.isEmpty())
         found.message = QString::fromLocal8Bit(run.standardError).trimmed();
     found.plain = !(finished && run.exitCode == 5);

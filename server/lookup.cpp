@@ -4,7 +4,6 @@
 #include "core/normalize.h"
 #include "core/program_state.h"
 #include "existing_image.h"
-#include "history/reachability.h"
 #include "remote_run.h"
 #include "reply.h"
 #include "runtime/clock.h"
@@ -13,6 +12,7 @@
 #include "runtime/shell.h"
 #include "runtime/working_files.h"
 #include "server/command_lines.h"
+#include "server/reachability.h"
 #include "target.h"
 #include "target_display.h"
 #include "upload.h"
@@ -171,7 +171,7 @@ LookupResult PREPTEXT1(ProgramState &state, TargetDisplay &display, const Server
 
     LookupResult found;
     found.ok2Put = answer.ok2Put;
-    found.unreachable = !answer.answered && history::serverUnreachable(requested);
+    found.unreachable = !answer.answered && server::serverUnreachable(requested);
     // What the server names goes onto the next command line and into the
     // name field: it passes the same check as a typed code, and enters in
     // canonical form as a typed code does.

@@ -3,7 +3,6 @@
 #include "core/app_files.h"
 #include "core/program_state.h"
 #include "existing_image.h"
-#include "history/durable_file.h"
 #include "history/journal_keeper.h"
 #include "history/outbox.h"
 #include "put_journal.h"
@@ -72,7 +71,7 @@ bool placedBefore(ProgramState &state, const history::OutboxEntry &entry,
         return false;
     const std::optional<history::JournalEntry> record = journal->entry(entry.journalId);
     return record && !record->sha256.isEmpty() && record->code == entry.code &&
-           record->sha256 == history::sha256Hex(onServer);
+           record->sha256 == runtime::sha256Hex(onServer);
 }
 
 } // namespace

@@ -5,14 +5,13 @@
 #include "core/codes.h"
 #include "core/program_state.h"
 #include "core/value.h"
-#include "history/durable_file.h"
 #include "history/journal_keeper.h"
 #include "history/outbox.h"
-#include "history/reachability.h"
 #include "image_path.h"
 #include "remote_run.h"
 #include "runtime/files.h"
 #include "runtime/logging.h"
+#include "server/reachability.h"
 #include "target.h"
 
 #include <QFileInfo>
@@ -113,7 +112,7 @@ Fetched fetchPicture(ProgramState &state, const ServerLogin &login, const QStrin
     const runtime::RunOutcome run = runRemote(
         state, login, fetchCommand(login, remote, name, windowsFlavour), runtime::kCopyTimeoutMs);
     fetched.reached =
-        !history::serverUnreachable(run) && run.status != runtime::RunOutcome::Status::NotStarted;
+        !server::serverUnreachable(run) && run.status != runtime::RunOutcome::Status::NotStarted;
     fetched.message = run.message;
     if (run.succeeded())
         fetched.data = runtime::readWholeFile(appFile(state, name)).value_or(QByteArray());

@@ -25,15 +25,20 @@ public:
 };
 
 /// A display that shows nothing, for work done away from the image tab:
-/// background puts and restores from the history.
+/// background puts, restores from the history, a batch's channels. It keeps
+/// the last text the server routines showed.
 class QuietDisplay final : public TargetDisplay {
 public:
-    void showReply(const QString &) override {}
+    void showReply(const QString &text) override { m_lastReply = text; }
     void setShowExistingVisible(bool) override {}
     void showTargetName(const QString &) override {}
     void hangTarget(const QString &, const QString &) override {}
     void showCaption(const QString &) override {}
     void setBusy(bool) override {}
+    QString lastReply() const { return m_lastReply; }
+
+private:
+    QString m_lastReply;
 };
 
 } // namespace framla::server

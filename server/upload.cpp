@@ -3,9 +3,7 @@
 #include "core/app_files.h"
 #include "core/program_state.h"
 #include "existing_image.h"
-#include "history/durable_file.h"
 #include "history/journal_keeper.h"
-#include "history/reachability.h"
 #include "image_path.h"
 #include "lookup.h"
 #include "posting_display.h"
@@ -20,6 +18,7 @@
 #include "runtime/threads.h"
 #include "runtime/working_files.h"
 #include "server/command_lines.h"
+#include "server/reachability.h"
 #include "target.h"
 #include "target_display.h"
 
@@ -316,7 +315,7 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
         state, login, sendCommand(login, localFile, temporary, false), runtime::kCopyTimeoutMs);
     if (!copied.succeeded()) {
         placed.failure = QStringLiteral("The copy to the server failed: ") + copied.message;
-        placed.unreachable = history::serverUnreachable(copied);
+        placed.unreachable = server::serverUnreachable(copied);
         // A copy that started may have left part of the file.
         if (copied.status != RunOutcome::Status::NotStarted)
             removeTemporary(state, login, temporary);
@@ -372,7 +371,7 @@ Placed placeOnServer(ProgramState &state, const ServerLogin &login, const QStrin
             placed.failure = QStringLiteral("The image was copied, but it could not be put in "
                                             "place: ") +
                              moved.message;
-            placed.unreachable = history::serverUnreachable(moved);
+            placed.unreachable = server::serverUnreachable(moved);
         }
     }
     if (!placed.warning.isEmpty())
@@ -431,7 +430,7 @@ Prior priorOf(ProgramState &state, const ServerLogin &login, const Target &targe
     else if (prior.previous->isEmpty())
         prior.expect = expectNone();
     else
-        prior.expect = history::sha256Hex(*prior.previous);
+        prior.expect = runtime::sha256Hex(*prior.previous);
 
     history::JournalEntry entry =
         journalEntry(state, login,
@@ -440,7 +439,7 @@ Prior priorOf(ProgramState &state, const ServerLogin &login, const Target &targe
                                               : history::JournalAction::Put,
                      recordKindOf(target), target.cCode, remote);
     entry.size = sent.isEmpty() ? -1 : sent.size();
-    entry.sha256 = sent.isEmpty() ? QString() : history::sha256Hex(sent);
+    entry.sha256 = sent.isEmpty() ? QString() : runtime::sha256Hex(sent);
     entry.restoredFrom = extras.restoredFrom;
     // A retry from the outbox goes on in the record its first attempt made.
     const JournalBegun begun =
@@ -661,7 +660,7 @@ PutOutcome putWithOutcome(ProgramState &state, TargetDisplay &display, const Ser
     if (ok) {
         outcome.kind = prior.replaces ? PutOutcome::Kind::Replaced : PutOutcome::Kind::Placed;
         outcome.size = sent.size();
-        outcome.sha256 = history::sha256Hex(sent);
+        outcome.sha256 = runtime::sha256Hex(sent);
     } else if (placed.refusal != PlaceRefusal::None || !prior.refusal.isEmpty()) {
         outcome.kind = PutOutcome::Kind::Refused;
         if (placed.refusal == PlaceRefusal::Taken)

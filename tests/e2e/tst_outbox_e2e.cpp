@@ -176,7 +176,7 @@ void TestOutboxE2e::retryChecksWhatIsThere()
     const QByteArray sent = runtime::readWholeFile(resized).value();
     history::JournalEntry record;
     record.code = "AB10004";
-    record.sha256 = history::sha256Hex(sent);
+    record.sha256 = runtime::sha256Hex(sent);
     record.outcome = history::JournalOutcome::Queued;
     history::OutboxEntry entry;
     entry.code = entry.name = "AB10004";

@@ -1,7 +1,6 @@
 // The remote layer against a real SSH server with the real PuTTY tools and
 // the real framaid: the settings test, look-ups in every mode, hostile
 // values, the host-key question and the password kept out of process lists.
-#include "config/settings_check.h"
 #include "core/codes.h"
 #include "core/program_state.h"
 #include "runtime/clock.h"
@@ -9,6 +8,7 @@
 #include "runtime/shell.h"
 #include "server/command_lines.h"
 #include "server/lookup.h"
+#include "server/settings_probe.h"
 #include "server/target.h"
 #include "support/scripted_world.h"
 #include "support/server_case.h"
@@ -143,7 +143,7 @@ void TestRemote::settingsTest()
     QFETCH(QString, password);
     QFETCH(bool, passes);
     QFETCH(QString, reason);
-    const bool ok = config::TestConfig(
+    const bool ok = server::TestConfig(
         m_state, core::loginOf(m_state.login.cAddress, port.isEmpty() ? m_state.login.cPort : port,
                                path.isEmpty() ? m_state.login.cPath : path, m_state.login.cUser,
                                password.isEmpty() ? m_state.login.cPass : password));
@@ -177,7 +177,7 @@ void TestRemote::unknownHostKey()
     QTemporaryDir fresh;
     qputenv("PUTTYDIR", fresh.path().toLocal8Bit());
     m_dialogs.answers.enqueue(answer);
-    const bool ok = config::TestConfig(m_state, m_state.login);
+    const bool ok = server::TestConfig(m_state, m_state.login);
     QCOMPARE(m_dialogs.boxes.first().kind, test::ScriptedDialogs::Box::Confirm);
     const QString question = m_dialogs.boxes.first().text;
     QVERIFY2(question.contains(QStringLiteral("The host key is not cached for this server")),
@@ -388,7 +388,7 @@ void TestRemote::hostileSettingsRunNothing()
                        : QString(path).replace("DB", m_state.login.cPath).replace("MARK", mark);
     m_state.login.lIsDOS = m_state.login.cPath.contains(QLatin1Char('\\'));
     const ServerLogin login = m_state.login;
-    QVERIFY(!config::TestConfig(m_state, login));
+    QVERIFY(!server::TestConfig(m_state, login));
     lookUpCode(QStringLiteral("AB10001"), true, false, QString());
     const bool ran = QFile::remove(mark);
     QVERIFY2(!ran, "a remote command ran from the settings");
@@ -533,7 +533,7 @@ void TestRemote::otherLogins()
 {
     QFETCH(QString, login);
     m_state.login.cUser = login;
-    QVERIFY(config::TestConfig(m_state, m_state.login));
+    QVERIFY(server::TestConfig(m_state, m_state.login));
     QVERIFY(lookUpCode(QStringLiteral("AB10001"), true, false, QString()).ok2Put.has_value());
 }
 

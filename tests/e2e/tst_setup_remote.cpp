@@ -1,12 +1,12 @@
 // framaid --setup run over SSH, as the shop's account, on an empty directory
 // of the test server: the desktop's settings test then passes against it,
 // and a look-up there gets its reply.
-#include "config/settings_check.h"
 #include "core/program_state.h"
 #include "runtime/files.h"
 #include "runtime/shell.h"
 #include "server/command_lines.h"
 #include "server/lookup.h"
+#include "server/settings_probe.h"
 #include "support/recording_display.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_world.h"
@@ -86,7 +86,7 @@ void TestSetupRemote::emptyDirectory()
     }
 
     const bool passes =
-        config::TestConfig(m_state, core::loginOf(m_state.login.cAddress, m_state.login.cPort, db,
+        server::TestConfig(m_state, core::loginOf(m_state.login.cAddress, m_state.login.cPort, db,
                                                   m_state.login.cUser, m_state.login.cPass));
     QCOMPARE(passes, setUp);
     QCOMPARE(m_dialogs.boxes.size(), setUp ? 0 : 1);

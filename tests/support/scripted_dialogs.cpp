@@ -39,6 +39,15 @@ QString ScriptedDialogs::openFileName(const QString &title, const QString &filte
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
+QString ScriptedDialogs::existingDirectory(const QString &title, const QString &start)
+{
+    boxes.append(Box{Box::Folder, start, title, runtime::Buttons::Ok, runtime::Icon::None,
+                     runtime::DefaultButton::First});
+    if (whileOpen)
+        whileOpen();
+    return files.isEmpty() ? QString() : files.dequeue();
+}
+
 QStringList ScriptedDialogs::texts() const
 {
     QStringList out;

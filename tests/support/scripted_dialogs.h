@@ -14,7 +14,7 @@ namespace framla::test {
 class ScriptedDialogs final : public runtime::Dialogs {
 public:
     struct Box {
-        enum Kind { Message, Confirm, OpenFile } kind = Message;
+        enum Kind { Message, Confirm, OpenFile, Folder } kind = Message;
         QString text;
         QString title;
         runtime::Buttons buttons = runtime::Buttons::Ok;
@@ -25,7 +25,8 @@ public:
     /// Answers for confirm boxes, taken in order; an empty queue answers with
     /// the last button (Cancel or No) and counts as unanswered.
     QQueue<int> answers;
-    /// Paths for file dialogs, taken in order; empty when the queue is empty.
+    /// Paths for file and folder dialogs, taken in order; empty when the
+    /// queue is empty.
     QQueue<QString> files;
     /// Runs while a file dialog is open, as the operator browses (a dialog
     /// may leave another directory current).
@@ -39,6 +40,8 @@ public:
                    runtime::Icon icon, runtime::DefaultButton defaultButton) override;
     QString openFileName(const QString &title, const QString &filterName, const QString &pattern,
                          const QString &startDir) override;
+    /// Recorded with the start folder as its text.
+    QString existingDirectory(const QString &title, const QString &start) override;
 
     /// The texts of all boxes shown, in order.
     QStringList texts() const;

@@ -42,7 +42,7 @@ JournalEntry entry(const QString &code, RecordKind kind = RecordKind::Inventory,
     e.code = code;
     e.serverPath = "/srv/shop/images/" + code + ".jpg";
     e.size = 5;
-    e.sha256 = sha256Hex("bytes");
+    e.sha256 = runtime::sha256Hex("bytes");
     return e;
 }
 
@@ -143,7 +143,7 @@ void TestJournal::recordsAndCopiesComeBackWhole()
     first.outcome = JournalOutcome::Failed;
     first.reason = QStringLiteral("refused");
     first.previousSize = 300;
-    first.previousSha256 = sha256Hex(before);
+    first.previousSha256 = runtime::sha256Hex(before);
     first.previousKept = true;
     QCOMPARE(journal.entries(), QList<JournalEntry>({second, first}));
 
@@ -355,7 +355,7 @@ void TestJournal::copiesArePicturesOfOwnNames()
     const std::optional<QByteArray> there = runtime::readWholeFile(planted);
     QVERIFY(there && raw(QString("UPDATE entries SET copy_file = '%1', copy_sha256 "
                                  "= '%2' WHERE id = 1")
-                             .arg(name, sha256Hex(*there))));
+                             .arg(name, runtime::sha256Hex(*there))));
     said << (journal.previousPicture(1, &why) ? "restored" : why);
     journal.prune(0);
     said << (runtime::readWholeFile(planted) == there ? "left" : "gone");

@@ -5,7 +5,8 @@
 // own words.
 #include "history/durable_file.h"
 #include "history/outbox.h"
-#include "history/reachability.h"
+#include "runtime/files.h"
+#include "server/reachability.h"
 
 #include <QDir>
 #include <QFile>
@@ -90,13 +91,13 @@ void TestOutbox::waitingPutsComeBackOldestFirst()
     Outbox outbox(dir.path()); // as at the next start
     OutboxEntry first = waiting(QStringLiteral("20002"), kMonday);
     first.id = early;
-    first.sha256 = sha256Hex("early");
+    first.sha256 = framla::runtime::sha256Hex("early");
     first.lastTried = kMonday.addSecs(100);
     first.attempts = 2;
     first.lastReason = QStringLiteral("timed out");
     OutboxEntry second = waiting(QStringLiteral("20001"), kMonday.addSecs(60));
     second.id = late;
-    second.sha256 = sha256Hex("late");
+    second.sha256 = framla::runtime::sha256Hex("late");
     second.lastTried = second.firstTried;
     QCOMPARE(outbox.list(), QList<OutboxEntry>({first, second}));
     QCOMPARE(nextAttemptAt(first), kMonday.addSecs(130));
@@ -242,7 +243,7 @@ void TestOutbox::unreachable()
     outcome.status = status;
     outcome.exitCode = exitCode;
     outcome.standardError = said;
-    QCOMPARE(serverUnreachable(outcome), unreachable);
+    QCOMPARE(framla::server::serverUnreachable(outcome), unreachable);
 }
 
 QTEST_GUILESS_MAIN(TestOutbox)

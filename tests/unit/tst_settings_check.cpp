@@ -3,6 +3,7 @@
 #include "core/program_state.h"
 #include "runtime/files.h"
 #include "server/command_lines.h"
+#include "server/settings_probe.h"
 #include "support/scripted_dialogs.h"
 #include "support/scripted_shell.h"
 
@@ -87,7 +88,7 @@ void TestSettingsCheck::probeArrives()
                    : test::finishedRun(
                          1, QStringLiteral("The server did not accept the user name or password."));
     };
-    const bool ok = config::TestConfig(
+    const bool ok = server::TestConfig(
         m_state, core::loginOf(QStringLiteral("10.0.0.5"), QStringLiteral("2222"), path,
                                QStringLiteral("clerk"), QStringLiteral("pw")));
     QCOMPARE(ok, arrives);
@@ -107,7 +108,7 @@ void TestSettingsCheck::guardFileRefuses()
 {
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("control.dbf")), "x"));
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "old"));
-    QVERIFY(!config::TestConfig(m_state, core::loginOf(QStringLiteral("h"), QStringLiteral("22"),
+    QVERIFY(!server::TestConfig(m_state, core::loginOf(QStringLiteral("h"), QStringLiteral("22"),
                                                        QStringLiteral("/srv"), QStringLiteral("u"),
                                                        QStringLiteral("p"))));
     QCOMPARE(
@@ -121,7 +122,7 @@ void TestSettingsCheck::guardFileRefuses()
 void TestSettingsCheck::staleProbeErased()
 {
     QVERIFY(runtime::writeWholeFile(m_dir->filePath(QStringLiteral("framla.ok")), "old"));
-    QVERIFY(!config::TestConfig(m_state, core::loginOf(QStringLiteral("h"), QStringLiteral("22"),
+    QVERIFY(!server::TestConfig(m_state, core::loginOf(QStringLiteral("h"), QStringLiteral("22"),
                                                        QStringLiteral("/srv"), QStringLiteral("u"),
                                                        QStringLiteral("p"))));
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("framla.ok"))));

@@ -4,7 +4,7 @@
 
 #include <QList>
 
-namespace framla::history {
+namespace framla::server {
 
 namespace {
 
@@ -99,4 +99,4 @@ bool serverUnreachable(const runtime::RunOutcome &outcome)
     return false;
 }
 
-} // namespace framla::history
+} // namespace framla::server

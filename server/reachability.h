@@ -6,7 +6,7 @@
 
 #include "runtime/shell.h"
 
-namespace framla::history {
+namespace framla::server {
 
 /// True when a PuTTY run failed because the server could not be reached or
 /// the connection under it went away: the time limit ran out, the connection
@@ -17,4 +17,4 @@ namespace framla::history {
 /// connection then closed.
 bool serverUnreachable(const runtime::RunOutcome &outcome);
 
-} // namespace framla::history
+} // namespace framla::server
