@@ -68,13 +68,9 @@ void DelImage(ProgramState &state, TargetDisplay &display, const ServerLogin &lo
         journalId = begun.id;
         // A picture whose copy cannot be kept is deleted only with the operator's yes.
         if (begun.copyMissing &&
-            state.services.dialogs->confirmBox(
-                QStringLiteral("The picture on file at %1 cannot be kept (%2), so it could not "
-                               "be restored later.\r\nDelete it anyway?")
-                    .arg(remote,
-                         begun.notPicture ? QStringLiteral("it is not a picture") : begun.why),
-                QStringLiteral("Confirm delete:"), runtime::Buttons::YesNo, runtime::Icon::Warning,
-                runtime::DefaultButton::Second) != runtime::kYes) {
+            !goAheadUnkept(state, remote,
+                           begun.notPicture ? QStringLiteral("it is not a picture") : begun.why,
+                           QStringLiteral("Delete"))) {
             journalEnd(state, journalId, history::JournalOutcome::Failed,
                        QStringLiteral("not deleted: the picture could not be kept"));
             return;

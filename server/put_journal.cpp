@@ -9,6 +9,7 @@
 #include "history/outbox.h"
 #include "image_path.h"
 #include "remote_run.h"
+#include "runtime/dialogs.h"
 #include "runtime/files.h"
 #include "runtime/logging.h"
 #include "server/reachability.h"
@@ -86,6 +87,18 @@ qint64 journalBegin(ProgramState &state, const history::JournalEntry &entry,
                     const QByteArray &previous)
 {
     return journalBeginPut(state, entry, previous).id;
+}
+
+bool goAheadUnkept(ProgramState &state, const QString &remote, const QString &why,
+                   const QString &verb)
+{
+    return state.services.dialogs != nullptr &&
+           state.services.dialogs->confirmBox(
+               QStringLiteral("The picture on file at %1 cannot be kept (%2), so it could not be "
+                              "restored later.\r\n%3 it anyway?")
+                   .arg(remote, why, verb),
+               QStringLiteral("Confirm %1:").arg(verb.toLower()), runtime::Buttons::YesNo,
+               runtime::Icon::Warning, runtime::DefaultButton::Second) == runtime::kYes;
 }
 
 void journalEnd(ProgramState &state, qint64 id, history::JournalOutcome outcome,

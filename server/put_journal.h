@@ -62,6 +62,11 @@ JournalBegun journalBeginPut(ProgramState &state, const history::JournalEntry &e
 /// nothing is journalled.
 qint64 journalBegin(ProgramState &state, const history::JournalEntry &entry,
                     const QByteArray &previous = {});
+/// Whether the operator lets a picture whose copy cannot be kept (why) be
+/// replaced or deleted anyway: asked as "<verb> it anyway?", answered Yes.
+bool goAheadUnkept(ProgramState &state, const QString &remote, const QString &why,
+                   const QString &verb);
+
 /// Says how the record ended.
 void journalEnd(ProgramState &state, qint64 id, history::JournalOutcome outcome,
                 const QString &reason = {});

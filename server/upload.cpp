@@ -453,13 +453,7 @@ Prior priorOf(ProgramState &state, const ServerLogin &login, const Target &targe
                         : begun.notPicture    ? QStringLiteral("what is there is not a picture")
                         : begun.why.isEmpty() ? QStringLiteral("the journal could not keep it")
                                               : begun.why;
-    if (extras.askWhenUnkept && state.services.dialogs != nullptr &&
-        state.services.dialogs->confirmBox(
-            QStringLiteral("The picture on file at %1 cannot be kept (%2), so it could not be "
-                           "restored later.\r\nReplace it anyway?")
-                .arg(remote, why),
-            QStringLiteral("Confirm replace:"), runtime::Buttons::YesNo, runtime::Icon::Warning,
-            runtime::DefaultButton::Second) == runtime::kYes)
+    if (extras.askWhenUnkept && goAheadUnkept(state, remote, why, QStringLiteral("Replace")))
         return prior;
     prior.refusal = QStringLiteral("the picture on file could not be kept (%1), so it was not "
                                    "replaced")

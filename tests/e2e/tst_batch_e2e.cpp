@@ -335,43 +335,39 @@ void TestBatchE2e::changedSincePlan()
 
 void TestBatchE2e::photoOnTheServer_data()
 {
-    QTest::addColumn<QStringList>("made"); // convert's arguments; the photo cut in half with "cut"
-    QTest::addColumn<QString>("expected"); // outcome, and the picture on the server
-    // clang-format off
-    QTest::newRow("cut in half") << QStringList{"-size", "400x300", "xc:red", "cut"} << "refused none";
-    QTest::newRow("CMYK") << QStringList{"-size", "400x300", "xc:red", "-colorspace", "CMYK"} << "put 320x320 red";
-    QTest::newRow("transparent") << QStringList{"-size", "400x300", "xc:none", "png32"} << "put 320x320 white";
-    // clang-format on
+    QTest::addColumn<QString>("photo");    // convert's words for AB10004's photo, its name last
+    QTest::addColumn<bool>("cut");         // then cut short
+    QTest::addColumn<QString>("expected"); // outcome, and the picture's centre on the server
+    QTest::newRow("cut short") << "xc:red AB10004.jpg" << true << "refused none";
+    QTest::newRow("CMYK") << "xc:red -colorspace CMYK AB10004.jpg" << false << "put red";
+    QTest::newRow("transparent") << "xc:none png32:AB10004.png" << false << "put white";
 }
 
 void TestBatchE2e::photoOnTheServer()
 {
-    QFETCH(QStringList, made);
+    QFETCH(QString, photo);
+    QFETCH(bool, cut);
     QFETCH(QString, expected);
     const QString onServer = m_server.dbPath() + QStringLiteral("/images/AB/AB10004.jpg");
     const SampleKept sample({onServer});
     QFile::remove(onServer);
     const QString folder = m_appDir->filePath(QTest::currentDataTag());
-    const QString photo = folder + (made.last() == "png32" ? "/AB10004.png" : "/AB10004.jpg");
-    const bool cut = made.last() == "cut";
-    if (cut || made.last() == "png32")
-        made.removeLast();
+    QStringList words = photo.split(' ');
+    const QString file = folder + '/' + words.last().section(':', -1);
+    words.last().replace(words.last().section(':', -1), file);
     QVERIFY(QDir().mkpath(folder) &&
-            test::runTool("convert", made << (photo.endsWith("png") ? "png32:" + photo : photo)));
+            test::runTool("convert", QStringList{"-size", "400x300"} + words));
     if (cut)
-        QVERIFY(runtime::writeWholeFile(photo, runtime::readWholeFile(photo)->chopped(100)));
+        QVERIFY(runtime::writeWholeFile(file, runtime::readWholeFile(file)->chopped(100)));
     BatchRun run(m_state, folder, options(Mode::Inventory, false));
-    const QList<batch::RowResult> results = run.run(run.plan());
+    const QString outcome = run.run(run.plan()).value(0).outcome;
     const QImage image(onServer);
     const QRgb centre = image.isNull() ? 0 : image.pixel(image.width() / 2, image.height() / 2);
-    QCOMPARE(results.value(0).outcome + ' ' +
-                 (image.isNull() ? QStringLiteral("none")
-                                 : QStringLiteral("%1x%2 %3")
-                                       .arg(image.width())
-                                       .arg(image.height())
-                                       .arg(qRed(centre) > 200 && qGreen(centre) > 200 ? "white"
-                                            : qRed(centre) > 200                       ? "red"
-                                                                                       : "other")),
+    QCOMPARE(outcome + ' ' +
+                 (image.isNull()                               ? "none"
+                  : qRed(centre) > 200 && qGreen(centre) > 200 ? "white"
+                  : qRed(centre) > 200                         ? "red"
+                                                               : "other"),
              expected);
 }
 
@@ -462,10 +458,8 @@ void TestBatchE2e::twoDesksAtOnce()
     // Each photo's picture is put by one desk; the other leaves it alone.
     for (const QString &file : files)
         QCOMPARE(QStringLiteral("%1 put, %2 skipped")
-                     .arg(said.count(QRegularExpression(
-                         "(^|\n)" + QRegularExpression::escape(file) + ": put ")))
-                     .arg(said.count(QRegularExpression(
-                         "(^|\n)" + QRegularExpression::escape(file) + ": skipped "))),
+                     .arg(said.count(file + ": put "))
+                     .arg(said.count(file + ": skipped ")),
                  QStringLiteral("1 put, 1 skipped"));
 }
 
